@@ -1,0 +1,41 @@
+# Two entry points for a fresh Debian machine:
+#   make demo   installs what is missing, builds, and runs the main job on a bundled example
+#   make check  installs what is missing, builds, and runs every test (plain and sanitizer builds)
+
+DEBIAN_PACKAGES := build-essential cmake pkg-config libfftw3-dev libgtest-dev libgmock-dev
+BUILD := build
+BUILD_ASAN := build-asan
+JOBS ?= $(shell nproc)
+
+.PHONY: deps build build-asan demo check test test-asan clean
+
+deps:
+	@missing=""; for p in $(DEBIAN_PACKAGES); do \
+	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  SUDO=""; [ "$$(id -u)" -ne 0 ] && SUDO=sudo; \
+	  $$SUDO apt-get update && $$SUDO apt-get install -y $$missing; fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DKELMAR_SANITIZE=ON
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+
+demo: build
+	bash examples/demo.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+check: test test-asan
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN)

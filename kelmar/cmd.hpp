@@ -1,0 +1,2 @@
+#pragma once
+int kelmar_cmd_start(int argc, char** argv);
