@@ -142,7 +142,6 @@ def check_symcards():
 
 def check_cif_symbols(recs):
     """Symbols as the structure files of tests/data write them."""
-    import gemmi
     seen = {}
     for sub in ("samples", "electrolytes"):
         d = os.path.join(ROOT, "tests", "data", sub)

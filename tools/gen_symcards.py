@@ -27,7 +27,11 @@ a quoted piece equal to it, finds the same setting.
 Within one International Tables number the records keep gemmi's order
 (reference setting first) except that origin choice 2 comes before origin
 choice 1, so that a structure that gives only the number or the plain symbol
-gets origin choice 2; rhombohedral groups list hexagonal axes first.
+gets origin choice 2; rhombohedral groups list hexagonal axes first. Numbers
+ascend, except that the settings of 21 stand before those of 20: otherwise a
+substring search for 'C 2 2 2' would stop inside 'C 2 2 21'. Spellings that
+would make such a search for another setting stop at the wrong record are
+left out (P4322 contains P432).
 
 Every operation is checked against the operation-text rules of the readers:
 at most 35 characters, three comma-separated components of at most 11
@@ -60,7 +64,9 @@ The first quoted Hermann-Mauguin text is the full symbol; a suffix :1 or
 Within one International Tables number the first record is the setting
 meant when a structure gives only the number or the plain symbol: the
 reference setting, origin choice 2 where there are two, hexagonal axes for
-rhombohedral groups.
+rhombohedral groups. Numbers ascend, except that the settings of group 21
+precede those of group 20, so that a search for the text C 2 2 2 does not
+stop inside C 2 2 21.
 
 Source: the space-group tables of the gemmi library (gemmi %s),
 distributed under the Mozilla Public License 2.0 (MPL-2.0).
@@ -232,7 +238,7 @@ def resolve_conflicts(records):
     number's settings before the earlier one's (C 2 2 2 inside C 2 2 21)."""
     for _ in range(100):
         changed = False
-        for j, rec in enumerate(records):
+        for rec in records:
             for b in list(rec["hm"]):
                 k = kelmar_first(records, b)
                 if k is None or records[k]["ops"] == rec["ops"]:
