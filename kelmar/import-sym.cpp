@@ -317,8 +317,9 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const
 
     auto first_value = [&lines](std::initializer_list<const char*> tags) -> std::optional<std::string> {
         for (const char* tag : tags) {
+            // an empty quoted value ('') names nothing; as a substring it would match any record
             auto v = kelmar_cell_import_cif_grep_keyword(tag, lines);
-            if (v) return v;
+            if (v && v->find_first_not_of(" \t") != std::string::npos) return v;
         }
         return std::nullopt;
     };

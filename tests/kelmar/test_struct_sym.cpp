@@ -179,6 +179,13 @@ TEST(StructSymCif, NamesInOrderHmNumberHall) {
         ASSERT_TRUE(sym);
         EXPECT_EQ(sym->total(), 2);
     }
+    {
+        // an empty H-M symbol is skipped for the number that follows
+        std::vector<std::string> lines = {"_symmetry_space_group_name_H-M ''", "_symmetry_Int_Tables_number 225"};
+        auto sym = kelmar_symmetry_import_from_array_char_2D(lines, f.path.c_str());
+        ASSERT_TRUE(sym);
+        EXPECT_EQ(sym->total(), 4);
+    }
     std::vector<std::string> none = {"data_x", "_cell_length_a 3"};
     EXPECT_FALSE(kelmar_symmetry_import_from_array_char_2D(none, f.path.c_str()));
 }
