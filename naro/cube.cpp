@@ -13,7 +13,10 @@
 static constexpr double NARO_BOHR_TO_ANGSTROM = 0.529177249;
 static constexpr int NARO_CUBE_LINE = 1000;
 
-void NARO_init_cube(NARO_cube& cube) { cube = NARO_cube{}; }
+void NARO_init_cube(NARO_cube& cube) {
+    cube = NARO_cube{};
+    NARO_init_cube_stationary_points(cube);
+}
 
 void NARO_free_cube_energy(NARO_cube& cube) {
     cube.energy.clear();

@@ -215,6 +215,29 @@ TEST_F(Landscape, ScalingFollowsTheProbeIonOrTheScaleFlag) {
     EXPECT_NE(low.out.find("Total local saddle in unit cell: 0\r\n"), std::string::npos);
 }
 
+TEST_F(Landscape, SmoothingKeepsTheSitesOfASymmetricLandscape) {
+    write("Li2O.cif", li2o(), 12, 12, 12);
+    auto r = naro("--cif Li2O.cif Li1+ --cube x.cube --smooth-cube --print-minima", d.path());
+    ASSERT_EQ(r.status, 0) << errors(d.path());
+    EXPECT_EQ(r.out.rfind("Center weight: ", 0), 0u);
+    EXPECT_NE(r.out.find("Total local minima in unit cell: 8\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Minima type: Li0 (Energy: 0.000000 eV)\r\n"), std::string::npos);
+}
+
+TEST_F(Landscape, HexagonalCellRunsTheFullGridSearch) {
+    std::vector<narotest::Frac> li = {{0, 0, 0}, {0, 0, 0.5}, {1.0 / 3, 2.0 / 3, 0.25}, {2.0 / 3, 1.0 / 3, 0.75}};
+    write("Li2O2.cif", li, 24, 24, 48);
+    auto r = naro("--cif Li2O2.cif Li1+ --cube x.cube --print-minima --print-saddle --print-symops", d.path());
+    ASSERT_EQ(r.status, 0) << errors(d.path());
+    EXPECT_NE(r.out.find("diff_neigh: 1\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Total local minima in unit cell: 4\r\n"), std::string::npos) << r.out;
+    size_t rows = 0;
+    for (const char* ion : {"   1.000   Li0\r\n", "   1.000   Li1\r\n"})
+        for (size_t p = 0; (p = r.out.find(ion, p)) != std::string::npos; ++p) ++rows;
+    EXPECT_EQ(rows, 4u);
+    EXPECT_EQ(r.out.find("Total local saddle in unit cell: 0\r\n"), std::string::npos);
+}
+
 TEST_F(Landscape, CubeWithoutCifPrintsEmptyLists) {
     write("Li2O.cif", li2o(), 12, 12, 12);
     auto r = naro("--cube x.cube --print-minima --print-saddle --print-saddles", d.path());
