@@ -104,6 +104,7 @@ TEST(Program, BadInputGivesOneMessageAndStatusOne) {
     testcli::ScratchDir d;
     d.add(kSamples + "Li2O.cif");
     testcli::spit(d / "trunc.cube", "t\r\nConducting = Li1+ ;\r\n   0 0 0 0\r\n   2 1 0 0\r\n   2 0 1 0\r\n   2 0 0 1\r\n 1.0\r\n");
+    testcli::spit(d / "big.cube", "t\r\nx\r\n   0 0 0 0\r\n 900 1 0 0\r\n 900 0 1 0\r\n 400 0 0 1\r\n 1.0\r\n");
     testcli::spit(d / "zero.cube", "t\r\nx\r\n   0 0 0 0\r\n   0 1 0 0\r\n   2 0 1 0\r\n   2 0 0 1\r\n");
     testcli::spit(d / "nosite.cif", "_cell_length_a 4\n_cell_length_b 4\n_cell_length_c 4\n_cell_angle_alpha 90\n"
                                     "_cell_angle_beta 90\n_cell_angle_gamma 90\n");
@@ -119,6 +120,7 @@ TEST(Program, BadInputGivesOneMessageAndStatusOne) {
         {"--cube missing.cube", "Error: Unable to open CUBE file\n"},
         {"--cube trunc.cube", "Error: Invalid CUBE file - missing energy values\n"},
         {"--cube zero.cube", "Error: Invalid CUBE file - invalid grid resolution\n"},
+        {"--cube big.cube", "Error: Invalid CUBE file - missing energy values\n"},
         {"--cif nosite.cif", "Error: No site is found!\n"},
         {"--cif badcell.cif", "Error: Invalid lattice parameters\n"},
         {"--cif binary.cif", "Error: Invalid lattice parameters\n"},
@@ -145,6 +147,14 @@ TEST(Program, StructureTasks) {
     EXPECT_NE(r.out.find("> Li0 [0.250 0.250 0.250] : "), std::string::npos);
     EXPECT_NE(r.out.find("Global instability index: "), std::string::npos);
     EXPECT_NE(r.out.find("ICSD:  Not substituted\nICSD:  Not substituted\n"), std::string::npos);
+    // A table under bin/ in the working directory comes before the one beside NARO.x.
+    fs::create_directories(d / "bin");
+    testcli::spit(d / "bin" / "database_binary.dat", "DATA_START\nLi 1 O -2 1.0 0.5 4 3.0\n");
+    r = naro("--cif Li2O.cif --calc-bvsum", d.path());
+    char line[64];
+    std::snprintf(line, sizeof line, "> Li0 [0.250 0.250 0.250] : %.6f\n",
+                  4 * std::exp((1.0 - 4.65884171 * std::sqrt(3.0) / 4) / 0.5));
+    EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
     r = naro("--cif Li2O.cif --print-all-sites", d.path());
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 9 + 12);   // 8 Li + 4 O
 }
