@@ -285,4 +285,18 @@ TEST_F(Landscape, LiFePO4LithiumSitesAreOccupiedMinima) {
         EXPECT_NE(r.out.find(row), std::string::npos) << row << r.out;
 }
 
+// ---------------------------------------------------------------- with kelmar.x
+TEST(WithKelmar, Li2OLandscapeFromGenCube) {
+    testcli::ScratchDir d;
+    d.add(kSamples + "Li2O.cif");
+    testcli::run(KELMAR_EXE, "--gen-cube Li2O.cif Li 1 0.75 0.2", d.path());
+    if (!fs::exists(d / "Li2O.cube")) GTEST_SKIP() << "kelmar.x cannot write landscapes yet";
+    auto r = naro("--cif Li2O.cif Li1+ --cube Li2O.cube --print-minima --print-saddle", d.path());
+    ASSERT_EQ(r.status, 0) << errors(d.path());
+    size_t rows = 0;
+    for (size_t p = 0; (p = r.out.find("   1.000   Li0\r\n", p)) != std::string::npos; ++p) ++rows;
+    EXPECT_EQ(rows, 8u) << r.out;
+    EXPECT_NE(r.out.find("Saddle type: s1 "), std::string::npos);
+}
+
 }  // namespace
