@@ -1,0 +1,9 @@
+// Command line of the analyser.
+#pragma once
+#include "NARO.hpp"
+
+void NARO_init_input(NARO_input& input);
+int NARO_isflag(const char* flag);
+void NARO_process_command(NARO_input& input, int argc, const char* const* argv);
+void NARO_cmd_print_banner();
+void NARO_cmd_print_help();
