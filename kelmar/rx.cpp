@@ -267,9 +267,11 @@ int kelmar_cell_deform(KELMAR_CELL* cell, const double deform[3][3]) {
         for (int r = 0; r < 3; r++) out[r] = v[r] + deform[r][0] * v[0] + deform[r][1] * v[1] + deform[r][2] * v[2];
         for (int r = 0; r < 3; r++) v[r] = out[r];
     };
+    // A homogeneous strain leaves fractional positions unchanged: strain the lattice, then
+    // rebuild the Cartesian positions from them (the same as straining every position).
     for (int k = 0; k < 3; k++) strain(cell->a[k]);
-    for (KELMAR_ATOM& a : cell->atom) strain(a.x);
-    kelmar_cell_update_fractional(cell);
+    kelmar_cell_update_lattice_fractional(cell);
+    kelmar_cell_update_coordinate_cartesion(cell);
     return 0;
 }
 
