@@ -44,7 +44,7 @@ inline std::unique_ptr<KELMAR_CELL> box(double a, double b, double c) {
 inline std::unique_ptr<KELMAR_CELL> li2o(double a = 4.61) {
     auto cell = box(a, a, a);
     const double o[4][3] = {{0, 0, 0}, {0, 0.5, 0.5}, {0.5, 0, 0.5}, {0.5, 0.5, 0}};
-    char name[12];
+    char name[32];
     for (int i = 0; i < 4; i++) {
         std::snprintf(name, sizeof(name), "O%d", i + 1);
         add_atom(cell.get(), name, "O", -2, o[i][0], o[i][1], o[i][2]);
