@@ -226,7 +226,7 @@ int kelmar_property_calculate_fractional_charge(KELMAR_PROPERTY* ppt, const KELM
 
 int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMAR_CELL* cell) {
     if (cell == nullptr || ppt == nullptr) {
-        std::printf("Error: KELMAR_CELL or KELMAR_PROPERTY has not been initialized properly.\n");
+        std::fprintf(stderr, "Error: KELMAR_CELL or KELMAR_PROPERTY has not been initialized properly.\n");
         return 1;
     }
     if (ppt->sf > 0) return 0;
@@ -244,7 +244,7 @@ int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMA
     };
     double p = 0.0;
     if (!pressure(&p)) {
-        std::printf("Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
+        std::fprintf(stderr, "Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
         return 1;
     }
     bool negative = p <= 0;
@@ -254,7 +254,7 @@ int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMA
     do {
         // The first round is evaluated at the starting sf, whose pressure is already known.
         if (!first && !pressure(&p)) {
-            std::printf("Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
+            std::fprintf(stderr, "Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
             return 1;
         }
         first = false;
