@@ -146,11 +146,13 @@ struct SYMCARD_RECORD {
 };
 
 // Reads the settings file into records; false (with the message) when it cannot be opened.
-bool read_symcards(const char* path, std::vector<SYMCARD_RECORD>& records, const char* open_msg) {
+bool read_symcards(const char* path, std::vector<SYMCARD_RECORD>& records, const char* open_msg,
+                  bool open_on_stdout = false) {
     records.clear();
     std::ifstream in(path ? path : "", std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, open_msg, path ? path : "(null)");
+        // the setting search reports a missing file on standard output, the importers on the error stream
+        std::fprintf(open_on_stdout ? stdout : stderr, open_msg, path ? path : "(null)");
         return false;
     }
     std::string line;
@@ -578,7 +580,7 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL
     }
     if (accuracy <= 0.0) accuracy = 0.01;
     std::vector<SYMCARD_RECORD> records;
-    if (!read_symcards(dir_symcards, records, "Error: unable to open %s.\n")) return nullptr;
+    if (!read_symcards(dir_symcards, records, "Error: unable to open %s.\n", true)) return nullptr;
     const int count = static_cast<int>(records.size());
     std::printf("Message: total %d space group settings found in %s.\n", count, dir_symcards);
     int found = 0;

@@ -175,6 +175,22 @@ TEST(StructCifRead, TypeLoopStatesAndMixedValence) {
     EXPECT_NE(bad.err.find("Error: invalid field.\n"), std::string::npos);
 }
 
+TEST(StructCifRead, TypeSymbolsCarryStatesWithoutATypeLoop) {
+    Read r = read_text(with_atoms(std::string(kAtomLoopHead) +
+                                  "  Fe1  Fe2.5+  0 0 0  1\n  S1  S  0.5 0.5 0.5  1\n  Li1  Li+  0.5 0 0  1\n"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<int, double> fe;
+    std::map<std::string, int> os;
+    for (const auto& a : r.cell->atom) {
+        os[a.type] = a.os;
+        if (std::strcmp(a.type, "Fe") == 0) fe[a.os] += a.occ;
+    }
+    EXPECT_NEAR(fe[2], 0.5, 1e-12);
+    EXPECT_NEAR(fe[3], 0.5, 1e-12);
+    EXPECT_EQ(os["Li"], 1);  // "Li+" has no digit: the state comes from the parameter file
+    EXPECT_EQ(os.count("S"), 1u);
+}
+
 TEST(StructCifRead, ForkOsSplitsOnlyFarFromIntegers) {
     std::vector<KELMAR_ATOM> atoms(4);
     atoms[0].value = 99.0;

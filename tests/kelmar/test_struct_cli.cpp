@@ -167,3 +167,22 @@ TEST(StructCli, CalSymFindsTheOwnGroupOfP1Expansions) {
             << c.file << "\n" << r.out.substr(r.out.rfind("Message: determined") == std::string::npos ? 0 : r.out.rfind("Message: determined"));
     }
 }
+
+TEST(StructCli, BadFilesExitWithOneErrorAndNoOutput) {
+    testcli::ScratchDir d;
+    std::string junk;
+    for (int i = 0; i < 4096; i++) junk += static_cast<char>((i * 7919 + 13) & 0xff);
+    testcli::spit(d / "junk.cif", junk);
+    const std::string li = testcli::slurp(kSamples / "LiFePO4.cif");
+    testcli::spit(d / "cut.cif", li.substr(0, li.size() - 40));  // the atom loop ends mid-row
+    std::string ops = li;
+    ops.replace(ops.find("'x, y, z'"), 9, "'x, y, z, x'");
+    testcli::spit(d / "ops.cif", ops);
+    for (const char* f : {"junk.cif", "cut.cif", "ops.cif"}) {
+        auto r = kelmar(d, std::string("--gen-cif ") + f);
+        EXPECT_EQ(r.status, 1) << f;
+        EXPECT_EQ(r.err.rfind("Error: ", 0), 0u) << f << r.err;
+        EXPECT_TRUE(has(r.err, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n")) << f;
+        EXPECT_FALSE(fs::exists(d / (std::string(f) + ".cif"))) << f;
+    }
+}
