@@ -1233,3 +1233,65 @@ void NARO_print_activation_energy(const NARO_pathlib& pathlib, FILE* out) {
     std::fprintf(out, "2D activation energy: %.6f eV\n", pathlib.twoD);
     std::fprintf(out, "3D activation energy: %.6f eV\n", pathlib.threeD);
 }
+
+// ====================================================================== driver stages
+
+std::string NARO_output_file_name(const NARO_input& input, const char* name) {
+    std::string out;
+    if (input.dir) out = input.output_dir.substr(0, 1000);
+    out += name;
+    return out;
+}
+
+int NARO_run_path_stage(const NARO_input& input, NARO_cube& cube, const NARO_cif& cif,
+                        NARO_pathlib& pathlib) {
+    pathlib.pathlib = 1;
+    if (NARO_build_path(cube, cif, pathlib, input.deWarn) != 0) {
+        std::fprintf(stderr, "Error: NARO_build_path() returns non-zero.\n");
+        return 1;
+    }
+    if (NARO_build_allpaths(cube, cif, pathlib) != 0) {
+        std::fprintf(stderr, "Error: NARO_build_allpaths() returns non-zero.\n");
+        return 1;
+    }
+    if (NARO_filter_redundant_path(cube, pathlib) != 0) {
+        std::fprintf(stderr, "Error: NARO_filter_redundant_path() returns non-zero.\n");
+        return 1;
+    }
+    if (input.print_path) NARO_print_pathlib(cube, pathlib, stdout);
+    if (input.print_perc) NARO_analyze_network_at_saddles(cube, pathlib, stdout, 999.0);
+    if (NARO_calc_activation_energy(cube, pathlib) != 0)
+        std::fprintf(stderr, "Error: Unable to calculate activation energy\n");
+    if (input.print_act) {
+        NARO_print_cif_ICSD(cif, stdout);
+        NARO_print_activation_energy(pathlib, stdout);
+    }
+    const std::string events = NARO_output_file_name(input, "NARO_events.txt");
+    if (FILE* f = std::fopen(events.c_str(), "w")) {
+        NARO_analyze_network_at_saddles(cube, pathlib, f, 999.0);
+        std::fclose(f);
+    } else {
+        std::fprintf(stderr, "Error: Unable to write to NARO_events.txt\n");
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+int NARO_write_summary(const NARO_input& input, const NARO_cube& cube, const NARO_pathlib& pathlib) {
+    const std::string name = NARO_output_file_name(input, "NARO_summary.txt");
+    FILE* f = std::fopen(name.c_str(), "w");
+    if (!f) {
+        std::fprintf(stderr, "Error: Unable to write to NARO_summary.txt\n");
+        return 1;
+    }
+    NARO_printminima(cube, f);
+    NARO_printsaddle(cube, f);
+    NARO_print_pathlib(cube, pathlib, f);
+    NARO_analyze_network_at_saddles(cube, pathlib, f, 999.0);
+    const bool ok = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !ok) {
+        std::fprintf(stderr, "Error: Unable to write to NARO_summary.txt\n");
+        return 1;
+    }
+    return 0;
+}

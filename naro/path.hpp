@@ -144,3 +144,14 @@ int NARO_calc_activation_energy(const NARO_cube& cube, NARO_pathlib& pathlib);
 void NARO_print_clustlist(const NARO_cube& cube, const NARO_pathlib& pathlib,
                           const NARO_cluster_list& clustlist, FILE* out);
 void NARO_print_activation_energy(const NARO_pathlib& pathlib, FILE* out);
+
+// ---------------------------------------------------------------- driver stages
+// Output file name: the --dir text glued directly before the name (no separator added).
+std::string NARO_output_file_name(const NARO_input& input, const char* name);
+// The path stage of a run (--path with --cube): library, --print-path, --print-perc,
+// activation energies, --print-act and the events file. Returns 1 on a fatal failure.
+int NARO_run_path_stage(const NARO_input& input, NARO_cube& cube, const NARO_cif& cif,
+                        NARO_pathlib& pathlib);
+// The summary file (--summary): minima, saddles, path library, network analysis.
+// Returns 1 when the file cannot be written.
+int NARO_write_summary(const NARO_input& input, const NARO_cube& cube, const NARO_pathlib& pathlib);
