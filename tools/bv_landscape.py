@@ -9,8 +9,9 @@ the cell neutral and the screening factor 0.75. The other mobile ions are left o
 Values are symmetrised over the space group on the grid, so symmetry-equivalent grid
 points carry identical values, as the analyser expects.
 
-Usage: bv_landscape.py structure.cif Li 1 out.cube [points per axis ...] [--upsample k]
-Grid counts default to multiples of 24 near 0.2 A spacing.
+Usage: bv_landscape.py structure.cif Li 1 out.cube [na nb nc] [--spacing A] [--upsample k]
+Grid counts default to multiples of 24 near 0.2 A spacing; --upsample k computes on a grid
+k times coarser and interpolates (Fourier) onto the requested one.
 """
 import math
 import re
@@ -49,7 +50,12 @@ BIN = {(r[0], int(r[1]), r[2], int(r[3])): r for r in table("database_binary.dat
 def species(symbol):
     m = re.match(r"([A-Z][a-z]?)(\d*)([+-])", symbol)
     if not m:
-        raise SystemExit(f"no oxidation state in type symbol {symbol}")
+        # no charge written: the element's default oxidation state
+        e = re.match(r"[A-Z][a-z]?", symbol).group(0)
+        for (el, _), row in UNI.items():
+            if el == e:
+                return e, int(row[3])
+        raise SystemExit(f"no oxidation state for type symbol {symbol}")
     n = int(m.group(2) or 1)
     return m.group(1), n if m.group(3) == "+" else -n
 
@@ -61,6 +67,11 @@ def orth_of(cell, f):
 def main():
     args = [a for a in sys.argv[1:]]
     up = 1
+    spacing = 0.2
+    if "--spacing" in args:
+        k = args.index("--spacing")
+        spacing = float(args[k + 1])
+        del args[k:k + 2]
     if "--upsample" in args:
         k = args.index("--upsample")
         up = int(args[k + 1])
@@ -70,7 +81,7 @@ def main():
     st.setup_cell_images()
     cell = st.cell
     counts = [int(a) for a in args[4:7]] if len(args) >= 7 else [
-        24 * max(1, round(L / 0.2 / 24)) for L in (cell.a, cell.b, cell.c)]
+        24 * max(1, round(L / spacing / 24)) for L in (cell.a, cell.b, cell.c)]
     base = [n // up for n in counts]
     # symmetry operations as written in the file, else from the space-group name
     block = gemmi.cif.read(cif).sole_block()
