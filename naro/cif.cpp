@@ -776,7 +776,7 @@ static bool naro_sites_substitute(const NARO_cif& cif, const NARO_site& s, const
 void NARO_check_ion_sub(const NARO_cif& cif, FILE* out) {
     bool sub = false;
     for (size_t i = 0; i < cif.site.size() && !sub; ++i) {
-        if (naro_cut(cif.site[i].type, 9) != naro_cut(cif.probe_type, 9)) continue;
+        if (!NARO_site_is_probe(cif, cif.site[i])) continue;
         for (size_t j = 0; j < cif.site.size(); ++j)
             if (j != i && naro_sites_substitute(cif, cif.site[i], cif.site[j])) {
                 sub = true;

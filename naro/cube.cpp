@@ -13,7 +13,10 @@
 static constexpr double NARO_BOHR_TO_ANGSTROM = 0.529177249;
 static constexpr int NARO_CUBE_LINE = 1000;
 
-void NARO_init_cube(NARO_cube& cube) { cube = NARO_cube{}; }
+void NARO_init_cube(NARO_cube& cube) {
+    cube = NARO_cube{};
+    NARO_init_cube_stationary_points(cube);
+}
 
 void NARO_free_cube_energy(NARO_cube& cube) {
     cube.energy.clear();
@@ -215,6 +218,20 @@ int NARO_load_cube(const char* file, NARO_cube& cube) {
             std::fprintf(stderr, "Error: Invalid CUBE file - missing header lines\n");
             return 1;
         }
+    {
+        // Every value takes at least two bytes (a digit and a line end): a file too short
+        // to hold the grid is rejected before the grid is allocated.
+        long here = std::ftell(fp);
+        if (here >= 0 && std::fseek(fp, 0, SEEK_END) == 0) {
+            long size = std::ftell(fp);
+            std::fseek(fp, here, SEEK_SET);
+            long long need = 2LL * cube.a_grid * cube.b_grid * cube.c_grid;
+            if (size >= 0 && size - here < need) {
+                std::fprintf(stderr, "Error: Invalid CUBE file - missing energy values\n");
+                return 1;
+            }
+        }
+    }
     if (NARO_load_cube_energy(fp, cube) != 0) {
         NARO_free_cube_energy(cube);
         return 1;
