@@ -177,3 +177,21 @@ TEST(PathEndToEnd, BrokenCubeStopsBeforeThePathStage) {
     EXPECT_FALSE(fs::exists(dir / "NARO_summary.txt"));
     EXPECT_NE(testcli::slurp(dir / "NARO_error.txt").find("Error:"), std::string::npos);
 }
+
+TEST(PathEndToEnd, CubeWithoutStructureHasAnEmptyLibrary) {
+    testcli::ScratchDir dir;
+    const auto r = testcli::run(NARO_EXE,
+                                "--cube " + testcli::quote(kData + "/naro-path/Li2O.cube") +
+                                    " --path --print-path --print-act --summary",
+                                dir.path());
+    ASSERT_EQ(r.status, 0) << testcli::slurp(dir / "NARO_error.txt");
+    EXPECT_NE(r.out.find("Listing all 0 paths"), std::string::npos);
+    const Energies e = parse_activation(r.out);
+    EXPECT_EQ(e.one, 999.0);
+    EXPECT_EQ(e.three, 999.0);
+    const std::string d69(69, '-');
+    EXPECT_EQ(testcli::slurp(dir / "NARO_events.txt"),
+              d69 + "\r\n  Summary of pathway characteristics at different energy thresholds  \r\n" + d69 +
+                  "\r\n\r\n");
+    EXPECT_TRUE(fs::exists(dir / "NARO_summary.txt"));
+}

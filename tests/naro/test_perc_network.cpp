@@ -2,6 +2,9 @@
 // ribbon state, the per-threshold report and the activation energies.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+
 #include "test_path_fixtures.hpp"
 
 using namespace pathfix;
@@ -325,4 +328,27 @@ TEST(PathDimension, VectorsAndRank) {
     ASSERT_EQ(n, 2);
     EXPECT_EQ(out[0].x, 10);
     EXPECT_EQ(out[1].x, -20);
+}
+
+TEST(Percolation, ScaledEnergiesGiveScaledBarriers) {
+    // Sodium's scaling: barriers are differences of scaled energies, not scaled differences.
+    NARO_cube c = make_flat_cube(12, 6);
+    ASSERT_EQ(NARO_parse_energy_scaling(c, "0.5695*E^(0.6946)"), 0);
+    set_points(c, {{0, 0, 0, 0.0, 1}, {6, 0, 0, 0.2, 2}}, {});
+    NARO_pathlib lib;
+    NARO_path p = distinct(1, 2, 1, 0.9);
+    p.end_energy = 0.2;
+    lib.path = {p};
+    NARO_allpath a = hop(0, 1, 1, 0.9, 0, 0, 0, 1, 2), b = hop(1, 0, 1, 0.9, 1, 0, 0, 2, 1);
+    a.end_energy = b.start_energy = 0.2;
+    lib.allpath = {a, b};
+    ASSERT_EQ(NARO_calc_activation_energy(c, lib), 0);
+    const double expected = NARO_scale_cube_energy(c, 0.9) - NARO_scale_cube_energy(c, 0.0);
+    EXPECT_NEAR(lib.oneD, expected, 1e-12);
+    EXPECT_NEAR(lib.oneD, 0.5695 * std::pow(0.9, 0.6946), 1e-9);
+    const std::string r = capture([&](FILE* f) { NARO_analyze_network_at_saddles(c, lib, f, 999.0); });
+    char line[80];
+    std::snprintf(line, sizeof line, " Threshold energy: %.6f eV\r\n", NARO_scale_cube_energy(c, 0.9));
+    EXPECT_NE(r.find(line), std::string::npos) << r;
+    EXPECT_EQ(lib.twoD, 999.0);
 }
