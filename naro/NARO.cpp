@@ -649,7 +649,6 @@ int NARO_find_stationary_points2(NARO_cube& cube, const NARO_cif& cif) {
             r.x = naro_wrap(static_cast<int>(std::floor(mx + 0.5)), n[0]);
             r.y = naro_wrap(static_cast<int>(std::floor(my + 0.5)), n[1]);
             r.z = naro_wrap(static_cast<int>(std::floor(mz + 0.5)), n[2]);
-            r.e = NARO_energy_at(cube, r.x, r.y, r.z);
         }
     }
     naro_sync_saddle(cube);
@@ -846,7 +845,7 @@ int NARO_group_saddle_by_symmetry(NARO_cube& cube, const NARO_cif& cif) {
              m < cube.saddle_type_index[static_cast<size_t>(t) + 1]; ++m) {
             NARO_saddle& s = cube.saddle[static_cast<size_t>(m)];
             int r = NARO_find_same_energy_neighbours(cube, plateau, s.x, s.y, s.z);
-            if (r == -1) {
+            if (r == -1 || plateau.item.size() > 27) {
                 if (NARO_delete_saddle_type(cube, t) != 0) return 1;
                 deleted = true;
                 break;

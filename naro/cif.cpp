@@ -696,7 +696,11 @@ static double naro_charge_of_symbol(const std::string& s, bool* ok) {
 int NARO_site_is_probe(const NARO_cif& cif, const NARO_site& site) {
     if (cif.probe_type.empty()) return 0;
     if (naro_cut(site.type, 9) == naro_cut(cif.probe_type, 9)) return 1;
-    if (!site.ox_set) return 0;
+    if (!site.ox_set) {
+        // A bare element symbol ("Li") carries no charge to contradict the probe's.
+        const std::string el = naro_leading_letters(site.type);
+        return !el.empty() && el == site.type && el == naro_leading_letters(cif.probe_type) ? 1 : 0;
+    }
     bool ok = false;
     double q = naro_charge_of_symbol(cif.probe_type, &ok);
     return ok && naro_leading_letters(site.type) == naro_leading_letters(cif.probe_type) &&

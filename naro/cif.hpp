@@ -42,8 +42,9 @@ int NARO_symmetry_parse_symop(const char* component, double x, double y, double 
 void NARO_free_equiv_pos(NARO_equiv_pos& pos);
 int NARO_cif_equal_dbl(double a, double b);
 
-// True when a site type names the probe ion: the same text, or the same element and
-// oxidation state written differently ("Li+" and "Li1+").
+// True when a site type names the probe ion: the same text, the same element and
+// oxidation state written differently ("Li+" and "Li1+"), or the bare element symbol
+// of a site whose charge is not known ("Li").
 int NARO_site_is_probe(const NARO_cif& cif, const NARO_site& site);
 
 void NARO_print_cif_latt_param(const NARO_cif& cif, FILE* out);

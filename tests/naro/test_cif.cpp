@@ -262,6 +262,11 @@ TEST_F(CifTest, ProbeMatchesSymbolOrElementAndCharge) {
     EXPECT_EQ(NARO_site_is_probe(cif, s), 1);
     s.ox = 2;
     EXPECT_EQ(NARO_site_is_probe(cif, s), 0);
+    s.type = "Na";
+    s.ox_set = 0;
+    EXPECT_EQ(NARO_site_is_probe(cif, s), 1);
+    s.type = "Nb";
+    EXPECT_EQ(NARO_site_is_probe(cif, s), 0);
 }
 
 TEST(CifSamples, EveryShippedStructureLoads) {

@@ -159,6 +159,19 @@ TEST(Program, StructureTasks) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 9 + 12);   // 8 Li + 4 O
 }
 
+TEST(Program, SpaceGroupLookupInTheShippedCardDatabase) {
+    testcli::ScratchDir d;
+    testcli::spit(d / "nosym.cif",
+                  "_symmetry_space_group_name_H-M 'Fm-3m'\n_cell_length_a 4.6588\n_cell_length_b 4.6588\n"
+                  "_cell_length_c 4.6588\n_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+                  "loop_\n_symmetry_equiv_pos_as_xyz\nloop_\n_atom_site_label\n_atom_site_type_symbol\n"
+                  "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\nLi1 Li1+ 0.25 0.25 0.25\nO1 O2- 0 0 0\n");
+    auto r = naro("--cif nosym.cif --print-all-sites --calc-charge", d.path());
+    ASSERT_EQ(r.status, 0) << errors(d.path());
+    EXPECT_EQ(r.out.rfind("Total charge per unit cell: 0.000\n", 0), 0u);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1 + 9 + 12);
+}
+
 // ---------------------------------------------------------------- landscapes
 struct Landscape : ::testing::Test {
     testcli::ScratchDir d;
@@ -270,6 +283,20 @@ TEST_F(Landscape, LiFePO4LithiumSitesAreOccupiedMinima) {
                             " 12   0   0    12.0   0.0   0.0   0.500 0.000 0.000   1.000   Li1\r\n",
                             " 12  12  24    12.0  12.0  24.0   0.500 0.500 0.500   1.000   Li1\r\n"})
         EXPECT_NE(r.out.find(row), std::string::npos) << row << r.out;
+}
+
+// ---------------------------------------------------------------- with kelmar.x
+TEST(WithKelmar, Li2OLandscapeFromGenCube) {
+    testcli::ScratchDir d;
+    d.add(kSamples + "Li2O.cif");
+    testcli::run(KELMAR_EXE, "--gen-cube Li2O.cif Li 1 0.75 0.2", d.path());
+    if (!fs::exists(d / "Li2O.cube")) GTEST_SKIP() << "kelmar.x cannot write landscapes yet";
+    auto r = naro("--cif Li2O.cif Li1+ --cube Li2O.cube --print-minima --print-saddle", d.path());
+    ASSERT_EQ(r.status, 0) << errors(d.path());
+    size_t rows = 0;
+    for (size_t p = 0; (p = r.out.find("   1.000   Li0\r\n", p)) != std::string::npos; ++p) ++rows;
+    EXPECT_EQ(rows, 8u) << r.out;
+    EXPECT_NE(r.out.find("Saddle type: s1 "), std::string::npos);
 }
 
 }  // namespace

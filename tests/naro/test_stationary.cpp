@@ -324,6 +324,26 @@ TEST_F(Quiet, LargePlateauRemovesTheWholeSaddleType) {
     EXPECT_EQ(cube.total_saddle_type, 0);
     NARO_same_energy_grid_list list;
     EXPECT_EQ(NARO_find_same_energy_neighbours(cube, list, 1, 1, 1), -1);
+
+    // Exactly 28 points of equal energy: still more than 27.
+    std::vector<double> e(512, 1.0);
+    for (int i = 3; i <= 5; ++i)
+        for (int j = 3; j <= 5; ++j)
+            for (int k = 3; k <= 5; ++k) e[at(i, j, k)] = 0.5;
+    e[at(6, 4, 4)] = 0.5;
+    cube.energy = e;
+    ASSERT_EQ(NARO_find_same_energy_neighbours(cube, list, 4, 4, 4), 0);
+    EXPECT_EQ(list.total, 28);
+    NARO_add_cube_saddle_point(cube, 4, 4, 4, 0.5, 0);
+    ASSERT_EQ(NARO_group_saddle_by_symmetry(cube, cif), 0);
+    EXPECT_EQ(cube.total_saddle, 0);
+    // 27 points are kept, with the plateau mean as true position.
+    e[at(6, 4, 4)] = 1.0;
+    cube.energy = e;
+    NARO_add_cube_saddle_point(cube, 3, 3, 3, 0.5, 0);
+    ASSERT_EQ(NARO_group_saddle_by_symmetry(cube, cif), 0);
+    ASSERT_EQ(cube.total_saddle, 1);
+    EXPECT_DOUBLE_EQ(cube.saddle[0].tx, 4.0);
 }
 
 TEST_F(Quiet, IonHalfwayBetweenTwoMinimaIsShared) {
