@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "NARO.hpp"
+#include "path.hpp"
 
 // ================================================================ integer symmetry operations
 
@@ -1079,6 +1080,11 @@ int NARO(NARO_input& input) {
         if (input.print_minima) NARO_printminima(cube, stdout);
         if (input.print_saddle) NARO_printsaddle(cube, stdout);
     }
+
+    NARO_pathlib pathlib;
+    NARO_init_pathlib(pathlib);
+    if (input.path && input.cube && NARO_run_path_stage(input, cube, cif, pathlib) != 0) return 1;
+    if (input.summary && NARO_write_summary(input, cube, pathlib) != 0) return 1;
 
     std::fflush(stdout);
     std::fflush(stderr);

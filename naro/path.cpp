@@ -1,0 +1,1297 @@
+// Migration paths between minima and the percolation of the network they form.
+//
+// Positions of minima are handled on the integer grid, unwrapped: a minimum's "home"
+// point is its grid index moved by one cell where that brings it next to its true
+// (plateau-mean) position, and an image in cell (p, q, r) is home + (p, q, r) * grid
+// counts. Every comparison of positions is therefore exact.
+#include "path.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <queue>
+#include <set>
+#include <tuple>
+#include <unordered_map>
+
+namespace {
+
+constexpr double kEqual = 1e-7;
+constexpr double kPi = 3.14159265;
+constexpr double kMaxHopDistance = 3.5;   // Angstrom from saddle to minimum
+constexpr int kNearestMinima = 10;
+constexpr int kMaxPathLength = 1000;
+
+using Tri = NARO_path_triple_index;
+
+inline bool eq(double a, double b) { return std::fabs(a - b) < kEqual; }
+
+inline int wrap(int p, int n) {
+    int r = p % n;
+    return r < 0 ? r + n : r;
+}
+
+inline double energy_wrapped(const NARO_cube& c, int x, int y, int z) {
+    return NARO_energy_at(c, wrap(x, c.a_grid), wrap(y, c.b_grid), wrap(z, c.c_grid));
+}
+inline double energy_wrapped(const NARO_cube& c, const Tri& p) {
+    return energy_wrapped(c, p.x, p.y, p.z);
+}
+
+// Angstrom distance of two points in grid units; no periodic image is sought.
+inline double dist_grid(const NARO_cube& c, double x1, double y1, double z1, double x2, double y2,
+                        double z2) {
+    const double da = x1 / c.a_grid - x2 / c.a_grid;
+    const double db = y1 / c.b_grid - y2 / c.b_grid;
+    const double dc = z1 / c.c_grid - z2 / c.c_grid;
+    const double s = da * da * c.d1 + db * db * c.d2 + dc * dc * c.d3 + da * db * c.d4 +
+                     db * dc * c.d5 + da * dc * c.d6;
+    return std::sqrt(s > 0 ? s : 0);
+}
+inline double dist_grid(const NARO_cube& c, const Tri& p, const Tri& q) {
+    return dist_grid(c, p.x, p.y, p.z, q.x, q.y, q.z);
+}
+
+// Angle p1-p2-p3 at p2 in radians, from the Cartesian step vectors; 0 for a null arm.
+double angle_grid(const NARO_cube& c, double x1, double y1, double z1, double x2, double y2,
+                  double z2, double x3, double y3, double z3) {
+    auto cart = [&](double dx, double dy, double dz, double v[3]) {
+        v[0] = dx * c.a_x + dy * c.b_x + dz * c.c_x;
+        v[1] = dx * c.a_y + dy * c.b_y + dz * c.c_y;
+        v[2] = dx * c.a_z + dy * c.b_z + dz * c.c_z;
+    };
+    double u[3], w[3];
+    cart(x1 - x2, y1 - y2, z1 - z2, u);
+    cart(x3 - x2, y3 - y2, z3 - z2, w);
+    const double lu = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
+    const double lw = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+    if (lu < kEqual || lw < kEqual) return 0.0;
+    double cs = (u[0] * w[0] + u[1] * w[1] + u[2] * w[2]) / (lu * lw);
+    cs = std::clamp(cs, -1.0, 1.0);
+    return std::acos(cs);
+}
+
+inline bool at_least_right_angle(double radians) { return radians * 180.0 / kPi >= 90.0; }
+
+// Integer point of a grid index that lies nearest to a true coordinate (one cell apart at most).
+inline int home_axis(int x, double tx, int n) {
+    int best = x;
+    for (int k = -1; k <= 1; k += 2) {
+        if (std::fabs(x + k * n - tx) < std::fabs(best - tx)) best = x + k * n;
+    }
+    return best;
+}
+
+inline Tri minimum_home(const NARO_cube& c, int m) {
+    const NARO_minima& p = c.minima[m];
+    return {home_axis(p.x, p.tx, c.a_grid), home_axis(p.y, p.ty, c.b_grid),
+            home_axis(p.z, p.tz, c.c_grid)};
+}
+
+inline Tri minimum_image(const NARO_cube& c, int m, int p, int q, int r) {
+    Tri h = minimum_home(c, m);
+    return {h.x + p * c.a_grid, h.y + q * c.b_grid, h.z + r * c.c_grid};
+}
+
+inline Tri saddle_point(const NARO_cube& c, int s) {
+    const NARO_saddle& p = c.saddle[s];
+    return {p.x, p.y, p.z};
+}
+
+inline bool neighbours(const Tri& a, const Tri& b) {
+    return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1 && std::abs(a.z - b.z) <= 1;
+}
+
+inline bool same(const Tri& a, const Tri& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+inline Tri add(const Tri& a, const Tri& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline Tri sub(const Tri& a, const Tri& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline Tri neg(const Tri& a) { return {-a.x, -a.y, -a.z}; }
+inline Tri cells(const NARO_cube& c, const Tri& t) {
+    return {t.x * c.a_grid, t.y * c.b_grid, t.z * c.c_grid};
+}
+inline bool is_zero(const Tri& a) { return a.x == 0 && a.y == 0 && a.z == 0; }
+
+struct NearImage {
+    int index = -1;
+    int i = 0, j = 0, l = 0;
+    double distance = 999999;
+};
+
+// The k nearest periodic images of the minima around a point in grid units, searched in
+// growing shells of cells until a shell adds nothing; ties keep the earlier image.
+std::vector<NearImage> nearest_minima(const NARO_cube& c, int k, double x, double y, double z) {
+    std::vector<NearImage> list(static_cast<size_t>(k));
+    if (c.minima.empty()) return list;
+    for (int shell = 0;; ++shell) {
+        bool inserted = false;
+        for (size_t m = 0; m < c.minima.size(); ++m) {
+            const NARO_minima& p = c.minima[m];
+            for (int i = -shell; i <= shell; ++i)
+                for (int j = -shell; j <= shell; ++j)
+                    for (int l = -shell; l <= shell; ++l) {
+                        if (std::max({std::abs(i), std::abs(j), std::abs(l)}) != shell) continue;
+                        const double d = dist_grid(c, p.tx + i * c.a_grid, p.ty + j * c.b_grid,
+                                                   p.tz + l * c.c_grid, x, y, z);
+                        if (!(d < list.back().distance)) continue;
+                        size_t pos = list.size() - 1;
+                        while (pos > 0 && d < list[pos - 1].distance) {
+                            list[pos] = list[pos - 1];
+                            --pos;
+                        }
+                        list[pos] = {static_cast<int>(m), i, j, l, d};
+                        inserted = true;
+                    }
+        }
+        if (!inserted) break;
+    }
+    return list;
+}
+
+inline double true_image_distance(const NARO_cube& c, int m, int p, int q, int r, const Tri& s) {
+    const NARO_minima& mm = c.minima[m];
+    return dist_grid(c, mm.tx + p * c.a_grid, mm.ty + q * c.b_grid, mm.tz + r * c.c_grid, s.x, s.y,
+                     s.z);
+}
+
+std::string type_label(const NARO_cube& c, int type) {
+    std::string s;
+    NARO_label_minima_site(c, s, type);
+    return s;
+}
+
+inline double scaled(const NARO_cube& c, double e) { return NARO_scale_cube_energy(c, e); }
+
+// Range of list indices [first, last) of one symmetry type.
+inline std::pair<int, int> type_range(const std::vector<int>& index, int total_types, int type,
+                                      int list_size) {
+    if (type < 1 || type > total_types || static_cast<int>(index.size()) <= type)
+        return {0, 0};
+    const int first = index[static_cast<size_t>(type)];
+    const int last = static_cast<int>(index.size()) > type + 1
+                         ? index[static_cast<size_t>(type) + 1]
+                         : list_size;
+    return {std::clamp(first, 0, list_size), std::clamp(last, 0, list_size)};
+}
+
+inline void sync_counts(NARO_pathlib& lib) {
+    lib.total_path = static_cast<int>(lib.path.size());
+    lib.total_allpath = static_cast<int>(lib.allpath.size());
+}
+
+inline bool path_matches_allpath(const NARO_path& p, const NARO_allpath& ap) {
+    return p.saddle_type == ap.saddle_type &&
+           ((p.start_type == ap.start_type && p.end_type == ap.end_type) ||
+            (p.start_type == ap.end_type && p.end_type == ap.start_type));
+}
+
+inline Tri allpath_start_pos(const NARO_cube& c, const NARO_allpath& ap) {
+    return minimum_image(c, ap.start, ap.start_crossx, ap.start_crossy, ap.start_crossz);
+}
+inline Tri allpath_end_pos(const NARO_cube& c, const NARO_allpath& ap) {
+    return minimum_image(c, ap.end, ap.end_crossx, ap.end_crossy, ap.end_crossz);
+}
+
+}  // namespace
+
+// ====================================================================== library records
+
+void NARO_init_pathlib(NARO_pathlib& pathlib) { pathlib = NARO_pathlib{}; }
+
+int NARO_copy_pathlib(const NARO_pathlib& in, NARO_pathlib& out) {
+    out = in;
+    sync_counts(out);
+    return 0;
+}
+
+void NARO_free_pathlib(NARO_pathlib& pathlib) {
+    pathlib.path.clear();
+    pathlib.path.shrink_to_fit();
+    pathlib.allpath.clear();
+    pathlib.allpath.shrink_to_fit();
+    sync_counts(pathlib);
+}
+
+int NARO_isin_pathlib(const NARO_pathlib& pathlib, int start_type, int end_type, int saddle_type) {
+    for (const NARO_path& p : pathlib.path) {
+        if (p.saddle_type != saddle_type) continue;
+        if ((p.start_type == start_type && p.end_type == end_type) ||
+            (p.start_type == end_type && p.end_type == start_type))
+            return 1;
+    }
+    return 0;
+}
+
+int NARO_bubblesort_pathlib(NARO_pathlib& pathlib) {
+    std::vector<NARO_path>& v = pathlib.path;
+    for (size_t n = v.size(); n > 1; --n) {
+        bool swapped = false;
+        for (size_t i = 0; i + 1 < n; ++i) {
+            if (v[i].saddle_energy > v[i + 1].saddle_energy) {
+                std::swap(v[i], v[i + 1]);
+                swapped = true;
+            }
+        }
+        if (!swapped) break;
+    }
+    return 0;
+}
+
+int NARO_get_allpath_to_path_index(const NARO_pathlib& pathlib, int k) {
+    if (k < 0 || k >= static_cast<int>(pathlib.allpath.size())) return -1;
+    const NARO_allpath& ap = pathlib.allpath[static_cast<size_t>(k)];
+    for (size_t i = 0; i < pathlib.path.size(); ++i)
+        if (path_matches_allpath(pathlib.path[i], ap)) return static_cast<int>(i);
+    return -1;
+}
+
+void NARO_delete_pathlib_path(NARO_pathlib& pathlib, int k) {
+    if (k < 0 || k >= static_cast<int>(pathlib.path.size())) return;
+    const NARO_path p = pathlib.path[static_cast<size_t>(k)];
+    pathlib.allpath.erase(std::remove_if(pathlib.allpath.begin(), pathlib.allpath.end(),
+                                         [&](const NARO_allpath& ap) {
+                                             return path_matches_allpath(p, ap);
+                                         }),
+                          pathlib.allpath.end());
+    pathlib.path.erase(pathlib.path.begin() + k);
+    sync_counts(pathlib);
+}
+
+void NARO_delete_pathlib_allpath(NARO_pathlib& pathlib, int k) {
+    if (k < 0 || k >= static_cast<int>(pathlib.allpath.size())) return;
+    pathlib.allpath.erase(pathlib.allpath.begin() + k);
+    sync_counts(pathlib);
+}
+
+void NARO_insert_pathlib_allpath(NARO_pathlib& pathlib, const NARO_allpath& ap, int pos) {
+    pos = std::clamp(pos, 0, static_cast<int>(pathlib.allpath.size()));
+    pathlib.allpath.insert(pathlib.allpath.begin() + pos, ap);
+    sync_counts(pathlib);
+}
+
+void NARO_pop_pathlib_allpath(NARO_pathlib& pathlib) {
+    if (!pathlib.allpath.empty()) pathlib.allpath.pop_back();
+    sync_counts(pathlib);
+}
+
+void NARO_reverse_pathlib_allpath(NARO_allpath& ap) {
+    std::swap(ap.start, ap.end);
+    std::swap(ap.start_type, ap.end_type);
+    std::swap(ap.start_energy, ap.end_energy);
+    std::swap(ap.start_crossx, ap.end_crossx);
+    std::swap(ap.start_crossy, ap.end_crossy);
+    std::swap(ap.start_crossz, ap.end_crossz);
+}
+
+int NARO_is_allpath_start_end_equal(const NARO_allpath& a, const NARO_allpath& b) {
+    return a.start == b.start && a.end == b.end;
+}
+
+NARO_cellcross_diff NARO_get_cellcrossdiff_from_allpath(const NARO_allpath& ap) {
+    return {ap.end_crossx - ap.start_crossx, ap.end_crossy - ap.start_crossy,
+            ap.end_crossz - ap.start_crossz};
+}
+
+int NARO_is_cellcross_equal(const NARO_cellcross& a, const NARO_cellcross& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+int NARO_is_cellcrossdiff_equal(const NARO_cellcross_diff& a, const NARO_cellcross_diff& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+int NARO_is_allpath_equal(const NARO_allpath& a, const NARO_allpath& b, int mode) {
+    auto m1 = [&] { return NARO_is_allpath_start_end_equal(a, b) != 0; };
+    auto m2 = [&] { return m1() || (a.start == b.end && a.end == b.start); };
+    auto m3 = [&] {
+        return a.start_crossx == b.start_crossx && a.start_crossy == b.start_crossy &&
+               a.start_crossz == b.start_crossz && a.end_crossx == b.end_crossx &&
+               a.end_crossy == b.end_crossy && a.end_crossz == b.end_crossz;
+    };
+    auto m5 = [&] { return a.saddle == b.saddle; };
+    auto m6 = [&] { return a.saddle_type == b.saddle_type; };
+    switch (mode) {
+        case 1: return m1();
+        case 2: return m2();
+        case 3: return m3();
+        case 5: return m5();
+        case 6: return m6();
+        case 13: return m1() && m3();
+        case 135: return m5() && m1() && m3();
+        default:
+            std::printf("Invalid mode call %d to NARO_is_allpath_equal\n", mode);
+            return 0;
+    }
+}
+
+double NARO_allpath_angle(const NARO_cube& cube, const NARO_allpath& ap) {
+    const Tri s = allpath_start_pos(cube, ap);
+    const Tri e = allpath_end_pos(cube, ap);
+    const Tri m = saddle_point(cube, ap.saddle);
+    return angle_grid(cube, s.x, s.y, s.z, m.x, m.y, m.z, e.x, e.y, e.z);
+}
+
+double NARO_find_loc_distance(const NARO_cube& cube, NARO_cubeloc p1, NARO_cubeloc p2) {
+    return dist_grid(cube, p1.x, p1.y, p1.z, p2.x, p2.y, p2.z);
+}
+
+int NARO_is_direct_path_between_minima(const NARO_cube& cube, const NARO_pathlib& pathlib, int x1,
+                                       int y1, int z1, int x2, int y2, int z2) {
+    const Tri p1{x1, y1, z1}, p2{x2, y2, z2};
+    if (same(p1, p2)) return 1;
+    const Tri d = sub(p2, p1);
+    auto congruent = [&](const Tri& a, const Tri& b) {
+        return wrap(a.x - b.x, cube.a_grid) == 0 && wrap(a.y - b.y, cube.b_grid) == 0 &&
+               wrap(a.z - b.z, cube.c_grid) == 0;
+    };
+    for (const NARO_allpath& ap : pathlib.allpath) {
+        const Tri s = allpath_start_pos(cube, ap), e = allpath_end_pos(cube, ap);
+        if (congruent(p1, s) && same(d, sub(e, s))) return 1;
+        if (congruent(p1, e) && same(d, sub(s, e))) return 1;
+    }
+    return 0;
+}
+
+// ====================================================================== grid paths
+
+void NARO_free_grid_path(NARO_grid_path& path) { path = NARO_grid_path{}; }
+
+static void grid_path_assign(NARO_grid_path& path, std::vector<Tri> pts) {
+    path.grid = std::move(pts);
+    path.length = static_cast<int>(path.grid.size());
+    path.color.assign(path.grid.size(), -1);
+    path.style.assign(path.grid.size(), -1);
+    path.marker.assign(path.grid.size(), -1);
+    path.saddle = 0;
+}
+
+void NARO_refresh_path_saddle(const NARO_cube& cube, NARO_grid_path& path) {
+    path.saddle = 0;
+    double best = 0;
+    for (size_t i = 0; i < path.grid.size(); ++i) {
+        const double e = energy_wrapped(cube, path.grid[i]);
+        if (i == 0 || e > best) {
+            best = e;
+            path.saddle = static_cast<int>(i);
+        }
+    }
+}
+
+int NARO_halfpath_is_irreducible(const NARO_cube& cube, const NARO_grid_path& path) {
+    const size_t n = path.grid.size();
+    if (n < 6) return 1;
+    const bool forward = energy_wrapped(cube, path.grid.front()) >= energy_wrapped(cube, path.grid.back());
+    int down = 0;
+    for (size_t k = 0; k + 1 < n; ++k) {
+        const Tri& a = forward ? path.grid[k] : path.grid[n - 1 - k];
+        const Tri& b = forward ? path.grid[k + 1] : path.grid[n - 2 - k];
+        const double ea = energy_wrapped(cube, a), eb = energy_wrapped(cube, b);
+        if (eb < ea && !eq(ea, eb)) ++down;
+    }
+    return static_cast<double>(down) / static_cast<double>(n - 1) >= 0.75 ? 1 : 0;
+}
+
+double NARO_path_length_in_Angstrom(const NARO_cube& cube, const NARO_grid_path& path) {
+    double len = 0;
+    for (size_t i = 1; i < path.grid.size(); ++i) len += dist_grid(cube, path.grid[i - 1], path.grid[i]);
+    return len;
+}
+
+void NARO_reverse_path(NARO_grid_path& path) {
+    std::reverse(path.grid.begin(), path.grid.end());
+    std::reverse(path.color.begin(), path.color.end());
+    std::reverse(path.style.begin(), path.style.end());
+    std::reverse(path.marker.begin(), path.marker.end());
+    if (path.length > 0) path.saddle = path.length - 1 - path.saddle;
+}
+
+int NARO_concatenate_grid_path(NARO_grid_path& path, const NARO_grid_path& tail) {
+    size_t skip = 0;
+    if (!path.grid.empty() && !tail.grid.empty() && same(path.grid.back(), tail.grid.front()))
+        skip = 1;
+    for (size_t i = skip; i < tail.grid.size(); ++i) {
+        path.grid.push_back(tail.grid[i]);
+        path.color.push_back(i < tail.color.size() ? tail.color[i] : -1);
+        path.style.push_back(i < tail.style.size() ? tail.style[i] : -1);
+        path.marker.push_back(i < tail.marker.size() ? tail.marker[i] : -1);
+    }
+    path.length = static_cast<int>(path.grid.size());
+    return 0;
+}
+
+int NARO_build_half_grid_path(const NARO_cube& cube, NARO_grid_path& path, NARO_cubeloc from,
+                              NARO_cubeloc to) {
+    // The walk grows from both ends: head holds the "from" side in order, tail the "to"
+    // side in reverse, so both ends grow by push_back.
+    std::vector<Tri> head{{from.x, from.y, from.z}};
+    std::vector<Tri> tail{{to.x, to.y, to.z}};
+    while (!neighbours(head.back(), tail.back())) {
+        const bool move_to = energy_wrapped(cube, head.back()) < energy_wrapped(cube, tail.back());
+        std::vector<Tri>& mover = move_to ? tail : head;
+        const Tri m = mover.back();
+        const Tri o = move_to ? head.back() : tail.back();
+        const double d0 = dist_grid(cube, m, o);
+        bool found = false;
+        Tri best{};
+        double best_e = 0;
+        for (int da = -1; da <= 1; ++da)
+            for (int db = -1; db <= 1; ++db)
+                for (int dc = -1; dc <= 1; ++dc) {
+                    if (da == 0 && db == 0 && dc == 0) continue;
+                    const Tri q{m.x + da, m.y + db, m.z + dc};
+                    if (!(dist_grid(cube, q, o) < d0)) continue;
+                    const double e = energy_wrapped(cube, q);
+                    if (!found || e < best_e) {
+                        found = true;
+                        best = q;
+                        best_e = e;
+                    }
+                }
+        // A sheared cell in which no neighbour brings the ends closer cannot be walked.
+        if (!found) return -1;
+        mover.push_back(best);
+        if (head.size() + tail.size() > static_cast<size_t>(kMaxPathLength)) {
+            std::fprintf(stderr, "Error: NARO_MAX_PATH_LENGTH exceeded\n");
+            return 1;
+        }
+    }
+    std::vector<Tri> pts = std::move(head);
+    pts.insert(pts.end(), tail.rbegin(), tail.rend());
+
+    // Cut loops: join each point to its farthest later neighbour.
+    for (size_t i = 0; i < pts.size(); ++i) {
+        for (size_t j = pts.size() - 1; j > i + 1; --j) {
+            if (neighbours(pts[i], pts[j])) {
+                pts.erase(pts.begin() + static_cast<long>(i) + 1, pts.begin() + static_cast<long>(j));
+                break;
+            }
+        }
+    }
+    // Trim the plateau at the start.
+    while (pts.size() > 2 && eq(energy_wrapped(cube, pts[0]), energy_wrapped(cube, pts[1])))
+        pts.erase(pts.begin() + 1);
+
+    grid_path_assign(path, std::move(pts));
+    NARO_refresh_path_saddle(cube, path);
+    return NARO_halfpath_is_irreducible(cube, path) ? 0 : -1;
+}
+
+int NARO_build_grid_path(const NARO_cube& cube, NARO_grid_path& path, NARO_cubeloc start,
+                         NARO_cubeloc saddle, NARO_cubeloc end) {
+    NARO_grid_path first, second;
+    int r = NARO_build_half_grid_path(cube, first, start, saddle);
+    if (r != 0) return r;
+    r = NARO_build_half_grid_path(cube, second, end, saddle);
+    if (r != 0) return r;
+    NARO_reverse_path(second);
+    path = std::move(first);
+    NARO_concatenate_grid_path(path, second);
+    NARO_refresh_path_saddle(cube, path);
+    return 0;
+}
+
+// ====================================================================== distinct paths
+
+int NARO_build_path(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathlib, int deWarn) {
+    for (int st = 1; st <= cube.total_saddle_type; ++st) {
+        const auto [first_saddle, last_saddle] =
+            type_range(cube.saddle_type_index, cube.total_saddle_type, st,
+                       static_cast<int>(cube.saddle.size()));
+        if (first_saddle >= last_saddle) continue;
+        const int si = first_saddle;
+        const Tri s = saddle_point(cube, si);
+        const std::vector<NearImage> near = nearest_minima(cube, kNearestMinima, s.x, s.y, s.z);
+
+        auto image = [&](const NearImage& c) { return minimum_image(cube, c.index, c.i, c.j, c.l); };
+        auto true_pos = [&](const NearImage& c, double out[3]) {
+            const NARO_minima& m = cube.minima[static_cast<size_t>(c.index)];
+            out[0] = m.tx + c.i * cube.a_grid;
+            out[1] = m.ty + c.j * cube.b_grid;
+            out[2] = m.tz + c.l * cube.c_grid;
+        };
+        NARO_grid_path half1, half2;
+        int first = -1, second = -1;
+        for (size_t c = 0; c < near.size() && first < 0; ++c) {
+            if (near[c].index < 0 || near[c].distance > kMaxHopDistance) continue;
+            const Tri m = image(near[c]);
+            const int r = NARO_build_half_grid_path(cube, half1, {m.x, m.y, m.z}, {s.x, s.y, s.z});
+            if (r == 1) return 1;
+            if (r == 0) first = static_cast<int>(c);
+        }
+        if (first >= 0) {
+            double p1[3];
+            true_pos(near[static_cast<size_t>(first)], p1);
+            for (size_t c = static_cast<size_t>(first) + 1; c < near.size() && second < 0; ++c) {
+                if (near[c].index < 0 || near[c].distance > kMaxHopDistance) continue;
+                double p2[3];
+                true_pos(near[c], p2);
+                if (!at_least_right_angle(
+                        angle_grid(cube, p1[0], p1[1], p1[2], s.x, s.y, s.z, p2[0], p2[1], p2[2])))
+                    continue;
+                const Tri m = image(near[c]);
+                const int r = NARO_build_half_grid_path(cube, half2, {m.x, m.y, m.z}, {s.x, s.y, s.z});
+                if (r == 1) return 1;
+                if (r == 0) second = static_cast<int>(c);
+            }
+        }
+        if (first < 0 || second < 0) {
+            if (!deWarn)
+                std::fprintf(stderr, "Warning: Cannot connect saddle type %d to any energy minimum site\n",
+                             st);
+            continue;
+        }
+        const NearImage& a = near[static_cast<size_t>(first)];
+        const NearImage& b = near[static_cast<size_t>(second)];
+        const NARO_minima& ma = cube.minima[static_cast<size_t>(a.index)];
+        const NARO_minima& mb = cube.minima[static_cast<size_t>(b.index)];
+        if (NARO_isin_pathlib(pathlib, ma.type, mb.type, st)) continue;
+        NARO_path p;
+        p.start = a.index;
+        p.end = b.index;
+        p.saddle = si;
+        p.start_type = ma.type;
+        p.end_type = mb.type;
+        p.saddle_type = st;
+        p.start_energy = ma.e;
+        p.end_energy = mb.e;
+        p.saddle_energy = energy_wrapped(cube, s);
+        p.start_p = a.i;
+        p.start_q = a.j;
+        p.start_r = a.l;
+        p.end_p = b.i;
+        p.end_q = b.j;
+        p.end_r = b.l;
+        p.length = NARO_path_length_in_Angstrom(cube, half1) + NARO_path_length_in_Angstrom(cube, half2);
+        double pa[3], pb[3];
+        true_pos(a, pa);
+        true_pos(b, pb);
+        p.straightline_length = dist_grid(cube, pa[0], pa[1], pa[2], pb[0], pb[1], pb[2]);
+        p.tortuosity = p.straightline_length > kEqual ? p.length / p.straightline_length : 0.0;
+        pathlib.path.push_back(p);
+    }
+    NARO_bubblesort_pathlib(pathlib);
+    sync_counts(pathlib);
+    return 0;
+}
+
+// ====================================================================== all periodic copies
+
+int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathlib) {
+    struct Cand {
+        int m, i, j, l;
+    };
+    pathlib.allpath.clear();
+    // All-paths already listed per saddle, for the duplicate test.
+    std::vector<std::vector<int>> by_saddle(cube.saddle.size());
+    const int nmin = static_cast<int>(cube.minima.size());
+    const int nsad = static_cast<int>(cube.saddle.size());
+
+    auto candidates = [&](int type, const Tri& s, double target) {
+        std::vector<Cand> list;
+        double best = 1e300;
+        const auto [lo, hi] = type_range(cube.minima_type_index, cube.total_minima_type, type, nmin);
+        for (int m = lo; m < hi; ++m)
+            for (int i = -1; i <= 1; ++i)
+                for (int j = -1; j <= 1; ++j)
+                    for (int l = -1; l <= 1; ++l) {
+                        const double diff = std::fabs(true_image_distance(cube, m, i, j, l, s) - target);
+                        if (best - diff >= 0.001) {
+                            best = diff;
+                            list.clear();
+                            list.push_back({m, i, j, l});
+                        } else if (std::fabs(diff - best) <= 0.001) {
+                            list.push_back({m, i, j, l});
+                        }
+                    }
+        return list;
+    };
+
+    for (const NARO_path& p : pathlib.path) {
+        if (p.saddle < 0 || p.saddle >= nsad || p.start < 0 || p.start >= nmin || p.end < 0 ||
+            p.end >= nmin)
+            continue;
+        const Tri s0 = saddle_point(cube, p.saddle);
+        const double leftdist = true_image_distance(cube, p.start, p.start_p, p.start_q, p.start_r, s0);
+        const double rightdist = true_image_distance(cube, p.end, p.end_p, p.end_q, p.end_r, s0);
+        const auto [lo, hi] = type_range(cube.saddle_type_index, cube.total_saddle_type, p.saddle_type, nsad);
+        for (int si = lo; si < hi; ++si) {
+            const Tri s = saddle_point(cube, si);
+            const double se = energy_wrapped(cube, s);
+            const std::vector<Cand> left = candidates(p.start_type, s, leftdist);
+            const std::vector<Cand> right = candidates(p.end_type, s, rightdist);
+            for (const Cand& L : left) {
+                for (const Cand& R : right) {
+                    if (L.m == R.m && L.i == R.i && L.j == R.j && L.l == R.l) continue;
+                    const double el = cube.minima[static_cast<size_t>(L.m)].e;
+                    const double er = cube.minima[static_cast<size_t>(R.m)].e;
+                    if ((el > se && !eq(el, se)) || (er > se && !eq(er, se))) continue;
+                    NARO_allpath ap;
+                    ap.saddle = si;
+                    ap.start = L.m;
+                    ap.end = R.m;
+                    ap.start_type = p.start_type;
+                    ap.end_type = p.end_type;
+                    ap.saddle_type = p.saddle_type;
+                    ap.length = p.length;
+                    ap.start_crossx = L.i;
+                    ap.start_crossy = L.j;
+                    ap.start_crossz = L.l;
+                    ap.end_crossx = R.i;
+                    ap.end_crossy = R.j;
+                    ap.end_crossz = R.l;
+                    ap.start_energy = el;
+                    ap.end_energy = er;
+                    ap.saddle_energy = p.saddle_energy;
+                    bool listed = false;
+                    for (int k : by_saddle[static_cast<size_t>(si)]) {
+                        const NARO_allpath& o = pathlib.allpath[static_cast<size_t>(k)];
+                        NARO_allpath rev = o;
+                        NARO_reverse_pathlib_allpath(rev);
+                        if (NARO_is_allpath_equal(ap, o, 13) || NARO_is_allpath_equal(ap, rev, 13)) {
+                            listed = true;
+                            break;
+                        }
+                    }
+                    if (listed) continue;
+                    if (!at_least_right_angle(NARO_allpath_angle(cube, ap))) continue;
+                    by_saddle[static_cast<size_t>(si)].push_back(static_cast<int>(pathlib.allpath.size()));
+                    pathlib.allpath.push_back(ap);
+                }
+            }
+        }
+    }
+    sync_counts(pathlib);
+    return 0;
+}
+
+// ====================================================================== redundancy filter
+
+int NARO_filter_redundant_path(const NARO_cube& cube, NARO_pathlib& pathlib) {
+    // 1. The same hop (same minima, same cell crossing) through two saddle types: the
+    //    higher saddle is never the one a migrating ion takes.
+    for (bool again = true; again;) {
+        again = false;
+        const size_t n = pathlib.allpath.size();
+        for (size_t i = 0; i < n && !again; ++i) {
+            const NARO_allpath& a = pathlib.allpath[i];
+            const NARO_cellcross_diff da = NARO_get_cellcrossdiff_from_allpath(a);
+            for (size_t j = i + 1; j < n; ++j) {
+                const NARO_allpath& b = pathlib.allpath[j];
+                if (a.saddle_type == b.saddle_type) continue;
+                const NARO_cellcross_diff db = NARO_get_cellcrossdiff_from_allpath(b);
+                const bool forward = a.start == b.start && a.end == b.end && NARO_is_cellcrossdiff_equal(da, db);
+                const bool backward = a.start == b.end && a.end == b.start && NARO_is_cellcrossdiff_equal(da, neg(db));
+                if (!forward && !backward) continue;
+                const int pa = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(i));
+                const int pb = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(j));
+                if (pa < 0 || pb < 0 || pa == pb) continue;
+                NARO_delete_pathlib_path(pathlib, a.saddle_energy > b.saddle_energy ? pa : pb);
+                again = true;
+                break;
+            }
+        }
+    }
+    // 2. Two hops through one saddle whose ends coincide or are joined directly: the
+    //    longer one is a detour. Only hops of different distinct paths are compared,
+    //    and only a strictly longer one is dropped.
+    for (bool again = true; again;) {
+        again = false;
+        const size_t n = pathlib.allpath.size();
+        for (size_t i = 0; i < n && !again; ++i) {
+            for (size_t j = i + 1; j < n; ++j) {
+                const NARO_allpath& a = pathlib.allpath[i];
+                const NARO_allpath& b = pathlib.allpath[j];
+                if (a.saddle != b.saddle) continue;
+                if (eq(a.length, b.length)) continue;
+                const bool types = (a.start_type == b.start_type && a.end_type == b.end_type) ||
+                                   (a.start_type == b.end_type && a.end_type == b.start_type);
+                if (!types) continue;
+                const int pa = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(i));
+                const int pb = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(j));
+                if (pa < 0 || pb < 0 || pa == pb) continue;
+                const Tri as = allpath_start_pos(cube, a), ae = allpath_end_pos(cube, a);
+                const Tri bs = allpath_start_pos(cube, b), be = allpath_end_pos(cube, b);
+                auto direct = [&](const Tri& p, const Tri& q) {
+                    return NARO_is_direct_path_between_minima(cube, pathlib, p.x, p.y, p.z, q.x, q.y, q.z) != 0;
+                };
+                const bool joined = (direct(as, bs) && direct(ae, be)) || (direct(as, be) && direct(ae, bs));
+                if (!joined) continue;
+                NARO_delete_pathlib_path(pathlib, a.length > b.length ? pa : pb);
+                again = true;
+                break;
+            }
+        }
+    }
+    sync_counts(pathlib);
+    return 0;
+}
+
+// ====================================================================== printout
+
+void NARO_print_pathlib(const NARO_cube& cube, const NARO_pathlib& pathlib, FILE* out) {
+    const std::string dashes(65, '-');
+    std::fprintf(out, "%s\r\n", dashes.c_str());
+    std::fprintf(out, "                 Summary of minimum energy paths                 \r\n");
+    std::fprintf(out, "%s\r\n\r\n", dashes.c_str());
+    for (size_t k = 0; k < pathlib.path.size(); ++k) {
+        const NARO_path& p = pathlib.path[k];
+        std::fprintf(out, "> Path %d : %s (%.3f eV) to %s (%.3f eV) via s%d (%.3f eV)\r\n",
+                     static_cast<int>(k) + 1, type_label(cube, p.start_type).c_str(),
+                     scaled(cube, p.start_energy), type_label(cube, p.end_type).c_str(),
+                     scaled(cube, p.end_energy), p.saddle_type, scaled(cube, p.saddle_energy));
+        std::fprintf(out, ">> Dimension: %d\n", p.color);
+        std::fprintf(out, ">> Redundancy: %d\n", p.style);
+    }
+    std::fprintf(out, "\nListing all %d paths (including equivalent ones)...\n",
+                 static_cast<int>(pathlib.allpath.size()));
+    for (const NARO_allpath& ap : pathlib.allpath) {
+        const NARO_cellcross_diff d = NARO_get_cellcrossdiff_from_allpath(ap);
+        std::fprintf(out, "> %s (%.3f eV) to %s (%.3f eV) via s%d (%.3f eV)\n",
+                     type_label(cube, ap.start_type).c_str(), scaled(cube, ap.start_energy),
+                     type_label(cube, ap.end_type).c_str(), scaled(cube, ap.end_energy),
+                     ap.saddle_type, scaled(cube, ap.saddle_energy));
+        std::fprintf(out,
+                     ">> Internal: boundary cross (%d,%d,%d); minima indices (%d,%d) saddle index (%d)\n",
+                     d.x, d.y, d.z, ap.start, ap.end, ap.saddle);
+    }
+    std::fprintf(out, "\n");
+}
+
+// ====================================================================== percolation
+
+void NARO_init_cluster(NARO_cluster& clust) { clust = NARO_cluster{}; }
+
+void NARO_copy_cluster(const NARO_cluster& in, NARO_cluster& out) { out = in; }
+
+int NARO_alloc_path_clust(NARO_cluster_list& list, int total) {
+    list.clust.assign(static_cast<size_t>(std::max(total, 0)), NARO_cluster{});
+    list.total = static_cast<int>(list.clust.size());
+    return 0;
+}
+
+void NARO_free_path_clust(NARO_cluster_list& list) {
+    list.clust.clear();
+    list.total = 0;
+}
+
+namespace {
+
+using Vec3 = std::array<long long, 3>;
+
+// Grid-step vector in cells: every lattice vector of a cluster is a whole multiple of the cell.
+inline Vec3 frac(const NARO_cube& c, const Tri& v) {
+    return {v.x / c.a_grid, v.y / c.b_grid, v.z / c.c_grid};
+}
+
+inline Vec3 cross(const Vec3& a, const Vec3& b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+inline long long dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+inline bool nonzero(const Vec3& a) { return a[0] != 0 || a[1] != 0 || a[2] != 0; }
+
+inline int rank_of(const std::vector<Vec3>& v) {
+    int first = -1;
+    for (size_t i = 0; i < v.size(); ++i)
+        if (nonzero(v[i])) { first = static_cast<int>(i); break; }
+    if (first < 0) return 0;
+    Vec3 n{0, 0, 0};
+    for (const Vec3& w : v) {
+        const Vec3 c = cross(v[static_cast<size_t>(first)], w);
+        if (nonzero(c)) { n = c; break; }
+    }
+    if (!nonzero(n)) return 1;
+    for (const Vec3& w : v)
+        if (dot(n, w) != 0) return 3;
+    return 2;
+}
+
+inline void orient(Tri& v) {
+    const int negative = (v.x < 0) + (v.y < 0) + (v.z < 0);
+    const int positive = (v.x > 0) + (v.y > 0) + (v.z > 0);
+    if (negative > positive) v = neg(v);
+}
+
+struct NodeKey {
+    int m;
+    int x, y, z;
+    bool operator==(const NodeKey& o) const { return m == o.m && x == o.x && y == o.y && z == o.z; }
+};
+struct NodeKeyHash {
+    size_t operator()(const NodeKey& k) const {
+        size_t h = static_cast<size_t>(k.m) * 0x9E3779B97F4A7C15ull;
+        h ^= static_cast<size_t>(k.x) + 0x9E3779B9u + (h << 6) + (h >> 2);
+        h ^= static_cast<size_t>(k.y) + 0x9E3779B9u + (h << 6) + (h >> 2);
+        h ^= static_cast<size_t>(k.z) + 0x9E3779B9u + (h << 6) + (h >> 2);
+        return h;
+    }
+};
+
+// Dimension of a set of nodes: 1 or more as soon as one minimum appears at two places.
+bool part_repeats_minimum(const std::vector<int>& part, const std::vector<int>& node_min,
+                          std::vector<int>& seen_stamp, int stamp) {
+    for (int v : part) {
+        int& s = seen_stamp[static_cast<size_t>(node_min[static_cast<size_t>(v)])];
+        if (s == stamp) return true;
+        s = stamp;
+    }
+    return false;
+}
+
+// The ribbon test: the channel survives the removal of any single node when, for every
+// node, some remaining connected part still repeats along the channel.
+int ribbon_test(const std::vector<int>& node_min, const std::vector<std::pair<int, int>>& edges,
+                int total_minima) {
+    const int n = static_cast<int>(node_min.size());
+    std::vector<std::vector<int>> adj(static_cast<size_t>(n));
+    for (const auto& [a, b] : edges) {
+        adj[static_cast<size_t>(a)].push_back(b);
+        adj[static_cast<size_t>(b)].push_back(a);
+    }
+    std::vector<int> reached(static_cast<size_t>(n), -1);
+    std::vector<int> seen(static_cast<size_t>(std::max(total_minima, 1)), -1);
+    std::vector<int> part, stack;
+    int stamp = 0;
+    for (int removed = 0; removed < n; ++removed) {
+        bool harmless = false;
+        for (int c = 0; c < n && !harmless; ++c) {
+            if (c == removed || reached[static_cast<size_t>(c)] == removed) continue;
+            part.clear();
+            stack.assign(1, c);
+            reached[static_cast<size_t>(c)] = removed;
+            while (!stack.empty()) {
+                const int v = stack.back();
+                stack.pop_back();
+                part.push_back(v);
+                for (int w : adj[static_cast<size_t>(v)]) {
+                    if (w == removed || reached[static_cast<size_t>(w)] == removed) continue;
+                    reached[static_cast<size_t>(w)] = removed;
+                    stack.push_back(w);
+                }
+            }
+            if (part_repeats_minimum(part, node_min, seen, stamp++)) harmless = true;
+        }
+        if (!harmless) return 0;
+    }
+    return n > 0 ? 1 : 0;
+}
+
+// Clusters of the first `count` all-paths of a library.
+int analyze_prefix(const NARO_cube& cube, const NARO_pathlib& lib, size_t count,
+                   NARO_cluster_list& list) {
+    NARO_free_path_clust(list);
+    count = std::min(count, lib.allpath.size());
+    const int nmin = static_cast<int>(cube.minima.size());
+
+    // Distinct path of each all-path, and the all-paths touching each minimum.
+    std::vector<int> to_path(count, -1);
+    {
+        std::map<std::tuple<int, int, int>, int> by_types;
+        for (size_t k = 0; k < lib.path.size(); ++k) {
+            const NARO_path& p = lib.path[k];
+            by_types.emplace(std::make_tuple(p.saddle_type, p.start_type, p.end_type), static_cast<int>(k));
+            by_types.emplace(std::make_tuple(p.saddle_type, p.end_type, p.start_type), static_cast<int>(k));
+        }
+        for (size_t k = 0; k < count; ++k) {
+            const NARO_allpath& ap = lib.allpath[k];
+            auto it = by_types.find(std::make_tuple(ap.saddle_type, ap.start_type, ap.end_type));
+            if (it != by_types.end()) to_path[k] = it->second;
+        }
+    }
+    std::vector<std::vector<int>> incident(static_cast<size_t>(std::max(nmin, 0)));
+    for (size_t k = 0; k < count; ++k) {
+        const NARO_allpath& ap = lib.allpath[k];
+        if (ap.start < 0 || ap.start >= nmin || ap.end < 0 || ap.end >= nmin) return 1;
+        incident[static_cast<size_t>(ap.start)].push_back(static_cast<int>(k));
+        if (ap.end != ap.start) incident[static_cast<size_t>(ap.end)].push_back(static_cast<int>(k));
+    }
+
+    std::vector<char> visited(count, 0);
+    std::vector<int> first_node(static_cast<size_t>(std::max(nmin, 0)), -1);
+    std::vector<int> node_min;
+    std::vector<Tri> node_pos;
+    std::vector<std::pair<int, int>> edges;
+    std::unordered_map<NodeKey, int, NodeKeyHash> node_at;
+    std::vector<NARO_cluster> clusters;
+
+    for (size_t p = 0; p < count; ++p) {
+        if (visited[p]) continue;
+        visited[p] = 1;
+        for (int m : node_min) first_node[static_cast<size_t>(m)] = -1;
+        node_min.clear();
+        node_pos.clear();
+        edges.clear();
+        node_at.clear();
+        // The scan of the remaining all-paths, restarted after every join, always takes the
+        // first unvisited one that touches a minimum of the cluster: a heap of candidate
+        // indices yields the same order without rescanning.
+        std::priority_queue<int, std::vector<int>, std::greater<int>> heap;
+
+        auto add_node = [&](int m, const Tri& pos) {
+            auto it = node_at.find({m, pos.x, pos.y, pos.z});
+            if (it != node_at.end()) return it->second;
+            const int id = static_cast<int>(node_min.size());
+            node_min.push_back(m);
+            node_pos.push_back(pos);
+            node_at.emplace(NodeKey{m, pos.x, pos.y, pos.z}, id);
+            if (first_node[static_cast<size_t>(m)] < 0) {
+                first_node[static_cast<size_t>(m)] = id;
+                for (int q : incident[static_cast<size_t>(m)])
+                    if (static_cast<size_t>(q) > p && !visited[static_cast<size_t>(q)]) heap.push(q);
+            }
+            return id;
+        };
+
+        NARO_cluster cl;
+        auto add_path = [&](int k) {
+            const int d = to_path[static_cast<size_t>(k)];
+            if (d >= 0 && std::find(cl.path.begin(), cl.path.end(), d) == cl.path.end()) cl.path.push_back(d);
+        };
+        {
+            const NARO_allpath& ap = lib.allpath[p];
+            const Tri s = minimum_home(cube, ap.start);
+            const Tri e = add(minimum_home(cube, ap.end), cells(cube, NARO_get_cellcrossdiff_from_allpath(ap)));
+            const int a = add_node(ap.start, s);
+            const int b = add_node(ap.end, e);
+            edges.emplace_back(a, b);
+            add_path(static_cast<int>(p));
+        }
+        while (!heap.empty()) {
+            const int q = heap.top();
+            heap.pop();
+            if (visited[static_cast<size_t>(q)]) continue;
+            visited[static_cast<size_t>(q)] = 1;
+            add_path(q);
+            const NARO_allpath& ap = lib.allpath[static_cast<size_t>(q)];
+            const int hs = first_node[static_cast<size_t>(ap.start)];
+            const int he = first_node[static_cast<size_t>(ap.end)];
+            const int h = hs < 0 ? he : (he < 0 ? hs : std::min(hs, he));
+            Tri s = minimum_home(cube, ap.start);
+            Tri e = add(minimum_home(cube, ap.end), cells(cube, NARO_get_cellcrossdiff_from_allpath(ap)));
+            const Tri shift = node_min[static_cast<size_t>(h)] == ap.start
+                                  ? sub(node_pos[static_cast<size_t>(h)], s)
+                                  : sub(node_pos[static_cast<size_t>(h)], e);
+            s = add(s, shift);
+            e = add(e, shift);
+            const int a = add_node(ap.start, s);
+            const int b = add_node(ap.end, e);
+            edges.emplace_back(a, b);
+        }
+
+        // Lattice vectors and dimension.
+        std::vector<Tri> vecs;
+        int nvec = 0;
+        NARO_generate_path_vectors(cube, static_cast<int>(node_min.size()), node_min.data(),
+                                   node_pos.data(), &nvec, vecs);
+        NARO_generate_path_dimension(cube, nvec, vecs, &cl.dimension, cl.vector);
+        if (cl.dimension == 1) cl.ribbon = ribbon_test(node_min, edges, nmin);
+        cl.total_path = static_cast<int>(cl.path.size());
+        clusters.push_back(std::move(cl));
+    }
+    for (int m : node_min) first_node[static_cast<size_t>(m)] = -1;
+
+    for (NARO_cluster& c : clusters)
+        for (Tri& v : c.vector) orient(v);
+
+    // Merge copies of one kind of cluster.
+    for (size_t i = 0; i < clusters.size(); ++i) {
+        for (size_t j = i + 1; j < clusters.size();) {
+            NARO_cluster& ci = clusters[i];
+            const NARO_cluster& cj = clusters[j];
+            bool subset = true;
+            for (int d : ci.path)
+                if (std::find(cj.path.begin(), cj.path.end(), d) == cj.path.end()) { subset = false; break; }
+            if (!subset) { ++j; continue; }
+            ci.mul += 1;
+            if (ci.dimension == 1 && !is_zero(cj.vector[0])) {
+                const Vec3 vj = frac(cube, cj.vector[0]);
+                bool parallel = false;
+                for (const Tri& v : ci.vector)
+                    if (!is_zero(v) && !nonzero(cross(frac(cube, v), vj))) parallel = true;
+                if (!parallel) {
+                    if (is_zero(ci.vector[1])) ci.vector[1] = cj.vector[0];
+                    else if (is_zero(ci.vector[2])) ci.vector[2] = cj.vector[0];
+                }
+            }
+            clusters.erase(clusters.begin() + static_cast<long>(j));
+        }
+    }
+
+    for (NARO_cluster& c : clusters) {
+        bool have_min = false, have_max = false;
+        for (int d : c.path) {
+            const NARO_path& p = lib.path[static_cast<size_t>(d)];
+            for (double e : {p.start_energy, p.end_energy})
+                if (!have_min || e < c.minimum) { c.minimum = e; have_min = true; }
+            if (!have_max || p.saddle_energy > c.maximum) {
+                c.maximum = p.saddle_energy;
+                c.ID = d;
+                have_max = true;
+            }
+        }
+    }
+    list.clust = std::move(clusters);
+    list.total = static_cast<int>(list.clust.size());
+    return 0;
+}
+
+// Number of leading all-paths whose saddle does not exceed the ceiling.
+size_t prefix_below(const NARO_pathlib& lib, double energy) {
+    size_t n = 0;
+    while (n < lib.allpath.size() && !(lib.allpath[n].saddle_energy > energy + kEqual)) ++n;
+    return n;
+}
+
+// Calls f(level energy) for every distinct saddle level up to the threshold.
+template <class F>
+int sweep_levels(const NARO_cube& cube, const NARO_pathlib& lib, double threshold, F&& f) {
+    double current = cube.global_minimum - 1.0;
+    for (const NARO_allpath& ap : lib.allpath) {
+        if (ap.saddle_energy > threshold) break;
+        if (ap.saddle_energy > current + kEqual) {
+            current = ap.saddle_energy;
+            if (f(current) != 0) return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int NARO_generate_path_vectors(const NARO_cube& cube, int listnum, const int* listmin,
+                               const NARO_path_triple_index* listcoor, int* listvecnum,
+                               std::vector<NARO_path_triple_index>& listvec) {
+    listvec.clear();
+    // Nodes of one minimum, in node order; pairs are visited in (i, j) order overall.
+    std::map<int, std::vector<int>> groups;
+    for (int i = 0; i < listnum; ++i) groups[listmin[i]].push_back(i);
+    std::vector<std::pair<int, int>> pairs;
+    for (const auto& [m, g] : groups)
+        for (size_t a = 0; a < g.size(); ++a)
+            for (size_t b = a + 1; b < g.size(); ++b) pairs.emplace_back(g[a], g[b]);
+    std::sort(pairs.begin(), pairs.end());
+    std::set<std::tuple<int, int, int>> kept;
+    for (const auto& [i, j] : pairs) {
+        const Tri v = sub(listcoor[j], listcoor[i]);
+        if (wrap(v.x, cube.a_grid) != 0 || wrap(v.y, cube.b_grid) != 0 || wrap(v.z, cube.c_grid) != 0)
+            continue;
+        if (is_zero(v)) continue;
+        if (kept.count({v.x, v.y, v.z}) || kept.count({-v.x, -v.y, -v.z})) continue;
+        kept.insert({v.x, v.y, v.z});
+        listvec.push_back(v);
+    }
+    *listvecnum = static_cast<int>(listvec.size());
+    return 0;
+}
+
+void NARO_generate_path_dimension(const NARO_cube& cube, int listvecnum,
+                                  const std::vector<NARO_path_triple_index>& listvec, int* dimension,
+                                  NARO_path_triple_index spanning_vectors[3]) {
+    for (int k = 0; k < 3; ++k) spanning_vectors[k] = Tri{};
+    const size_t n = std::min(static_cast<size_t>(std::max(listvecnum, 0)), listvec.size());
+    std::vector<Vec3> f(n);
+    for (size_t i = 0; i < n; ++i) f[i] = frac(cube, listvec[i]);
+    const int rank = rank_of(f);
+    if (n >= 3 && rank == 3) {
+        for (size_t i = 0; i < n; ++i)
+            for (size_t j = i + 1; j < n; ++j) {
+                const Vec3 c = cross(f[i], f[j]);
+                if (!nonzero(c)) continue;
+                for (size_t k = j + 1; k < n; ++k)
+                    if (dot(c, f[k]) != 0) {
+                        *dimension = 3;
+                        spanning_vectors[0] = listvec[i];
+                        spanning_vectors[1] = listvec[j];
+                        spanning_vectors[2] = listvec[k];
+                        return;
+                    }
+            }
+    }
+    if (n >= 2 && rank >= 2) {
+        for (size_t i = 0; i < n; ++i)
+            for (size_t j = i + 1; j < n; ++j)
+                if (nonzero(cross(f[i], f[j]))) {
+                    *dimension = 2;
+                    spanning_vectors[0] = listvec[i];
+                    spanning_vectors[1] = listvec[j];
+                    return;
+                }
+    }
+    *dimension = 0;
+    for (size_t i = 0; i < n; ++i)
+        if (nonzero(f[i])) {
+            *dimension = 1;
+            spanning_vectors[0] = listvec[i];
+        }
+}
+
+int NARO_analyze_network(const NARO_cube& cube, const NARO_pathlib& pathlib,
+                         NARO_cluster_list& clustlist) {
+    if (analyze_prefix(cube, pathlib, pathlib.allpath.size(), clustlist) != 0) {
+        std::fprintf(stderr, "Error: Invalid input to NARO_analyze_network()\n");
+        return 1;
+    }
+    return 0;
+}
+
+int NARO_analyze_network_at_energy(const NARO_cube& cube, const NARO_pathlib& pathlib,
+                                   NARO_cluster_list& clustlist, double energy) {
+    NARO_free_path_clust(clustlist);
+    const size_t n = prefix_below(pathlib, energy);
+    if (n == 0) return 0;
+    if (analyze_prefix(cube, pathlib, n, clustlist) != 0) {
+        std::fprintf(stderr, "Error: Invalid input to NARO_analyze_network_at_energy()\n");
+        return 1;
+    }
+    return 0;
+}
+
+void NARO_print_clustlist(const NARO_cube& cube, const NARO_pathlib& pathlib,
+                          const NARO_cluster_list& clustlist, FILE* out) {
+    std::fprintf(out, "\r\nTotal symmetrically distinct clusters: %d\r\n", static_cast<int>(clustlist.clust.size()));
+    int k = 0;
+    for (const NARO_cluster& c : clustlist.clust) {
+        std::fprintf(out, "\r\nCluster %d:\r\n", ++k);
+        if (c.dimension > 0) {
+            std::fprintf(out, "> Percolating (%dD)", c.dimension);
+            if (c.ribbon) std::fprintf(out, "(ribbon)");
+            if (c.dimension == 1) {
+                std::fprintf(out, " : Vector");
+                for (const Tri& v : c.vector) {
+                    if (is_zero(v)) continue;
+                    const Vec3 f = frac(cube, v);
+                    std::fprintf(out, " [%.0f,%.0f,%.0f]", static_cast<double>(f[0]),
+                                 static_cast<double>(f[1]), static_cast<double>(f[2]));
+                }
+                std::fprintf(out, "\r\n");
+            } else if (c.dimension == 2) {
+                Vec3 nrm = cross(frac(cube, c.vector[0]), frac(cube, c.vector[1]));
+                const int negative = (nrm[0] < 0) + (nrm[1] < 0) + (nrm[2] < 0);
+                const int positive = (nrm[0] > 0) + (nrm[1] > 0) + (nrm[2] > 0);
+                if (negative > positive) nrm = {-nrm[0], -nrm[1], -nrm[2]};
+                std::fprintf(out, " : Plane (%.0f,%.0f,%.0f)\r\n", static_cast<double>(nrm[0]),
+                             static_cast<double>(nrm[1]), static_cast<double>(nrm[2]));
+            } else {
+                std::fprintf(out, "\r\n");
+            }
+        }
+        std::fprintf(out, "> Multiplicity : %d\r\n", c.mul);
+        std::fprintf(out, "> Cluster energy minimum : %.3f", scaled(cube, c.minimum));
+        if (eq(c.minimum, cube.global_minimum)) std::fprintf(out, " (global energy minimum)");
+        std::fprintf(out, "\r\n");
+        std::fprintf(out, "> Cluster energy maximum : %.3f\r\n", scaled(cube, c.maximum));
+        std::fprintf(out, "> Site hops :\r\n");
+        int j = 0;
+        for (int d : c.path) {
+            const NARO_path& p = pathlib.path[static_cast<size_t>(d)];
+            std::fprintf(out, "  (%d) %s (%.3f eV) to ", ++j, type_label(cube, p.start_type).c_str(),
+                         scaled(cube, p.start_energy));
+            std::fprintf(out, "%s (%.3f eV) via s%d (%.3f eV)\r\n", type_label(cube, p.end_type).c_str(),
+                         scaled(cube, p.end_energy), p.saddle_type, scaled(cube, p.saddle_energy));
+        }
+        std::fprintf(out, "\r\n");
+    }
+}
+
+int NARO_analyze_network_at_saddles(const NARO_cube& cube, const NARO_pathlib& pathlib, FILE* out,
+                                    double threshold) {
+    const std::string dashes(69, '-');
+    std::fprintf(out, "%s\r\n", dashes.c_str());
+    std::fprintf(out, "  Summary of pathway characteristics at different energy thresholds  \r\n");
+    std::fprintf(out, "%s\r\n\r\n", dashes.c_str());
+    NARO_cluster_list list;
+    const int r = sweep_levels(cube, pathlib, threshold, [&](double level) {
+        if (NARO_analyze_network_at_energy(cube, pathlib, list, level) != 0) return 1;
+        std::fprintf(out, "===============================\r\n");
+        std::fprintf(out, " Threshold energy: %.6f eV\r\n", scaled(cube, level));
+        std::fprintf(out, "===============================\r\n");
+        NARO_print_clustlist(cube, pathlib, list, out);
+        return 0;
+    });
+    std::fflush(out);
+    return r;
+}
+
+int NARO_calc_activation_energy(const NARO_cube& cube, NARO_pathlib& pathlib) {
+    pathlib.oneD = pathlib.twoD = pathlib.threeD = 999.0;
+    NARO_cluster_list list;
+    return sweep_levels(cube, pathlib, 999.0, [&](double level) {
+        if (NARO_analyze_network_at_energy(cube, pathlib, list, level) != 0) return 1;
+        for (const NARO_cluster& c : list.clust) {
+            if (c.dimension <= 0) continue;
+            const double barrier = scaled(cube, c.maximum) - scaled(cube, c.minimum);
+            if (c.dimension >= 1) pathlib.oneD = std::min(pathlib.oneD, barrier);
+            if (c.dimension >= 2) pathlib.twoD = std::min(pathlib.twoD, barrier);
+            if (c.dimension == 3) pathlib.threeD = std::min(pathlib.threeD, barrier);
+        }
+        return 0;
+    });
+}
+
+void NARO_print_activation_energy(const NARO_pathlib& pathlib, FILE* out) {
+    std::fprintf(out, "1D activation energy: %.6f eV\n", pathlib.oneD);
+    std::fprintf(out, "2D activation energy: %.6f eV\n", pathlib.twoD);
+    std::fprintf(out, "3D activation energy: %.6f eV\n", pathlib.threeD);
+}
+
+// ====================================================================== driver stages
+
+std::string NARO_output_file_name(const NARO_input& input, const char* name) {
+    std::string out;
+    if (input.dir) out = input.output_dir.substr(0, 1000);
+    out += name;
+    return out;
+}
+
+int NARO_run_path_stage(const NARO_input& input, NARO_cube& cube, const NARO_cif& cif,
+                        NARO_pathlib& pathlib) {
+    pathlib.pathlib = 1;
+    if (NARO_build_path(cube, cif, pathlib, input.deWarn) != 0) {
+        std::fprintf(stderr, "Error: NARO_build_path() returns non-zero.\n");
+        return 1;
+    }
+    if (NARO_build_allpaths(cube, cif, pathlib) != 0) {
+        std::fprintf(stderr, "Error: NARO_build_allpaths() returns non-zero.\n");
+        return 1;
+    }
+    if (NARO_filter_redundant_path(cube, pathlib) != 0) {
+        std::fprintf(stderr, "Error: NARO_filter_redundant_path() returns non-zero.\n");
+        return 1;
+    }
+    if (input.print_path) NARO_print_pathlib(cube, pathlib, stdout);
+    if (input.print_perc) NARO_analyze_network_at_saddles(cube, pathlib, stdout, 999.0);
+    if (NARO_calc_activation_energy(cube, pathlib) != 0)
+        std::fprintf(stderr, "Error: Unable to calculate activation energy\n");
+    if (input.print_act) {
+        NARO_print_cif_ICSD(cif, stdout);
+        NARO_print_activation_energy(pathlib, stdout);
+    }
+    const std::string events = NARO_output_file_name(input, "NARO_events.txt");
+    if (FILE* f = std::fopen(events.c_str(), "w")) {
+        NARO_analyze_network_at_saddles(cube, pathlib, f, 999.0);
+        std::fclose(f);
+    } else {
+        std::fprintf(stderr, "Error: Unable to write to NARO_events.txt\n");
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+int NARO_write_summary(const NARO_input& input, const NARO_cube& cube, const NARO_pathlib& pathlib) {
+    const std::string name = NARO_output_file_name(input, "NARO_summary.txt");
+    FILE* f = std::fopen(name.c_str(), "w");
+    if (!f) {
+        std::fprintf(stderr, "Error: Unable to write to NARO_summary.txt\n");
+        return 1;
+    }
+    NARO_printminima(cube, f);
+    NARO_printsaddle(cube, f);
+    NARO_print_pathlib(cube, pathlib, f);
+    NARO_analyze_network_at_saddles(cube, pathlib, f, 999.0);
+    const bool ok = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !ok) {
+        std::fprintf(stderr, "Error: Unable to write to NARO_summary.txt\n");
+        return 1;
+    }
+    return 0;
+}
