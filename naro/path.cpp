@@ -26,7 +26,7 @@ constexpr int kMaxPathLength = 1000;
 
 using Tri = NARO_path_triple_index;
 
-inline bool eq(double a, double b) { return std::fabs(a - b) < kEqual; }
+inline bool eq(double a, double b) { return NARO_cube_equal_dbl(a, b) != 0; }
 
 inline int wrap(int p, int n) {
     int r = p % n;
@@ -34,7 +34,7 @@ inline int wrap(int p, int n) {
 }
 
 inline double energy_wrapped(const NARO_cube& c, int x, int y, int z) {
-    return NARO_energy_at(c, wrap(x, c.a_grid), wrap(y, c.b_grid), wrap(z, c.c_grid));
+    return NARO_cube_energy(c, x, y, z);
 }
 inline double energy_wrapped(const NARO_cube& c, const Tri& p) {
     return energy_wrapped(c, p.x, p.y, p.z);
@@ -43,34 +43,10 @@ inline double energy_wrapped(const NARO_cube& c, const Tri& p) {
 // Angstrom distance of two points in grid units; no periodic image is sought.
 inline double dist_grid(const NARO_cube& c, double x1, double y1, double z1, double x2, double y2,
                         double z2) {
-    const double da = x1 / c.a_grid - x2 / c.a_grid;
-    const double db = y1 / c.b_grid - y2 / c.b_grid;
-    const double dc = z1 / c.c_grid - z2 / c.c_grid;
-    const double s = da * da * c.d1 + db * db * c.d2 + dc * dc * c.d3 + da * db * c.d4 +
-                     db * dc * c.d5 + da * dc * c.d6;
-    return std::sqrt(s > 0 ? s : 0);
+    return NARO_distance_grid(c, x1, y1, z1, x2, y2, z2);
 }
 inline double dist_grid(const NARO_cube& c, const Tri& p, const Tri& q) {
-    return dist_grid(c, p.x, p.y, p.z, q.x, q.y, q.z);
-}
-
-// Angle p1-p2-p3 at p2 in radians, from the Cartesian step vectors; 0 for a null arm.
-double angle_grid(const NARO_cube& c, double x1, double y1, double z1, double x2, double y2,
-                  double z2, double x3, double y3, double z3) {
-    auto cart = [&](double dx, double dy, double dz, double v[3]) {
-        v[0] = dx * c.a_x + dy * c.b_x + dz * c.c_x;
-        v[1] = dx * c.a_y + dy * c.b_y + dz * c.c_y;
-        v[2] = dx * c.a_z + dy * c.b_z + dz * c.c_z;
-    };
-    double u[3], w[3];
-    cart(x1 - x2, y1 - y2, z1 - z2, u);
-    cart(x3 - x2, y3 - y2, z3 - z2, w);
-    const double lu = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
-    const double lw = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
-    if (lu < kEqual || lw < kEqual) return 0.0;
-    double cs = (u[0] * w[0] + u[1] * w[1] + u[2] * w[2]) / (lu * lw);
-    cs = std::clamp(cs, -1.0, 1.0);
-    return std::acos(cs);
+    return NARO_distance_grid(c, p.x, p.y, p.z, q.x, q.y, q.z);
 }
 
 inline bool at_least_right_angle(double radians) { return radians * 180.0 / kPi >= 90.0; }
@@ -112,42 +88,6 @@ inline Tri cells(const NARO_cube& c, const Tri& t) {
     return {t.x * c.a_grid, t.y * c.b_grid, t.z * c.c_grid};
 }
 inline bool is_zero(const Tri& a) { return a.x == 0 && a.y == 0 && a.z == 0; }
-
-struct NearImage {
-    int index = -1;
-    int i = 0, j = 0, l = 0;
-    double distance = 999999;
-};
-
-// The k nearest periodic images of the minima around a point in grid units, searched in
-// growing shells of cells until a shell adds nothing; ties keep the earlier image.
-std::vector<NearImage> nearest_minima(const NARO_cube& c, int k, double x, double y, double z) {
-    std::vector<NearImage> list(static_cast<size_t>(k));
-    if (c.minima.empty()) return list;
-    for (int shell = 0;; ++shell) {
-        bool inserted = false;
-        for (size_t m = 0; m < c.minima.size(); ++m) {
-            const NARO_minima& p = c.minima[m];
-            for (int i = -shell; i <= shell; ++i)
-                for (int j = -shell; j <= shell; ++j)
-                    for (int l = -shell; l <= shell; ++l) {
-                        if (std::max({std::abs(i), std::abs(j), std::abs(l)}) != shell) continue;
-                        const double d = dist_grid(c, p.tx + i * c.a_grid, p.ty + j * c.b_grid,
-                                                   p.tz + l * c.c_grid, x, y, z);
-                        if (!(d < list.back().distance)) continue;
-                        size_t pos = list.size() - 1;
-                        while (pos > 0 && d < list[pos - 1].distance) {
-                            list[pos] = list[pos - 1];
-                            --pos;
-                        }
-                        list[pos] = {static_cast<int>(m), i, j, l, d};
-                        inserted = true;
-                    }
-        }
-        if (!inserted) break;
-    }
-    return list;
-}
 
 inline double true_image_distance(const NARO_cube& c, int m, int p, int q, int r, const Tri& s) {
     const NARO_minima& mm = c.minima[m];
@@ -329,7 +269,7 @@ double NARO_allpath_angle(const NARO_cube& cube, const NARO_allpath& ap) {
     const Tri s = allpath_start_pos(cube, ap);
     const Tri e = allpath_end_pos(cube, ap);
     const Tri m = saddle_point(cube, ap.saddle);
-    return angle_grid(cube, s.x, s.y, s.z, m.x, m.y, m.z, e.x, e.y, e.z);
+    return NARO_angle(cube, s.x, s.y, s.z, m.x, m.y, m.z, e.x, e.y, e.z);
 }
 
 double NARO_find_loc_distance(const NARO_cube& cube, NARO_cubeloc p1, NARO_cubeloc p2) {
@@ -501,10 +441,12 @@ int NARO_build_path(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathli
         if (first_saddle >= last_saddle) continue;
         const int si = first_saddle;
         const Tri s = saddle_point(cube, si);
-        const std::vector<NearImage> near = nearest_minima(cube, kNearestMinima, s.x, s.y, s.z);
+        NARO_nearest_neighbour nn;
+        if (NARO_get_nearest_minima(cube, nn, kNearestMinima, s.x, s.y, s.z) != 0) return 1;
+        const std::vector<NARO_nearest_neighbour_item>& near = nn.item;
 
-        auto image = [&](const NearImage& c) { return minimum_image(cube, c.index, c.i, c.j, c.l); };
-        auto true_pos = [&](const NearImage& c, double out[3]) {
+        auto image = [&](const NARO_nearest_neighbour_item& c) { return minimum_image(cube, c.index, c.i, c.j, c.l); };
+        auto true_pos = [&](const NARO_nearest_neighbour_item& c, double out[3]) {
             const NARO_minima& m = cube.minima[static_cast<size_t>(c.index)];
             out[0] = m.tx + c.i * cube.a_grid;
             out[1] = m.ty + c.j * cube.b_grid;
@@ -527,7 +469,7 @@ int NARO_build_path(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathli
                 double p2[3];
                 true_pos(near[c], p2);
                 if (!at_least_right_angle(
-                        angle_grid(cube, p1[0], p1[1], p1[2], s.x, s.y, s.z, p2[0], p2[1], p2[2])))
+                        NARO_angle(cube, p1[0], p1[1], p1[2], s.x, s.y, s.z, p2[0], p2[1], p2[2])))
                     continue;
                 const Tri m = image(near[c]);
                 const int r = NARO_build_half_grid_path(cube, half2, {m.x, m.y, m.z}, {s.x, s.y, s.z});
@@ -541,8 +483,8 @@ int NARO_build_path(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathli
                              st);
             continue;
         }
-        const NearImage& a = near[static_cast<size_t>(first)];
-        const NearImage& b = near[static_cast<size_t>(second)];
+        const NARO_nearest_neighbour_item& a = near[static_cast<size_t>(first)];
+        const NARO_nearest_neighbour_item& b = near[static_cast<size_t>(second)];
         const NARO_minima& ma = cube.minima[static_cast<size_t>(a.index)];
         const NARO_minima& mb = cube.minima[static_cast<size_t>(b.index)];
         if (NARO_isin_pathlib(pathlib, ma.type, mb.type, st)) continue;
@@ -777,33 +719,21 @@ void NARO_free_path_clust(NARO_cluster_list& list) {
 
 namespace {
 
-using Vec3 = std::array<long long, 3>;
+using Vec3 = std::array<double, 3>;
 
-// Grid-step vector in cells: every lattice vector of a cluster is a whole multiple of the cell.
+// Grid-step vector in fractional units (cells).
 inline Vec3 frac(const NARO_cube& c, const Tri& v) {
-    return {v.x / c.a_grid, v.y / c.b_grid, v.z / c.c_grid};
+    return {static_cast<double>(v.x) / c.a_grid, static_cast<double>(v.y) / c.b_grid,
+            static_cast<double>(v.z) / c.c_grid};
 }
 
 inline Vec3 cross(const Vec3& a, const Vec3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
-inline long long dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-inline bool nonzero(const Vec3& a) { return a[0] != 0 || a[1] != 0 || a[2] != 0; }
-
-inline int rank_of(const std::vector<Vec3>& v) {
-    int first = -1;
-    for (size_t i = 0; i < v.size(); ++i)
-        if (nonzero(v[i])) { first = static_cast<int>(i); break; }
-    if (first < 0) return 0;
-    Vec3 n{0, 0, 0};
-    for (const Vec3& w : v) {
-        const Vec3 c = cross(v[static_cast<size_t>(first)], w);
-        if (nonzero(c)) { n = c; break; }
-    }
-    if (!nonzero(n)) return 1;
-    for (const Vec3& w : v)
-        if (dot(n, w) != 0) return 3;
-    return 2;
+inline double dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+// A cross product that is not null: some component of at least 1e-7.
+inline bool nonzero(const Vec3& a) {
+    return std::fabs(a[0]) >= kEqual || std::fabs(a[1]) >= kEqual || std::fabs(a[2]) >= kEqual;
 }
 
 inline void orient(Tri& v) {
@@ -1003,15 +933,12 @@ int analyze_prefix(const NARO_cube& cube, const NARO_pathlib& lib, size_t count,
                 if (std::find(cj.path.begin(), cj.path.end(), d) == cj.path.end()) { subset = false; break; }
             if (!subset) { ++j; continue; }
             ci.mul += 1;
-            if (ci.dimension == 1 && !is_zero(cj.vector[0])) {
-                const Vec3 vj = frac(cube, cj.vector[0]);
-                bool parallel = false;
-                for (const Tri& v : ci.vector)
-                    if (!is_zero(v) && !nonzero(cross(frac(cube, v), vj))) parallel = true;
-                if (!parallel) {
-                    if (is_zero(ci.vector[1])) ci.vector[1] = cj.vector[0];
-                    else if (is_zero(ci.vector[2])) ci.vector[2] = cj.vector[0];
-                }
+            // A copy running in another direction adds that direction to the first
+            // cluster's vectors (two more at most).
+            if (ci.dimension == 1 &&
+                nonzero(cross(frac(cube, ci.vector[0]), frac(cube, cj.vector[0])))) {
+                if (is_zero(ci.vector[1])) ci.vector[1] = cj.vector[0];
+                else if (is_zero(ci.vector[2])) ci.vector[2] = cj.vector[0];
             }
             clusters.erase(clusters.begin() + static_cast<long>(j));
         }
@@ -1091,35 +1018,31 @@ void NARO_generate_path_dimension(const NARO_cube& cube, int listvecnum,
     const size_t n = std::min(static_cast<size_t>(std::max(listvecnum, 0)), listvec.size());
     std::vector<Vec3> f(n);
     for (size_t i = 0; i < n; ++i) f[i] = frac(cube, listvec[i]);
-    const int rank = rank_of(f);
-    if (n >= 3 && rank == 3) {
-        for (size_t i = 0; i < n; ++i)
-            for (size_t j = i + 1; j < n; ++j) {
-                const Vec3 c = cross(f[i], f[j]);
-                if (!nonzero(c)) continue;
-                for (size_t k = j + 1; k < n; ++k)
-                    if (dot(c, f[k]) != 0) {
-                        *dimension = 3;
-                        spanning_vectors[0] = listvec[i];
-                        spanning_vectors[1] = listvec[j];
-                        spanning_vectors[2] = listvec[k];
-                        return;
-                    }
-            }
-    }
-    if (n >= 2 && rank >= 2) {
-        for (size_t i = 0; i < n; ++i)
-            for (size_t j = i + 1; j < n; ++j)
-                if (nonzero(cross(f[i], f[j]))) {
-                    *dimension = 2;
+    // First triple, in list order, spanning a volume.
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i + 1; j < n; ++j) {
+            const Vec3 c = cross(f[i], f[j]);
+            for (size_t k = j + 1; k < n; ++k)
+                if (std::fabs(dot(c, f[k])) >= kEqual) {
+                    *dimension = 3;
                     spanning_vectors[0] = listvec[i];
                     spanning_vectors[1] = listvec[j];
+                    spanning_vectors[2] = listvec[k];
                     return;
                 }
-    }
+        }
+    // First pair spanning a plane.
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i + 1; j < n; ++j)
+            if (nonzero(cross(f[i], f[j]))) {
+                *dimension = 2;
+                spanning_vectors[0] = listvec[i];
+                spanning_vectors[1] = listvec[j];
+                return;
+            }
     *dimension = 0;
     for (size_t i = 0; i < n; ++i)
-        if (nonzero(f[i])) {
+        if (!is_zero(listvec[i])) {
             *dimension = 1;
             spanning_vectors[0] = listvec[i];
         }
@@ -1160,17 +1083,17 @@ void NARO_print_clustlist(const NARO_cube& cube, const NARO_pathlib& pathlib,
                 for (const Tri& v : c.vector) {
                     if (is_zero(v)) continue;
                     const Vec3 f = frac(cube, v);
-                    std::fprintf(out, " [%.0f,%.0f,%.0f]", static_cast<double>(f[0]),
-                                 static_cast<double>(f[1]), static_cast<double>(f[2]));
+                    std::fprintf(out, " [%.0f,%.0f,%.0f]", f[0], f[1], f[2]);
                 }
                 std::fprintf(out, "\r\n");
             } else if (c.dimension == 2) {
                 Vec3 nrm = cross(frac(cube, c.vector[0]), frac(cube, c.vector[1]));
+                for (double& x : nrm)
+                    if (std::fabs(x) < kEqual) x = 0.0;
                 const int negative = (nrm[0] < 0) + (nrm[1] < 0) + (nrm[2] < 0);
                 const int positive = (nrm[0] > 0) + (nrm[1] > 0) + (nrm[2] > 0);
                 if (negative > positive) nrm = {-nrm[0], -nrm[1], -nrm[2]};
-                std::fprintf(out, " : Plane (%.0f,%.0f,%.0f)\r\n", static_cast<double>(nrm[0]),
-                             static_cast<double>(nrm[1]), static_cast<double>(nrm[2]));
+                std::fprintf(out, " : Plane (%.0f,%.0f,%.0f)\r\n", nrm[0], nrm[1], nrm[2]);
             } else {
                 std::fprintf(out, "\r\n");
             }

@@ -352,3 +352,38 @@ TEST(Percolation, ScaledEnergiesGiveScaledBarriers) {
     EXPECT_NE(r.find(line), std::string::npos) << r;
     EXPECT_EQ(lib.twoD, 999.0);
 }
+
+TEST(PathDimension, FractionalVectorsAreNotTruncatedToWholeCells) {
+    // Half-cell steps: fractional (0.5,0,0) and (0,0.5,0) span a plane.
+    NARO_cube c = make_flat_cube(24, 6);
+    std::vector<NARO_path_triple_index> v = {{12, 0, 0}, {0, 12, 0}, {0, 0, 12}};
+    int dim = -1;
+    NARO_path_triple_index span[3];
+    NARO_generate_path_dimension(c, 1, v, &dim, span);
+    EXPECT_EQ(dim, 1);
+    EXPECT_EQ(span[0].x, 12);
+    NARO_generate_path_dimension(c, 2, v, &dim, span);
+    EXPECT_EQ(dim, 2);
+    NARO_generate_path_dimension(c, 3, v, &dim, span);
+    EXPECT_EQ(dim, 3);
+    // Parallel vectors of different length stay one-dimensional.
+    std::vector<NARO_path_triple_index> w = {{24, 0, 0}, {-48, 0, 0}};
+    NARO_generate_path_dimension(c, 2, w, &dim, span);
+    EXPECT_EQ(dim, 1);
+    EXPECT_EQ(span[0].x, -48);
+}
+
+TEST_F(LibraryNetwork, CopiesAddTheirDirectionWhenNotParallelToTheFirst) {
+    // Three copies of one kind of chain: along a, along b and again along b. Each copy
+    // is compared with the first cluster's own direction only.
+    set_points(c, {{0, 0, 0, 0.0, 1}, {6, 6, 6, 0.0, 1}, {3, 9, 3, 0.0, 1}}, {});
+    NARO_pathlib lib;
+    lib.path = {distinct(1, 1, 1, 0.2)};
+    lib.allpath = {hop(0, 0, 1, 0.2, 1, 0, 0), hop(1, 1, 1, 0.2, 0, 1, 0), hop(2, 2, 1, 0.2, 0, -1, 0)};
+    NARO_cluster_list list;
+    ASSERT_EQ(NARO_analyze_network(c, lib, list), 0);
+    ASSERT_EQ(list.clust.size(), 1u);
+    EXPECT_EQ(list.clust[0].mul, 3);
+    const std::string r = capture([&](FILE* f) { NARO_print_clustlist(c, lib, list, f); });
+    EXPECT_NE(r.find("> Percolating (1D) : Vector [1,0,0] [0,1,0] [0,1,0]\r\n"), std::string::npos) << r;
+}
