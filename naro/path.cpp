@@ -1192,7 +1192,10 @@ int NARO_run_path_stage(const NARO_input& input, NARO_cube& cube, const NARO_cif
     const std::string events = NARO_output_file_name(input, "NARO_events.txt");
     if (FILE* f = std::fopen(events.c_str(), "w")) {
         NARO_analyze_network_at_saddles(cube, pathlib, f, 999.0);
-        std::fclose(f);
+        // A full disk must not pass for a written report.
+        const bool ok = std::ferror(f) == 0;
+        if (std::fclose(f) != 0 || !ok)
+            std::fprintf(stderr, "Error: Unable to write to NARO_events.txt\n");
     } else {
         std::fprintf(stderr, "Error: Unable to write to NARO_events.txt\n");
     }

@@ -195,3 +195,18 @@ TEST(PathEndToEnd, CubeWithoutStructureHasAnEmptyLibrary) {
                   "\r\n\r\n");
     EXPECT_TRUE(fs::exists(dir / "NARO_summary.txt"));
 }
+
+TEST(PathEndToEnd, FullDiskIsReportedForEventsAndSummary) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    testcli::ScratchDir dir;
+    fs::create_symlink("/dev/full", dir / "NARO_events.txt");
+    auto r = testcli::run(NARO_EXE, run_args("Li2O.cif", "Li2O.cube", "--path --print-act"), dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("3D activation energy"), std::string::npos);
+    EXPECT_EQ(testcli::slurp(dir / "NARO_error.txt"), "Error: Unable to write to NARO_events.txt\n");
+    fs::remove(dir / "NARO_events.txt");
+    fs::create_symlink("/dev/full", dir / "NARO_summary.txt");
+    r = testcli::run(NARO_EXE, run_args("Li2O.cif", "Li2O.cube", "--path --summary"), dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(testcli::slurp(dir / "NARO_error.txt"), "Error: Unable to write to NARO_summary.txt\n");
+}
