@@ -126,6 +126,17 @@ inline bool path_matches_allpath(const NARO_path& p, const NARO_allpath& ap) {
             (p.start_type == ap.end_type && p.end_type == ap.start_type));
 }
 
+// All-paths whose minima (and saddle) exist in the landscape: a library can outlive
+// edits of the stationary points.
+inline bool allpath_minima_in_cube(const NARO_cube& c, const NARO_allpath& ap) {
+    const int nmin = static_cast<int>(c.minima.size());
+    return ap.start >= 0 && ap.start < nmin && ap.end >= 0 && ap.end < nmin;
+}
+inline bool allpath_in_cube(const NARO_cube& c, const NARO_allpath& ap) {
+    return allpath_minima_in_cube(c, ap) && ap.saddle >= 0 &&
+           ap.saddle < static_cast<int>(c.saddle.size());
+}
+
 inline Tri allpath_start_pos(const NARO_cube& c, const NARO_allpath& ap) {
     return minimum_image(c, ap.start, ap.start_crossx, ap.start_crossy, ap.start_crossz);
 }
@@ -266,6 +277,7 @@ int NARO_is_allpath_equal(const NARO_allpath& a, const NARO_allpath& b, int mode
 }
 
 double NARO_allpath_angle(const NARO_cube& cube, const NARO_allpath& ap) {
+    if (!allpath_in_cube(cube, ap)) return 0.0;
     const Tri s = allpath_start_pos(cube, ap);
     const Tri e = allpath_end_pos(cube, ap);
     const Tri m = saddle_point(cube, ap.saddle);
@@ -286,6 +298,7 @@ int NARO_is_direct_path_between_minima(const NARO_cube& cube, const NARO_pathlib
                wrap(a.z - b.z, cube.c_grid) == 0;
     };
     for (const NARO_allpath& ap : pathlib.allpath) {
+        if (!allpath_minima_in_cube(cube, ap)) continue;
         const Tri s = allpath_start_pos(cube, ap), e = allpath_end_pos(cube, ap);
         if (congruent(p1, s) && same(d, sub(e, s))) return 1;
         if (congruent(p1, e) && same(d, sub(s, e))) return 1;
@@ -652,6 +665,7 @@ int NARO_filter_redundant_path(const NARO_cube& cube, NARO_pathlib& pathlib) {
                 const int pa = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(i));
                 const int pb = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(j));
                 if (pa < 0 || pb < 0 || pa == pb) continue;
+                if (!allpath_minima_in_cube(cube, a) || !allpath_minima_in_cube(cube, b)) continue;
                 const Tri as = allpath_start_pos(cube, a), ae = allpath_end_pos(cube, a);
                 const Tri bs = allpath_start_pos(cube, b), be = allpath_end_pos(cube, b);
                 auto direct = [&](const Tri& p, const Tri& q) {
@@ -1106,6 +1120,7 @@ void NARO_print_clustlist(const NARO_cube& cube, const NARO_pathlib& pathlib,
         std::fprintf(out, "> Site hops :\r\n");
         int j = 0;
         for (int d : c.path) {
+            if (d < 0 || d >= static_cast<int>(pathlib.path.size())) continue;
             const NARO_path& p = pathlib.path[static_cast<size_t>(d)];
             std::fprintf(out, "  (%d) %s (%.3f eV) to ", ++j, type_label(cube, p.start_type).c_str(),
                          scaled(cube, p.start_energy));

@@ -259,3 +259,26 @@ TEST(PathLibrary, PrintoutLayout) {
         std::string(cross) + "\n";
     EXPECT_EQ(s, expected);
 }
+
+TEST(PathLibrary, CopiesNamingMissingPointsAreSkippedNotRead) {
+    // A library left over from before the stationary points were edited.
+    NARO_cube c = make_flat_cube(12, 6);
+    set_points(c, {{0, 0, 0, 0.0, 1}}, {{6, 0, 0, 0.3, 1}});
+    NARO_allpath bad = hop(0, 7, 1, 0.3, 1, 0, 0);
+    EXPECT_EQ(NARO_allpath_angle(c, bad), 0.0);
+    bad.end = 0;
+    bad.saddle = 9;
+    EXPECT_EQ(NARO_allpath_angle(c, bad), 0.0);
+    NARO_pathlib lib;
+    lib.path = {distinct(1, 1, 1, 0.3), distinct(1, 1, 2, 0.4)};
+    lib.allpath = {hop(0, 7, 1, 0.3, 1, 0, 0), hop(7, 0, 2, 0.4, 0, 0, 0), hop(-2, 0, 1, 0.3, 0, 1, 0)};
+    lib.allpath[1].length = 2.0;
+    EXPECT_EQ(NARO_is_direct_path_between_minima(c, lib, 0, 0, 0, 6, 0, 0), 0);
+    ASSERT_EQ(NARO_filter_redundant_path(c, lib), 0);
+    EXPECT_EQ(lib.path.size(), 2u);
+    NARO_cluster_list list;
+    list.clust.resize(1);
+    list.clust[0].path = {0, 5, -1};
+    const std::string r = capture([&](FILE* f) { NARO_print_clustlist(c, lib, list, f); });
+    EXPECT_NE(r.find("  (1) i1 (0.000 eV) to i1 (0.000 eV) via s1 (0.300 eV)\r\n"), std::string::npos) << r;
+}
