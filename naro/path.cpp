@@ -421,7 +421,8 @@ int NARO_build_half_grid_path(const NARO_cube& cube, NARO_grid_path& path, NARO_
             }
         }
     }
-    // Trim the plateau at the start.
+    // Trim the plateau at the start, but keep the far end: a walk over flat ground still
+    // has to reach the point it was asked to reach.
     while (pts.size() > 2 && eq(energy_wrapped(cube, pts[0]), energy_wrapped(cube, pts[1])))
         pts.erase(pts.begin() + 1);
 

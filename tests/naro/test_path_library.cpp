@@ -282,3 +282,15 @@ TEST(PathLibrary, CopiesNamingMissingPointsAreSkippedNotRead) {
     const std::string r = capture([&](FILE* f) { NARO_print_clustlist(c, lib, list, f); });
     EXPECT_NE(r.find("  (1) i1 (0.000 eV) to i1 (0.000 eV) via s1 (0.300 eV)\r\n"), std::string::npos) << r;
 }
+
+TEST(HalfGridPath, FlatWalkKeepsBothEnds) {
+    // Every point has one energy: the plateau trim leaves the start and the target.
+    NARO_cube c = make_flat_cube(12, 6);
+    NARO_grid_path gp;
+    ASSERT_EQ(NARO_build_half_grid_path(c, gp, {0, 6, 6}, {5, 6, 6}), 0);
+    ASSERT_EQ(gp.length, 2);
+    EXPECT_EQ(gp.grid.front().x, 0);
+    EXPECT_EQ(gp.grid.back().x, 5);
+    EXPECT_EQ(gp.color.size(), 2u);
+    EXPECT_EQ(gp.marker[1], -1);
+}
