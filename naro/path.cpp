@@ -1107,7 +1107,8 @@ void NARO_print_clustlist(const NARO_cube& cube, const NARO_pathlib& pathlib,
                     if (std::fabs(x) < kEqual) x = 0.0;
                 const int negative = (nrm[0] < 0) + (nrm[1] < 0) + (nrm[2] < 0);
                 const int positive = (nrm[0] > 0) + (nrm[1] > 0) + (nrm[2] > 0);
-                if (negative > positive) nrm = {-nrm[0], -nrm[1], -nrm[2]};
+                // Adding 0.0 turns a negated zero back into one that prints as "0".
+                if (negative > positive) nrm = {-nrm[0] + 0.0, -nrm[1] + 0.0, -nrm[2] + 0.0};
                 std::fprintf(out, " : Plane (%.0f,%.0f,%.0f)\r\n", nrm[0], nrm[1], nrm[2]);
             } else {
                 std::fprintf(out, "\r\n");

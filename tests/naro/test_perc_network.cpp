@@ -387,3 +387,18 @@ TEST_F(LibraryNetwork, CopiesAddTheirDirectionWhenNotParallelToTheFirst) {
     const std::string r = capture([&](FILE* f) { NARO_print_clustlist(c, lib, list, f); });
     EXPECT_NE(r.find("> Percolating (1D) : Vector [1,0,0] [0,1,0] [0,1,0]\r\n"), std::string::npos) << r;
 }
+
+TEST_F(LibraryNetwork, PlaneNormalTurnedPositivePrintsPlainZeros) {
+    // The b hop opens first, so the plane is spanned by b then a: the normal b x a = -c
+    // is turned round to (0,0,1).
+    set_points(c, {{0, 0, 0, 0.0, 1}}, {});
+    NARO_pathlib lib;
+    lib.path = {distinct(1, 1, 1, 0.2), distinct(1, 1, 2, 0.2)};
+    lib.allpath = {hop(0, 0, 1, 0.2, 0, 1, 0), hop(0, 0, 2, 0.2, 1, 0, 0)};
+    NARO_cluster_list list;
+    ASSERT_EQ(NARO_analyze_network(c, lib, list), 0);
+    ASSERT_EQ(list.clust.size(), 1u);
+    EXPECT_EQ(list.clust[0].dimension, 2);
+    const std::string r = capture([&](FILE* f) { NARO_print_clustlist(c, lib, list, f); });
+    EXPECT_NE(r.find("> Percolating (2D) : Plane (0,0,1)\r\n"), std::string::npos) << r;
+}
