@@ -1,0 +1,64 @@
+// Total energy, forces and stress of a periodic cell in the bond-valence force field, and
+// steepest-descent relaxation.
+//
+// Force arrays hold one double[3] per atom; allocate them with std::make_unique<double[][3]>(n).
+#pragma once
+
+#include <memory>
+
+#include "kelmar.hpp"
+
+struct KELMAR_PROPERTY;
+
+// --- energies (eV; 0 on failure) ---------------------------------------------------------------
+
+double kelmar_cell_total_energy(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, bool eam);
+double kelmar_cell_calculate_total_energy(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
+// Needs site flags on the cell and f1 on the record; atom 0 is the probe of a landscape cell.
+double kelmar_cell_calculate_total_energy_eam(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
+double kelmar_cell_calculate_eam_energy(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
+// Pairs of atoms that are both not marked ignored.
+double kelmar_cell_calculate_total_energy_unconstrained_part(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
+
+// --- forces, strain and stress (0 or 1) --------------------------------------------------------
+
+// One vector per atom, in e^2/A^2 halved; ignored atoms keep zero.
+int kelmar_cell_calculate_force(double (*force)[3], const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
+// Strains lattice and positions by I + deform; fractional positions are recomputed.
+int kelmar_cell_deform(KELMAR_CELL* cell, const double deform[3][3]);
+// eV/A^3 by central differences of the total energy at strain +-0.0001.
+int kelmar_cell_calculate_stress_diagonal(double stress[3], const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
+int kelmar_cell_calculate_stress_shear(double stress[3], const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
+
+// --- steepest descent ---------------------------------------------------------------------------
+
+struct KELMAR_RX_SD {
+    std::unique_ptr<KELMAR_CELL> cell;        // private copy being relaxed
+    std::unique_ptr<KELMAR_PROPERTY> ppt;     // private copy of the parameters
+    std::unique_ptr<double[][3]> f;           // forces per atom
+    std::unique_ptr<double[][3]> dx;          // displacements per atom, A
+    std::unique_ptr<bool[][3]> fixed;         // components that must not move
+    double f_conv = 0.005;
+    double p = 0.0;                           // sum of the diagonal stress, eV/A^3
+    double p_conv = 0.001;
+    double en = 0.0;                          // total energy after the last step, eV
+    long step = 0;
+    long step_limit = 0;                      // 0: none; n > 0: n steps; n < 0: |n| lattice-only steps
+    long step_p = 10;                         // lattice update every step_p steps; <= 0: never
+    bool converged = false;
+};
+
+std::unique_ptr<KELMAR_RX_SD> kelmar_rx_sd_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
+int kelmar_rx_sd_run(KELMAR_RX_SD* rx);
+void kelmar_rx_sd_print(const KELMAR_RX_SD* rx);
+void kelmar_rx_sd_print_detail(const KELMAR_RX_SD* rx);
+// A new relaxed cell, or null.
+std::unique_ptr<KELMAR_CELL> kelmar_cell_relax_sd(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt,
+                                                  long step_limit, long step_p, double f_conv, double p_conv);
+
+int kelmar_cell_update_by_stress(KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
+int kelmar_cell_update_coordinate(KELMAR_CELL* cell, const double (*dx)[3]);
+int kelmar_cell_calculate_coordinate_step_size_simple(double (*dx)[3], const KELMAR_CELL* cell,
+                                                      const KELMAR_PROPERTY* ppt, const double (*f)[3]);
+// Marks (ignored) the atoms whose CIF site carries the fixed flag; 0 when flags were applied.
+int kelmar_cell_import_cif_read_constraint(KELMAR_CELL* cell, const char* filename);
