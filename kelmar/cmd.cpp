@@ -25,6 +25,15 @@ const KELMAR_CMD_ENTRY kelmar_cmd_table[] = {
     {"--print-sys", kelmar_cmd_opt_print},
 
     // structure commands
+    {"--print-cell", kelmar_cmd_opt_do_print_cell},
+    {"--print-sym", kelmar_cmd_opt_do_print_sym},
+    {"--gen-cif", kelmar_cmd_opt_do_gen_cif},
+    {"--gen-cif-reduced", kelmar_cmd_opt_do_gen_cif_reduced},
+    {"--gen-cif-p1", kelmar_cmd_opt_do_gen_cif_p1},
+    {"--gen-cif-assign", kelmar_cmd_opt_do_gen_cif_assign},
+    {"--gen-cif-assign-all", kelmar_cmd_opt_do_gen_cif_assign_all},
+    {"--cal-sym", kelmar_cmd_opt_do_cal_sym},
+    {"--cal-charge", kelmar_cmd_opt_do_cal_charge},
 
     // parameter, bond-valence, energy and relaxation commands
 

@@ -1,0 +1,611 @@
+// Space-group settings, symmetry operations, expansion of asymmetric units and the fit search.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "import.hpp"
+
+// --------------------------------------------------------------------------------------------
+// Operation text
+// --------------------------------------------------------------------------------------------
+
+namespace {
+
+int variable_column(char c) {
+    switch (c) {
+    case 'x': case 'X': return 0;
+    case 'y': case 'Y': return 1;
+    case 'z': case 'Z': return 2;
+    default: return -1;
+    }
+}
+
+// One component such as "-x+1/2" or "x-y" or "0.25+z": every variable gets +1 or -1 by the sign
+// in front of it, and a fraction or decimal constant, with the sign in front of it, is the
+// translation. Whole numbers (x+1) shift by a full cell and are dropped.
+bool parse_component(const char* s, double row[3], double* t) {
+    row[0] = row[1] = row[2] = 0.0;
+    *t = 0.0;
+    double sign = 1.0;
+    bool any = false;
+    const std::size_t n = std::strlen(s);
+    std::size_t p = 0;
+    while (p < n) {
+        const char c = s[p];
+        if (c == '+') {
+            sign = 1.0;
+            p++;
+        } else if (c == '-') {
+            sign = -1.0;
+            p++;
+        } else if (variable_column(c) >= 0) {
+            row[variable_column(c)] = sign;
+            sign = 1.0;
+            any = true;
+            p++;
+        } else if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
+            const std::size_t start = p;
+            bool dot = false;
+            while (p < n && (std::isdigit(static_cast<unsigned char>(s[p])) || s[p] == '.')) {
+                if (s[p] == '.') {
+                    if (dot) return false;
+                    dot = true;
+                }
+                p++;
+            }
+            const double num = std::strtod(std::string(s + start, p - start).c_str(), nullptr);
+            if (p < n && s[p] == '/') {
+                p++;
+                const std::size_t dstart = p;
+                while (p < n && std::isdigit(static_cast<unsigned char>(s[p]))) p++;
+                if (p == dstart) return false;
+                const double den = std::strtod(std::string(s + dstart, p - dstart).c_str(), nullptr);
+                if (den == 0.0) return false;
+                if (p < n && variable_column(s[p]) >= 0) return false;  // "1/2x" is no operation
+                *t += sign * num / den;
+            } else if (p < n && variable_column(s[p]) >= 0) {
+                // a coefficient in front of a variable: only unit coefficients exist in a
+                // crystallographic operation, so the variable keeps its sign
+                continue;
+            } else if (dot) {
+                *t += sign * num;
+            }
+            sign = 1.0;
+            any = true;
+        } else {
+            return false;
+        }
+    }
+    return any;
+}
+
+}  // namespace
+
+int kelmar_card_set_by_text(KELMAR_CARD* card, const char* text) {
+    if (card == nullptr || text == nullptr) return 1;
+    kelmar_copy_field(card->text, text);
+    char comp[3][12] = {};
+    int ncomp = 0;
+    int len = 0;
+    bool ok = true;
+    for (const char* p = card->text; *p != '\0'; p++) {
+        const char c = *p;
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\'') continue;
+        if (c == ',') {
+            ncomp++;
+            len = 0;
+            if (ncomp >= 3) {
+                ok = false;
+                break;
+            }
+            continue;
+        }
+        if (len >= 11) {
+            ok = false;
+            break;
+        }
+        comp[ncomp][len++] = c;
+    }
+    if (ok && ncomp != 2) ok = false;
+    double r[3][3];
+    double t[3];
+    for (int i = 0; ok && i < 3; i++) ok = parse_component(comp[i], r[i], &t[i]);
+    if (!ok) {
+        std::fprintf(stderr, "Error: invalid symmetry operation '%s'.\n", card->text);
+        return 1;
+    }
+    for (int i = 0; i < 3; i++) {
+        while (t[i] > 1.0) t[i] -= 1.0;
+        while (t[i] < -1.0) t[i] += 1.0;
+        card->t_f[i] = t[i];
+        for (int j = 0; j < 3; j++) card->r_f[i][j] = r[i][j];
+    }
+    return 0;
+}
+
+// --------------------------------------------------------------------------------------------
+// Settings file
+// --------------------------------------------------------------------------------------------
+
+namespace {
+
+// One record of the settings file, as raw lines.
+struct SYMCARD_RECORD {
+    std::string id_line;
+    std::string hall_line;
+    std::string hm_line;
+    std::string n_line;
+    std::vector<std::string> ops;
+};
+
+// Reads the settings file into records; false (with the message) when it cannot be opened.
+bool read_symcards(const char* path, std::vector<SYMCARD_RECORD>& records, const char* open_msg) {
+    records.clear();
+    std::ifstream in(path ? path : "", std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, open_msg, path ? path : "(null)");
+        return false;
+    }
+    std::string line;
+    bool started = false;
+    int field = -1;  // -1: between records; 0..3: next header field; 4: operations
+    long ops_left = 0;
+    while (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        if (!started) {
+            if (line.find("DATA_START") != std::string::npos) started = true;
+            continue;
+        }
+        if (line.find("DATA_END") != std::string::npos) break;
+        if (field < 0 || field == 5) {
+            if (line.find('#') != std::string::npos) {
+                records.emplace_back();
+                field = 0;
+            }
+            continue;
+        }
+        SYMCARD_RECORD& rec = records.back();
+        switch (field) {
+        case 0: rec.id_line = line; field = 1; break;
+        case 1: rec.hall_line = line; field = 2; break;
+        case 2: rec.hm_line = line; field = 3; break;
+        case 3: {
+            rec.n_line = line;
+            ops_left = 0;
+            if (std::sscanf(line.c_str(), "%ld", &ops_left) != 1 || ops_left <= 0) ops_left = 0;
+            field = ops_left > 0 ? 4 : 5;
+            break;
+        }
+        case 4:
+            rec.ops.push_back(line);
+            if (--ops_left == 0) field = 5;
+            break;
+        default: break;
+        }
+    }
+    return true;
+}
+
+void read_quoted(char (&dst)[16], const std::string& line) {
+    char buf[16] = {};
+    if (std::sscanf(line.c_str(), " '%15[^'\n\r]", buf) != 1) buf[0] = '\0';
+    kelmar_copy_field(dst, buf);
+}
+
+// Builds the symmetry of one record.
+std::unique_ptr<KELMAR_SYMMETRY> symmetry_from_record(const SYMCARD_RECORD& rec) {
+    int n = 0;
+    if (std::sscanf(rec.n_line.c_str(), "%d", &n) != 1 || n <= 0 || static_cast<std::size_t>(n) != rec.ops.size()) {
+        std::fprintf(stderr, "Error: kelmar_symmetry_new() returns NULL.\n");
+        return nullptr;
+    }
+    auto sym = kelmar_symmetry_new(n);
+    if (std::sscanf(rec.id_line.c_str(), "%d", &sym->sg_id) != 1) sym->sg_id = 0;
+    read_quoted(sym->sg_Hall, rec.hall_line);
+    read_quoted(sym->sg_HM, rec.hm_line);
+    for (int i = 0; i < n; i++) {
+        if (kelmar_card_set_by_text(&sym->card[static_cast<std::size_t>(i)], rec.ops[static_cast<std::size_t>(i)].c_str()) != 0) {
+            std::fprintf(stderr, "Error: kelmar_card_set_by_text() returns non-zero.\n");
+            return nullptr;
+        }
+    }
+    return sym;
+}
+
+}  // namespace
+
+std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_keyword_HM(const char* symbol, const char* dir_symcards) {
+    if (symbol == nullptr) return nullptr;
+    std::vector<SYMCARD_RECORD> records;
+    if (!read_symcards(dir_symcards, records, "Error: unable to open %s\n")) return nullptr;
+    for (const auto& rec : records) {
+        if (rec.hm_line.find(symbol) == std::string::npos) continue;
+        auto sym = symmetry_from_record(rec);
+        if (sym) kelmar_copy_field(sym->sg_HM, symbol);
+        return sym;
+    }
+    std::fprintf(stderr, "Error: unable to find keyword H-M %s in %s.\n", symbol, dir_symcards);
+    return nullptr;
+}
+
+std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_keyword_Hall(const char* symbol, const char* dir_symcards) {
+    if (symbol == nullptr) return nullptr;
+    std::vector<SYMCARD_RECORD> records;
+    if (!read_symcards(dir_symcards, records, "Error: unable to open %s\n")) return nullptr;
+    for (const auto& rec : records) {
+        if (rec.hall_line.find(symbol) == std::string::npos) continue;
+        auto sym = symmetry_from_record(rec);
+        if (sym) kelmar_copy_field(sym->sg_Hall, symbol);
+        return sym;
+    }
+    std::fprintf(stderr, "Error: unable to find keyword Hall %s in %s.\n", symbol, dir_symcards);
+    return nullptr;
+}
+
+std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_keyword_id(const char* id, const char* dir_symcards) {
+    if (id == nullptr) return nullptr;
+    std::vector<SYMCARD_RECORD> records;
+    if (!read_symcards(dir_symcards, records, "Error: unable to open %s\n")) return nullptr;
+    for (const auto& rec : records) {
+        if (rec.id_line.find(id) == std::string::npos) continue;
+        auto sym = symmetry_from_record(rec);
+        if (sym && std::sscanf(id, "%d", &sym->sg_id) != 1) sym->sg_id = 0;
+        return sym;
+    }
+    std::fprintf(stderr, "Error: unable to find keyword id %s in %s.\n", id, dir_symcards);
+    return nullptr;
+}
+
+std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_internal_no(int no, const char* dir_symcards) {
+    std::vector<SYMCARD_RECORD> records;
+    if (!read_symcards(dir_symcards, records, "Error: unable to open %s\n")) return nullptr;
+    if (no < 1 || static_cast<std::size_t>(no) > records.size()) return nullptr;
+    return symmetry_from_record(records[static_cast<std::size_t>(no - 1)]);
+}
+
+int kelmar_symmetry_count_records(const char* dir_symcards) {
+    std::vector<SYMCARD_RECORD> records;
+    if (!read_symcards(dir_symcards, records, "Error: unable to open %s\n")) return -1;
+    return static_cast<int>(records.size());
+}
+
+// --------------------------------------------------------------------------------------------
+// Symmetry of a CIF
+// --------------------------------------------------------------------------------------------
+
+std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const std::vector<std::string>& lines,
+                                                                           const char* dir_symcards) {
+    static const char* const op_tags[2] = {"_symmetry_equiv_pos_as_xyz", "_space_group_symop_operation_xyz"};
+    KELMAR_CIF_LOOP loop;
+    long loop_r = 0, loop_c = 0;
+    bool found = false;
+    for (const char* tag : op_tags) {
+        if (kelmar_cell_import_cif_grep_loop(&loop, &loop_r, &loop_c, tag, lines) == 0) {
+            found = true;
+            break;
+        }
+    }
+    if (found) {
+        std::printf("Message: determining symmetry from _symmetry_equiv_pos_as_xyz/_space_group_symop_operation_xyz ...\n");
+        long col = -1;
+        for (long c = 0; c < loop_c; c++) {
+            const std::string& tag = loop[0][static_cast<std::size_t>(c)];
+            if (tag == op_tags[0] || tag == op_tags[1]) col = c;
+        }
+        if (col < 0 || loop_r < 2) {
+            std::fprintf(stderr, "Error: unable to find the column of symmetry operations.\n");
+            return nullptr;
+        }
+        auto sym = kelmar_symmetry_new(static_cast<int>(loop_r - 1));
+        for (long r = 1; r < loop_r; r++) {
+            const char* value = kelmar_cif_loop_cell(loop, r, col);
+            if (value == nullptr || kelmar_card_set_by_text(&sym->card[static_cast<std::size_t>(r - 1)], value) != 0) {
+                std::fprintf(stderr, "Error: kelmar_card_set_by_text() returns non-zero.\n");
+                return nullptr;
+            }
+        }
+        return sym;
+    }
+    std::printf("Warning: kelmar_cell_import_cif_grep_loop() returns non-zero.\n");
+
+    auto first_value = [&lines](std::initializer_list<const char*> tags) -> std::optional<std::string> {
+        for (const char* tag : tags) {
+            auto v = kelmar_cell_import_cif_grep_keyword(tag, lines);
+            if (v) return v;
+        }
+        return std::nullopt;
+    };
+    if (auto hm = first_value({"_symmetry_space_group_name_H-M", "_space_group_name_H-M_alt"})) {
+        std::printf("Message: determining symmetry from H-M symbol ...\n");
+        auto sym = kelmar_symmetry_import_by_keyword_HM(hm->c_str(), dir_symcards);
+        if (!sym) std::fprintf(stderr, "Error: kelmar_symmetry_import_by_keyword_HM() returns NULL.\n");
+        return sym;
+    }
+    if (auto id = first_value({"_symmetry_Int_Tables_number", "_space_group_IT_number", "_space_group_id"})) {
+        std::printf("Message: determining symmetry from IT id ...\n");
+        auto sym = kelmar_symmetry_import_by_keyword_id(id->c_str(), dir_symcards);
+        if (!sym) std::fprintf(stderr, "Error: kelmar_symmetry_import_by_keyword_id() returns NULL.\n");
+        return sym;
+    }
+    if (auto hall = first_value({"_symmetry_space_group_name_Hall", "_space_group_name_Hall"})) {
+        std::printf("Message: determining symmetry from Hall symbol ...\n");
+        auto sym = kelmar_symmetry_import_by_keyword_Hall(hall->c_str(), dir_symcards);
+        if (!sym) std::fprintf(stderr, "Error: kelmar_symmetry_import_by_keyword_Hall() returns NULL.\n");
+        return sym;
+    }
+    std::fprintf(stderr, "Error: no symmetry operations, H-M symbol, IT number or Hall symbol found.\n");
+    return nullptr;
+}
+
+// --------------------------------------------------------------------------------------------
+// Atoms under operations
+// --------------------------------------------------------------------------------------------
+
+KELMAR_ATOM kelmar_atom_spawn_by_card(KELMAR_ATOM atom, const KELMAR_CARD& card) {
+    double x[3];
+    for (int i = 0; i < 3; i++) {
+        double v = card.r_f[i][0] * atom.x_f[0] + card.r_f[i][1] * atom.x_f[1] + card.r_f[i][2] * atom.x_f[2] +
+                   card.t_f[i];
+        v -= std::floor(v);
+        if (v >= 1.0) v -= 1.0;
+        if (v < 0.0) v += 1.0;
+        x[i] = v;
+    }
+    for (int i = 0; i < 3; i++) atom.x_f[i] = x[i];
+    return atom;
+}
+
+bool kelmar_atom_equal(const KELMAR_ATOM& a, const KELMAR_ATOM& b) {
+    if (a.os != b.os) return false;
+    if (std::strcmp(a.type, b.type) != 0) return false;
+    for (int i = 0; i < 3; i++) {
+        const double d = std::fabs(a.x_f[i] - b.x_f[i]);
+        if (!(d < 0.005 || std::fabs(d - 1.0) < 0.005)) return false;
+    }
+    return std::fabs(a.occ - b.occ) < 0.02;
+}
+
+bool kelmar_atom_belong(const KELMAR_ATOM& target, const KELMAR_ATOM* atom, long total) {
+    for (long i = 0; i < total; i++)
+        if (kelmar_atom_equal(target, atom[i])) return true;
+    return false;
+}
+
+int kelmar_atom_remove_duplicate(std::vector<KELMAR_ATOM>& atom) {
+    const std::size_t n = atom.size();
+    for (std::size_t i = 0; i < n; i++) {
+        if (atom[i].ignored) continue;
+        const KELMAR_ATOM& ai = atom[i];
+        for (std::size_t j = i + 1; j < n; j++) {
+            if (atom[j].ignored) continue;
+            if (kelmar_atom_equal(ai, atom[j])) atom[j].ignored = true;
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < n; i++)
+        if (!atom[i].ignored) atom[kept++] = atom[i];
+    atom.resize(kept);
+    return 0;
+}
+
+int kelmar_atom_spawn_by_symmetry(std::vector<KELMAR_ATOM>& atom, const KELMAR_SYMMETRY* symmetry) {
+    if (symmetry == nullptr || symmetry->card.empty() || atom.empty()) {
+        std::fprintf(stderr, "Error: kelmar_atom_new() returns NULL.\n");
+        return 1;
+    }
+    const std::size_t n = symmetry->card.size();
+    std::vector<KELMAR_ATOM> spawn(atom.size() * n);
+    for (std::size_t b = 0; b < atom.size(); b++)
+        for (std::size_t a = 0; a < n; a++) spawn[b * n + a] = kelmar_atom_spawn_by_card(atom[b], symmetry->card[a]);
+    if (kelmar_atom_remove_duplicate(spawn) != 0) {
+        std::fprintf(stderr, "Error: kelmar_atom_remove_duplicate() returns non-zero.\n");
+        return 1;
+    }
+    kelmar_atom_sort(spawn);
+    atom.swap(spawn);
+    return 0;
+}
+
+// --------------------------------------------------------------------------------------------
+// Sorting
+// --------------------------------------------------------------------------------------------
+
+int kelmar_atom_name_compare(const char* a, const char* b) {
+    for (int p = 0; p < 12; p++) {
+        const char ca = a[p];
+        const char cb = b[p];
+        if (ca == '\0' && cb == '\0') return 0;
+        if (ca == '\0') return -1;
+        if (cb == '\0') return 1;
+        const bool da = std::isdigit(static_cast<unsigned char>(ca)) != 0;
+        const bool db = std::isdigit(static_cast<unsigned char>(cb)) != 0;
+        if (da && !db) return -1;
+        if (!da && db) return 1;
+        if (!da && !db) {
+            if (ca != cb) return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) ? -1 : 1;
+            continue;
+        }
+        long na = 0, nb = 0;
+        if (std::sscanf(a + p, "%ld", &na) == 1 && std::sscanf(b + p, "%ld", &nb) == 1 && na != nb)
+            return na < nb ? -1 : 1;
+        const int c = std::strcmp(a, b);
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    const int c = std::strcmp(a, b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+namespace {
+
+// Sort key of an atom: the permutation is computed on these small records and applied once.
+struct SORT_KEY {
+    std::uint16_t type;
+    int os;
+    double occ;
+    std::uint32_t idx;
+};
+
+std::uint16_t pack_type(const char* t) {
+    return static_cast<std::uint16_t>((static_cast<unsigned char>(t[0]) << 8) |
+                                      (t[0] ? static_cast<unsigned char>(t[1]) : 0u));
+}
+
+}  // namespace
+
+// Four exchange passes (i < j, swap when the later one should come first): type, then state
+// within a type, then occupancy within type and state, then natural label order within equal
+// occupancy. The passes run on compact keys so that large expanded cells sort quickly.
+void kelmar_atom_sort(KELMAR_ATOM* atom, long total) {
+    if (atom == nullptr || total < 2) return;
+    const std::size_t n = static_cast<std::size_t>(total);
+    std::vector<SORT_KEY> key(n);
+    for (std::size_t i = 0; i < n; i++)
+        key[i] = {pack_type(atom[i].type), atom[i].os, atom[i].occ, static_cast<std::uint32_t>(i)};
+    for (std::size_t i = 0; i < n; i++)
+        for (std::size_t j = i + 1; j < n; j++)
+            if (key[j].type < key[i].type) std::swap(key[i], key[j]);
+    // After the first pass each type forms one run; the later passes only swap inside runs.
+    std::size_t start = 0;
+    while (start < n) {
+        std::size_t end = start + 1;
+        while (end < n && key[end].type == key[start].type) end++;
+        for (std::size_t i = start; i < end; i++)
+            for (std::size_t j = i + 1; j < end; j++)
+                if (key[j].os < key[i].os) std::swap(key[i], key[j]);
+        std::size_t s2 = start;
+        while (s2 < end) {
+            std::size_t e2 = s2 + 1;
+            while (e2 < end && key[e2].os == key[s2].os) e2++;
+            for (std::size_t i = s2; i < e2; i++)
+                for (std::size_t j = i + 1; j < e2; j++)
+                    if (key[j].occ < key[i].occ) std::swap(key[i], key[j]);
+            for (std::size_t i = s2; i < e2; i++)
+                for (std::size_t j = i + 1; j < e2; j++)
+                    if (key[j].occ == key[i].occ &&
+                        kelmar_atom_name_compare(atom[key[j].idx].name, atom[key[i].idx].name) < 0)
+                        std::swap(key[i], key[j]);
+            s2 = e2;
+        }
+        start = end;
+    }
+    std::vector<KELMAR_ATOM> sorted(n);
+    for (std::size_t i = 0; i < n; i++) sorted[i] = atom[key[i].idx];
+    std::copy(sorted.begin(), sorted.end(), atom);
+}
+
+// --------------------------------------------------------------------------------------------
+// Fit test and setting search
+// --------------------------------------------------------------------------------------------
+
+namespace {
+
+bool validate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, double accuracy) {
+    const double acc2 = accuracy * accuracy;
+    auto& at = cell->atom;
+    const std::size_t n = at.size();
+    for (const KELMAR_CARD& card : symmetry->card) {
+        for (auto& a : at) a.ignored = false;
+        for (std::size_t i = 0; i < n; i++) {
+            if (at[i].ignored) continue;
+            const KELMAR_ATOM img = kelmar_atom_spawn_by_card(at[i], card);
+            double x[3];
+            for (int k = 0; k < 3; k++)
+                x[k] = img.x_f[0] * cell->a[0][k] + img.x_f[1] * cell->a[1][k] + img.x_f[2] * cell->a[2][k];
+            bool matched = false;
+            for (std::size_t j = 0; j < n; j++) {
+                const KELMAR_ATOM& b = at[j];
+                if (b.os != img.os || std::strcmp(b.type, img.type) != 0) continue;
+                if (std::fabs(b.occ - img.occ) >= 0.0005) continue;
+                const double d0 = b.x[0] - x[0], d1 = b.x[1] - x[1], d2 = b.x[2] - x[2];
+                if (d0 * d0 + d1 * d1 + d2 * d2 >= acc2) continue;
+                at[j].ignored = true;
+                matched = true;
+                break;
+            }
+            if (!matched) {
+                for (auto& a : at) a.ignored = false;
+                return false;
+            }
+            at[i].ignored = true;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool kelmar_cell_validate_by_symmetry(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, double accuracy) {
+    if (cell == nullptr || symmetry == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_CELL or KELMAR_SYMMETRY has not been properly initialized.\n");
+        return false;
+    }
+    if (accuracy <= 0.0) accuracy = 0.01;
+    return validate(cell, symmetry, accuracy);
+}
+
+std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL* cell, double accuracy,
+                                                                     const char* dir_symcards) {
+    if (cell == nullptr || cell->atom.empty()) {
+        std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
+        return nullptr;
+    }
+    if (accuracy <= 0.0) accuracy = 0.01;
+    std::vector<SYMCARD_RECORD> records;
+    if (!read_symcards(dir_symcards, records, "Error: unable to open %s.\n")) return nullptr;
+    const int count = static_cast<int>(records.size());
+    std::printf("Message: total %d space group settings found in %s.\n", count, dir_symcards);
+    int found = 0;
+    for (int no = 1; no <= count; no++) {
+        auto sym = symmetry_from_record(records[static_cast<std::size_t>(no - 1)]);
+        if (!sym) {
+            std::fprintf(stderr, "Error: kelmar_symmetry_import_by_internal_no() returns NULL at %d.\n", no);
+            return nullptr;
+        }
+        if (validate(cell, sym.get(), accuracy)) {
+            std::printf("Message: structure fits to symmetry %s.\n", sym->sg_HM);
+            found = no;
+        }
+    }
+    if (found == 0) {
+        std::fprintf(stderr, "Error: kelmar_symmetry_import_by_internal_no() returns NULL at %d.\n", found);
+        return nullptr;
+    }
+    auto sym = symmetry_from_record(records[static_cast<std::size_t>(found - 1)]);
+    if (!sym) {
+        std::fprintf(stderr, "Error: kelmar_symmetry_import_by_internal_no() returns NULL at %d.\n", found);
+        return nullptr;
+    }
+    std::printf("Message: determined space group: %s\n", sym->sg_HM);
+    return sym;
+}
+
+// --------------------------------------------------------------------------------------------
+// Grid form
+// --------------------------------------------------------------------------------------------
+
+int kelmar_symmetry_fill_card_discrete(KELMAR_SYMMETRY* symmetry, const long n[3]) {
+    if (symmetry == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_SYMMETRY has not been properly initialized.\n");
+        return 1;
+    }
+    for (KELMAR_CARD& card : symmetry->card) {
+        for (int i = 0; i < 3; i++) {
+            for (int j = 0; j < 3; j++) card.r_i[i][j] = static_cast<int>(std::lround(card.r_f[i][j]));
+            card.t_i[i] = std::lround(card.t_f[i] * static_cast<double>(n[i]));
+        }
+    }
+    return 0;
+}
+
+void kelmar_card_transform_vector3_long(long out[3], const long in[3], const long n[3], const KELMAR_CARD* card) {
+    long k[3];
+    for (int i = 0; i < 3; i++)
+        k[i] = card->r_i[i][0] * in[0] + card->r_i[i][1] * in[1] + card->r_i[i][2] * in[2] + card->t_i[i];
+    for (int i = 0; i < 3; i++) out[i] = n[i] > 0 ? kelmar_mod_long(k[i], n[i]) : k[i];
+}
