@@ -36,6 +36,15 @@ const KELMAR_CMD_ENTRY kelmar_cmd_table[] = {
     {"--cal-charge", kelmar_cmd_opt_do_cal_charge},
 
     // parameter, bond-valence, energy and relaxation commands
+    {"--print-ppt", kelmar_cmd_opt_do_print_ppt},
+    {"--print-ppt-full", kelmar_cmd_opt_do_print_ppt_full},
+    {"--cal-bv", kelmar_cmd_opt_do_cal_bv},
+    {"--cal-bv-gui", kelmar_cmd_opt_do_cal_bv_gui},
+    {"--cal-bv-type", kelmar_cmd_opt_do_cal_bv_type},
+    {"--cal-gii", kelmar_cmd_opt_do_cal_gii},
+    {"--cal-tot-en", kelmar_cmd_opt_do_cal_tot_en},
+    {"--rx-sd", kelmar_cmd_opt_do_rx_sd},
+    {"--text-cal-bv", kelmar_cmd_opt_do_text_cal_bv},
 
     // landscape commands
 

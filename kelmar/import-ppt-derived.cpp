@@ -1,0 +1,347 @@
+// Derived force-field quantities (effective b, Morse values, fractional charges, screening factor,
+// short-range parabolas, EAM embedding parameter) and the pair functions.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "import-ppt.hpp"
+#include "rx.hpp"
+
+namespace {
+
+// Largest imbalance of the formal charges, relative to the cation charge, that is still taken as
+// neutral: partly occupied sites in published structures rarely balance to the last digit.
+constexpr double KELMAR_FORMAL_CHARGE_TOLERANCE = 0.01;
+
+char sign_char(int os) { return os < 0 ? '-' : '+'; }
+
+bool is_hydrogen(const char* type, int os) {
+    return os == 1 && (std::strcmp(type, "H") == 0 || std::strcmp(type, "Hx") == 0 || std::strcmp(type, "D") == 0);
+}
+
+bool property_ready(const KELMAR_PROPERTY* ppt) {
+    return ppt != nullptr && ppt->total > 0 && ppt->uni.size() == static_cast<std::size_t>(ppt->total) &&
+           ppt->bin.size() == static_cast<std::size_t>(ppt->total);
+}
+
+// Largest x (to 1e-6) at which f(x) crosses 1 coming from large distances: walk down from 10 A in
+// unit steps while f is below 1, then bisect.
+template <typename F>
+double find_unit_crossing(F&& f) {
+    double r = 10.0;
+    // The energies rise without bound towards x = 0; the floor only guards against data that
+    // make f flat (zero depth or charge), where no crossing exists.
+    while (f(r) < 1.0 && r > -100.0) r -= 1.0;
+    double delta = 1.0;
+    while (delta > 1e-6) {
+        if (f(r) > 1.0) r += delta;
+        else r -= delta;
+        delta /= 2.0;
+    }
+    return r;
+}
+
+}  // namespace
+
+// --- pair functions ---------------------------------------------------------------------------------
+
+double kelmar_energy_bonding(double x, double d0, double rmin, double b) {
+    const double e = std::exp((rmin - x) / b) - 1.0;
+    return 0.5 * d0 * (e * e - 1.0);
+}
+
+double kelmar_energy_bonding_with_energy_shift(double x, double d0, double rmin, double b, double en_s) {
+    return kelmar_energy_bonding(x, d0, rmin, b) - en_s;
+}
+
+double kelmar_energy_bonding_with_energy_shift_and_force_shift(double x, double d0, double rmin, double b,
+                                                               double en_s, double f_s, double cutoff) {
+    return kelmar_energy_bonding(x, d0, rmin, b) - en_s - (x - cutoff) * f_s;
+}
+
+double kelmar_force_bonding(double x, double d0, double rmin, double b) {
+    const double e = std::exp((rmin - x) / b);
+    return -(d0 / b) * e * (e - 1.0);
+}
+
+double kelmar_force_bonding_with_force_shift(double x, double d0, double rmin, double b, double f_s) {
+    return kelmar_force_bonding(x, d0, rmin, b) - f_s;
+}
+
+double kelmar_energy_coulombic(double x, double q, double r_eff) {
+    return q * std::erfc(x / r_eff) / x - q * std::erfc(10.0 / r_eff) / 10.0;
+}
+
+double kelmar_force_coulombic(double x, double q, double r_eff) {
+    const double s = x / r_eff;
+    return -q * std::erfc(s) / (x * x) - 2.0 * q * std::exp(-s * s) / (std::sqrt(M_PI) * r_eff * x);
+}
+
+double kelmar_pseudopotential_energy_bonding(double x, double a2, double a1, double a0) {
+    return a2 * x * x + a1 * x + a0;
+}
+
+double kelmar_pseudopotential_energy_coulombic(double x, double a2, double a1, double a0) {
+    return a2 * x * x + a1 * x + a0;
+}
+
+// --- derivation steps ----------------------------------------------------------------------------------
+
+int kelmar_property_calculate_effective_b(KELMAR_PROPERTY* ppt, const KELMAR_CELL* cell) {
+    if (cell == nullptr || cell->atom.empty()) {
+        std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
+        return 1;
+    }
+    if (!property_ready(ppt)) {
+        std::fprintf(stderr, "Error: KELMAR_PROPERTY has not been properly initialized.\n");
+        return 1;
+    }
+    const int s = ppt->total;
+    for (int i = 0; i < s; i++)
+        for (int j = 0; j < s; j++) ppt->bin[i][j].b_old = ppt->bin[i][j].b;
+    for (int i = 0; i < s; i++) {
+        if (ppt->os[i] <= 0) continue;
+        // Occupancy-weighted mean of the cation's b over the anion atoms of the cell.
+        double sum = 0.0, weight = 0.0;
+        for (const KELMAR_ATOM& a : cell->atom) {
+            if (a.os >= 0) continue;
+            const int k = kelmar_property_find_index(ppt, a.type, a.os);
+            if (k < 0) {
+                std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative number.\n");
+                return 1;
+            }
+            sum += a.occ * ppt->bin[i][k].b_old;
+            weight += a.occ;
+        }
+        for (int j = 0; j < s; j++) {
+            if (ppt->os[j] >= 0) continue;
+            KELMAR_PROPERTY_BINARY& e = ppt->bin[i][j];
+            // A cell without anion atoms has no mean to mix in; b keeps the file value.
+            if (!(weight > 0)) continue;
+            e.b = (1.0 - 2.0 / 3.0) * e.b_old + (2.0 / 3.0) * (sum / weight);
+        }
+    }
+    return 0;
+}
+
+int kelmar_property_unitary_derived(KELMAR_PROPERTY* ppt) {
+    if (!property_ready(ppt)) {
+        std::fprintf(stderr, "Error: KELMAR_PROPERTY has not been properly initialized.\n");
+        return 1;
+    }
+    for (KELMAR_PROPERTY_UNITARY& u : ppt->uni) {
+        if (u.b == 0 || u.b == 1) u.c = 1;
+        else if (u.b == 2 || u.b == 3) u.c = 2;
+    }
+    return 0;
+}
+
+int kelmar_property_binary_derived(KELMAR_PROPERTY* ppt) {
+    if (!property_ready(ppt)) {
+        std::fprintf(stderr, "Error: KELMAR_PROPERTY has not been properly initialized.\n");
+        return 1;
+    }
+    const int s = ppt->total;
+    for (int i = 0; i < s; i++)
+        for (int j = 0; j < s; j++) {
+            KELMAR_PROPERTY_BINARY& e = ppt->bin[i][j];
+            if (!(e.cutoff > 0.0001 && e.r0 > 0 && e.b > 0 && e.cn > 0)) continue;
+            const KELMAR_PROPERTY_UNITARY& ui = ppt->uni[i];
+            const KELMAR_PROPERTY_UNITARY& uj = ppt->uni[j];
+            if ((ui.soft > 0 && uj.soft > 0) || is_hydrogen(ppt->type[i].data(), ppt->os[i])) {
+                e.rmin = e.r0 * (0.9185 + 0.2285 * std::fabs(uj.soft - ui.soft)) - e.b * std::log(ppt->os[i] / e.cn);
+            } else {
+                std::fprintf(stderr, "Warning: r_min for (%s%d%c)-(%s%d%c) is set to 0 due to softness = 0.\n",
+                             ppt->type[i].data(), std::abs(ppt->os[i]), sign_char(ppt->os[i]), ppt->type[j].data(),
+                             std::abs(ppt->os[j]), sign_char(ppt->os[j]));
+            }
+            const double c = ui.c;
+            e.d0 = (e.b * e.b / 2.0) * c * std::pow(c * std::abs(ppt->os[i] * ppt->os[j]), 1.0 / c) /
+                   (std::sqrt(static_cast<double>(ui.n * uj.n)) * e.rmin);
+        }
+    for (int i = 0; i < s; i++)
+        for (int j = 0; j < s; j++) {
+            KELMAR_PROPERTY_BINARY& e = ppt->bin[i][j];
+            if (e.d0 > 0 && e.rmin > 0 && e.b > 0) {
+                e.en_s = kelmar_energy_bonding(e.cutoff, e.d0, e.rmin, e.b);
+                e.f_s = kelmar_force_bonding(e.cutoff, e.d0, e.rmin, e.b);
+            }
+            if (e.d0 > 0 && e.cn > 0) e.f0 = e.d0 * e.cn;
+        }
+    return 0;
+}
+
+int kelmar_property_calculate_fractional_charge(KELMAR_PROPERTY* ppt, const KELMAR_CELL* cell) {
+    if (cell == nullptr || cell->atom.empty()) {
+        std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
+        return 1;
+    }
+    if (!property_ready(ppt)) {
+        std::fprintf(stderr, "Error: KELMAR_PROPERTY has not been properly initialized.\n");
+        return 1;
+    }
+    const int s = ppt->total;
+    auto sqrt_n_eff = [&](int k) {
+        const int n = ppt->uni[k].n;
+        const char* t = ppt->type[k].data();
+        int n_eff = n;
+        if (n >= 5) n_eff = 4;
+        else if (std::strcmp(t, "Li") == 0 || std::strcmp(t, "B") == 0 || std::strcmp(t, "Be") == 0) n_eff = 1;
+        return std::sqrt(static_cast<double>(n_eff));
+    };
+    // The formal charges must balance: fractional charges are rescaled to neutrality below, which
+    // would otherwise hide a structure with wrong oxidation states behind plausible numbers.
+    double formal = 0.0, formal_positive = 0.0, sum_p = 0.0, sum_n = 0.0;
+    for (const KELMAR_ATOM& a : cell->atom) {
+        const int k = kelmar_property_find_index(ppt, a.type, a.os);
+        if (k < 0) {
+            std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative values.\n");
+            return 1;
+        }
+        formal += a.occ * a.os;
+        if (a.os > 0) formal_positive += a.occ * a.os;
+        if (a.os > 0) sum_p += a.occ * a.os / sqrt_n_eff(k);
+        else if (a.os < 0) sum_n += a.occ * a.os / sqrt_n_eff(k);
+    }
+    if (std::fabs(formal) > KELMAR_FORMAL_CHARGE_TOLERANCE * formal_positive) {
+        std::fprintf(stderr, "Error: total charge of the cell is not neutral: %f\n", formal);
+        return 1;
+    }
+    for (int k = 0; k < s; k++) {
+        const int os = ppt->os[k];
+        double q = 0.0;
+        if (os > 0) q = (os / sqrt_n_eff(k)) * std::sqrt(-sum_n / sum_p);
+        else if (os < 0) q = (os / sqrt_n_eff(k)) * std::sqrt(-sum_p / sum_n);
+        ppt->uni[k].q = q;
+    }
+    for (int k = 0; k < s; k++) {
+        const double q = ppt->uni[k].q;
+        if (std::isfinite(q) && std::fabs(q) > std::abs(ppt->os[k])) {
+            const double scale = ppt->os[k] / q;
+            for (int l = 0; l < s; l++) ppt->uni[l].q *= scale;
+            std::printf("Message: charge of %s(%d) is capped to %4.2f.\n", ppt->type[k].data(), ppt->os[k],
+                        ppt->uni[k].q);
+        }
+    }
+    double total = 0.0;
+    for (const KELMAR_ATOM& a : cell->atom) {
+        const int k = kelmar_property_find_index(ppt, a.type, a.os);
+        total += a.occ * ppt->uni[k].q;
+    }
+    if (std::fabs(total) > 1e-6) {
+        std::fprintf(stderr, "Error: total charge of the cell is not neutral: %f\n", total);
+        return 1;
+    }
+    return 0;
+}
+
+int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMAR_CELL* cell) {
+    if (cell == nullptr || ppt == nullptr) {
+        std::printf("Error: KELMAR_CELL or KELMAR_PROPERTY has not been initialized properly.\n");
+        return 1;
+    }
+    if (ppt->sf > 0) return 0;
+    ppt->sf = 0.75;
+    if (kelmar_property_validate_generic(ppt) != 0) {
+        std::printf("Warning: kelmar_property_validate_generic() returns non-zero.\n");
+        std::printf("Message: default screening factor used %f.\n", 0.75);
+        return 0;
+    }
+    auto pressure = [&](double* p) {
+        double stress[3];
+        if (kelmar_cell_calculate_stress_diagonal(stress, cell, ppt) != 0) return false;
+        *p = (stress[0] + stress[1] + stress[2]) / 3.0;
+        return true;
+    };
+    double p = 0.0;
+    if (!pressure(&p)) {
+        std::printf("Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
+        return 1;
+    }
+    bool negative = p <= 0;
+    double delta = 0.1, p_prev = 0.0, dp = 0.0;
+    int counter = 0;
+    bool first = true;
+    do {
+        // The first round is evaluated at the starting sf, whose pressure is already known.
+        if (!first && !pressure(&p)) {
+            std::printf("Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
+            return 1;
+        }
+        first = false;
+        if (p > 0) ppt->sf += delta;
+        else ppt->sf -= delta;
+        if ((p <= 0) != negative) delta /= 2.0;
+        negative = p <= 0;
+        dp = p - p_prev;
+        p_prev = p;
+        counter++;
+        if (counter > 100) {
+            std::printf("Warning: failed to converge the screening factor. Default value used.\n");
+            ppt->sf = 0.75;
+            break;
+        }
+        if (ppt->sf < 0.55 || ppt->sf > 1.0) {
+            std::printf("Warning: screening factor out of bound (0.55~1.0). Default value used.\n");
+            ppt->sf = 0.75;
+            break;
+        }
+        std::printf("Message: calculating sf=%8.5f; p=%8.5f (conv: sf=%8.5f; p=%8.5f)\n", ppt->sf, p, delta, dp);
+    } while (delta >= 0.0005 || dp >= 0.0005);
+    std::printf("Message: final screening factor = %f\n", ppt->sf);
+    return 0;
+}
+
+int kelmar_property_binary_pseudopotential(KELMAR_PROPERTY* ppt) {
+    if (!property_ready(ppt)) return 0;
+    const int s = ppt->total;
+    for (int i = 0; i < s; i++)
+        for (int j = 0; j < s; j++) {
+            KELMAR_PROPERTY_BINARY& e = ppt->bin[i][j];
+            if (e.d0 > 0 && e.rmin > 0 && e.b > 0) {
+                auto shifted = [&](double x) { return kelmar_energy_bonding(x, e.d0, e.rmin, e.b) - e.en_s; };
+                const double r = find_unit_crossing(shifted);
+                e.r_bc = r;
+                e.a1 = 0.0;
+                e.a2 = kelmar_force_bonding(r, e.d0, e.rmin, e.b) / (2.0 * r);
+                e.a0 = shifted(r) - e.a2 * r * r;
+            }
+            if (ppt->os[i] * ppt->os[j] > 0) {
+                const double q = ppt->uni[i].q * ppt->uni[j].q;
+                const double r_eff = ppt->sf * (ppt->uni[i].rc + ppt->uni[j].rc);
+                auto coulomb = [&](double x) { return kelmar_energy_coulombic(x, q, r_eff); };
+                const double r = find_unit_crossing(coulomb);
+                e.r_cc = r;
+                e.a1 = 0.0;
+                e.a2 = kelmar_force_coulombic(r, q, r_eff) / (2.0 * r);
+                e.a0 = coulomb(r) - e.a2 * r * r;
+            }
+        }
+    return 0;
+}
+
+int kelmar_property_calculate_unitary_eam_parameter(KELMAR_PROPERTY* ppt) {
+    if (!property_ready(ppt)) {
+        std::fprintf(stderr, "Error: KELMAR_CELL and KELMAR_PROPERTY has not been initialized.\n");
+        return 1;
+    }
+    const int s = ppt->total;
+    for (int i = 0; i < s; i++) {
+        double num = 0.0, den = 0.0;
+        for (int j = 0; j < s; j++) {
+            if (!(ppt->os[i] * ppt->os[j] < 0)) continue;
+            const int c = ppt->os[i] > 0 ? i : j;
+            const int a = ppt->os[i] > 0 ? j : i;
+            const KELMAR_PROPERTY_BINARY& e = ppt->bin[c][a];
+            const double t = std::exp(0.5879 * std::log(std::fabs(static_cast<double>(ppt->os[c]) / ppt->os[a])) +
+                                      0.135 - 0.0898 * std::log(ppt->uni[c].soft) - 0.9956 * std::log(e.b) +
+                                      0.3986 * std::log(static_cast<double>(ppt->uni[c].n)) -
+                                      0.51 * std::log(e.cn) + 0.5272 * std::log(e.r0));
+            num += t * ppt->count[j] * e.f0;
+            den += ppt->count[j];
+        }
+        ppt->uni[i].f1 = num / den;
+    }
+    return 0;
+}
