@@ -363,7 +363,10 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
 
 std::string kelmar_cubename_assigned(const char* cubename) {
     std::string name = cubename == nullptr ? std::string() : std::string(cubename).substr(0, 1000);
-    const std::size_t dot = name.find('.');
+    // the first '.' of the file name itself: a dot in a directory ("./x.cube", "run.2/x.cube")
+    // must not throw the directory away
+    const std::size_t slash = name.find_last_of('/');
+    const std::size_t dot = name.find('.', slash == std::string::npos ? 0 : slash + 1);
     if (dot != std::string::npos) name.resize(dot);
     return name + "_assigned.cube";
 }
