@@ -213,8 +213,10 @@ void filter_images(ImageSet* out, const ImageSet& from, const std::vector<Specie
 }
 
 // The bond-valence value at r from a candidate list (eV, capped).
-inline double point_value_fast(const ImageSet& im, const std::vector<SpeciesTerm>& terms, const double r[3]) {
+inline double point_value_fast(const ImageSet& im, const std::vector<SpeciesTerm>& terms, const double r[3],
+                               long long* count) {
     double bond = 0.0, coul = 0.0;
+    long long entered = 0;
     const std::size_t n = im.size();
     const double* px = im.x.data();
     const double* py = im.y.data();
@@ -228,6 +230,7 @@ inline double point_value_fast(const ImageSet& im, const std::vector<SpeciesTerm
         const SpeciesTerm& t = terms[static_cast<std::size_t>(im.s[c])];
         if (d > t.cutoff) continue;
         const double occ = im.occ[c];
+        ++entered;
         if (t.bonding) {
             if (d <= t.r_par) {
                 bond += occ * (t.a2 * d * d + t.a1 * d + t.a0);
@@ -242,6 +245,7 @@ inline double point_value_fast(const ImageSet& im, const std::vector<SpeciesTerm
                 coul += occ * (t.q * std::erfc(d / t.r_eff) / d - t.shift);
         }
     }
+    *count += entered;
     const double E = (bond + coul) * KELMAR_EV;
     return E > KELMAR_CUBE_CAP ? KELMAR_CUBE_CAP : E;
 }
@@ -304,14 +308,15 @@ bool build_images(std::vector<SpeciesTerm>* terms, ImageSet* images, const KELMA
 
 // Evaluates every representative point: tiles of 24^3 points are handed out to the threads; each
 // tile narrows the image list, and each 8^3 block of it narrows it again.
-void evaluate_representatives(KELMAR_CUBE* cube, const std::vector<std::int32_t>& rep, const ImageSet& images,
-                              const std::vector<SpeciesTerm>& terms, int threads) {
+long long evaluate_representatives(KELMAR_CUBE* cube, const std::vector<std::int32_t>& rep, const ImageSet& images,
+                                   const std::vector<SpeciesTerm>& terms, int threads) {
     const long* n = cube->n;
     constexpr long TILE = 24, BLOCK = 8;
     const long tiles[3] = {(n[0] + TILE - 1) / TILE, (n[1] + TILE - 1) / TILE, (n[2] + TILE - 1) / TILE};
     const long total_tiles = tiles[0] * tiles[1] * tiles[2];
     std::atomic<long> next{0};
     std::atomic<long> done{0};
+    std::atomic<long long> pair_terms{0};
     const bool show = isatty(fileno(stderr)) != 0;
     double* en = cube->en.data.data();
     auto worker = [&](int id) {
@@ -319,6 +324,7 @@ void evaluate_representatives(KELMAR_CUBE* cube, const std::vector<std::int32_t>
         tile_images.reserve(images.size());
         block_images.reserve(images.size());
         long last_percent = -1;
+        long long entered = 0;
         for (;;) {
             const long t = next.fetch_add(1);
             if (t >= total_tiles) break;
@@ -358,7 +364,7 @@ void evaluate_representatives(KELMAR_CUBE* cube, const std::vector<std::int32_t>
                                         }
                                         double r[3];
                                         grid_point(r, cube->a_i, i, j, k);
-                                        en[p] = point_value_fast(block_images, terms, r);
+                                        en[p] = point_value_fast(block_images, terms, r, &entered);
                                     }
                         }
             }
@@ -371,6 +377,7 @@ void evaluate_representatives(KELMAR_CUBE* cube, const std::vector<std::int32_t>
                 }
             }
         }
+        pair_terms += entered;
     };
     if (threads <= 1) {
         worker(0);
@@ -381,6 +388,7 @@ void evaluate_representatives(KELMAR_CUBE* cube, const std::vector<std::int32_t>
         for (std::thread& th : pool) th.join();
     }
     if (show) std::fprintf(stderr, "\rProgress: 100%%\n");
+    return pair_terms.load();
 }
 
 }  // namespace
@@ -466,7 +474,8 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_plain(KELMAR_CELL* cell, cons
 
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
                                                            const KELMAR_PROPERTY* ppt, double resolution,
-                                                           bool ignore_conducting, int threads) {
+                                                           bool ignore_conducting, int threads,
+                                                           KELMAR_CUBE_STATS* stats) {
     if (kelmar_cube_validate_property(ppt) != 0) {
         std::fprintf(stderr, "Error: kelmar_cube_validate_property() returns non-zero.\n");
         return nullptr;
@@ -487,7 +496,14 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
     if (threads <= 0) threads = 1;
     const std::vector<std::int32_t> rep = grid_representatives(g.cards, g.n);
     KELMAR_CUBE* cube = g.cube.get();
-    evaluate_representatives(cube, rep, images, terms, threads);
+    const long long entered = evaluate_representatives(cube, rep, images, terms, threads);
+    if (stats != nullptr) {
+        stats->points = cube->en.size();
+        stats->representatives = 0;
+        for (std::size_t p = 0; p < rep.size(); ++p) stats->representatives += rep[p] == static_cast<std::int32_t>(p);
+        stats->images = static_cast<long>(images.size());
+        stats->pair_terms = entered;
+    }
     // every other point takes the value of its representative
     double* en = cube->en.data.data();
     for (std::size_t p = 0; p < rep.size(); ++p)

@@ -71,10 +71,20 @@ double kelmar_cube_point_value_plain(const KELMAR_CELL* cell, const KELMAR_PROPE
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
                                                    const KELMAR_PROPERTY* ppt, double resolution,
                                                    bool ignore_conducting);
-// The same landscape with an explicit thread count (0 = the hardware's), for tests and timing.
+// Work done by one landscape calculation (for the benchmark).
+struct KELMAR_CUBE_STATS {
+    long points = 0;              // grid points
+    long representatives = 0;     // symmetry-distinct points evaluated
+    long images = 0;              // periodic images that can reach the cell
+    long long pair_terms = 0;     // pair terms that entered the sums
+};
+
+// The same landscape with an explicit thread count (0 = the hardware's), for tests and timing;
+// stats, when given, receives the work counts.
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
                                                            const KELMAR_PROPERTY* ppt, double resolution,
-                                                           bool ignore_conducting, int threads);
+                                                           bool ignore_conducting, int threads,
+                                                           KELMAR_CUBE_STATS* stats = nullptr);
 // The reference path: the point-by-point loop over the grid with symmetry spreading, every point
 // evaluated by kelmar_cube_point_value_plain.
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_plain(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
