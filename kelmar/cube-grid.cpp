@@ -67,27 +67,80 @@ std::vector<KELMAR_CARD> grid_cards(const KELMAR_SYMMETRY& sym, const long n[3])
     return out;
 }
 
-// Representatives of the grid under the operations: rep[p] is the first point (in loop order) whose
-// images include p; a point is computed only when rep[p] == p. This is the order in which the point
-// loop fills the grid: each unknown point is computed and copied to its images.
-std::vector<std::int32_t> grid_representatives(const std::vector<KELMAR_CARD>& cards, const long n[3]) {
+// One bit per grid point.
+struct GridBits {
+    std::vector<std::uint64_t> word;
+    explicit GridBits(long total) : word(static_cast<std::size_t>((total + 63) / 64), 0) {}
+    bool get(long p) const { return (word[static_cast<std::size_t>(p >> 6)] >> (p & 63)) & 1u; }
+    void set(long p) { word[static_cast<std::size_t>(p >> 6)] |= std::uint64_t{1} << (p & 63); }
+};
+
+// The integer form of one operation, for the symmetry passes over the grid.
+struct GridCard {
+    long r[3][3];
+    long t[3];
+};
+
+std::vector<GridCard> grid_card_table(const std::vector<KELMAR_CARD>& cards) {
+    std::vector<GridCard> out(cards.size());
+    for (std::size_t c = 0; c < cards.size(); ++c)
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) out[c].r[i][j] = cards[c].r_i[i][j];
+            out[c].t[i] = cards[c].t_i[i];
+        }
+    return out;
+}
+
+// Flat index of the image of (i, j, k): r k + t brought into [0, n) on every axis, as
+// kelmar_card_transform_vector3_long does.
+inline long grid_image(const GridCard& c, long i, long j, long k, const long n[3]) {
+    long o[3];
+    for (int d = 0; d < 3; ++d) {
+        long v = c.r[d][0] * i + c.r[d][1] * j + c.r[d][2] * k + c.t[d];
+        v %= n[d];
+        if (v < 0) v += n[d];
+        o[d] = v;
+    }
+    return (o[0] * n[1] + o[1]) * n[2] + o[2];
+}
+
+// The points the grid loop computes itself: each point not yet reached is computed and its images
+// are filled from it, so a point is a representative when no earlier representative reaches it.
+// Returns them in loop order and marks them in is_rep.
+std::vector<std::int32_t> grid_representatives(const std::vector<GridCard>& cards, const long n[3], GridBits* is_rep) {
     const long total = n[0] * n[1] * n[2];
-    std::vector<std::int32_t> rep(static_cast<std::size_t>(total), -1);
+    GridBits reached(total);
+    std::vector<std::int32_t> reps;
     long p = 0;
     for (long i = 0; i < n[0]; ++i)
         for (long j = 0; j < n[1]; ++j)
             for (long k = 0; k < n[2]; ++k, ++p) {
-                if (rep[static_cast<std::size_t>(p)] >= 0) continue;
-                rep[static_cast<std::size_t>(p)] = static_cast<std::int32_t>(p);
-                const long in[3] = {i, j, k};
-                for (const KELMAR_CARD& c : cards) {
-                    long o[3];
-                    kelmar_card_transform_vector3_long(o, in, n, &c);
-                    const long q = (o[0] * n[1] + o[1]) * n[2] + o[2];
-                    if (rep[static_cast<std::size_t>(q)] < 0) rep[static_cast<std::size_t>(q)] = static_cast<std::int32_t>(p);
-                }
+                if (reached.get(p)) continue;
+                reached.set(p);
+                is_rep->set(p);
+                reps.push_back(static_cast<std::int32_t>(p));
+                for (const GridCard& c : cards) reached.set(grid_image(c, i, j, k, n));
             }
-    return rep;
+    return reps;
+}
+
+// Copies every representative's value to its images not filled before, in loop order.
+void grid_spread(KELMAR_CUBE* cube, const std::vector<GridCard>& cards, const std::vector<std::int32_t>& reps,
+                 const GridBits& is_rep) {
+    const long* n = cube->n;
+    GridBits filled = is_rep;
+    double* en = cube->en.data.data();
+    for (const std::int32_t p : reps) {
+        const long i = p / (n[1] * n[2]), j = (p / n[2]) % n[1], k = p % n[2];
+        const double E = en[p];
+        for (const GridCard& c : cards) {
+            const long q = grid_image(c, i, j, k, n);
+            if (!filled.get(q)) {
+                en[q] = E;
+                filled.set(q);
+            }
+        }
+    }
 }
 
 // Everything the core steps share before the grid loop.
@@ -308,7 +361,7 @@ bool build_images(std::vector<SpeciesTerm>* terms, ImageSet* images, const KELMA
 
 // Evaluates every representative point: tiles of 24^3 points are handed out to the threads; each
 // tile narrows the image list, and each 8^3 block of it narrows it again.
-long long evaluate_representatives(KELMAR_CUBE* cube, const std::vector<std::int32_t>& rep, const ImageSet& images,
+long long evaluate_representatives(KELMAR_CUBE* cube, const GridBits& rep, const ImageSet& images,
                                    const std::vector<SpeciesTerm>& terms, int threads) {
     const long* n = cube->n;
     constexpr long TILE = 24, BLOCK = 8;
@@ -336,7 +389,7 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const std::vector<std::int
             for (long i = tlo[0]; i <= thi[0] && !any; ++i)
                 for (long j = tlo[1]; j <= thi[1] && !any; ++j)
                     for (long k = tlo[2]; k <= thi[2]; ++k)
-                        if (static_cast<std::size_t>(rep[cube->en.index(i, j, k)]) == cube->en.index(i, j, k)) {
+                        if (rep.get(static_cast<long>(cube->en.index(i, j, k)))) {
                             any = true;
                             break;
                         }
@@ -355,7 +408,7 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const std::vector<std::int
                                 for (long j = blo[1]; j <= bhi[1]; ++j)
                                     for (long k = blo[2]; k <= bhi[2]; ++k) {
                                         const std::size_t p = cube->en.index(i, j, k);
-                                        if (rep[p] != static_cast<std::int32_t>(p)) continue;
+                                        if (!rep.get(static_cast<long>(p))) continue;
                                         if (!filtered) {
                                             double bc[3], br;
                                             block_sphere(bc, &br, cube->a_i, blo, bhi);
@@ -494,20 +547,19 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
     }
     if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
     if (threads <= 0) threads = 1;
-    const std::vector<std::int32_t> rep = grid_representatives(g.cards, g.n);
+    const std::vector<GridCard> cards = grid_card_table(g.cards);
+    GridBits is_rep(g.n[0] * g.n[1] * g.n[2]);
+    const std::vector<std::int32_t> reps = grid_representatives(cards, g.n, &is_rep);
     KELMAR_CUBE* cube = g.cube.get();
-    const long long entered = evaluate_representatives(cube, rep, images, terms, threads);
+    const long long entered = evaluate_representatives(cube, is_rep, images, terms, threads);
     if (stats != nullptr) {
         stats->points = cube->en.size();
-        stats->representatives = 0;
-        for (std::size_t p = 0; p < rep.size(); ++p) stats->representatives += rep[p] == static_cast<std::int32_t>(p);
+        stats->representatives = static_cast<long>(reps.size());
         stats->images = static_cast<long>(images.size());
         stats->pair_terms = entered;
     }
-    // every other point takes the value of its representative
-    double* en = cube->en.data.data();
-    for (std::size_t p = 0; p < rep.size(); ++p)
-        if (rep[p] != static_cast<std::int32_t>(p)) en[p] = en[static_cast<std::size_t>(rep[p])];
+    // every other point takes the value of the first representative that reaches it
+    grid_spread(cube, cards, reps, is_rep);
     clear_marks(cell);
     std::printf("Message: cube has been generated successfully.\n");
     return std::move(g.cube);
