@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <unordered_map>
 
 #include "import.hpp"
 
@@ -145,11 +146,13 @@ struct SYMCARD_RECORD {
 };
 
 // Reads the settings file into records; false (with the message) when it cannot be opened.
-bool read_symcards(const char* path, std::vector<SYMCARD_RECORD>& records, const char* open_msg) {
+bool read_symcards(const char* path, std::vector<SYMCARD_RECORD>& records, const char* open_msg,
+                  bool open_on_stdout = false) {
     records.clear();
     std::ifstream in(path ? path : "", std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, open_msg, path ? path : "(null)");
+        // the setting search reports a missing file on standard output, the importers on the error stream
+        std::fprintf(open_on_stdout ? stdout : stderr, open_msg, path ? path : "(null)");
         return false;
     }
     std::string line;
@@ -316,8 +319,9 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const
 
     auto first_value = [&lines](std::initializer_list<const char*> tags) -> std::optional<std::string> {
         for (const char* tag : tags) {
+            // an empty quoted value ('') names nothing; as a substring it would match any record
             auto v = kelmar_cell_import_cif_grep_keyword(tag, lines);
-            if (v) return v;
+            if (v && v->find_first_not_of(" \t") != std::string::npos) return v;
         }
         return std::nullopt;
     };
@@ -362,8 +366,8 @@ KELMAR_ATOM kelmar_atom_spawn_by_card(KELMAR_ATOM atom, const KELMAR_CARD& card)
 }
 
 bool kelmar_atom_equal(const KELMAR_ATOM& a, const KELMAR_ATOM& b) {
-    if (a.os != b.os) return false;
-    if (std::strcmp(a.type, b.type) != 0) return false;
+    // types are at most two letters: compare them without a library call (hot in expansion)
+    if (a.os != b.os || a.type[0] != b.type[0] || (a.type[0] != '\0' && a.type[1] != b.type[1])) return false;
     for (int i = 0; i < 3; i++) {
         const double d = std::fabs(a.x_f[i] - b.x_f[i]);
         if (!(d < 0.005 || std::fabs(d - 1.0) < 0.005)) return false;
@@ -431,9 +435,13 @@ int kelmar_atom_name_compare(const char* a, const char* b) {
             if (ca != cb) return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) ? -1 : 1;
             continue;
         }
+        // the whole numbers that start here (labels are short, so they cannot overflow)
         long na = 0, nb = 0;
-        if (std::sscanf(a + p, "%ld", &na) == 1 && std::sscanf(b + p, "%ld", &nb) == 1 && na != nb)
-            return na < nb ? -1 : 1;
+        for (const char* q = a + p; std::isdigit(static_cast<unsigned char>(*q)) && na < 100000000L; q++)
+            na = na * 10 + (*q - '0');
+        for (const char* q = b + p; std::isdigit(static_cast<unsigned char>(*q)) && nb < 100000000L; q++)
+            nb = nb * 10 + (*q - '0');
+        if (na != nb) return na < nb ? -1 : 1;
         const int c = std::strcmp(a, b);
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
@@ -449,6 +457,7 @@ struct SORT_KEY {
     int os;
     double occ;
     std::uint32_t idx;
+    std::uint32_t name;  // rank of the label in natural order
 };
 
 std::uint16_t pack_type(const char* t) {
@@ -465,8 +474,21 @@ void kelmar_atom_sort(KELMAR_ATOM* atom, long total) {
     if (atom == nullptr || total < 2) return;
     const std::size_t n = static_cast<std::size_t>(total);
     std::vector<SORT_KEY> key(n);
+    // Rank the distinct labels once in natural order so that the label pass compares integers.
+    std::unordered_map<std::string, std::uint32_t> rank;
+    std::vector<const char*> names;
     for (std::size_t i = 0; i < n; i++)
-        key[i] = {pack_type(atom[i].type), atom[i].os, atom[i].occ, static_cast<std::uint32_t>(i)};
+        if (rank.emplace(atom[i].name, 0u).second) names.push_back(atom[i].name);
+    const bool ranked = names.size() <= 4096;
+    if (ranked) {
+        for (std::size_t i = 1; i < names.size(); i++)
+            for (std::size_t j = i; j > 0 && kelmar_atom_name_compare(names[j], names[j - 1]) < 0; j--)
+                std::swap(names[j], names[j - 1]);
+        for (std::size_t r = 0; r < names.size(); r++) rank[names[r]] = static_cast<std::uint32_t>(r);
+    }
+    for (std::size_t i = 0; i < n; i++)
+        key[i] = {pack_type(atom[i].type), atom[i].os, atom[i].occ, static_cast<std::uint32_t>(i),
+                  ranked ? rank[atom[i].name] : 0u};
     for (std::size_t i = 0; i < n; i++)
         for (std::size_t j = i + 1; j < n; j++)
             if (key[j].type < key[i].type) std::swap(key[i], key[j]);
@@ -488,7 +510,8 @@ void kelmar_atom_sort(KELMAR_ATOM* atom, long total) {
             for (std::size_t i = s2; i < e2; i++)
                 for (std::size_t j = i + 1; j < e2; j++)
                     if (key[j].occ == key[i].occ &&
-                        kelmar_atom_name_compare(atom[key[j].idx].name, atom[key[i].idx].name) < 0)
+                        (ranked ? key[j].name < key[i].name
+                                : kelmar_atom_name_compare(atom[key[j].idx].name, atom[key[i].idx].name) < 0))
                         std::swap(key[i], key[j]);
             s2 = e2;
         }
@@ -557,7 +580,7 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL
     }
     if (accuracy <= 0.0) accuracy = 0.01;
     std::vector<SYMCARD_RECORD> records;
-    if (!read_symcards(dir_symcards, records, "Error: unable to open %s.\n")) return nullptr;
+    if (!read_symcards(dir_symcards, records, "Error: unable to open %s.\n", true)) return nullptr;
     const int count = static_cast<int>(records.size());
     std::printf("Message: total %d space group settings found in %s.\n", count, dir_symcards);
     int found = 0;
