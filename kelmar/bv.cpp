@@ -200,7 +200,26 @@ std::unique_ptr<KELMAR_BV> kelmar_bv_calculate_from_cell_with_type(const KELMAR_
         if ((a.os == os1 && std::strcmp(a.type, type1) == 0) || (a.os == os2 && std::strcmp(a.type, type2) == 0))
             kept.push_back(a);
     copy->atom = std::move(kept);
-    return kelmar_bv_calculate_from_cell(copy.get(), symmetry, dir_unitary, dir_binary);
+    // The two species alone do not balance, so the record is assembled step by step without the
+    // neutrality test of the import; the charges play no part in the sums.
+    KELMAR_CELL* c = copy.get();
+    if (kelmar_cell_flag_site_by_symmetry(c, symmetry) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cell_flag_site_by_symmetry() returns non-zero.\n");
+        return nullptr;
+    }
+    auto ppt = kelmar_property_new(0);
+    if (ppt == nullptr || kelmar_property_update_index_by_cell(ppt.get(), c) != 0) {
+        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
+        return nullptr;
+    }
+    ppt->sf = 0.75;
+    if (kelmar_property_update(ppt.get(), c, dir_unitary, dir_binary) != 0) {
+        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
+        return nullptr;
+    }
+    auto bv = kelmar_bv_calculate_from_flagged_cell(c, ppt.get());
+    if (bv == nullptr) std::fprintf(stderr, "Error: kelmar_bv_calculate_from_flagged_cell() returns NULL.\n");
+    return bv;
 }
 
 double kelmar_gii_calculate_from_bv_no_msg(const KELMAR_BV* bv) {

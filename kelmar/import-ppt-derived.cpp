@@ -10,10 +10,6 @@
 
 namespace {
 
-// Largest imbalance of the formal charges, relative to the cation charge, that is still taken as
-// neutral: partly occupied sites in published structures rarely balance to the last digit.
-constexpr double KELMAR_FORMAL_CHARGE_TOLERANCE = 0.01;
-
 char sign_char(int os) { return os < 0 ? '-' : '+'; }
 
 bool is_hydrogen(const char* type, int os) {
@@ -190,23 +186,15 @@ int kelmar_property_calculate_fractional_charge(KELMAR_PROPERTY* ppt, const KELM
         else if (std::strcmp(t, "Li") == 0 || std::strcmp(t, "B") == 0 || std::strcmp(t, "Be") == 0) n_eff = 1;
         return std::sqrt(static_cast<double>(n_eff));
     };
-    // The formal charges must balance: fractional charges are rescaled to neutrality below, which
-    // would otherwise hide a structure with wrong oxidation states behind plausible numbers.
-    double formal = 0.0, formal_positive = 0.0, sum_p = 0.0, sum_n = 0.0;
+    double sum_p = 0.0, sum_n = 0.0;
     for (const KELMAR_ATOM& a : cell->atom) {
         const int k = kelmar_property_find_index(ppt, a.type, a.os);
         if (k < 0) {
             std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative values.\n");
             return 1;
         }
-        formal += a.occ * a.os;
-        if (a.os > 0) formal_positive += a.occ * a.os;
         if (a.os > 0) sum_p += a.occ * a.os / sqrt_n_eff(k);
         else if (a.os < 0) sum_n += a.occ * a.os / sqrt_n_eff(k);
-    }
-    if (std::fabs(formal) > KELMAR_FORMAL_CHARGE_TOLERANCE * formal_positive) {
-        std::fprintf(stderr, "Error: total charge of the cell is not neutral: %f\n", formal);
-        return 1;
     }
     for (int k = 0; k < s; k++) {
         const int os = ppt->os[k];
@@ -238,7 +226,7 @@ int kelmar_property_calculate_fractional_charge(KELMAR_PROPERTY* ppt, const KELM
 
 int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMAR_CELL* cell) {
     if (cell == nullptr || ppt == nullptr) {
-        std::printf("Error: KELMAR_CELL or KELMAR_PROPERTY has not been initialized properly.\n");
+        std::fprintf(stderr, "Error: KELMAR_CELL or KELMAR_PROPERTY has not been initialized properly.\n");
         return 1;
     }
     if (ppt->sf > 0) return 0;
@@ -256,7 +244,7 @@ int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMA
     };
     double p = 0.0;
     if (!pressure(&p)) {
-        std::printf("Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
+        std::fprintf(stderr, "Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
         return 1;
     }
     bool negative = p <= 0;
@@ -266,7 +254,7 @@ int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMA
     do {
         // The first round is evaluated at the starting sf, whose pressure is already known.
         if (!first && !pressure(&p)) {
-            std::printf("Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
+            std::fprintf(stderr, "Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
             return 1;
         }
         first = false;

@@ -514,9 +514,26 @@ int kelmar_property_update(KELMAR_PROPERTY* ppt, KELMAR_CELL* cell, const char* 
     return 0;
 }
 
+bool kelmar_cell_formal_charge_balanced(const KELMAR_CELL* cell) {
+    if (cell == nullptr) return false;
+    double total = 0.0, positive = 0.0;
+    for (const KELMAR_ATOM& a : cell->atom) {
+        total += a.occ * a.os;
+        if (a.os > 0) positive += a.occ * a.os;
+    }
+    if (std::fabs(total) > KELMAR_FORMAL_CHARGE_TOLERANCE * positive) {
+        std::fprintf(stderr, "Error: total charge of the cell is not neutral: %f\n", total);
+        return false;
+    }
+    return true;
+}
+
 std::unique_ptr<KELMAR_PROPERTY> kelmar_property_import_from_cell(KELMAR_CELL* cell, const char* type, int os,
                                                                   double sf, const char* dir_unitary,
                                                                   const char* dir_binary) {
+    // The fractional charges are rescaled to neutrality whatever the oxidation states say, so a
+    // structure with unbalanced states is refused here instead of giving plausible-looking numbers.
+    if (cell != nullptr && !kelmar_cell_formal_charge_balanced(cell)) return nullptr;
     auto ppt = kelmar_property_new(0);
     if (ppt == nullptr) {
         std::fprintf(stderr, "Error: kelmar_property_new() returns NULL.\n");

@@ -1,5 +1,6 @@
 // Steepest-descent relaxation of atom positions and lattice, and the fixed-site column of a CIF.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -85,9 +86,21 @@ int kelmar_cell_update_coordinate(KELMAR_CELL* cell, const double (*dx)[3]) {
         std::fprintf(stderr, "Error: invalid arguments found.\n");
         return 1;
     }
-    for (long i = 0; i < cell->total(); i++)
-        for (int c = 0; c < 3; c++) cell->atom[static_cast<std::size_t>(i)].x[c] += dx[i][c];
+    // Atoms that do not move keep their fractional position bit for bit, so that fixed sites
+    // never drift through the Cartesian round trip.
+    std::vector<std::array<double, 3>> kept(cell->atom.size());
+    for (long i = 0; i < cell->total(); i++) {
+        KELMAR_ATOM& a = cell->atom[static_cast<std::size_t>(i)];
+        for (int c = 0; c < 3; c++) {
+            kept[static_cast<std::size_t>(i)][c] = a.x_f[c];
+            a.x[c] += dx[i][c];
+        }
+    }
     kelmar_cell_update_coordinate_fractional(cell);
+    for (long i = 0; i < cell->total(); i++)
+        if (dx[i][0] == 0.0 && dx[i][1] == 0.0 && dx[i][2] == 0.0)
+            for (int c = 0; c < 3; c++)
+                cell->atom[static_cast<std::size_t>(i)].x_f[c] = kept[static_cast<std::size_t>(i)][c];
     kelmar_cell_bound_fractional(cell);
     kelmar_cell_update_coordinate_cartesion(cell);
     return 0;

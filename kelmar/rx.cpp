@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "bv.hpp"
 #include "import-ppt.hpp"
@@ -28,11 +29,13 @@ bool inputs_ready(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt) {
 struct PAIR_TERM {
     enum { NONE, COULOMB, BONDING } kind = NONE;
     double weight = 0.0;  // occ_i * occ_j
-    double q = 0.0, r_eff = 0.0, rmax = 0.0;
+    double q = 0.0, r_eff = 0.0, shift = 0.0, rmax = 0.0;
     double d0 = 0.0, rmin = 0.0, b = 0.0, en_s = 0.0, cutoff = 0.0;
 
+    // The Coulomb energy evaluated as kelmar_energy_coulombic does, with its constant shift
+    // q erfc(10/r_eff)/10 computed once per pair instead of once per image.
     double energy(double d) const {
-        if (kind == COULOMB) return d <= rmax ? weight * kelmar_energy_coulombic(d, q, r_eff) : 0.0;
+        if (kind == COULOMB) return d <= rmax ? weight * (q * std::erfc(d / r_eff) / d - shift) : 0.0;
         if (kind == BONDING) return d <= cutoff ? weight * (kelmar_energy_bonding(d, d0, rmin, b) - en_s) : 0.0;
         return 0.0;
     }
@@ -52,6 +55,7 @@ PAIR_TERM pair_term(const KELMAR_PROPERTY* ppt, const KELMAR_ATOM& ai, int si, c
         t.kind = PAIR_TERM::COULOMB;
         t.q = ppt->uni[si].q * ppt->uni[sj].q;
         t.r_eff = ppt->sf * (ppt->uni[si].rc + ppt->uni[sj].rc);
+        t.shift = t.q * std::erfc(10.0 / t.r_eff) / 10.0;
         t.rmax = rmax;
     } else if (ai.os * aj.os < 0) {
         // Opposite signs always use the (cation, anion) entry.
@@ -64,6 +68,23 @@ PAIR_TERM pair_term(const KELMAR_PROPERTY* ppt, const KELMAR_ATOM& ai, int si, c
         t.cutoff = e.cutoff;
     }
     return t;
+}
+
+// Species index of every atom, in a per-thread buffer that only ever grows: the cell sums run
+// once per grid point of a landscape and once per relaxation step, and allocate nothing once
+// the buffer has reached the cell size. False after a message when a species is missing.
+bool species_of_atoms(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const int** out) {
+    thread_local std::vector<int> species;
+    if (species.size() < cell->atom.size()) species.resize(cell->atom.size());
+    for (std::size_t i = 0; i < cell->atom.size(); i++) {
+        species[i] = kelmar_property_find_index(ppt, cell->atom[i].type, cell->atom[i].os);
+        if (species[i] < 0) {
+            std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
+            return false;
+        }
+    }
+    *out = species.data();
+    return true;
 }
 
 // Image range and the largest interaction distance (at least 12 A) of the record.
@@ -85,23 +106,17 @@ bool pair_sum(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, PAIR_SUM mode
     const long n = cell->total();
     const char* mobile =
         (ppt->conducting >= 0 && ppt->conducting < ppt->total) ? ppt->type[ppt->conducting].data() : nullptr;
+    const int* species = nullptr;
+    if (!species_of_atoms(cell, ppt, &species)) return false;
     double sum = 0.0;
     for (long i = 0; i < n; i++) {
         const KELMAR_ATOM& ai = cell->atom[static_cast<std::size_t>(i)];
         if (ai.ignored) continue;
-        const int si = kelmar_property_find_index(ppt, ai.type, ai.os);
-        if (si < 0) {
-            std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
-            return false;
-        }
+        const int si = species[i];
         for (long j = 0; j < n; j++) {
             const KELMAR_ATOM& aj = cell->atom[static_cast<std::size_t>(j)];
             if (mode == PAIR_SUM::UNCONSTRAINED && aj.ignored) continue;
-            const int sj = kelmar_property_find_index(ppt, aj.type, aj.os);
-            if (sj < 0) {
-                std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
-                return false;
-            }
+            const int sj = species[j];
             if (mode == PAIR_SUM::EAM && mobile != nullptr && (i == 0 || j == 0) &&
                 std::strcmp(ai.type, mobile) == 0 && std::strcmp(aj.type, mobile) == 0)
                 continue;
@@ -218,22 +233,16 @@ int kelmar_cell_calculate_force(double (*force)[3], const KELMAR_CELL* cell, con
     for (long i = 0; i < n; i++) force[i][0] = force[i][1] = force[i][2] = 0.0;
     long m[3];
     const double rmax = image_range(cell, ppt, m);
+    const int* species = nullptr;
+    if (!species_of_atoms(cell, ppt, &species)) return 1;
     for (long i = 0; i < n; i++) {
         const KELMAR_ATOM& ai = cell->atom[static_cast<std::size_t>(i)];
         if (ai.ignored) continue;
-        const int si = kelmar_property_find_index(ppt, ai.type, ai.os);
-        if (si < 0) {
-            std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
-            return 1;
-        }
+        const int si = species[i];
         double f[3] = {0.0, 0.0, 0.0};
         for (long j = 0; j < n; j++) {
             const KELMAR_ATOM& aj = cell->atom[static_cast<std::size_t>(j)];
-            const int sj = kelmar_property_find_index(ppt, aj.type, aj.os);
-            if (sj < 0) {
-                std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
-                return 1;
-            }
+            const int sj = species[j];
             const PAIR_TERM t = pair_term(ppt, ai, si, aj, sj, rmax);
             if (t.kind == PAIR_TERM::NONE) continue;
             const double reach2 = t.reach() * t.reach();
@@ -267,9 +276,11 @@ int kelmar_cell_deform(KELMAR_CELL* cell, const double deform[3][3]) {
         for (int r = 0; r < 3; r++) out[r] = v[r] + deform[r][0] * v[0] + deform[r][1] * v[1] + deform[r][2] * v[2];
         for (int r = 0; r < 3; r++) v[r] = out[r];
     };
+    // A homogeneous strain leaves fractional positions unchanged: strain the lattice, then
+    // rebuild the Cartesian positions from them (the same as straining every position).
     for (int k = 0; k < 3; k++) strain(cell->a[k]);
-    for (KELMAR_ATOM& a : cell->atom) strain(a.x);
-    kelmar_cell_update_fractional(cell);
+    kelmar_cell_update_lattice_fractional(cell);
+    kelmar_cell_update_coordinate_cartesion(cell);
     return 0;
 }
 

@@ -1,0 +1,524 @@
+// Parameter record: data-file readers, species index, derived Morse and Coulomb values, charges,
+// screening factor, parabolas and validation.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "cli.hpp"
+#include "import-ppt.hpp"
+#include "ppt_fixtures.hpp"
+#include "rx.hpp"
+
+namespace {
+
+using pptfix::add_atom;
+
+const char* UNITARY_HEADER = "comment line mentioning nothing\nanother DATA_START line starts the block\n";
+
+struct DataFiles {
+    testcli::ScratchDir dir;
+    std::string unitary, binary;
+    DataFiles(const std::string& uni_body, const std::string& bin_body) {
+        unitary = (dir.path() / "u.dat").string();
+        binary = (dir.path() / "b.dat").string();
+        testcli::spit(unitary, uni_body);
+        testcli::spit(binary, bin_body);
+    }
+};
+
+double bonding_depth_ev(double r0, double b, double cn, double soft_c, double soft_a, int os_c, int os_a, int c,
+                        int n_c, int n_a, double* rmin_out) {
+    const double rmin = r0 * (0.9185 + 0.2285 * std::fabs(soft_a - soft_c)) - b * std::log(os_c / cn);
+    const double d0 = (b * b / 2) * c * std::pow(c * std::abs(os_c * os_a), 1.0 / c) / (std::sqrt(n_c * n_a) * rmin);
+    *rmin_out = rmin;
+    return d0;
+}
+
+}  // namespace
+
+// --- pair functions ---------------------------------------------------------------------------
+
+TEST(PptPairFunctions, MorseMinimumAndCoulombCutoff) {
+    EXPECT_NEAR(kelmar_energy_bonding(1.9, 0.5, 1.9, 0.4), -0.25, 1e-15);
+    EXPECT_NEAR(kelmar_force_bonding(1.9, 0.5, 1.9, 0.4), 0.0, 1e-15);
+    for (double q : {-2.0, 0.3, 1.7})
+        for (double r : {0.5, 1.4, 2.2}) EXPECT_NEAR(kelmar_energy_coulombic(10.0, q, r), 0.0, 1e-15);
+    EXPECT_DOUBLE_EQ(kelmar_energy_bonding_with_energy_shift(2.3, 0.5, 1.9, 0.4, 0.1),
+                     kelmar_energy_bonding(2.3, 0.5, 1.9, 0.4) - 0.1);
+    EXPECT_DOUBLE_EQ(kelmar_energy_bonding_with_energy_shift_and_force_shift(2.3, 0.5, 1.9, 0.4, 0.1, 0.02, 5.0),
+                     kelmar_energy_bonding(2.3, 0.5, 1.9, 0.4) - 0.1 - (2.3 - 5.0) * 0.02);
+    EXPECT_DOUBLE_EQ(kelmar_force_bonding_with_force_shift(2.3, 0.5, 1.9, 0.4, 0.02),
+                     kelmar_force_bonding(2.3, 0.5, 1.9, 0.4) - 0.02);
+    EXPECT_DOUBLE_EQ(kelmar_pseudopotential_energy_bonding(2.0, 3.0, 0.5, 1.0), 14.0);
+    EXPECT_DOUBLE_EQ(kelmar_pseudopotential_energy_coulombic(2.0, 3.0, 0.5, 1.0), 14.0);
+}
+
+TEST(PptPairFunctions, DerivativesMatchNumericalSlopes) {
+    const double h = 1e-6;
+    for (double x : {1.2, 1.9, 2.6, 4.0}) {
+        const double nb = (kelmar_energy_bonding(x + h, 0.6, 1.95, 0.45) - kelmar_energy_bonding(x - h, 0.6, 1.95, 0.45)) / (2 * h);
+        EXPECT_NEAR(kelmar_force_bonding(x, 0.6, 1.95, 0.45), nb, 1e-7) << x;
+        const double nc = (kelmar_energy_coulombic(x + h, 0.7, 1.9) - kelmar_energy_coulombic(x - h, 0.7, 1.9)) / (2 * h);
+        EXPECT_NEAR(kelmar_force_coulombic(x, 0.7, 1.9), nc, 1e-7) << x;
+    }
+}
+
+// --- data files -----------------------------------------------------------------------------------
+
+TEST(PptDataFiles, BlockRulesAndMissingSpecies) {
+    DataFiles f(std::string("3 Li 1 1 6.0 2 1 1 1.3 0.03\n") + UNITARY_HEADER +
+                    "3 Li 1 1 6.941 2 1 1 1.31 0.02847\n3 Li 1 1 9.9 9 9 9 9.9 9.9\nDATA_END\n8 O -2 -2 16 2 6 1 1.3 0.1\n",
+                "DATA_START\nLi 1 O -2 1.17 0.516 5.021 5.5\nLi 1 F -1 1.08 0.5\n");
+    KELMAR_PROPERTY_UNITARY u;
+    ASSERT_EQ(kelmar_property_unitary_read_from_file(&u, "Li", 1, f.unitary.c_str()), 0);
+    EXPECT_STREQ(u.type, "Li");
+    EXPECT_EQ(u.an, 3);
+    EXPECT_DOUBLE_EQ(u.m, 6.941);  // the line before the block and the later duplicate are not used
+    EXPECT_EQ(u.n, 2);
+    EXPECT_DOUBLE_EQ(u.rc, 1.31);
+    EXPECT_DOUBLE_EQ(u.soft, 0.02847);
+
+    KELMAR_PROPERTY_UNITARY o;  // after DATA_END: not read, not an error
+    EXPECT_EQ(kelmar_property_unitary_read_from_file(&o, "O", -2, f.unitary.c_str()), 0);
+    EXPECT_STREQ(o.type, "O");
+    EXPECT_EQ(o.os, -2);
+    EXPECT_EQ(o.m, 0.0);
+
+    KELMAR_PROPERTY_BINARY b;
+    ASSERT_EQ(kelmar_property_binary_read_from_file(&b, "Li", 1, "O", -2, f.binary.c_str()), 0);
+    EXPECT_DOUBLE_EQ(b.r0, 1.17);
+    EXPECT_DOUBLE_EQ(b.b, 0.516);
+    EXPECT_DOUBLE_EQ(b.b_old, 0.516);
+    EXPECT_DOUBLE_EQ(b.cn, 5.021);
+    EXPECT_DOUBLE_EQ(b.cutoff, 5.5);
+
+    KELMAR_PROPERTY_BINARY mirrored;  // the file lists cation first
+    EXPECT_EQ(kelmar_property_binary_read_from_file(&mirrored, "O", -2, "Li", 1, f.binary.c_str()), 0);
+    EXPECT_STREQ(mirrored.type1, "O");
+    EXPECT_EQ(mirrored.cutoff, 0.0);
+
+    testing::internal::CaptureStderr();
+    KELMAR_PROPERTY_BINARY short_line;
+    EXPECT_EQ(kelmar_property_binary_read_from_file(&short_line, "Li", 1, "F", -1, f.binary.c_str()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: unable read KELMAR_PROPERTY_BINARY.\n");
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_unitary_read_from_file(&u, "Li", 1, "/nonexistent/u.dat"), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: unable to open /nonexistent/u.dat\n");
+}
+
+TEST(PptDataFiles, AtomicNumberAndHardnessLookups) {
+    DataFiles f("DATA_START\n3 Li 1 1 6.9\n26 Fe 3 2 55.8\n26 Fe 2 2 55.8\n", "");
+    KELMAR_ATOM a;
+    ASSERT_EQ(kelmar_property_type_from_atomic_number(26, &a, f.unitary.c_str()), 0);
+    EXPECT_STREQ(a.type, "Fe");
+    EXPECT_EQ(a.os, 2);  // the element's default state, column 4
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_type_from_atomic_number(99, &a, f.unitary.c_str()), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("unable to find element with atomic number 99"),
+              std::string::npos);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_type_from_atomic_number(3, nullptr, f.unitary.c_str()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: KELMAR_ATOM has not been initialized properly.\n");
+
+    testcli::spit(f.dir.path() / "h.dat", "DATA_START\nFe 1.0 2.0 3.0\nFe 4.0 5.0\n");
+    const std::string h = (f.dir.path() / "h.dat").string();
+    EXPECT_DOUBLE_EQ(kelmar_property_hardness_read_from_file("Fe", 1, h.c_str()), 5.0);  // last line decides
+    EXPECT_DOUBLE_EQ(kelmar_property_hardness_read_from_file("Fe", 2, h.c_str()), 0.0);
+    testing::internal::CaptureStdout();
+    EXPECT_DOUBLE_EQ(kelmar_property_hardness_read_from_file("Fe", 1, "/nonexistent/h.dat"), 0.0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning: unable to open /nonexistent/h.dat\n");
+}
+
+TEST(PptDataFiles, HalideAndSulfideEstimation) {
+    DataFiles f("", "DATA_START\nNa 1 F -1 1.5 0.4 6.0 6.5\nNa 1 O -2 1.6 0.4 5.0 6.0\n");
+    KELMAR_PROPERTY_BINARY cl;
+    kelmar_copy_field(cl.type1, "Na");
+    cl.os1 = 1;
+    kelmar_copy_field(cl.type2, "Cl");
+    cl.os2 = -1;
+    cl.cutoff = 5.0;
+    EXPECT_EQ(kelmar_property_binary_estimate_from_file(&cl, f.binary.c_str()), 0);
+    EXPECT_DOUBLE_EQ(cl.cn, 0.3984 * 6.0 + 3.4568);
+    EXPECT_DOUBLE_EQ(cl.cutoff, 6.5);
+
+    KELMAR_PROPERTY_BINARY s = cl;
+    kelmar_copy_field(s.type2, "S");
+    s.os2 = -2;
+    s.cn = 0.0;
+    kelmar_property_binary_estimate_from_file(&s, f.binary.c_str());
+    EXPECT_DOUBLE_EQ(s.cn, 0.7414 * 5.0 + 0.9597);
+    EXPECT_DOUBLE_EQ(s.cutoff, 6.0);
+
+    KELMAR_PROPERTY_BINARY known = cl;  // a pair with a coordination number is left alone
+    known.cn = 4.0;
+    kelmar_property_binary_estimate_from_file(&known, f.binary.c_str());
+    EXPECT_DOUBLE_EQ(known.cn, 4.0);
+
+    KELMAR_PROPERTY_BINARY no_ref = cl;  // no fluoride line for K: stays 0
+    kelmar_copy_field(no_ref.type1, "K");
+    no_ref.cn = 0.0;
+    kelmar_property_binary_estimate_from_file(&no_ref, f.binary.c_str());
+    EXPECT_EQ(no_ref.cn, 0.0);
+}
+
+// --- species index and assembly ---------------------------------------------------------------
+
+TEST(PptAssembly, SpeciesIndexSortsTheCellAndAppendsTheMobileSpecies) {
+    auto cell = pptfix::li2o();
+    auto ppt = kelmar_property_new(0);
+    ASSERT_EQ(kelmar_property_update_index_by_cell(ppt.get(), cell.get()), 0);
+    ASSERT_EQ(ppt->total, 2);
+    EXPECT_STREQ(ppt->type[0].data(), "Li");
+    EXPECT_EQ(ppt->os[1], -2);
+    EXPECT_STREQ(cell->atom[0].type, "Li");  // the caller's cell is reordered
+    EXPECT_STREQ(ppt->bin[1][0].type1, "O");
+    EXPECT_STREQ(ppt->bin[1][0].type2, "Li");
+    ASSERT_EQ(kelmar_property_append_index(ppt.get(), "Li", 1), 0);
+    EXPECT_EQ(ppt->total, 2);
+    ASSERT_EQ(kelmar_property_append_index(ppt.get(), "Na", 1), 0);
+    EXPECT_EQ(ppt->total, 3);
+    EXPECT_EQ(kelmar_property_find_index(ppt.get(), "Na", 1), 2);
+    EXPECT_EQ(kelmar_property_find_index(ppt.get(), "Na", 2), -1);
+    EXPECT_EQ(ppt->bin.size(), 3u);
+    EXPECT_EQ(ppt->count[2], 0.0);
+}
+
+TEST(PptAssembly, Li2OFromTheDataFiles) {
+    auto cell = pptfix::li2o();
+    testing::internal::CaptureStdout();
+    auto ppt = kelmar_property_import_from_cell(cell.get(), "Na", 1, 0.75, pptfix::unitary().c_str(),
+                                                pptfix::binary().c_str());
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_NE(ppt, nullptr);
+    EXPECT_EQ(out, "Message: sf=0.750000\n");  // a given sf is used unchanged, no search
+    ASSERT_EQ(ppt->total, 3);
+    EXPECT_EQ(ppt->conducting, 2);
+    EXPECT_DOUBLE_EQ(ppt->count[0], 8.0);
+    EXPECT_DOUBLE_EQ(ppt->count[1], 4.0);
+    EXPECT_DOUBLE_EQ(ppt->count[2], 0.0);
+    // Only (cation, anion) entries carry file data.
+    const KELMAR_PROPERTY_BINARY& lio = ppt->bin[0][1];
+    EXPECT_DOUBLE_EQ(lio.r0, 1.17096);
+    EXPECT_NEAR(lio.b, 0.516, 1e-15);
+    EXPECT_EQ(ppt->bin[1][0].cutoff, 0.0);
+    EXPECT_EQ(ppt->bin[0][0].cutoff, 0.0);
+    EXPECT_GT(ppt->bin[2][1].cutoff, 0.0);  // Na-O for the appended mobile species
+    double rmin = 0;
+    const double d0 = bonding_depth_ev(1.17096, 0.516, 5.021, 0.02847, 0.14752, 1, -2, 1, 2, 2, &rmin);
+    EXPECT_NEAR(lio.rmin, rmin, 1e-12);
+    EXPECT_NEAR(lio.d0, d0, 1e-12);
+    EXPECT_NEAR(lio.f0, d0 * 5.021, 1e-12);
+    EXPECT_NEAR(lio.en_s, kelmar_energy_bonding(5.5, lio.d0, lio.rmin, lio.b), 1e-15);
+    EXPECT_NEAR(lio.f_s, kelmar_force_bonding(5.5, lio.d0, lio.rmin, lio.b), 1e-15);
+    // Charges: n_eff(Li) = 1, n_eff(O) = 2.
+    const double sp = 8.0, sn = 4.0 * -2 / std::sqrt(2.0);
+    EXPECT_NEAR(ppt->uni[0].q, std::sqrt(-sn / sp), 1e-12);
+    EXPECT_NEAR(ppt->uni[1].q, -2 / std::sqrt(2.0) * std::sqrt(-sp / sn), 1e-12);
+    EXPECT_EQ(ppt->uni[0].c, 1);
+    EXPECT_EQ(kelmar_property_validate_generic(ppt.get()), 0);
+}
+
+TEST(PptAssembly, EffectiveBMixesTheAnionsOfTheCell) {
+    auto cell = pptfix::box(10, 10, 10);
+    add_atom(cell.get(), "Na1", "Na", 1, 0, 0, 0);
+    add_atom(cell.get(), "Na2", "Na", 1, 0.5, 0, 0);
+    add_atom(cell.get(), "F1", "F", -1, 0.25, 0, 0);
+    add_atom(cell.get(), "Cl1", "Cl", -1, 0.75, 0, 0, 0.5);
+    add_atom(cell.get(), "Cl2", "Cl", -1, 0.75, 0.5, 0, 0.5);
+    auto ppt = kelmar_property_new(0);
+    ASSERT_EQ(kelmar_property_update_index_by_cell(ppt.get(), cell.get()), 0);
+    const int na = kelmar_property_find_index(ppt.get(), "Na", 1);
+    const int f = kelmar_property_find_index(ppt.get(), "F", -1);
+    const int cl = kelmar_property_find_index(ppt.get(), "Cl", -1);
+    ppt->bin[na][f].b = 0.4;
+    ppt->bin[na][cl].b = 0.7;
+    ASSERT_EQ(kelmar_property_calculate_effective_b(ppt.get(), cell.get()), 0);
+    const double mean = (1.0 * 0.4 + 1.0 * 0.7) / 2.0;  // F occupancy 1, Cl 0.5 + 0.5
+    EXPECT_DOUBLE_EQ(ppt->bin[na][f].b_old, 0.4);
+    EXPECT_DOUBLE_EQ(ppt->bin[na][f].b, (1.0 - 2.0 / 3.0) * 0.4 + (2.0 / 3.0) * mean);
+    EXPECT_DOUBLE_EQ(ppt->bin[na][cl].b, (1.0 - 2.0 / 3.0) * 0.7 + (2.0 / 3.0) * mean);
+}
+
+// --- derived values built on hand-made records --------------------------------------------------
+
+namespace {
+
+// A record of two species with the named types and states, unitary values filled in.
+std::unique_ptr<KELMAR_PROPERTY> two_species(const char* t1, int os1, double soft1, int n1, const char* t2, int os2,
+                                             double soft2, int n2) {
+    auto ppt = kelmar_property_new(2);
+    const char* t[2] = {t1, t2};
+    const int os[2] = {os1, os2};
+    const double soft[2] = {soft1, soft2};
+    const int n[2] = {n1, n2};
+    for (int i = 0; i < 2; i++) {
+        kelmar_copy_field(ppt->type[i].data(), 3, t[i]);
+        ppt->os[i] = os[i];
+        kelmar_copy_field(ppt->uni[i].type, t[i]);
+        ppt->uni[i].os = os[i];
+        ppt->uni[i].soft = soft[i];
+        ppt->uni[i].n = n[i];
+        ppt->uni[i].c = 1;
+        ppt->uni[i].rc = 1.3;
+        ppt->uni[i].m = 10.0;
+    }
+    for (int i = 0; i < 2; i++)
+        for (int j = 0; j < 2; j++) {
+            kelmar_copy_field(ppt->bin[i][j].type1, t[i]);
+            kelmar_copy_field(ppt->bin[i][j].type2, t[j]);
+            ppt->bin[i][j].os1 = os[i];
+            ppt->bin[i][j].os2 = os[j];
+        }
+    KELMAR_PROPERTY_BINARY& e = ppt->bin[0][1];
+    e.r0 = 1.0;
+    e.b = 0.4;
+    e.cn = 2.0;
+    e.cutoff = 4.0;
+    return ppt;
+}
+
+}  // namespace
+
+TEST(PptDerived, ClassCodeGivesTheExponent) {
+    auto ppt = kelmar_property_new(5);
+    const int codes[5] = {0, 1, 2, 3, 7};
+    for (int i = 0; i < 5; i++) ppt->uni[i].b = codes[i];
+    ASSERT_EQ(kelmar_property_unitary_derived(ppt.get()), 0);
+    EXPECT_EQ(ppt->uni[0].c, 1);
+    EXPECT_EQ(ppt->uni[1].c, 1);
+    EXPECT_EQ(ppt->uni[2].c, 2);
+    EXPECT_EQ(ppt->uni[3].c, 2);
+    EXPECT_EQ(ppt->uni[4].c, 0);
+}
+
+TEST(PptDerived, SoftnessZeroLeavesRminZeroUnlessHydrogen) {
+    auto ppt = two_species("Na", 1, 0.0, 3, "O", -2, 0.15, 2);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(kelmar_property_binary_derived(ppt.get()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Warning: r_min for (Na1+)-(O2-) is set to 0 due to softness = 0.\n");
+    EXPECT_EQ(ppt->bin[0][1].rmin, 0.0);
+    EXPECT_TRUE(std::isinf(ppt->bin[0][1].d0));
+    ppt->uni[0].q = 0.8;
+    ppt->uni[1].q = -0.8;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_validate_generic(ppt.get()), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Error: incorrect soft at[0](Na1+) soft=0.000000"),
+              std::string::npos);
+
+    for (const char* h : {"H", "Hx", "D"}) {
+        auto hp = two_species(h, 1, 0.0, 1, "O", -2, 0.15, 2);
+        testing::internal::CaptureStderr();
+        ASSERT_EQ(kelmar_property_binary_derived(hp.get()), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_NEAR(hp->bin[0][1].rmin, 1.0 * (0.9185 + 0.2285 * 0.15) - 0.4 * std::log(1 / 2.0), 1e-14) << h;
+    }
+}
+
+TEST(PptDerived, DExponentTwoForDBlockCations) {
+    auto ppt = two_species("Ti", 4, 0.03569, 4, "O", -2, 0.14752, 2);
+    ppt->uni[0].c = 2;
+    ppt->bin[0][1].r0 = 1.72394;
+    ppt->bin[0][1].b = 0.503;
+    ppt->bin[0][1].cn = 6.0;
+    ppt->bin[0][1].cutoff = 5.5;
+    ASSERT_EQ(kelmar_property_binary_derived(ppt.get()), 0);
+    double rmin = 0;
+    const double d0 = bonding_depth_ev(1.72394, 0.503, 6.0, 0.03569, 0.14752, 4, -2, 2, 4, 2, &rmin);
+    EXPECT_NEAR(ppt->bin[0][1].rmin, rmin, 1e-14);
+    EXPECT_NEAR(ppt->bin[0][1].d0, d0, 1e-14);
+    // (b^2/2) * 2 * sqrt(2*8) / (sqrt(8) * rmin)
+    EXPECT_NEAR(d0, 0.503 * 0.503 * 4.0 / (std::sqrt(8.0) * rmin), 1e-14);
+}
+
+TEST(PptDerived, ChargesAreCappedAtTheOxidationState) {
+    // Li (n_eff 1) and Cs (n 6 -> n_eff 4) with a hydride anion (n 1): Li would get more than +1.
+    auto cell = pptfix::box(8, 8, 8);
+    add_atom(cell.get(), "Li1", "Li", 1, 0, 0, 0);
+    add_atom(cell.get(), "Cs1", "Cs", 1, 0.5, 0.5, 0.5);
+    add_atom(cell.get(), "H1", "H", -1, 0.5, 0, 0);
+    add_atom(cell.get(), "H2", "H", -1, 0, 0.5, 0);
+    auto ppt = kelmar_property_new(0);
+    ASSERT_EQ(kelmar_property_update_index_by_cell(ppt.get(), cell.get()), 0);
+    ppt->uni[kelmar_property_find_index(ppt.get(), "Li", 1)].n = 2;
+    ppt->uni[kelmar_property_find_index(ppt.get(), "Cs", 1)].n = 6;
+    ppt->uni[kelmar_property_find_index(ppt.get(), "H", -1)].n = 1;
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(kelmar_property_calculate_fractional_charge(ppt.get(), cell.get()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Message: charge of Li(1) is capped to 1.00.\n");
+    const double q_li = ppt->uni[kelmar_property_find_index(ppt.get(), "Li", 1)].q;
+    const double q_cs = ppt->uni[kelmar_property_find_index(ppt.get(), "Cs", 1)].q;
+    const double q_h = ppt->uni[kelmar_property_find_index(ppt.get(), "H", -1)].q;
+    EXPECT_DOUBLE_EQ(q_li, 1.0);
+    EXPECT_NEAR(q_cs, 0.5, 1e-12);  // scaled by the same factor as everything else
+    EXPECT_NEAR(q_li + q_cs + 2 * q_h, 0.0, 1e-12);
+}
+
+TEST(PptAssembly, UnbalancedOxidationStatesStopWithTheNeutralityError) {
+    auto cell = pptfix::li2o();
+    for (auto& a : cell->atom)
+        if (a.os == 1) a.os = 2;  // Li(+2) exists in no structure but balances nothing either
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
+                                               pptfix::binary().c_str()),
+              nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: total charge of the cell is not neutral: 8.000000\n");
+    // Partly occupied sites that miss by a fraction of a percent still count as neutral.
+    for (auto& a : cell->atom)
+        if (a.os == 2) {
+            a.os = 1;
+            a.occ = 0.995;
+        }
+    EXPECT_TRUE(kelmar_cell_formal_charge_balanced(cell.get()));
+    for (auto& a : cell->atom)
+        if (a.os == 1) a.occ = 0.95;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(kelmar_cell_formal_charge_balanced(cell.get()));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: total charge of the cell is not neutral: -0.400000\n");
+}
+
+TEST(PptDerived, ParabolasJoinTheirTermsContinuously) {
+    auto cell = pptfix::li2o();
+    testing::internal::CaptureStdout();
+    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
+                                                pptfix::binary().c_str());
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(ppt, nullptr);
+    const KELMAR_PROPERTY_BINARY& e = ppt->bin[0][1];
+    auto shifted = [&](double x) { return kelmar_energy_bonding(x, e.d0, e.rmin, e.b) - e.en_s; };
+    ASSERT_GT(e.r_bc, 0.0);
+    EXPECT_NEAR(shifted(e.r_bc), 1.0, 1e-4);
+    EXPECT_NEAR(kelmar_pseudopotential_energy_bonding(e.r_bc, e.a2, e.a1, e.a0), shifted(e.r_bc), 1e-12);
+    EXPECT_NEAR(2 * e.a2 * e.r_bc, kelmar_force_bonding(e.r_bc, e.d0, e.rmin, e.b), 1e-12);
+    EXPECT_TRUE(std::isfinite(kelmar_pseudopotential_energy_bonding(0.0, e.a2, e.a1, e.a0)));
+
+    for (int i : {0, 1}) {
+        const KELMAR_PROPERTY_BINARY& c = ppt->bin[i][i];
+        const double q = ppt->uni[i].q * ppt->uni[i].q;
+        const double r_eff = ppt->sf * 2 * ppt->uni[i].rc;
+        ASSERT_GT(c.r_cc, 0.0);
+        EXPECT_NEAR(kelmar_energy_coulombic(c.r_cc, q, r_eff), 1.0, 1e-4);
+        EXPECT_NEAR(kelmar_pseudopotential_energy_coulombic(c.r_cc, c.a2, c.a1, c.a0),
+                    kelmar_energy_coulombic(c.r_cc, q, r_eff), 1e-12);
+        EXPECT_NEAR(2 * c.a2 * c.r_cc, kelmar_force_coulombic(c.r_cc, q, r_eff), 1e-12);
+    }
+    EXPECT_EQ(ppt->bin[1][0].r_bc, 0.0);  // the mirrored entry has no bonding data
+}
+
+TEST(PptDerived, EmbeddingParameterFollowsTheFitFormula) {
+    auto cell = pptfix::li2o();
+    testing::internal::CaptureStdout();
+    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
+                                                pptfix::binary().c_str());
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(ppt, nullptr);
+    ASSERT_EQ(kelmar_property_calculate_unitary_eam_parameter(ppt.get()), 0);
+    const KELMAR_PROPERTY_BINARY& e = ppt->bin[0][1];
+    const double t = std::exp(0.5879 * std::log(0.5) + 0.135 - 0.0898 * std::log(0.02847) - 0.9956 * std::log(e.b) +
+                              0.3986 * std::log(2.0) - 0.51 * std::log(e.cn) + 0.5272 * std::log(e.r0));
+    // One partner species each: f1 = t * f0 for both.
+    EXPECT_NEAR(ppt->uni[0].f1, t * e.f0, 1e-12);
+    EXPECT_NEAR(ppt->uni[1].f1, t * e.f0, 1e-12);
+}
+
+TEST(PptScreening, AutomaticSearchConvergesOnLi2O) {
+    auto cell = pptfix::li2o(4.65884171);
+    testing::internal::CaptureStdout();
+    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, -1.0, pptfix::unitary().c_str(),
+                                                pptfix::binary().c_str());
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_NE(ppt, nullptr);
+    EXPECT_NE(out.find("Message: calculating sf="), std::string::npos);
+    EXPECT_NE(out.find("Message: final screening factor = "), std::string::npos);
+    EXPECT_EQ(out.find("Warning"), std::string::npos);
+    EXPECT_GE(ppt->sf, 0.55);
+    EXPECT_LE(ppt->sf, 1.0);
+    // At the found sf the mean diagonal stress is close to zero.
+    double stress[3];
+    ASSERT_EQ(kelmar_cell_calculate_stress_diagonal(stress, cell.get(), ppt.get()), 0);
+    EXPECT_LT(std::fabs((stress[0] + stress[1] + stress[2]) / 3), 0.01);
+    EXPECT_NEAR(stress[0], stress[1], 1e-9);
+}
+
+TEST(PptScreening, InvalidRecordFallsBackToTheDefault) {
+    auto cell = pptfix::li2o();
+    auto ppt = two_species("Li", 1, 0.03, 2, "O", -2, 0.15, 2);  // q left 0: invalid
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_calculate_screening_factor(ppt.get(), cell.get()), 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Warning: kelmar_property_validate_generic() returns non-zero.\n"
+              "Message: default screening factor used 0.750000.\n");
+    EXPECT_EQ(err, "Error: incorrect q at [0](Li1+) q=0.000000\n");
+    EXPECT_DOUBLE_EQ(ppt->sf, 0.75);
+
+    ppt->sf = 0.71;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(kelmar_property_calculate_screening_factor(ppt.get(), cell.get()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_DOUBLE_EQ(ppt->sf, 0.71);
+}
+
+TEST(PptValidation, MessagesNameTheFirstBadValue) {
+    auto ppt = two_species("Li", 1, 0.03, 2, "O", -2, 0.15, 2);
+    ppt->uni[0].q = 0.8;
+    ppt->uni[1].q = -1.6;
+    ppt->bin[0][1].d0 = 0.1;
+    ppt->bin[0][1].rmin = 1.9;
+    EXPECT_EQ(kelmar_property_validate_generic(ppt.get()), 0);
+    struct CASE {
+        double KELMAR_PROPERTY_BINARY::*field;
+        const char* line;
+    } cases[] = {{&KELMAR_PROPERTY_BINARY::cutoff, "Error: incorrect cutoff at [0](Li1+)-(O2-) cutoff=0.000000\n"},
+                 {&KELMAR_PROPERTY_BINARY::b, "Error: incorrect b at [0](Li1+)-(O2-) b=0.000000\n"},
+                 {&KELMAR_PROPERTY_BINARY::cn, "Error: incorrect cn at [0](Li1+)-(O2-) cn=0.000000\n"},
+                 {&KELMAR_PROPERTY_BINARY::r0, "Error: incorrect r0 at [0](Li1+)-(O2-) r0=0.000000\n"},
+                 {&KELMAR_PROPERTY_BINARY::d0, "Error: incorrect d0 at [0](Li1+)-(O2-) d0=0.000000\n"},
+                 {&KELMAR_PROPERTY_BINARY::rmin, "Error: incorrect rmin at [0](Li1+)-(O2-) rmin=0.000000\n"}};
+    for (const CASE& c : cases) {
+        auto bad = kelmar_property_copy(ppt.get());
+        bad->bin[0][1].*c.field = 0.0;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(kelmar_property_validate_generic(bad.get()), 1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.line);
+    }
+    auto bad = kelmar_property_copy(ppt.get());
+    bad->uni[1].rc = -1;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_validate_generic(bad.get()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: incorrect rc at[1](O2-) rc=-1.000000\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_validate_generic(nullptr), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: KELMAR_PROPERTY has not been properly initialized.\n");
+}
+
+TEST(PptRecord, NewCopyAndConducting) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_new(-1), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: number of counts must not be negative.\n");
+    auto empty = kelmar_property_new(0);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->conducting, -1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_copy(empty.get()), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: KELMAR_PROPERTY has not been properly initialized.\n");
+    testing::internal::CaptureStdout();
+    kelmar_property_print(empty.get());
+    kelmar_property_print_format(nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "PPT: (not allocated)\nPPT: (not allocated)\n");
+
+    auto ppt = two_species("Li", 1, 0.03, 2, "O", -2, 0.15, 2);
+    ppt->sf = 0.8;
+    EXPECT_EQ(kelmar_property_set_conducting(ppt.get(), "O", -2), 0);
+    EXPECT_EQ(ppt->conducting, 1);
+    auto copy = kelmar_property_copy(ppt.get());
+    EXPECT_EQ(copy->conducting, 1);
+    EXPECT_DOUBLE_EQ(copy->sf, 0.8);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_set_conducting(ppt.get(), "Na", 1), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: kelmar_property_find_index() returns negative value.\n");
+    EXPECT_EQ(ppt->conducting, -1);
+}
