@@ -162,6 +162,12 @@ bool grid_setup(GridSetup* g, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry
                          cell->atom[static_cast<std::size_t>(i)].type);
             return false;
         }
+    for (int k = 0; k < 3; ++k)
+        if (!(cell->parameter[k] >= 0.5) || !std::isfinite(cell->parameter[k])) {
+            // a degenerate lattice would ask for an unbounded number of periodic images
+            std::fprintf(stderr, "Error: lattice length %f is too short for a landscape.\n", cell->parameter[k]);
+            return false;
+        }
     if (!(resolution > 0) || !std::isfinite(resolution)) resolution = 0.1;
     kelmar_cube_grid_size(g->n, cell->parameter, resolution);
     if (symmetry == nullptr) {

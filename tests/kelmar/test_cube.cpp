@@ -638,6 +638,11 @@ TEST(CubeLandscape, RefusesZeroOxidationStatesAndBadRecords) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Error: incorrect rmin at [0](Li1+)-(O2-) rmin=-1.000000\n"
               "Error: kelmar_cube_validate_property() returns non-zero.\n");
+    // a degenerate lattice
+    auto flat = make_cell(5, 5, 0.01, 90, 90, 90, {make_atom("Li", 1, 0, 0, 0), make_atom("O", -2, 0.5, 0.5, 0.5)});
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(quiet_calc(flat.get(), p1.get(), ppt.get(), 0.5, true, 2), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: lattice length 0.010000 is too short for a landscape.\n");
     // a species the record does not hold
     cell->atom.push_back(make_atom("Na", 1, 0.2, 0.2, 0.2));
     kelmar_cell_update_cartesion(cell.get());
