@@ -359,6 +359,11 @@ TEST(CubeFile, HeaderWithAtomsRoundTrips) {
     EXPECT_NEAR(cell2->atom[1].x_f[0], 0.5, 1e-6);
     EXPECT_NEAR(cell2->atom[1].x_f[1], 0.5, 1e-6);
     EXPECT_NEAR(cell2->parameter[0], 4.2, 1e-5);
+    // the periodic file gives back the grid as written
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->n[0], 24);
+    for (std::size_t p = 0; p < cube->en.data.size(); ++p) ASSERT_NEAR(back->en.data[p], cube->en.data[p], 5e-7) << p;
+    EXPECT_EQ(back->en(1, 1, 1), 999.9);
     EXPECT_NEAR(cell2->angle[2], 90.0, 1e-5);
 
     // an atomic number the data file does not know refuses the whole file
