@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -442,7 +443,13 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const GridBits& rep, const
         worker(0);
     } else {
         std::vector<std::thread> pool;
-        for (int id = 1; id < threads; ++id) pool.emplace_back(worker, id);
+        for (int id = 1; id < threads; ++id) {
+            try {
+                pool.emplace_back(worker, id);
+            } catch (const std::system_error&) {
+                break;  // the threads already running share the remaining tiles
+            }
+        }
         worker(0);
         for (std::thread& th : pool) th.join();
     }

@@ -106,8 +106,9 @@ bool next_line(const std::string& buf, std::size_t& pos, std::string* line) {
     return true;
 }
 
-// Grids read from files are refused beyond this many points (8 GiB of values).
-constexpr long KELMAR_CUBE_READ_MAX = 1L << 30;
+// Grids read from files are refused beyond this many points (1 GiB of values, 512^3); the
+// landscapes written here stay below 197^3.
+constexpr long KELMAR_CUBE_READ_MAX = 1L << 27;
 
 }  // namespace
 
