@@ -115,6 +115,20 @@ TEST(CubeCli, FlagsOutputNameAndResolutionDefault) {
     EXPECT_NE(r.out.find("Message: no ion is ignored during cube generation.\n"), std::string::npos);
 }
 
+TEST(CubeCli, ForeignAndAnionProbes) {
+    ScratchDir dir;
+    dir.add(samples / "Li2O.cif", "x.cif");
+    // a mobile species the structure does not contain
+    auto r = run(exe, "--gen-cube x.cif Na 1 0.75 2.0 t t f na.cube", dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(line_of(slurp(dir / "na.cube"), 1), "Conducting = Na1+ ; sf = 0.750000;");
+    // an anion as the probe: the cations attract it, the other anions repel it
+    r = run(exe, "--gen-cube x.cif O -2 0.75 2.0 t t f o.cube", dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Message: ignoring all O2- ions during cube generation.\n"), std::string::npos);
+    EXPECT_EQ(line_of(slurp(dir / "o.cube"), 1), "Conducting = O2- ; sf = 0.750000;");
+}
+
 TEST(CubeCli, SharedLiSitesGiveAssignedSupercell) {
     ScratchDir dir;
     // (Li,Mg) share sites in this spinel: the landscape is built on a supercell with whole ions
