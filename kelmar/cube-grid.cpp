@@ -272,37 +272,65 @@ void filter_images(ImageSet* out, const ImageSet& from, const std::vector<Specie
     }
 }
 
-// The bond-valence value at r from a candidate list (eV, capped).
-inline double point_value_fast(const ImageSet& im, const std::vector<SpeciesTerm>& terms, const double r[3],
-                               long long* count) {
+// As filter_images, with the bonding and the Coulomb candidates in separate lists (each keeps the
+// order of `from`, so the two partial sums add their terms in the same order as before).
+void filter_images_split(ImageSet* bond, ImageSet* coul, const ImageSet& from, const std::vector<SpeciesTerm>& terms,
+                         const double c[3], double radius) {
+    bond->clear();
+    coul->clear();
+    for (std::size_t t = 0; t < from.size(); ++t) {
+        const SpeciesTerm& term = terms[static_cast<std::size_t>(from.s[t])];
+        const double dx = from.x[t] - c[0], dy = from.y[t] - c[1], dz = from.z[t] - c[2];
+        const double reach = radius + term.cutoff + KELMAR_CUBE_SLACK;
+        if (dx * dx + dy * dy + dz * dz <= reach * reach) (term.bonding ? bond : coul)->push(from, t);
+    }
+}
+
+// The bond-valence value at r from the bonding and Coulomb candidate lists (eV, capped).
+inline double point_value_split(const ImageSet& bi, const ImageSet& ci, const std::vector<SpeciesTerm>& terms,
+                                const double r[3], long long* count) {
     double bond = 0.0, coul = 0.0;
     long long entered = 0;
-    const std::size_t n = im.size();
-    const double* px = im.x.data();
-    const double* py = im.y.data();
-    const double* pz = im.z.data();
-    const double* lim2 = im.lim2.data();
-    for (std::size_t c = 0; c < n; ++c) {
-        const double dx = px[c] - r[0], dy = py[c] - r[1], dz = pz[c] - r[2];
-        const double d2 = dx * dx + dy * dy + dz * dz;
-        if (d2 > lim2[c]) continue;
-        const double d = std::sqrt(d2);
-        const SpeciesTerm& t = terms[static_cast<std::size_t>(im.s[c])];
-        if (d > t.cutoff) continue;
-        const double occ = im.occ[c];
-        ++entered;
-        if (t.bonding) {
+    {
+        const std::size_t n = bi.size();
+        const double* px = bi.x.data();
+        const double* py = bi.y.data();
+        const double* pz = bi.z.data();
+        const double* lim2 = bi.lim2.data();
+        for (std::size_t c = 0; c < n; ++c) {
+            const double dx = px[c] - r[0], dy = py[c] - r[1], dz = pz[c] - r[2];
+            const double d2 = dx * dx + dy * dy + dz * dz;
+            if (d2 > lim2[c]) continue;
+            const double d = std::sqrt(d2);
+            const SpeciesTerm& t = terms[static_cast<std::size_t>(bi.s[c])];
+            if (d > t.cutoff) continue;
+            ++entered;
             if (d <= t.r_par) {
-                bond += occ * (t.a2 * d * d + t.a1 * d + t.a0);
+                bond += bi.occ[c] * (t.a2 * d * d + t.a1 * d + t.a0);
             } else {
                 const double e = std::exp((t.rmin - d) / t.b) - 1.0;
-                bond += occ * ((t.d0 / 2.0) * (e * e - 1.0) - t.en_s);
+                bond += bi.occ[c] * ((t.d0 / 2.0) * (e * e - 1.0) - t.en_s);
             }
-        } else {
+        }
+    }
+    {
+        const std::size_t n = ci.size();
+        const double* px = ci.x.data();
+        const double* py = ci.y.data();
+        const double* pz = ci.z.data();
+        const double* lim2 = ci.lim2.data();
+        for (std::size_t c = 0; c < n; ++c) {
+            const double dx = px[c] - r[0], dy = py[c] - r[1], dz = pz[c] - r[2];
+            const double d2 = dx * dx + dy * dy + dz * dz;
+            if (d2 > lim2[c]) continue;
+            const double d = std::sqrt(d2);
+            const SpeciesTerm& t = terms[static_cast<std::size_t>(ci.s[c])];
+            if (d > t.cutoff) continue;
+            ++entered;
             if (d <= t.r_par)
-                coul += occ * (t.a2 * d * d + t.a1 * d + t.a0);
+                coul += ci.occ[c] * (t.a2 * d * d + t.a1 * d + t.a0);
             else
-                coul += occ * (t.q * std::erfc(d / t.r_eff) / d - t.shift);
+                coul += ci.occ[c] * (t.q * std::erfc(d / t.r_eff) / d - t.shift);
         }
     }
     *count += entered;
@@ -380,9 +408,10 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const GridBits& rep, const
     const bool show = isatty(fileno(stderr)) != 0;
     double* en = cube->en.data.data();
     auto worker = [&](int id) {
-        ImageSet tile_images, block_images;
+        ImageSet tile_images, block_bond, block_coul;
         tile_images.reserve(images.size());
-        block_images.reserve(images.size());
+        block_bond.reserve(images.size());
+        block_coul.reserve(images.size());
         long last_percent = -1;
         long long entered = 0;
         for (;;) {
@@ -419,12 +448,12 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const GridBits& rep, const
                                         if (!filtered) {
                                             double bc[3], br;
                                             block_sphere(bc, &br, cube->a_i, blo, bhi);
-                                            filter_images(&block_images, tile_images, terms, bc, br);
+                                            filter_images_split(&block_bond, &block_coul, tile_images, terms, bc, br);
                                             filtered = true;
                                         }
                                         double r[3];
                                         grid_point(r, cube->a_i, i, j, k);
-                                        en[p] = point_value_fast(block_images, terms, r, &entered);
+                                        en[p] = point_value_split(block_bond, block_coul, terms, r, &entered);
                                     }
                         }
             }
