@@ -47,6 +47,11 @@ const KELMAR_CMD_ENTRY kelmar_cmd_table[] = {
     {"--text-cal-bv", kelmar_cmd_opt_do_text_cal_bv},
 
     // landscape commands
+    {"--print-cube", kelmar_cmd_opt_do_print_cube},
+    {"--gen-cube", kelmar_cmd_opt_do_gen_cube},
+    {"--gen-cube-gii", kelmar_cmd_opt_do_gen_cube_gii},
+    {"--gen-cube-tot", kelmar_cmd_opt_do_gen_cube_tot},
+    {"--gen-cube-tot-eam", kelmar_cmd_opt_do_gen_cube_tot_eam},
 
 };
 

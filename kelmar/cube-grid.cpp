@@ -1,0 +1,974 @@
+// Site-energy landscapes on a grid: the bond-valence landscape (reference loop and the binned,
+// threaded production path), the GII and total-energy landscapes, and the levels that build the
+// parameters, resolve partial occupancies and write the cube file.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "bv.hpp"
+#include "cube.hpp"
+#include "import-ppt.hpp"
+#include "import.hpp"
+#include "rx.hpp"
+
+namespace {
+
+constexpr double KELMAR_EV = 14.39964;       // e^2/A to eV
+constexpr double KELMAR_COULOMB_CUT = 10.0;  // fixed cutoff of the screened Coulomb term
+// Images and blocks are compared with this much slack, so rounding never drops a pair term.
+constexpr double KELMAR_CUBE_SLACK = 1e-6;
+
+char sign_char(int os) { return os < 0 ? '-' : '+'; }
+
+bool same_sign(int a, int b) { return (a > 0 && b > 0) || (a < 0 && b < 0); }
+
+// The pair entry that describes the mobile species M near species X.
+const KELMAR_PROPERTY_BINARY& pair_entry(const KELMAR_PROPERTY* ppt, int M, int X) {
+    return ppt->os[M] > 0 ? ppt->bin[M][X] : ppt->bin[X][M];
+}
+
+// Grid point (i, j, k) in Cartesian coordinates; both paths compute it the same way.
+inline void grid_point(double r[3], const double a_i[3][3], long i, long j, long k) {
+    const double di = static_cast<double>(i), dj = static_cast<double>(j), dk = static_cast<double>(k);
+    for (int d = 0; d < 3; ++d) r[d] = di * a_i[0][d] + dj * a_i[1][d] + dk * a_i[2][d];
+}
+
+// Lattice translation h0 a0 + h1 a1 + h2 a2 added to a position; both paths use this form.
+inline void image_position(double p[3], const double x[3], const double a[3][3], long h0, long h1, long h2) {
+    const double d0 = static_cast<double>(h0), d1 = static_cast<double>(h1), d2 = static_cast<double>(h2);
+    for (int d = 0; d < 3; ++d) p[d] = x[d] + (d0 * a[0][d] + d1 * a[1][d] + d2 * a[2][d]);
+}
+
+// The symmetry operations usable on this grid. An operation is kept only when its integer form is
+// exact: a rotation that exchanges two axes needs equal point counts on them, and a translation
+// must land on a grid point. Other operations would copy values to the wrong points.
+std::vector<KELMAR_CARD> grid_cards(const KELMAR_SYMMETRY& sym, const long n[3]) {
+    std::vector<KELMAR_CARD> out;
+    for (const KELMAR_CARD& c : sym.card) {
+        bool ok = true;
+        for (int r = 0; r < 3 && ok; ++r) {
+            for (int s = 0; s < 3 && ok; ++s) {
+                if (std::fabs(c.r_f[r][s] - static_cast<double>(c.r_i[r][s])) > 1e-6) ok = false;
+                if (c.r_i[r][s] != 0 && n[r] != n[s]) ok = false;
+            }
+            const double t = c.t_f[r] * static_cast<double>(n[r]);
+            if (std::fabs(t - std::round(t)) > 1e-2) ok = false;
+        }
+        if (ok) out.push_back(c);
+    }
+    return out;
+}
+
+// One bit per grid point.
+struct GridBits {
+    std::vector<std::uint64_t> word;
+    explicit GridBits(long total) : word(static_cast<std::size_t>((total + 63) / 64), 0) {}
+    bool get(long p) const { return (word[static_cast<std::size_t>(p >> 6)] >> (p & 63)) & 1u; }
+    void set(long p) { word[static_cast<std::size_t>(p >> 6)] |= std::uint64_t{1} << (p & 63); }
+};
+
+// The integer form of one operation, for the symmetry passes over the grid.
+struct GridCard {
+    long r[3][3];
+    long t[3];
+};
+
+std::vector<GridCard> grid_card_table(const std::vector<KELMAR_CARD>& cards) {
+    std::vector<GridCard> out(cards.size());
+    for (std::size_t c = 0; c < cards.size(); ++c)
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) out[c].r[i][j] = cards[c].r_i[i][j];
+            out[c].t[i] = cards[c].t_i[i];
+        }
+    return out;
+}
+
+// Flat index of the image of (i, j, k): r k + t brought into [0, n) on every axis, as
+// kelmar_card_transform_vector3_long does.
+inline long grid_image(const GridCard& c, long i, long j, long k, const long n[3]) {
+    long o[3];
+    for (int d = 0; d < 3; ++d) {
+        long v = c.r[d][0] * i + c.r[d][1] * j + c.r[d][2] * k + c.t[d];
+        v %= n[d];
+        if (v < 0) v += n[d];
+        o[d] = v;
+    }
+    return (o[0] * n[1] + o[1]) * n[2] + o[2];
+}
+
+// The points the grid loop computes itself: each point not yet reached is computed and its images
+// are filled from it, so a point is a representative when no earlier representative reaches it.
+// Returns them in loop order and marks them in is_rep.
+std::vector<std::int32_t> grid_representatives(const std::vector<GridCard>& cards, const long n[3], GridBits* is_rep) {
+    const long total = n[0] * n[1] * n[2];
+    GridBits reached(total);
+    std::vector<std::int32_t> reps;
+    long p = 0;
+    for (long i = 0; i < n[0]; ++i)
+        for (long j = 0; j < n[1]; ++j)
+            for (long k = 0; k < n[2]; ++k, ++p) {
+                if (reached.get(p)) continue;
+                reached.set(p);
+                is_rep->set(p);
+                reps.push_back(static_cast<std::int32_t>(p));
+                for (const GridCard& c : cards) reached.set(grid_image(c, i, j, k, n));
+            }
+    return reps;
+}
+
+// Copies every representative's value to its images not filled before, in loop order.
+void grid_spread(KELMAR_CUBE* cube, const std::vector<GridCard>& cards, const std::vector<std::int32_t>& reps,
+                 const GridBits& is_rep) {
+    const long* n = cube->n;
+    GridBits filled = is_rep;
+    double* en = cube->en.data.data();
+    for (const std::int32_t p : reps) {
+        const long i = p / (n[1] * n[2]), j = (p / n[2]) % n[1], k = p % n[2];
+        const double E = en[p];
+        for (const GridCard& c : cards) {
+            const long q = grid_image(c, i, j, k, n);
+            if (!filled.get(q)) {
+                en[q] = E;
+                filled.set(q);
+            }
+        }
+    }
+}
+
+// Everything the core steps share before the grid loop.
+struct GridSetup {
+    long n[3] = {0, 0, 0};
+    long m[3] = {0, 0, 0};
+    double rmax = 0.0;
+    std::vector<KELMAR_CARD> cards;
+    std::unique_ptr<KELMAR_CUBE> cube;
+};
+
+// Steps shared by the three variants: zero oxidation states, grid size, grid form of the
+// symmetry, the cube, the ignore marks and the image ranges. False after a message.
+bool grid_setup(GridSetup* g, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const KELMAR_PROPERTY* ppt,
+                double resolution, bool ignore_conducting) {
+    for (long i = 0; i < cell->total(); ++i)
+        if (cell->atom[static_cast<std::size_t>(i)].os == 0) {
+            std::fprintf(stderr, "Error: oxidation state is zero where atom[%ld]: %s0+.\n", i,
+                         cell->atom[static_cast<std::size_t>(i)].type);
+            return false;
+        }
+    for (int k = 0; k < 3; ++k)
+        if (!(cell->parameter[k] >= 0.5) || !std::isfinite(cell->parameter[k])) {
+            // a degenerate lattice would ask for an unbounded number of periodic images
+            std::fprintf(stderr, "Error: lattice length %f is too short for a landscape.\n", cell->parameter[k]);
+            return false;
+        }
+    if (!(resolution > 0) || !std::isfinite(resolution)) resolution = 0.1;
+    kelmar_cube_grid_size(g->n, cell->parameter, resolution);
+    if (symmetry == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_SYMMETRY has not been properly initialized.\n");
+        std::printf("Error: kelmar_symmetry_fill_card_discrete() returns non-zero.\n");
+        return false;
+    }
+    KELMAR_SYMMETRY sym = *symmetry;
+    if (kelmar_symmetry_fill_card_discrete(&sym, g->n) != 0) {
+        std::printf("Error: kelmar_symmetry_fill_card_discrete() returns non-zero.\n");
+        return false;
+    }
+    g->cards = grid_cards(sym, g->n);
+    g->cube = kelmar_cube_new(g->n);
+    if (!g->cube) {
+        std::fprintf(stderr, "Error: kelmar_cube_new() returns NULL.\n");
+        return false;
+    }
+    for (int k = 0; k < 3; ++k)
+        for (int d = 0; d < 3; ++d) {
+            g->cube->a[k][d] = cell->a[k][d];
+            g->cube->a_i[k][d] = cell->a[k][d] / static_cast<double>(g->n[k]);
+        }
+    for (KELMAR_ATOM& atom : cell->atom) atom.ignored = false;
+    const int M = ppt->conducting;
+    if (ignore_conducting && M >= 0 && M < ppt->total) {
+        std::printf("Message: ignoring all %s%d%c ions during cube generation.\n", ppt->type[M].data(),
+                    std::abs(ppt->os[M]), sign_char(ppt->os[M]));
+        for (KELMAR_ATOM& atom : cell->atom)
+            if (std::strcmp(atom.type, ppt->type[M].data()) == 0 && atom.os == ppt->os[M]) atom.ignored = true;
+    } else {
+        std::printf("Message: no ion is ignored during cube generation.\n");
+    }
+    g->rmax = KELMAR_COULOMB_CUT;
+    for (int i = 0; i < ppt->total; ++i)
+        for (int j = 0; j < ppt->total; ++j) g->rmax = std::max(g->rmax, ppt->bin[i][j].cutoff);
+    for (int k = 0; k < 3; ++k) g->m[k] = static_cast<long>(g->rmax / cell->parameter[k] + 2);
+    return true;
+}
+
+void clear_marks(KELMAR_CELL* cell) {
+    for (KELMAR_ATOM& atom : cell->atom) atom.ignored = false;
+}
+
+// --- production path ----------------------------------------------------------------------------
+
+// What the mobile ion feels from one species.
+struct SpeciesTerm {
+    bool bonding = false;  // opposite sign: Morse; same sign: screened Coulomb
+    double cutoff = 0.0;   // bonding cutoff, or 10 A for Coulomb
+    double r_par = 0.0;    // below this distance the parabola replaces the term
+    double a0 = 0.0, a1 = 0.0, a2 = 0.0;
+    double d0 = 0.0, rmin = 0.0, b = 0.0, en_s = 0.0;  // bonding
+    double q = 0.0, r_eff = 0.0, shift = 0.0;          // Coulomb
+};
+
+// Periodic images of the contributing atoms, structure of arrays.
+struct ImageSet {
+    std::vector<double> x, y, z, lim2, occ;
+    std::vector<int> s;
+    void clear() {
+        x.clear(), y.clear(), z.clear(), lim2.clear(), occ.clear(), s.clear();
+    }
+    void reserve(std::size_t n) {
+        x.reserve(n), y.reserve(n), z.reserve(n), lim2.reserve(n), occ.reserve(n), s.reserve(n);
+    }
+    void push(const ImageSet& from, std::size_t c) {
+        x.push_back(from.x[c]), y.push_back(from.y[c]), z.push_back(from.z[c]);
+        lim2.push_back(from.lim2[c]), occ.push_back(from.occ[c]), s.push_back(from.s[c]);
+    }
+    std::size_t size() const { return x.size(); }
+};
+
+// Centre and radius of the parallelepiped of grid points [lo, hi] (inclusive) on every axis.
+void block_sphere(double c[3], double* radius, const double a_i[3][3], const long lo[3], const long hi[3]) {
+    double corner[8][3];
+    for (int t = 0; t < 8; ++t)
+        grid_point(corner[t], a_i, (t & 1) ? hi[0] : lo[0], (t & 2) ? hi[1] : lo[1], (t & 4) ? hi[2] : lo[2]);
+    for (int d = 0; d < 3; ++d) {
+        c[d] = 0.0;
+        for (int t = 0; t < 8; ++t) c[d] += corner[t][d];
+        c[d] /= 8.0;
+    }
+    double r2 = 0.0;
+    for (int t = 0; t < 8; ++t) {
+        double s = 0.0;
+        for (int d = 0; d < 3; ++d) s += (corner[t][d] - c[d]) * (corner[t][d] - c[d]);
+        r2 = std::max(r2, s);
+    }
+    *radius = std::sqrt(r2) + KELMAR_CUBE_SLACK;
+}
+
+// Images of `from` that can reach a point of the sphere (c, radius).
+void filter_images(ImageSet* out, const ImageSet& from, const std::vector<SpeciesTerm>& terms, const double c[3],
+                   double radius) {
+    out->clear();
+    for (std::size_t t = 0; t < from.size(); ++t) {
+        const double dx = from.x[t] - c[0], dy = from.y[t] - c[1], dz = from.z[t] - c[2];
+        const double reach = radius + terms[static_cast<std::size_t>(from.s[t])].cutoff + KELMAR_CUBE_SLACK;
+        if (dx * dx + dy * dy + dz * dz <= reach * reach) out->push(from, t);
+    }
+}
+
+// As filter_images, with the bonding and the Coulomb candidates in separate lists (each keeps the
+// order of `from`, so the two partial sums add their terms in the same order as before).
+void filter_images_split(ImageSet* bond, ImageSet* coul, const ImageSet& from, const std::vector<SpeciesTerm>& terms,
+                         const double c[3], double radius) {
+    bond->clear();
+    coul->clear();
+    for (std::size_t t = 0; t < from.size(); ++t) {
+        const SpeciesTerm& term = terms[static_cast<std::size_t>(from.s[t])];
+        const double dx = from.x[t] - c[0], dy = from.y[t] - c[1], dz = from.z[t] - c[2];
+        const double reach = radius + term.cutoff + KELMAR_CUBE_SLACK;
+        if (dx * dx + dy * dy + dz * dz <= reach * reach) (term.bonding ? bond : coul)->push(from, t);
+    }
+}
+
+// The bond-valence value at r from the bonding and Coulomb candidate lists (eV, capped).
+inline double point_value_split(const ImageSet& bi, const ImageSet& ci, const std::vector<SpeciesTerm>& terms,
+                                const double r[3], long long* count) {
+    double bond = 0.0, coul = 0.0;
+    long long entered = 0;
+    {
+        const std::size_t n = bi.size();
+        const double* px = bi.x.data();
+        const double* py = bi.y.data();
+        const double* pz = bi.z.data();
+        const double* lim2 = bi.lim2.data();
+        for (std::size_t c = 0; c < n; ++c) {
+            const double dx = px[c] - r[0], dy = py[c] - r[1], dz = pz[c] - r[2];
+            const double d2 = dx * dx + dy * dy + dz * dz;
+            if (d2 > lim2[c]) continue;
+            const double d = std::sqrt(d2);
+            const SpeciesTerm& t = terms[static_cast<std::size_t>(bi.s[c])];
+            if (d > t.cutoff) continue;
+            ++entered;
+            if (d <= t.r_par) {
+                bond += bi.occ[c] * (t.a2 * d * d + t.a1 * d + t.a0);
+            } else {
+                const double e = std::exp((t.rmin - d) / t.b) - 1.0;
+                bond += bi.occ[c] * ((t.d0 / 2.0) * (e * e - 1.0) - t.en_s);
+            }
+        }
+    }
+    {
+        const std::size_t n = ci.size();
+        const double* px = ci.x.data();
+        const double* py = ci.y.data();
+        const double* pz = ci.z.data();
+        const double* lim2 = ci.lim2.data();
+        for (std::size_t c = 0; c < n; ++c) {
+            const double dx = px[c] - r[0], dy = py[c] - r[1], dz = pz[c] - r[2];
+            const double d2 = dx * dx + dy * dy + dz * dz;
+            if (d2 > lim2[c]) continue;
+            const double d = std::sqrt(d2);
+            const SpeciesTerm& t = terms[static_cast<std::size_t>(ci.s[c])];
+            if (d > t.cutoff) continue;
+            ++entered;
+            if (d <= t.r_par)
+                coul += ci.occ[c] * (t.a2 * d * d + t.a1 * d + t.a0);
+            else
+                coul += ci.occ[c] * (t.q * std::erfc(d / t.r_eff) / d - t.shift);
+        }
+    }
+    *count += entered;
+    const double E = (bond + coul) * KELMAR_EV;
+    return E > KELMAR_CUBE_CAP ? KELMAR_CUBE_CAP : E;
+}
+
+// Species terms and the image list of every atom not marked ignored. False after a message.
+bool build_images(std::vector<SpeciesTerm>* terms, ImageSet* images, const KELMAR_CELL* cell,
+                  const KELMAR_PROPERTY* ppt, const GridSetup& g) {
+    const int M = ppt->conducting;
+    terms->assign(static_cast<std::size_t>(ppt->total), SpeciesTerm());
+    for (int X = 0; X < ppt->total; ++X) {
+        SpeciesTerm& t = (*terms)[static_cast<std::size_t>(X)];
+        const KELMAR_PROPERTY_BINARY& P = pair_entry(ppt, M, X);
+        t.a0 = P.a0, t.a1 = P.a1, t.a2 = P.a2;
+        if (same_sign(ppt->os[M], ppt->os[X])) {
+            t.bonding = false;
+            t.cutoff = KELMAR_COULOMB_CUT;
+            t.r_par = P.r_cc;
+            t.q = ppt->uni[M].q * ppt->uni[X].q;
+            t.r_eff = ppt->sf * (ppt->uni[M].rc + ppt->uni[X].rc);
+            t.shift = t.q * std::erfc(KELMAR_COULOMB_CUT / t.r_eff) / KELMAR_COULOMB_CUT;
+        } else if (ppt->os[M] != 0 && ppt->os[X] != 0) {
+            t.bonding = true;
+            t.cutoff = P.cutoff;
+            t.r_par = P.r_bc;
+            t.d0 = P.d0, t.rmin = P.rmin, t.b = P.b, t.en_s = P.en_s;
+        } else {
+            t.cutoff = -1.0;  // never reached
+        }
+    }
+    // only images that can come within reach of some grid point of the cell are kept
+    const long lo[3] = {0, 0, 0};
+    const long hi[3] = {g.n[0] - 1, g.n[1] - 1, g.n[2] - 1};
+    double centre[3], radius;
+    block_sphere(centre, &radius, g.cube->a_i, lo, hi);
+    images->clear();
+    for (const KELMAR_ATOM& atom : cell->atom) {
+        if (atom.ignored) continue;
+        const int X = kelmar_property_find_index(ppt, atom.type, atom.os);
+        if (X < 0) {
+            std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
+            return false;
+        }
+        const SpeciesTerm& t = (*terms)[static_cast<std::size_t>(X)];
+        if (t.cutoff < 0) continue;
+        const double reach = radius + t.cutoff + KELMAR_CUBE_SLACK;
+        const double lim = t.cutoff + KELMAR_CUBE_SLACK;
+        for (long h0 = -g.m[0]; h0 <= g.m[0]; ++h0)
+            for (long h1 = -g.m[1]; h1 <= g.m[1]; ++h1)
+                for (long h2 = -g.m[2]; h2 <= g.m[2]; ++h2) {
+                    double p[3];
+                    image_position(p, atom.x, cell->a, h0, h1, h2);
+                    const double dx = p[0] - centre[0], dy = p[1] - centre[1], dz = p[2] - centre[2];
+                    if (dx * dx + dy * dy + dz * dz > reach * reach) continue;
+                    images->x.push_back(p[0]), images->y.push_back(p[1]), images->z.push_back(p[2]);
+                    images->lim2.push_back(lim * lim), images->occ.push_back(atom.occ), images->s.push_back(X);
+                }
+    }
+    return true;
+}
+
+// Evaluates every representative point: tiles of 24^3 points are handed out to the threads; each
+// tile narrows the image list, and each 8^3 block of it narrows it again.
+long long evaluate_representatives(KELMAR_CUBE* cube, const GridBits& rep, const ImageSet& images,
+                                   const std::vector<SpeciesTerm>& terms, int threads) {
+    const long* n = cube->n;
+    constexpr long TILE = 24, BLOCK = 8;
+    const long tiles[3] = {(n[0] + TILE - 1) / TILE, (n[1] + TILE - 1) / TILE, (n[2] + TILE - 1) / TILE};
+    const long total_tiles = tiles[0] * tiles[1] * tiles[2];
+    std::atomic<long> next{0};
+    std::atomic<long> done{0};
+    std::atomic<long long> pair_terms{0};
+    const bool show = isatty(fileno(stderr)) != 0;
+    double* en = cube->en.data.data();
+    auto worker = [&](int id) {
+        ImageSet tile_images, block_bond, block_coul;
+        tile_images.reserve(images.size());
+        block_bond.reserve(images.size());
+        block_coul.reserve(images.size());
+        long last_percent = -1;
+        long long entered = 0;
+        for (;;) {
+            const long t = next.fetch_add(1);
+            if (t >= total_tiles) break;
+            const long ti = t / (tiles[1] * tiles[2]), tj = (t / tiles[2]) % tiles[1], tk = t % tiles[2];
+            const long tlo[3] = {ti * TILE, tj * TILE, tk * TILE};
+            const long thi[3] = {std::min(tlo[0] + TILE, n[0]) - 1, std::min(tlo[1] + TILE, n[1]) - 1,
+                                 std::min(tlo[2] + TILE, n[2]) - 1};
+            bool any = false;
+            for (long i = tlo[0]; i <= thi[0] && !any; ++i)
+                for (long j = tlo[1]; j <= thi[1] && !any; ++j)
+                    for (long k = tlo[2]; k <= thi[2]; ++k)
+                        if (rep.get(static_cast<long>(cube->en.index(i, j, k)))) {
+                            any = true;
+                            break;
+                        }
+            if (any) {
+                double c[3], radius;
+                block_sphere(c, &radius, cube->a_i, tlo, thi);
+                filter_images(&tile_images, images, terms, c, radius);
+                for (long bi = tlo[0]; bi <= thi[0]; bi += BLOCK)
+                    for (long bj = tlo[1]; bj <= thi[1]; bj += BLOCK)
+                        for (long bk = tlo[2]; bk <= thi[2]; bk += BLOCK) {
+                            const long blo[3] = {bi, bj, bk};
+                            const long bhi[3] = {std::min(bi + BLOCK - 1, thi[0]), std::min(bj + BLOCK - 1, thi[1]),
+                                                 std::min(bk + BLOCK - 1, thi[2])};
+                            bool filtered = false;
+                            for (long i = blo[0]; i <= bhi[0]; ++i)
+                                for (long j = blo[1]; j <= bhi[1]; ++j)
+                                    for (long k = blo[2]; k <= bhi[2]; ++k) {
+                                        const std::size_t p = cube->en.index(i, j, k);
+                                        if (!rep.get(static_cast<long>(p))) continue;
+                                        if (!filtered) {
+                                            double bc[3], br;
+                                            block_sphere(bc, &br, cube->a_i, blo, bhi);
+                                            filter_images_split(&block_bond, &block_coul, tile_images, terms, bc, br);
+                                            filtered = true;
+                                        }
+                                        double r[3];
+                                        grid_point(r, cube->a_i, i, j, k);
+                                        en[p] = point_value_split(block_bond, block_coul, terms, r, &entered);
+                                    }
+                        }
+            }
+            const long finished = done.fetch_add(1) + 1;
+            if (show && id == 0) {
+                const long percent = 100 * finished / total_tiles;
+                if (percent != last_percent) {
+                    std::fprintf(stderr, "\rProgress: %3ld%%", percent);
+                    last_percent = percent;
+                }
+            }
+        }
+        pair_terms += entered;
+    };
+    if (threads <= 1) {
+        worker(0);
+    } else {
+        std::vector<std::thread> pool;
+        for (int id = 1; id < threads; ++id) {
+            try {
+                pool.emplace_back(worker, id);
+            } catch (const std::system_error&) {
+                break;  // the threads already running share the remaining tiles
+            }
+        }
+        worker(0);
+        for (std::thread& th : pool) th.join();
+    }
+    if (show) std::fprintf(stderr, "\rProgress: 100%%\n");
+    return pair_terms.load();
+}
+
+}  // namespace
+
+// --- bond-valence landscape ------------------------------------------------------------------------
+
+double kelmar_cube_point_value_plain(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const double r[3],
+                                     const long m[3]) {
+    const int M = ppt->conducting;
+    double bond = 0.0, coul = 0.0;
+    for (const KELMAR_ATOM& atom : cell->atom) {
+        if (atom.ignored) continue;
+        const int X = kelmar_property_find_index(ppt, atom.type, atom.os);
+        if (M < 0 || X < 0) {
+            std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
+            return std::numeric_limits<double>::quiet_NaN();
+        }
+        const KELMAR_PROPERTY_BINARY& P = pair_entry(ppt, M, X);
+        const bool opposite = (ppt->os[M] > 0 && ppt->os[X] < 0) || (ppt->os[M] < 0 && ppt->os[X] > 0);
+        const bool like = same_sign(ppt->os[M], ppt->os[X]);
+        for (long h0 = -m[0]; h0 <= m[0]; ++h0)
+            for (long h1 = -m[1]; h1 <= m[1]; ++h1)
+                for (long h2 = -m[2]; h2 <= m[2]; ++h2) {
+                    double p[3];
+                    image_position(p, atom.x, cell->a, h0, h1, h2);
+                    const double dx = p[0] - r[0], dy = p[1] - r[1], dz = p[2] - r[2];
+                    const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+                    if (opposite && d <= P.cutoff) {
+                        if (d <= P.r_bc)
+                            bond += atom.occ * kelmar_pseudopotential_energy_bonding(d, P.a2, P.a1, P.a0);
+                        else
+                            bond += atom.occ * kelmar_energy_bonding_with_energy_shift(d, P.d0, P.rmin, P.b, P.en_s);
+                    } else if (like && d <= KELMAR_COULOMB_CUT) {
+                        if (d <= P.r_cc)
+                            coul += atom.occ * kelmar_pseudopotential_energy_coulombic(d, P.a2, P.a1, P.a0);
+                        else
+                            coul += atom.occ * kelmar_energy_coulombic(d, ppt->uni[M].q * ppt->uni[X].q,
+                                                                       ppt->sf * (ppt->uni[M].rc + ppt->uni[X].rc));
+                    }
+                }
+    }
+    const double E = (bond + coul) * KELMAR_EV;
+    return E > KELMAR_CUBE_CAP ? KELMAR_CUBE_CAP : E;
+}
+
+std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_plain(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                                         const KELMAR_PROPERTY* ppt, double resolution,
+                                                         bool ignore_conducting) {
+    if (kelmar_cube_validate_property(ppt) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cube_validate_property() returns non-zero.\n");
+        return nullptr;
+    }
+    if (cell == nullptr) return nullptr;
+    GridSetup g;
+    if (!grid_setup(&g, cell, symmetry, ppt, resolution, ignore_conducting)) {
+        clear_marks(cell);
+        return nullptr;
+    }
+    KELMAR_CUBE* cube = g.cube.get();
+    for (long i = 0; i < g.n[0]; ++i)
+        for (long j = 0; j < g.n[1]; ++j)
+            for (long k = 0; k < g.n[2]; ++k) {
+                if (std::fabs(cube->en(i, j, k)) > KELMAR_CUBE_UNKNOWN) continue;
+                double r[3];
+                grid_point(r, cube->a_i, i, j, k);
+                const double E = kelmar_cube_point_value_plain(cell, ppt, r, g.m);
+                if (std::isnan(E)) {
+                    clear_marks(cell);
+                    return nullptr;
+                }
+                cube->en(i, j, k) = E;
+                const long in[3] = {i, j, k};
+                for (const KELMAR_CARD& c : g.cards) {
+                    long o[3];
+                    kelmar_card_transform_vector3_long(o, in, g.n, &c);
+                    if (cube->en(o[0], o[1], o[2]) <= KELMAR_CUBE_UNKNOWN) cube->en(o[0], o[1], o[2]) = E;
+                }
+            }
+    clear_marks(cell);
+    std::printf("Message: cube has been generated successfully.\n");
+    return std::move(g.cube);
+}
+
+std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                                           const KELMAR_PROPERTY* ppt, double resolution,
+                                                           bool ignore_conducting, int threads,
+                                                           KELMAR_CUBE_STATS* stats) {
+    if (kelmar_cube_validate_property(ppt) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cube_validate_property() returns non-zero.\n");
+        return nullptr;
+    }
+    if (cell == nullptr) return nullptr;
+    GridSetup g;
+    if (!grid_setup(&g, cell, symmetry, ppt, resolution, ignore_conducting)) {
+        clear_marks(cell);
+        return nullptr;
+    }
+    std::vector<SpeciesTerm> terms;
+    ImageSet images;
+    if (!build_images(&terms, &images, cell, ppt, g)) {
+        clear_marks(cell);
+        return nullptr;
+    }
+    if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+    if (threads <= 0) threads = 1;
+    const std::vector<GridCard> cards = grid_card_table(g.cards);
+    GridBits is_rep(g.n[0] * g.n[1] * g.n[2]);
+    const std::vector<std::int32_t> reps = grid_representatives(cards, g.n, &is_rep);
+    KELMAR_CUBE* cube = g.cube.get();
+    const long long entered = evaluate_representatives(cube, is_rep, images, terms, threads);
+    if (stats != nullptr) {
+        stats->points = cube->en.size();
+        stats->representatives = static_cast<long>(reps.size());
+        stats->images = static_cast<long>(images.size());
+        stats->pair_terms = entered;
+    }
+    // every other point takes the value of the first representative that reaches it
+    grid_spread(cube, cards, reps, is_rep);
+    clear_marks(cell);
+    std::printf("Message: cube has been generated successfully.\n");
+    return std::move(g.cube);
+}
+
+std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                                   const KELMAR_PROPERTY* ppt, double resolution,
+                                                   bool ignore_conducting) {
+    return kelmar_cube_calculate_threads(cell, symmetry, ppt, resolution, ignore_conducting, 0);
+}
+
+// --- probe cell, GII and total-energy landscapes ---------------------------------------------------
+
+std::unique_ptr<KELMAR_CELL> kelmar_cube_cell_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt,
+                                                  const char* type, int os, long /*ignored_count*/) {
+    if (cell == nullptr || type == nullptr || ppt == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_CELL or conducting ions info has not been properly initialized.\n");
+        return nullptr;
+    }
+    auto probe = kelmar_cell_new(cell->total() + 1);
+    if (!probe) {
+        std::fprintf(stderr, "Error: kelmar_cell_new() returns NULL.\n");
+        return nullptr;
+    }
+    std::memcpy(probe->name, cell->name, sizeof(probe->name));
+    for (int k = 0; k < 3; ++k) {
+        for (int d = 0; d < 3; ++d) probe->a[k][d] = cell->a[k][d];
+        probe->parameter[k] = cell->parameter[k];
+        probe->angle[k] = cell->angle[k];
+    }
+    probe->Z = cell->Z;
+    KELMAR_ATOM& p = probe->atom[0];
+    kelmar_copy_field(p.name, type);
+    kelmar_copy_field(p.type, type);
+    p.os = os;
+    p.occ = 1.0;
+    p.ignored = false;
+    double c = 0.0;
+    const int M = kelmar_property_find_index(ppt, type, os);
+    if (M >= 0 && M < static_cast<int>(ppt->count.size())) c = ppt->count[static_cast<std::size_t>(M)];
+    for (long i = 0; i < cell->total(); ++i) {
+        KELMAR_ATOM a = cell->atom[static_cast<std::size_t>(i)];
+        if (a.ignored) a.occ = c > 1.0 ? a.occ * (c - 1.0) / c : 0.0;
+        probe->atom[static_cast<std::size_t>(i + 1)] = a;
+    }
+    return probe;
+}
+
+namespace {
+
+enum class Variant { gii, tot_en };
+
+std::unique_ptr<KELMAR_CUBE> calculate_by_probe(Variant variant, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                                KELMAR_PROPERTY* ppt, double resolution, bool ignore_conducting,
+                                                bool eam) {
+    auto p1 = kelmar_symmetry_new_p1();
+    if (!p1) {
+        std::fprintf(stderr, "Error: kelmar_symmetry_new_p1() returns NULL.\n");
+        return nullptr;
+    }
+    if (kelmar_cube_validate_property(ppt) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cube_validate_property() returns non-zero.\n");
+        return nullptr;
+    }
+    if (variant == Variant::tot_en && kelmar_property_calculate_unitary_eam_parameter(ppt) != 0) {
+        std::fprintf(stderr, "Error: kelmar_property_binary_derived() returns non-zero.\n");
+        return nullptr;
+    }
+    if (cell == nullptr) return nullptr;
+    GridSetup g;
+    if (!grid_setup(&g, cell, symmetry, ppt, resolution, ignore_conducting)) {
+        clear_marks(cell);
+        return nullptr;
+    }
+    const int M = ppt->conducting;
+    auto probe = kelmar_cube_cell_new(cell, ppt, ppt->type[M].data(), ppt->os[M], 0);
+    if (!probe) {
+        std::fprintf(stderr, "Error: kelmar_cube_cell_new() returns NULL.\n");
+        clear_marks(cell);
+        return nullptr;
+    }
+    std::printf(variant == Variant::gii ? "Progress: calculating for --gen-cube-gii: ..." : "Progress: calculating  ...");
+    std::fflush(stdout);
+    KELMAR_CUBE* cube = g.cube.get();
+    auto fail = [&]() -> std::unique_ptr<KELMAR_CUBE> {
+        std::printf("\n");
+        clear_marks(cell);
+        return nullptr;
+    };
+    for (long i = 0; i < g.n[0]; ++i) {
+        std::printf("%3.1f%%...", 100.0 * static_cast<double>(i) / static_cast<double>(g.n[0]));
+        std::fflush(stdout);
+        for (long j = 0; j < g.n[1]; ++j)
+            for (long k = 0; k < g.n[2]; ++k) {
+                if (std::fabs(cube->en(i, j, k)) > KELMAR_CUBE_UNKNOWN) continue;
+                KELMAR_ATOM& pa = probe->atom[0];
+                grid_point(pa.x, cube->a_i, i, j, k);
+                pa.x_f[0] = static_cast<double>(i) / static_cast<double>(g.n[0]);
+                pa.x_f[1] = static_cast<double>(j) / static_cast<double>(g.n[1]);
+                pa.x_f[2] = static_cast<double>(k) / static_cast<double>(g.n[2]);
+                if (kelmar_cell_flag_site_by_symmetry(probe.get(), p1.get()) != 0) {
+                    std::fprintf(stderr, "Error: kelmar_cell_flag_site_by_symmetry() returns non-zero.\n");
+                    return fail();
+                }
+                double E = 0.0;
+                if (variant == Variant::gii) {
+                    auto bv = kelmar_bv_calculate_from_flagged_cell(probe.get(), ppt);
+                    if (!bv) {
+                        std::fprintf(stderr, "Error: kelmar_bv_calculate_from_flagged_cell returns NULL.\n");
+                        return fail();
+                    }
+                    E = kelmar_gii_calculate_from_bv_no_msg(bv.get());
+                } else {
+                    E = kelmar_cell_total_energy(probe.get(), ppt, eam);
+                }
+                if (E > KELMAR_CUBE_CAP) E = KELMAR_CUBE_CAP;
+                cube->en(i, j, k) = E;
+                const long in[3] = {i, j, k};
+                for (const KELMAR_CARD& c : g.cards) {
+                    long o[3];
+                    kelmar_card_transform_vector3_long(o, in, g.n, &c);
+                    if (cube->en(o[0], o[1], o[2]) <= KELMAR_CUBE_UNKNOWN) cube->en(o[0], o[1], o[2]) = E;
+                }
+            }
+    }
+    std::printf("\n");
+    probe.reset();
+    clear_marks(cell);
+    std::printf(variant == Variant::gii ? "Message: cube_by_gii has been generated successfully.\n"
+                                        : "Message: cube_by_tot_en has been generated successfully.\n");
+    return std::move(g.cube);
+}
+
+}  // namespace
+
+std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_gii_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                                          const KELMAR_PROPERTY* ppt, double resolution,
+                                                          bool ignore_conducting) {
+    // the GII variant only reads the record
+    return calculate_by_probe(Variant::gii, cell, symmetry, const_cast<KELMAR_PROPERTY*>(ppt), resolution,
+                              ignore_conducting, false);
+}
+
+std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                                             KELMAR_PROPERTY* ppt, double resolution,
+                                                             bool ignore_conducting, bool eam) {
+    return calculate_by_probe(Variant::tot_en, cell, symmetry, ppt, resolution, ignore_conducting, eam);
+}
+
+// --- from-cell level ------------------------------------------------------------------------------
+
+namespace {
+
+enum class Kind { bv, gii, tot_en };
+
+const char* core_name(Kind kind) {
+    switch (kind) {
+    case Kind::gii: return "kelmar_cube_by_gii_calculate";
+    case Kind::tot_en: return "kelmar_cube_by_tot_en_calculate";
+    default: return "kelmar_cube_calculate";
+    }
+}
+
+std::unique_ptr<KELMAR_CUBE> from_cell(Kind kind, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                       KELMAR_PROPERTY* ppt, double resolution, bool ignore_conducting, bool eam) {
+    if (cell == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
+        return nullptr;
+    }
+    std::unique_ptr<KELMAR_SYMMETRY> p1;
+    if (symmetry == nullptr) {
+        p1 = kelmar_symmetry_new_p1();
+        if (!p1) {
+            std::fprintf(stderr, "Error: kelmar_symmetry_new_p1() returns NULL.\n");
+            return nullptr;
+        }
+        symmetry = p1.get();
+    }
+    std::unique_ptr<KELMAR_CUBE> cube;
+    switch (kind) {
+    case Kind::bv: cube = kelmar_cube_calculate(cell, symmetry, ppt, resolution, ignore_conducting); break;
+    case Kind::gii: cube = kelmar_cube_by_gii_calculate(cell, symmetry, ppt, resolution, ignore_conducting); break;
+    case Kind::tot_en:
+        cube = kelmar_cube_by_tot_en_calculate(cell, symmetry, ppt, resolution, ignore_conducting, eam);
+        break;
+    }
+    if (!cube) std::fprintf(stderr, "Error: %s() returns NULL.\n", core_name(kind));
+    return cube;
+}
+
+}  // namespace
+
+std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_from_cell(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                                             const KELMAR_PROPERTY* ppt, const char* /*type*/,
+                                                             int /*os*/, double resolution, bool ignore_conducting) {
+    return from_cell(Kind::bv, cell, symmetry, const_cast<KELMAR_PROPERTY*>(ppt), resolution, ignore_conducting,
+                     false);
+}
+
+std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_gii_calculate_from_cell(KELMAR_CELL* cell,
+                                                                    const KELMAR_SYMMETRY* symmetry,
+                                                                    const KELMAR_PROPERTY* ppt, const char* /*type*/,
+                                                                    int /*os*/, double resolution,
+                                                                    bool ignore_conducting) {
+    return from_cell(Kind::gii, cell, symmetry, const_cast<KELMAR_PROPERTY*>(ppt), resolution, ignore_conducting,
+                     false);
+}
+
+std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate_from_cell(KELMAR_CELL* cell,
+                                                                       const KELMAR_SYMMETRY* symmetry,
+                                                                       KELMAR_PROPERTY* ppt, const char* /*type*/,
+                                                                       int /*os*/, double resolution,
+                                                                       bool ignore_conducting, bool eam) {
+    return from_cell(Kind::tot_en, cell, symmetry, ppt, resolution, ignore_conducting, eam);
+}
+
+// --- write-to-file level ----------------------------------------------------------------------------
+
+namespace {
+
+const char* from_cell_name(Kind kind) {
+    switch (kind) {
+    case Kind::gii: return "kelmar_cube_by_gii_calculate_from_cell";
+    case Kind::tot_en: return "kelmar_cube_by_tot_en_calculate_from_cell";
+    default: return "kelmar_cube_calculate_from_cell";
+    }
+}
+
+int write_to_file(Kind kind, const char* filename, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                  const char* type, int os, double sf, double resolution, bool ignore_conducting, bool periodic,
+                  bool eam, const char* dir_unitary, const char* dir_binary) {
+    auto ppt = kelmar_property_import_from_cell(cell, type, os, sf, dir_unitary, dir_binary);
+    if (!ppt) {
+        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
+        return 1;
+    }
+    auto cube = from_cell(kind, cell, symmetry, ppt.get(), resolution, ignore_conducting, eam);
+    if (!cube) {
+        std::fprintf(stderr, "Error: %s() returns NULL.\n", from_cell_name(kind));
+        return 1;
+    }
+    if (kelmar_cube_export_to_file(cube.get(), cell, ppt.get(), filename, periodic) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cube_export_to_file() returns non-zero.\n");
+        return 1;
+    }
+    return 0;
+}
+
+// Sum of occupancy times oxidation state, and of occupancy times its magnitude.
+void cell_charge(const KELMAR_CELL* cell, double* net, double* gross) {
+    *net = 0.0;
+    *gross = 0.0;
+    for (const KELMAR_ATOM& a : cell->atom) {
+        *net += a.occ * a.os;
+        *gross += a.occ * std::abs(a.os);
+    }
+}
+
+int assign_partial_occ(Kind kind, const char* cubename, const char* cifname, KELMAR_CELL* cell,
+                       const KELMAR_SYMMETRY* symmetry, const char* type, int os, double sf, double resolution,
+                       bool ignore_conducting, bool periodic, bool skip_mix_occ, bool eam, const char* dir_unitary,
+                       const char* dir_binary) {
+    const char* failed = kind == Kind::tot_en
+                             ? "Error: kelmar_cube_calculate_by_tot_en_from_cell_and_write_to_file() returns non-zero.\n"
+                             : "Error: kelmar_cube_calculate_from_cell_and_write_to_file() returns non-zero.\n";
+    if (cell == nullptr || cell->atom.empty()) {
+        std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
+        return 1;
+    }
+    if (type == nullptr || os == 0) {
+        std::fprintf(stderr, "Error: conducting species not correctly specified.\n");
+        return 1;
+    }
+    // The fractional charges are scaled to neutrality whatever the oxidation states say, so a
+    // structure whose states do not balance would silently give a landscape of another compound.
+    double net = 0.0, gross = 0.0;
+    cell_charge(cell, &net, &gross);
+    if (std::fabs(net) > 0.01 * gross) {
+        std::fprintf(stderr, "Error: total charge of the cell is not neutral: %f\n", net);
+        return 1;
+    }
+    int rc = 0;
+    if (kelmar_cell_partial_occ_at_conducting_site(cell, type, os)) {
+        if (skip_mix_occ) {
+            std::printf("Message: partial occupancy at conducting sites detected. Cube file generation will be "
+                        "skipped.\n");
+            return 0;
+        }
+        std::printf("Message: partial occupancy at conducting sites detected. Cube will be generated based on an "
+                    "asigned supercell.\n");
+        auto super = kelmar_cell_supercell_default(cell);
+        if (!super) {
+            std::printf("Messge: kelmar_cell_supercell_default() returns NULL.\n");
+            return 1;
+        }
+        auto assigned = kelmar_cell_assign_partial_occ_at_conducting_site(super.get(), type, os);
+        if (!assigned) {
+            std::fprintf(stderr, "Error: kelmar_cell_assign_partial_occ_at_conducting_site() returns NULL.\n");
+            return 1;
+        }
+        kelmar_cell_update_name(assigned.get());
+        if (kelmar_cell_export_cif_to_file(cifname, assigned.get(), nullptr) != 0) {
+            std::fprintf(stderr, "Error: kelmar_cell_export_cif_to_file() returns non-zero.\n");
+            return 1;
+        }
+        const std::string name = kelmar_cubename_assigned(cubename);
+        rc = write_to_file(kind, name.c_str(), assigned.get(), nullptr, type, os, sf, resolution, ignore_conducting,
+                           periodic, eam, dir_unitary, dir_binary);
+    } else {
+        rc = write_to_file(kind, cubename, cell, symmetry, type, os, sf, resolution, ignore_conducting, periodic, eam,
+                           dir_unitary, dir_binary);
+    }
+    if (rc != 0) {
+        std::fputs(failed, stderr);
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int kelmar_cube_calculate_from_cell_and_write_to_file(const char* filename, KELMAR_CELL* cell,
+                                                      const KELMAR_SYMMETRY* symmetry, const char* type, int os,
+                                                      double sf, double resolution, bool ignore_conducting,
+                                                      bool periodic, const char* dir_unitary, const char* dir_binary) {
+    return write_to_file(Kind::bv, filename, cell, symmetry, type, os, sf, resolution, ignore_conducting, periodic,
+                         false, dir_unitary, dir_binary);
+}
+
+int kelmar_cube_by_gii_calculate_from_cell_and_write_to_file(const char* filename, KELMAR_CELL* cell,
+                                                             const KELMAR_SYMMETRY* symmetry, const char* type,
+                                                             int os, double sf, double resolution,
+                                                             bool ignore_conducting, bool periodic,
+                                                             const char* dir_unitary, const char* dir_binary) {
+    return write_to_file(Kind::gii, filename, cell, symmetry, type, os, sf, resolution, ignore_conducting, periodic,
+                         false, dir_unitary, dir_binary);
+}
+
+int kelmar_cube_by_tot_en_calculate_from_cell_and_write_to_file(const char* filename, KELMAR_CELL* cell,
+                                                                const KELMAR_SYMMETRY* symmetry, const char* type,
+                                                                int os, double sf, double resolution,
+                                                                bool ignore_conducting, bool periodic, bool eam,
+                                                                const char* dir_unitary, const char* dir_binary) {
+    return write_to_file(Kind::tot_en, filename, cell, symmetry, type, os, sf, resolution, ignore_conducting,
+                         periodic, eam, dir_unitary, dir_binary);
+}
+
+int kelmar_cube_calculate_from_cell_and_write_to_file_assign_partial_occ(
+    const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
+    int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ,
+    const char* dir_unitary, const char* dir_binary) {
+    return assign_partial_occ(Kind::bv, cubename, cifname, cell, symmetry, type, os, sf, resolution,
+                              ignore_conducting, periodic, skip_mix_occ, false, dir_unitary, dir_binary);
+}
+
+int kelmar_cube_by_gii_calculate_from_cell_and_write_to_file_assign_partial_occ(
+    const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
+    int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ,
+    const char* dir_unitary, const char* dir_binary) {
+    return assign_partial_occ(Kind::gii, cubename, cifname, cell, symmetry, type, os, sf, resolution,
+                              ignore_conducting, periodic, skip_mix_occ, false, dir_unitary, dir_binary);
+}
+
+int kelmar_cube_by_tot_en_calculate_from_cell_and_write_to_file_assign_partial_occ(
+    const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
+    int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ, bool eam,
+    const char* dir_unitary, const char* dir_binary) {
+    return assign_partial_occ(Kind::tot_en, cubename, cifname, cell, symmetry, type, os, sf, resolution,
+                              ignore_conducting, periodic, skip_mix_occ, eam, dir_unitary, dir_binary);
+}
