@@ -11,5 +11,13 @@ cd "$work"
 
 echo "== kelmar.x --version"
 "$kelmar" --version
-echo "== kelmar.x --print-sys"
+echo "== kelmar.x --print-sys   (where the data files were found)"
 "$kelmar" --print-sys
+echo "== kelmar.x --cal-bv LiFePO4.cif"
+"$kelmar" --cal-bv LiFePO4.cif
+echo "== kelmar.x --gen-cube LiFePO4.cif Li 1   (site-energy landscape of Li+)"
+"$kelmar" --gen-cube LiFePO4.cif Li 1
+echo "== kelmar.x --print-cube LiFePO4.cube"
+"$kelmar" --print-cube LiFePO4.cube
+echo "== NARO.x --cif LiFePO4.cif Li1+ --cube LiFePO4.cube --path --print-act"
+"$root/$build/naro/NARO.x" --cif LiFePO4.cif Li1+ --cube LiFePO4.cube --path --print-act
