@@ -235,7 +235,8 @@ int kelmar_cell_import_cif_read_atom_type(std::vector<KELMAR_ATOM>& atom, const 
         }
         double os = 0.0;
         if (std::sscanf(digit, "%lf", &os) != 1 || !std::isfinite(os)) os = 99.0;
-        else if (std::strchr(digit, '-') != nullptr) os = -os;
+        // the sign may also stand before the number (O-2 as well as O2-)
+        else if (std::strchr(value, '-') != nullptr) os = -os;
         atom[i].value = os;
     }
     return 0;

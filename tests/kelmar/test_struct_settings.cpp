@@ -290,3 +290,22 @@ TEST(StructSettings, MixedSiteDrawWithATinyRemainderEnds) {
         EXPECT_LE(std::fabs(q), 0.5);
     }
 }
+
+// A type symbol gives its state with the sign after the number (O2-) or, less often, before it
+// (O-2); both are anions.
+TEST(StructSettings, SignBeforeTheNumberOfATypeSymbol) {
+    auto text = kelmar_text_new("loop_\n _atom_site_label\n _atom_site_type_symbol\n O1 O-2\n O2 O2-\n Li1 Li+1\n");
+    std::vector<std::string> lines;
+    testing::internal::CaptureStdout();
+    kelmar_text_segregate_into_rows(lines, text.get(), '\n');
+    testing::internal::GetCapturedStdout();
+    KELMAR_CIF_LOOP loop;
+    long r = 0, c = 0;
+    ASSERT_EQ(kelmar_cell_import_cif_grep_loop(&loop, &r, &c, "_atom_site_label", lines), 0);
+    std::vector<KELMAR_ATOM> atoms(3);
+    ASSERT_EQ(kelmar_cell_import_cif_read_atom_type(atoms, loop), 0);
+    EXPECT_EQ(atoms[0].value, -2.0);
+    EXPECT_EQ(atoms[1].value, -2.0);
+    EXPECT_EQ(atoms[2].value, 1.0);
+    EXPECT_STREQ(atoms[0].type, "O");
+}
