@@ -214,7 +214,7 @@ std::unique_ptr<KELMAR_SYMMETRY> symmetry_from_record(const SYMCARD_RECORD& rec)
     read_quoted(sym->sg_HM, rec.hm_line);
     for (int i = 0; i < n; i++) {
         if (kelmar_card_set_by_text(&sym->card[static_cast<std::size_t>(i)], rec.ops[static_cast<std::size_t>(i)].c_str()) != 0) {
-            std::fprintf(stderr, "Error: kelmar_card_set_by_text() returns non-zero.\n");
+            std::fprintf(stderr, "kelmar_card_set_by_text() returns non-zero.\n");
             return nullptr;
         }
     }
@@ -331,7 +331,7 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const
         for (long r = 1; r < loop_r; r++) {
             const char* value = kelmar_cif_loop_cell(loop, r, col);
             if (value == nullptr || kelmar_card_set_by_text(&sym->card[static_cast<std::size_t>(r - 1)], value) != 0) {
-                std::fprintf(stderr, "Error: kelmar_card_set_by_text() returns non-zero.\n");
+                std::fprintf(stderr, "kelmar_card_set_by_text() returns non-zero.\n");
                 return nullptr;
             }
         }
@@ -350,19 +350,19 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const
     if (auto hm = first_value({"_symmetry_space_group_name_H-M", "_space_group_name_H-M_alt"})) {
         std::printf("Message: determining symmetry from H-M symbol ...\n");
         auto sym = kelmar_symmetry_import_by_keyword_HM(hm->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "Error: kelmar_symmetry_import_by_keyword_HM() returns NULL.\n");
+        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_HM() returns NULL.\n");
         return sym;
     }
     if (auto id = first_value({"_symmetry_Int_Tables_number", "_space_group_IT_number", "_space_group_id"})) {
         std::printf("Message: determining symmetry from IT id ...\n");
         auto sym = kelmar_symmetry_import_by_keyword_id(id->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "Error: kelmar_symmetry_import_by_keyword_id() returns NULL.\n");
+        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_id() returns NULL.\n");
         return sym;
     }
     if (auto hall = first_value({"_symmetry_space_group_name_Hall", "_space_group_name_Hall"})) {
         std::printf("Message: determining symmetry from Hall symbol ...\n");
         auto sym = kelmar_symmetry_import_by_keyword_Hall(hall->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "Error: kelmar_symmetry_import_by_keyword_Hall() returns NULL.\n");
+        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_Hall() returns NULL.\n");
         return sym;
     }
     std::fprintf(stderr, "Error: no symmetry operations, H-M symbol, IT number or Hall symbol found.\n");

@@ -309,3 +309,32 @@ TEST(StructSettings, SignBeforeTheNumberOfATypeSymbol) {
     EXPECT_EQ(atoms[2].value, 1.0);
     EXPECT_STREQ(atoms[0].type, "O");
 }
+
+// The follow-up lines of a failed symmetry lookup are written as the callee's name only, after the
+// callee's own "Error:" line.
+TEST(StructSettings, FailedLookupsReportTheCalleeOnTheErrorStream) {
+    testcli::ScratchDir d;
+    const std::string path = (d / "s.dat").string();
+    testcli::spit(path, "DATA_START\n# 1\n1\n'P 1'\n'P 1' 'P1'\n1\nx,y,z\nDATA_END\n");
+    const struct {
+        std::vector<std::string> lines;
+        std::string err;
+    } cases[] = {
+        {{"_symmetry_space_group_name_H-M 'Q 9'"},
+         "Error: unable to find keyword H-M Q 9 in " + path + ".\nkelmar_symmetry_import_by_keyword_HM() returns NULL.\n"},
+        {{"_space_group_IT_number 77"},
+         "Error: unable to find keyword id 77 in " + path + ".\nkelmar_symmetry_import_by_keyword_id() returns NULL.\n"},
+        {{"_symmetry_space_group_name_Hall '-Q 9'"},
+         "Error: unable to find keyword Hall -Q 9 in " + path + ".\nkelmar_symmetry_import_by_keyword_Hall() returns NULL.\n"},
+        {{"loop_", " _symmetry_equiv_pos_as_xyz", " 'x,y'"},
+         "Error: invalid symmetry operation 'x,y'.\nkelmar_card_set_by_text() returns non-zero.\n"},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        auto sym = kelmar_symmetry_import_from_array_char_2D(c.lines, path.c_str());
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
+        EXPECT_FALSE(sym);
+    }
+}
