@@ -1,4 +1,5 @@
 // Handlers of the structure commands: reading, printing and rewriting structures.
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -179,6 +180,11 @@ int kelmar_cmd_opt_do_cal_sym(KELMAR_CMD_OPT* opt) {
     }
     double accuracy = -1.0;
     if (opt->argc > 3 && !kelmar_cmd_opt_parse_double(opt->argv[3], "accuracy", &accuracy)) return 1;
+    // "nan" and "inf" scan as numbers, but with them every setting would fit
+    if (!std::isfinite(accuracy)) {
+        std::fprintf(stderr, "Error: wrong parameter accuracy.\n");
+        return 1;
+    }
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
     if (!load_structure(opt, &cell, &sym)) return 1;

@@ -193,7 +193,15 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_supercell(const KELMAR_CELL* cell, cons
         std::fprintf(stderr, "Error: supercell parameters must be positive.\n");
         return nullptr;
     }
-    const std::size_t total = cell->atom.size() * static_cast<std::size_t>(n[0] * n[1] * n[2]);
+    // factors from the command line can be absurd: a product that overflows would allocate a
+    // short array and the copies would run past its end
+    std::size_t total = cell->atom.size();
+    for (int k = 0; k < 3; k++)
+        if (__builtin_mul_overflow(total, static_cast<std::size_t>(n[k]), &total) ||
+            total > std::vector<KELMAR_ATOM>().max_size()) {
+            std::fprintf(stderr, "Error: unable to allocate KELMAR_CELL->KELMAR_ATOM.\n");
+            return nullptr;
+        }
     auto out = kelmar_cell_new(0);
     out->atom.resize(total);
     kelmar_copy_field(out->name, cell->name);
@@ -340,7 +348,10 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(K
             for (std::size_t i = 0; i < n; i++)
                 if (at[i].ignored && species[i] == s) left += at[i].occ;
             if (left <= 1e-9) break;
-            const double r = kelmar_random();
+            // Drawing again whenever r lies beyond the shares of the sites left (left / sm, which
+            // falls below 1 once competitors of the same species were removed) is the same as
+            // drawing r within them; a tiny remainder would otherwise spin here for ages.
+            const double r = kelmar_random() * std::min(1.0, left / sm);
             double run = 0.0;
             long chosen = -1;
             for (std::size_t i = 0; i < n; i++) {
@@ -367,7 +378,10 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(K
         }
     }
 
-    // charge balance with the conducting species: remove or restore whole conducting ions
+    // Charge balance with the conducting species: remove or restore whole conducting ions. A
+    // removed ion takes away the charge it carried (state times occupancy), and sites already
+    // emptied are not picked again, so the running charge stays the charge of the kept atoms;
+    // without ions left to move, or for a neutral species, the loops stop.
     if (first >= 0 && os != 0) {
         double q_tot = 0.0;
         for (const auto& a : at)

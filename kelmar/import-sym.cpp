@@ -214,7 +214,7 @@ std::unique_ptr<KELMAR_SYMMETRY> symmetry_from_record(const SYMCARD_RECORD& rec)
     read_quoted(sym->sg_HM, rec.hm_line);
     for (int i = 0; i < n; i++) {
         if (kelmar_card_set_by_text(&sym->card[static_cast<std::size_t>(i)], rec.ops[static_cast<std::size_t>(i)].c_str()) != 0) {
-            std::fprintf(stderr, "Error: kelmar_card_set_by_text() returns non-zero.\n");
+            std::fprintf(stderr, "kelmar_card_set_by_text() returns non-zero.\n");
             return nullptr;
         }
     }
@@ -237,13 +237,35 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_keyword_HM(const char
     return nullptr;
 }
 
+// Whether one of the single-quoted texts of a line is exactly symbol.
+static bool quoted_equals(const std::string& line, const char* symbol) {
+    std::size_t p = 0;
+    while ((p = line.find('\'', p)) != std::string::npos) {
+        const std::size_t close = line.find('\'', p + 1);
+        if (close == std::string::npos) return false;
+        if (line.compare(p + 1, close - p - 1, symbol) == 0) return true;
+        p = close + 1;
+    }
+    return false;
+}
+
 std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_keyword_Hall(const char* symbol, const char* dir_symcards) {
     if (symbol == nullptr) return nullptr;
     std::vector<SYMCARD_RECORD> records;
     if (!read_symcards(dir_symcards, records, "Error: unable to open %s\n")) return nullptr;
-    for (const auto& rec : records) {
-        if (rec.hall_line.find(symbol) == std::string::npos) continue;
-        auto sym = symmetry_from_record(rec);
+    // Hall symbols are prefixes of one another ('P 2' of 'P 2y', 'P -2' of 'P -2yc'), so the
+    // record whose quoted symbol is exactly the given one is taken first; the substring rule
+    // applies only when no record has it exactly.
+    const SYMCARD_RECORD* hit = nullptr;
+    for (const auto& rec : records)
+        if (quoted_equals(rec.hall_line, symbol)) {
+            hit = &rec;
+            break;
+        }
+    for (std::size_t i = 0; hit == nullptr && i < records.size(); i++)
+        if (records[i].hall_line.find(symbol) != std::string::npos) hit = &records[i];
+    if (hit != nullptr) {
+        auto sym = symmetry_from_record(*hit);
         if (sym) kelmar_copy_field(sym->sg_Hall, symbol);
         return sym;
     }
@@ -309,7 +331,7 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const
         for (long r = 1; r < loop_r; r++) {
             const char* value = kelmar_cif_loop_cell(loop, r, col);
             if (value == nullptr || kelmar_card_set_by_text(&sym->card[static_cast<std::size_t>(r - 1)], value) != 0) {
-                std::fprintf(stderr, "Error: kelmar_card_set_by_text() returns non-zero.\n");
+                std::fprintf(stderr, "kelmar_card_set_by_text() returns non-zero.\n");
                 return nullptr;
             }
         }
@@ -328,19 +350,19 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const
     if (auto hm = first_value({"_symmetry_space_group_name_H-M", "_space_group_name_H-M_alt"})) {
         std::printf("Message: determining symmetry from H-M symbol ...\n");
         auto sym = kelmar_symmetry_import_by_keyword_HM(hm->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "Error: kelmar_symmetry_import_by_keyword_HM() returns NULL.\n");
+        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_HM() returns NULL.\n");
         return sym;
     }
     if (auto id = first_value({"_symmetry_Int_Tables_number", "_space_group_IT_number", "_space_group_id"})) {
         std::printf("Message: determining symmetry from IT id ...\n");
         auto sym = kelmar_symmetry_import_by_keyword_id(id->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "Error: kelmar_symmetry_import_by_keyword_id() returns NULL.\n");
+        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_id() returns NULL.\n");
         return sym;
     }
     if (auto hall = first_value({"_symmetry_space_group_name_Hall", "_space_group_name_Hall"})) {
         std::printf("Message: determining symmetry from Hall symbol ...\n");
         auto sym = kelmar_symmetry_import_by_keyword_Hall(hall->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "Error: kelmar_symmetry_import_by_keyword_Hall() returns NULL.\n");
+        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_Hall() returns NULL.\n");
         return sym;
     }
     std::fprintf(stderr, "Error: no symmetry operations, H-M symbol, IT number or Hall symbol found.\n");
@@ -537,16 +559,25 @@ bool validate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, double accurac
         for (std::size_t i = 0; i < n; i++) {
             if (at[i].ignored) continue;
             const KELMAR_ATOM img = kelmar_atom_spawn_by_card(at[i], card);
-            double x[3];
-            for (int k = 0; k < 3; k++)
-                x[k] = img.x_f[0] * cell->a[0][k] + img.x_f[1] * cell->a[1][k] + img.x_f[2] * cell->a[2][k];
             bool matched = false;
             for (std::size_t j = 0; j < n; j++) {
                 const KELMAR_ATOM& b = at[j];
                 if (b.os != img.os || std::strcmp(b.type, img.type) != 0) continue;
                 if (std::fabs(b.occ - img.occ) >= 0.0005) continue;
-                const double d0 = b.x[0] - x[0], d1 = b.x[1] - x[1], d2 = b.x[2] - x[2];
-                if (d0 * d0 + d1 * d1 + d2 * d2 >= acc2) continue;
+                // The distance is taken to the nearest periodic image of the partner: an image
+                // that lands a rounding step below 1 (0.9995 for 1/3 + 2/3 written as 0.333 and
+                // 0.667) is the same site as its partner at 0, not a whole cell away.
+                double f[3];
+                for (int k = 0; k < 3; k++) {
+                    f[k] = img.x_f[k] - b.x_f[k];
+                    f[k] -= std::round(f[k]);
+                }
+                double d2 = 0.0;
+                for (int k = 0; k < 3; k++) {
+                    const double dk = f[0] * cell->a[0][k] + f[1] * cell->a[1][k] + f[2] * cell->a[2][k];
+                    d2 += dk * dk;
+                }
+                if (!(d2 < acc2)) continue;
                 at[j].ignored = true;
                 matched = true;
                 break;
@@ -568,7 +599,7 @@ bool kelmar_cell_validate_by_symmetry(KELMAR_CELL* cell, const KELMAR_SYMMETRY* 
         std::fprintf(stderr, "Error: KELMAR_CELL or KELMAR_SYMMETRY has not been properly initialized.\n");
         return false;
     }
-    if (accuracy <= 0.0) accuracy = 0.01;
+    if (!(accuracy > 0.0)) accuracy = 0.01;  // zero, negative or not a number
     return validate(cell, symmetry, accuracy);
 }
 
@@ -578,7 +609,7 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL
         std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
         return nullptr;
     }
-    if (accuracy <= 0.0) accuracy = 0.01;
+    if (!(accuracy > 0.0)) accuracy = 0.01;  // zero, negative or not a number
     std::vector<SYMCARD_RECORD> records;
     if (!read_symcards(dir_symcards, records, "Error: unable to open %s.\n", true)) return nullptr;
     const int count = static_cast<int>(records.size());

@@ -235,7 +235,8 @@ int kelmar_cell_import_cif_read_atom_type(std::vector<KELMAR_ATOM>& atom, const 
         }
         double os = 0.0;
         if (std::sscanf(digit, "%lf", &os) != 1 || !std::isfinite(os)) os = 99.0;
-        else if (std::strchr(digit, '-') != nullptr) os = -os;
+        // the sign may also stand before the number (O-2 as well as O2-)
+        else if (std::strchr(value, '-') != nullptr) os = -os;
         atom[i].value = os;
     }
     return 0;
@@ -353,7 +354,7 @@ int kelmar_cell_import_cif_read_lattice(KELMAR_CELL* cell, const std::vector<std
     // later distance and fractional conversion would divide by it.
     const double vol = kelmar_cell_calculate_volume(cell);
     if (v[0] <= 0.0 || v[1] <= 0.0 || v[2] <= 0.0 || v[3] <= 0.0 || v[4] <= 0.0 || v[5] <= 0.0 || v[3] >= 180.0 ||
-        v[4] >= 180.0 || v[5] >= 180.0 || !(vol > 1e-6)) {
+        v[4] >= 180.0 || v[5] >= 180.0 || !(vol > 1e-6) || !std::isfinite(vol)) {
         std::fprintf(stderr, "Error: invalid lattice %f %f %f %f %f %f.\n", v[0], v[1], v[2], v[3], v[4], v[5]);
         return 1;
     }
@@ -388,6 +389,12 @@ int kelmar_atom_fork_os(std::vector<KELMAR_ATOM>& atom) {
         if (std::fabs(v - 99.0) < 0.0001) {
             atom[i].os = KELMAR_OS_UNKNOWN;
             continue;
+        }
+        // no ion carries a state of a hundred or more; such a number (Li123456789012+) would
+        // not even fit the integer state
+        if (!(std::fabs(v) < 100.0)) {
+            std::fprintf(stderr, "Error: oxidation state %g of %s is out of range.\n", v, atom[i].name);
+            return 1;
         }
         const double nearest = std::round(v);
         if (std::fabs(v - nearest) < 0.1) {

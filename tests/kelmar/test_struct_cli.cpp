@@ -144,10 +144,10 @@ TEST(StructCli, CalChargeAndErrors) {
 }
 
 // The P1 expansion of each sample is matched against every setting of the shipped file; the last
-// fitting setting must belong to the sample's own space group. Two samples are left out: SiO2
-// (P3_221) has atoms whose images land a rounding step below 1 while their partners sit at 0, and
-// the fit compares plain Cartesian distances without periodic images; TiO2 (C2/m) also fits
-// P 1 21/a 1, a subgroup in the same cell that comes later in the file, and the last fit wins.
+// fitting setting must belong to the sample's own space group. SiO2 (P3_221) has atoms whose
+// images land a rounding step below 1 while their partners sit at 0, which the fit matches through
+// the nearest periodic image. TiO2 (C2/m) is left out: it also fits P 1 21/a 1, a subgroup in the
+// same cell that comes later in the file, and the last fit wins.
 TEST(StructCli, CalSymFindsTheOwnGroupOfP1Expansions) {
     testcli::ScratchDir d;
     const struct {
@@ -156,7 +156,7 @@ TEST(StructCli, CalSymFindsTheOwnGroupOfP1Expansions) {
     } cases[] = {{"BaNiO3.cif", "P 63 m c"},    {"CsCl.cif", "P m -3 m"},       {"K2O2.cif", "C m c a"},
                  {"La2CoO4F.cif", "C 2 2 21"},  {"Li2O.cif", "F m -3 m"},       {"Li2O2.cif", "P 63/m m c"},
                  {"Li3V2PO43.cif", "C 1 2 1"},  {"LiFePO4.cif", "P 1 21/c 1"},  {"NaFePO4.cif", "P n m a"},
-                 {"SrTiO3.cif", "P m -3 m"},    {"VO2.cif", "P 42/m n m"},      {"Li10GeP2S12.cif", "P 42/n m c:1"}};
+                 {"SrTiO3.cif", "P m -3 m"},    {"VO2.cif", "P 42/m n m"},      {"Li10GeP2S12.cif", "P 42/n m c:1"}, {"SiO2.cif", "P 32 2 1"}};
     for (const auto& c : cases) {
         d.add(kSamples / c.file);
         auto p1 = kelmar(d, std::string("--gen-cif-p1 ") + c.file);
