@@ -79,6 +79,9 @@ void NARO_prepare_fastgen_symop(NARO_cif& cif, const NARO_cube& cube) {
         for (int r = 0; r < 3; ++r) {
             double k;
             naro_parse_component(comp[r], coef[r], &k);
+            // Whole cells of translation change nothing on a periodic grid; dropping
+            // them keeps absurd constants ("x+99999999999.5") inside int range.
+            k = std::isfinite(k) ? std::fmod(k, 1.0) : 0.0;
             double t = k * n[r];
             double rt = std::round(t);
             trans[r] = std::fabs(t - rt) < 1e-6 ? static_cast<int>(rt) : static_cast<int>(std::trunc(t));

@@ -283,7 +283,14 @@ double NARO_scale_cube_energy(const NARO_cube& cube, double e) {
 }
 
 double NARO_get_unscaled_from_scaled(const NARO_cube& cube, double t) {
-    if (!cube.scaling || cube.RPN.item.empty()) return t;
+    if (!cube.scaling || cube.RPN.item.empty()) {
+        // Without scaling the inverse is the identity; the bisection below would reach
+        // t itself, except for a target that is not above the value at 0, which it
+        // cannot bracket: that case is reported the same way, scaled or not.
+        if (t > 0) return t;
+        std::fprintf(stderr, "Warning: Program could not find the correct energy threshold to be applied\n");
+        return 1.0;
+    }
     // The upward search is bounded: a scaling that never reaches the target within
     // 10000 eV cannot give a meaningful ceiling.
     double u = 10;
@@ -334,7 +341,8 @@ int NARO_shift_index(const NARO_cube& cube, int p, int axis) {
     int n = naro_axis_count(cube, axis);
     if (n <= 0) return -1;
     if (p >= 0) return p % n;
-    int r = (-p) % n;
+    // Negated in 64 bits so that the most negative int wraps like any other value.
+    int r = static_cast<int>((-static_cast<long long>(p)) % n);
     return r == 0 ? 0 : n - r;
 }
 

@@ -3,6 +3,7 @@
 // of the energy scaling.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -118,6 +119,24 @@ TEST_F(CubeTest, BisectionUpwardSearchIsBounded) {
     EXPECT_NE(err().find("Warning: Program could not find the correct energy threshold"), std::string::npos);
 }
 
+// Without scaling the inverse is the identity, and a ceiling that is not above the
+// global minimum is refused the same way as with scaling: warning and 1 eV.
+TEST_F(CubeTest, UnscaledCeilingIsTheValueItselfUnlessNotPositive) {
+    EXPECT_DOUBLE_EQ(NARO_get_unscaled_from_scaled(cube, 0.75), 0.75);
+    EXPECT_EQ(err(), "");
+    EXPECT_DOUBLE_EQ(NARO_get_unscaled_from_scaled(cube, -1.0), 1.0);
+    EXPECT_EQ(err(), "Warning: Program could not find the correct energy threshold to be applied\n");
+    ASSERT_EQ(NARO_parse_energy_scaling(cube, "E"), 0);
+    EXPECT_DOUBLE_EQ(NARO_get_unscaled_from_scaled(cube, -1.0), 1.0);
+    cube.max_energy_above_gmin = -1.0;
+    write_cube(dir / "c.cube", 2, 2, 2, kCubic4, ramp);
+    NARO_free_RPN(cube.RPN);
+    cube.scaling = 0;
+    ASSERT_EQ(load("c.cube"), 0);
+    NARO_process_cube(cube);
+    EXPECT_NEAR(cube.max_energy, 1.0, 1e-12);
+}
+
 TEST_F(CubeTest, BadFilesFailWithOneMessage) {
     struct Case {
         const char* name;
@@ -162,6 +181,8 @@ TEST(CubeIndex, PeriodicWrap) {
     EXPECT_EQ(NARO_shift_index(cube, -25, 3), 23);
     EXPECT_EQ(NARO_shift_index(cube, 5, 4), -1);
     EXPECT_EQ(NARO_shift_index(cube, 5, 0), -1);
+    EXPECT_EQ(NARO_shift_index(cube, INT_MIN, 1), NARO_shift_index(cube, static_cast<int>(-2147483648LL % 40), 1));
+    EXPECT_EQ(NARO_shift_index(cube, INT_MAX, 3), INT_MAX % 24);
     EXPECT_DOUBLE_EQ(NARO_shift_index_dbl(cube, 0, 1), 0);
     EXPECT_DOUBLE_EQ(NARO_shift_index_dbl(cube, 41.25, 1), 1.25);
     EXPECT_DOUBLE_EQ(NARO_shift_index_dbl(cube, -0.5, 1), 39.5);

@@ -108,6 +108,27 @@ TEST(FastgenSymop, CoefficientsTranslationsAndMixedAxes) {
     EXPECT_EQ(cif.fg.op[1].y_y, -1);
 }
 
+// Whole cells of translation are dropped: absurd constants stay within int range
+// and give the same copies as their fractional part.
+TEST(FastgenSymop, HugeTranslationsReduceToTheirFractionalPart) {
+    NARO_cif cif;
+    NARO_init_cif(cif);
+    NARO_cube cube = make_cube(8, 8, 8, 8, 8, 8, std::vector<double>(512, 0.0));
+    cif.symop = {"-x+99999999999.5,y-3/4,z+7/4", "x,y+1/0,z"};
+    NARO_prepare_fastgen_symop(cif, cube);
+    ASSERT_EQ(cif.fg.total, 2);
+    EXPECT_EQ(cif.fg.op[0].x_a, 4);
+    EXPECT_EQ(cif.fg.op[0].y_a, -6);
+    EXPECT_EQ(cif.fg.op[0].z_a, 6);
+    EXPECT_EQ(cif.fg.op[1].y_a, 0);
+    NARO_symcopies c;
+    NARO_fastgen_sym_copies(cif, cube, c, 1, 1, 1);
+    ASSERT_EQ(c.total, 2);
+    EXPECT_EQ(c.copy[0].x, 3);
+    EXPECT_EQ(c.copy[0].y, 3);
+    EXPECT_EQ(c.copy[0].z, 7);
+}
+
 TEST(FastgenSymop, CopiesAreDistinctAndWrapped) {
     NARO_cif cif;
     NARO_init_cif(cif);
