@@ -1047,6 +1047,7 @@ int NARO(NARO_input& input) {
         if (NARO_process_cube(cube) != 0) return 1;
     }
 
+    bool task_failed = false;
     if (input.cif) {
         cif.cif = 1;
         if (NARO_load_cif(input.cif_file.c_str(), cif) != 0) return 1;
@@ -1063,14 +1064,17 @@ int NARO(NARO_input& input) {
             if (cif.ion && NARO_assign_ion_to_sites(cube, cif) != 0) return 1;
             NARO_assign_interstitial_labels(cube, cif);
         }
-        if (input.calc_charge) NARO_print_unit_cell_charge(cif);
-        if (input.calc_bvsum) NARO_print_bv_sum(cif, stdout);
-        if (input.calc_gii) NARO_print_GII(cif, stdout);
+        // A structure task that cannot give its answer does not stop the run, but the
+        // exit status reports it: an error line alone would pass for success.
+        if (input.calc_charge && NARO_print_unit_cell_charge(cif) != 0) task_failed = true;
+        if (input.calc_bvsum && NARO_print_bv_sum(cif, stdout) != 0) task_failed = true;
+        if (input.calc_gii && NARO_print_GII(cif, stdout) != 0) task_failed = true;
         if (input.check_sub) NARO_check_ion_sub(cif, stdout);
         if (input.check_subs) NARO_check_ions_sub(cif, stdout);
         if (input.print_symops) NARO_print_cif_symops(cif, stdout);
         if (input.print_all_sites) {
             if (NARO_add_P1_to_cif(cif) == 0) NARO_print_cif_all_sites(cif, stdout);
+            else task_failed = true;
         }
     }
 
@@ -1091,5 +1095,5 @@ int NARO(NARO_input& input) {
 
     std::fflush(stdout);
     std::fflush(stderr);
-    return 0;
+    return task_failed ? 1 : 0;
 }

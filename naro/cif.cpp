@@ -809,12 +809,13 @@ double NARO_calc_unit_cell_charge(NARO_cif& cif) {
     return q;
 }
 
-void NARO_print_unit_cell_charge(NARO_cif& cif) {
+int NARO_print_unit_cell_charge(NARO_cif& cif) {
     if (!cif.site_charge_provided) {
         std::fprintf(stderr, "Error: Unable to calculate total charge\n");
-        return;
+        return 1;
     }
     std::printf("Total charge per unit cell: %.3f\n", NARO_calc_unit_cell_charge(cif));
+    return 0;
 }
 
 int NARO_add_P1_to_cif(NARO_cif& cif) {
@@ -1086,13 +1087,14 @@ double NARO_calc_GII(NARO_cif& cif) {
     return std::sqrt(num / den);
 }
 
-void NARO_print_GII(NARO_cif& cif, FILE* out) {
+int NARO_print_GII(NARO_cif& cif, FILE* out) {
     double g = NARO_calc_GII(cif);
     if (NARO_cif_equal_dbl(g, -1)) {
         std::fprintf(stderr, "Error: Unable to calculate GII\n");
-        return;
+        return 1;
     }
     std::fprintf(out, "Global instability index: %.6f\n", g);
+    return 0;
 }
 
 template <class Point>

@@ -58,7 +58,8 @@ void NARO_check_ions_sub(const NARO_cif& cif, FILE* out);
 
 // Bond valence
 double NARO_calc_unit_cell_charge(NARO_cif& cif);
-void NARO_print_unit_cell_charge(NARO_cif& cif);
+// 0 when printed, 1 when the charge is unknown (message on the error stream).
+int NARO_print_unit_cell_charge(NARO_cif& cif);
 int NARO_add_P1_to_cif(NARO_cif& cif);
 int NARO_init_bv_bin(NARO_bv_bin& bin, int size);
 int NARO_alloc_bv_bin(NARO_bv_bin& bin, int size);
@@ -76,6 +77,7 @@ double NARO_distance_frac_cif(const NARO_cif& cif, double x1, double y1, double 
 int NARO_calc_bv_sum(NARO_cif& cif, NARO_bv_bin& bin);
 int NARO_print_bv_sum(NARO_cif& cif, FILE* out);
 double NARO_calc_GII(NARO_cif& cif);
-void NARO_print_GII(NARO_cif& cif, FILE* out);
+// 0 when printed, 1 when the index could not be calculated.
+int NARO_print_GII(NARO_cif& cif, FILE* out);
 int NARO_calc_bv_sum_minima(NARO_cube& cube, NARO_cif& cif, NARO_bv_bin& bin);
 int NARO_calc_bv_sum_saddle(NARO_cube& cube, NARO_cif& cif, NARO_bv_bin& bin);

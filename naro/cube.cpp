@@ -160,7 +160,7 @@ int NARO_load_cube(const char* file, NARO_cube& cube) {
         char* end = nullptr;
         long n = std::strtol(line[2].c_str(), &end, 10);
         if (end == line[2].c_str() || n < 0 || n > 100000000) {
-            std::fprintf(stderr, "Error: Invalid CUBE file - missing header lines\n");
+            std::fprintf(stderr, "Error: Invalid CUBE file - invalid number of atoms\n");
             return 1;
         }
         cube.lines_to_ignore = static_cast<int>(n);

@@ -134,7 +134,7 @@ TEST_F(BvTest, MissingTableIsReported) {
     std::filesystem::remove(dir / "bin" / "database_binary.dat");
     ::testing::internal::CaptureStdout();
     EXPECT_NE(NARO_print_bv_sum(cif, stdout), 0);
-    NARO_print_GII(cif, stdout);
+    EXPECT_NE(NARO_print_GII(cif, stdout), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(err(), "Error: Cannot load database_binary.dat!\nError: Cannot load database_binary.dat!\n"
                      "Error: Unable to calculate GII\n");

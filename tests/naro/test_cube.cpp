@@ -154,10 +154,12 @@ TEST_F(CubeTest, BadFilesFailWithOneMessage) {
         {"parallel", head + "2 1 0 0\r\n2 1 0 0\r\n2 0 0 1\r\n", "Invalid CUBE file - invalid cell angles\n"},
         {"atoms", "t\r\nx\r\n   3 0 0 0\r\n2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n1 0 0 0 0\r\n",
          "Error: Invalid CUBE file - missing header lines\n"},
+        {"natoms", "t\r\nx\r\n  -3 0 0 0\r\n2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n", "Error: Invalid CUBE file - invalid number of atoms\n"},
+        {"nonumber", "t\r\nx\r\nabc\r\n2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n", "Error: Invalid CUBE file - invalid number of atoms\n"},
         {"values", head + "2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n1\r\n2\r\n3\r\n", "Error: Invalid CUBE file - missing energy values\n"},
         {"text", head + "2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\nabc\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n", "Error: Invalid CUBE file - invalid energy value\n"},
         {"binary", std::string("\x7f\x45\x4c\x46\x00\x01\x02\n\xff\xfe\n\n\n\n\n\n", 16),
-         "Error: Invalid CUBE file - missing header lines\n"},
+         "Error: Invalid CUBE file - invalid number of atoms\n"},
     };
     for (const Case& c : cases) {
         NARO_init_cube(cube);
