@@ -112,6 +112,8 @@ int NARO_load_cube_energy(FILE* fp, NARO_cube& cube) {
     }
     if (NARO_alloc_cube_energy(cube) != 0) return 1;
     char buf[NARO_CUBE_LINE];
+    // The minimum is the lowest value read, even on a landscape lying wholly above
+    // 9999.9 eV (a start value of 9999.9 would leave such a grid unshifted).
     double gmin = 9999.9;
     bool first = true;
     for (int i = 0; i < na; ++i)

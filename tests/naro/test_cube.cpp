@@ -52,6 +52,15 @@ TEST_F(CubeTest, LoadsPeriodicGridAndShiftsToGlobalMinimum) {
     EXPECT_NEAR(cube.energy_shift, 3.5, 1e-9);
 }
 
+TEST_F(CubeTest, GlobalMinimumOfALandscapeHighAboveZero) {
+    write_cube(dir / "c.cube", 2, 2, 2, kCubic4, [](int i, int j, int k) { return 20000.0 + ramp(i, j, k); });
+    ASSERT_EQ(load("c.cube"), 0) << err();
+    EXPECT_DOUBLE_EQ(cube.global_minimum, 20000.0 - 3.5);
+    NARO_process_cube(cube);
+    EXPECT_NEAR(NARO_cube_energy(cube, 0, 0, 0), 0.0, 1e-9);
+    EXPECT_NEAR(NARO_cube_energy(cube, 1, 1, 1), 111.0, 1e-9);
+}
+
 TEST_F(CubeTest, OddCountOnAxisADropsTheRepeatedPlanes) {
     write_cube(dir / "c.cube", 4, 4, 4, kCubic4, ramp, /*periodic=*/false);   // 5 x 5 x 5 in the file
     ASSERT_EQ(load("c.cube"), 0) << err();
