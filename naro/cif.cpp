@@ -857,6 +857,13 @@ void NARO_free_bv_bin(NARO_bv_bin& bin) {
     bin.total = 0;
 }
 
+// Oxidation state truncated to a whole number; states that no integer can hold
+// (NaN, absurd magnitudes from a damaged file) match nothing and read as 0.
+static long naro_trunc_state(double ox) {
+    if (!std::isfinite(ox) || std::fabs(ox) > 1e6) return 0;
+    return static_cast<long>(ox);
+}
+
 int NARO_build_bv_bin(const NARO_cif& cif, NARO_bv_bin& bin) {
     if (NARO_alloc_bv_bin(bin, static_cast<int>(cif.type.size())) != 0) return 1;
     std::string path = NARO_data_file_path("database_binary.dat");
@@ -885,7 +892,7 @@ int NARO_build_bv_bin(const NARO_cif& cif, NARO_bv_bin& bin) {
             if (i == j || ti.ox * tj.ox >= 0) continue;   // like signs or a neutral type
             const NARO_type& cat = ti.ox > 0 ? ti : tj;
             const NARO_type& an = ti.ox > 0 ? tj : ti;
-            const long cq = static_cast<long>(cat.ox), aq = static_cast<long>(an.ox);
+            const long cq = naro_trunc_state(cat.ox), aq = naro_trunc_state(an.ox);
             for (const auto& t : rows) {
                 if (t[0] != cat.label_element || std::strtol(t[1].c_str(), nullptr, 10) != cq ||
                     t[2] != an.label_element || std::strtol(t[3].c_str(), nullptr, 10) != aq)
@@ -922,10 +929,6 @@ bool naro_find_binary_line(const std::vector<std::vector<std::string>>& rows, co
     return false;
 }
 
-long naro_trunc_state(double ox) {
-    if (!std::isfinite(ox) || std::fabs(ox) > 1e6) return 0;
-    return static_cast<long>(ox);
-}
 }  // namespace
 
 double NARO_maximum_pair_distance(const char* cat, const char* ani, double ox_1, double ox_2) {
@@ -974,7 +977,7 @@ double NARO_maximum_pair_distance(const char* cat, const char* ani, double ox_1,
 
 int NARO_bv_bin_find_index(const NARO_cif& cif, const char* element, int os) {
     for (size_t i = 0; i < cif.type.size(); ++i)
-        if (cif.type[i].label_element == element && static_cast<int>(cif.type[i].ox) == os &&
+        if (cif.type[i].label_element == element && naro_trunc_state(cif.type[i].ox) == os &&
             NARO_cif_equal_dbl(cif.type[i].ox, os))
             return static_cast<int>(i);
     return -1;
@@ -1006,8 +1009,10 @@ static int naro_min_shells(const NARO_cif& cif, double cutoff) {
     double wa = v / (cif.b * cif.c * sa), wb = v / (cif.a * cif.c * sb), wc = v / (cif.a * cif.b * sg);
     double width = std::min(wa, std::min(wb, wc));
     if (!(width > 1e-6)) return 1;
-    int m = static_cast<int>(std::ceil(cutoff / width)) + 1;
-    return m > 50 ? 50 : m;
+    const double r = cutoff / width;
+    if (!(r >= 0)) return 1;
+    if (r > 49) return 50;   // absurd cutoffs or cells: the search stays bounded
+    return static_cast<int>(std::ceil(r)) + 1;
 }
 
 // Bond-valence sum at fractional (x, y, z) for a species of type index `ti` with

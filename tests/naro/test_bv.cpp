@@ -184,6 +184,22 @@ TEST_F(BvTest, BondsFromTheMiddleOfTheCellAndSitesOutsideIt) {
     EXPECT_NEAR(cif.site[0].bv_sum, inside, 1e-12);
 }
 
+// States and cutoffs that no integer can hold (a damaged file) match no parameter
+// line and keep the image search bounded.
+TEST_F(BvTest, AbsurdStatesAndCutoffsAreHarmless) {
+    testcli::spit(dir / "bin" / "database_binary.dat",
+                  "DATA_START\nCs  1  Cl  -1  2.79  0.37  8.0  1e300\nDATA_END\n");
+    NARO_bv_bin bin;
+    ASSERT_EQ(NARO_build_bv_bin(cif, bin), 0);
+    ASSERT_EQ(NARO_calc_bv_sum(cif, bin), 0);
+    EXPECT_TRUE(std::isfinite(cif.site[0].bv_sum));
+    cif.type[0].ox = std::nan("");
+    cif.type[1].ox = -1e300;
+    ASSERT_EQ(NARO_build_bv_bin(cif, bin), 0);
+    EXPECT_EQ(bin.item[0][1].status, 0);
+    EXPECT_EQ(NARO_bv_bin_find_index(cif, "Cl", 0), -1);
+}
+
 // ---------------------------------------------------------------- maximum bond length
 struct PairDistance : BvTest {
     void write(const std::string& data) { testcli::spit(dir / "bin" / "database_binary.dat", data); }
