@@ -210,7 +210,10 @@ int NARO_load_cube(const char* file, NARO_cube& cube) {
         std::fprintf(stderr, "Error: Invalid CUBE file - invalid cell parameters\n");
         return 1;
     }
-    if (cube.alpha < 1e-7 || cube.beta < 1e-7 || cube.gamma < 1e-7) {
+    // Three step vectors in one plane pass the angle test one by one but span no
+    // volume; such a cell is refused like a zero angle.
+    if (cube.alpha < 1e-7 || cube.beta < 1e-7 || cube.gamma < 1e-7 ||
+        !(cube.volume > 1e-5 * cube.a * cube.b * cube.c)) {
         std::fprintf(stderr, "Invalid CUBE file - invalid cell angles\n");
         return 1;
     }

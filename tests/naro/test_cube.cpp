@@ -161,6 +161,7 @@ TEST_F(CubeTest, BadFilesFailWithOneMessage) {
         {"huge", head + "99999 1 0 0\r\n99999 0 1 0\r\n99999 0 0 1\r\n", "Error: Invalid CUBE file - invalid grid resolution\n"},
         {"flat", head + "2 0 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n", "Error: Invalid CUBE file - invalid cell parameters\n"},
         {"parallel", head + "2 1 0 0\r\n2 1 0 0\r\n2 0 0 1\r\n", "Invalid CUBE file - invalid cell angles\n"},
+        {"coplanar", head + "2 1 0 0\r\n2 0 1 0\r\n2 1 1 0\r\n", "Invalid CUBE file - invalid cell angles\n"},
         {"atoms", "t\r\nx\r\n   3 0 0 0\r\n2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n1 0 0 0 0\r\n",
          "Error: Invalid CUBE file - missing header lines\n"},
         {"natoms", "t\r\nx\r\n  -3 0 0 0\r\n2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n", "Error: Invalid CUBE file - invalid number of atoms\n"},
