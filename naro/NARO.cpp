@@ -1014,7 +1014,11 @@ int NARO(NARO_input& input) {
     NARO_asymmetric_unit asym;
     NARO_init_asymmetric_unit(asym);
 
-    if (!std::freopen("NARO_error.txt", "w", stderr)) return 1;
+    if (!std::freopen("NARO_error.txt", "w", stderr)) {
+        // Without the error file there is no error stream left: say so on the console.
+        std::printf("Error: Unable to write to NARO_error.txt\n");
+        return 1;
+    }
 
     NARO_cube cube;
     NARO_init_cube(cube);

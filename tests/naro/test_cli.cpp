@@ -84,6 +84,14 @@ TEST(Program, NoArgumentsPrintsTheBanner) {
     EXPECT_EQ(naro("--version --calc-gii", d.path()).out, r.out);
 }
 
+TEST(Program, ErrorFileThatCannotBeWrittenIsReportedOnTheConsole) {
+    testcli::ScratchDir d;
+    fs::create_directories(d / "NARO_error.txt");   // a directory cannot be opened for writing
+    auto r = naro("--calc-gii", d.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Error: Unable to write to NARO_error.txt\n");
+}
+
 TEST(Program, HelpText) {
     testcli::ScratchDir d;
     auto r = naro("--help", d.path());
