@@ -664,14 +664,11 @@ template <class Point>
 static void naro_refresh_type_index(std::vector<Point>& pts, int total_types, std::vector<int>& index) {
     index.assign(static_cast<size_t>(total_types) + 2, static_cast<int>(pts.size()));
     index[0] = 0;
-    for (int t = total_types; t >= 1; --t) {
-        int first = static_cast<int>(pts.size());
-        for (size_t m = 0; m < pts.size(); ++m)
-            if (pts[m].type == t) {
-                first = static_cast<int>(m);
-                break;
-            }
-        index[static_cast<size_t>(t)] = first;
+    // One pass: the first member of every type (this runs after each deletion, so a
+    // scan per type would make deleting many types quadratic in the list size).
+    for (size_t m = pts.size(); m-- > 0;) {
+        const int t = pts[m].type;
+        if (t >= 1 && t <= total_types) index[static_cast<size_t>(t)] = static_cast<int>(m);
     }
     // Types are contiguous and sorted: an empty type starts where the next begins.
     for (int t = total_types; t >= 1; --t)
