@@ -79,6 +79,9 @@ void NARO_prepare_fastgen_symop(NARO_cif& cif, const NARO_cube& cube) {
         for (int r = 0; r < 3; ++r) {
             double k;
             naro_parse_component(comp[r], coef[r], &k);
+            // Whole cells of translation change nothing on a periodic grid; dropping
+            // them keeps absurd constants ("x+99999999999.5") inside int range.
+            k = std::isfinite(k) ? std::fmod(k, 1.0) : 0.0;
             double t = k * n[r];
             double rt = std::round(t);
             trans[r] = std::fabs(t - rt) < 1e-6 ? static_cast<int>(rt) : static_cast<int>(std::trunc(t));
@@ -661,14 +664,11 @@ template <class Point>
 static void naro_refresh_type_index(std::vector<Point>& pts, int total_types, std::vector<int>& index) {
     index.assign(static_cast<size_t>(total_types) + 2, static_cast<int>(pts.size()));
     index[0] = 0;
-    for (int t = total_types; t >= 1; --t) {
-        int first = static_cast<int>(pts.size());
-        for (size_t m = 0; m < pts.size(); ++m)
-            if (pts[m].type == t) {
-                first = static_cast<int>(m);
-                break;
-            }
-        index[static_cast<size_t>(t)] = first;
+    // One pass: the first member of every type (this runs after each deletion, so a
+    // scan per type would make deleting many types quadratic in the list size).
+    for (size_t m = pts.size(); m-- > 0;) {
+        const int t = pts[m].type;
+        if (t >= 1 && t <= total_types) index[static_cast<size_t>(t)] = static_cast<int>(m);
     }
     // Types are contiguous and sorted: an empty type starts where the next begins.
     for (int t = total_types; t >= 1; --t)
@@ -1011,7 +1011,11 @@ int NARO(NARO_input& input) {
     NARO_asymmetric_unit asym;
     NARO_init_asymmetric_unit(asym);
 
-    if (!std::freopen("NARO_error.txt", "w", stderr)) return 1;
+    if (!std::freopen("NARO_error.txt", "w", stderr)) {
+        // Without the error file there is no error stream left: say so on the console.
+        std::printf("Error: Unable to write to NARO_error.txt\n");
+        return 1;
+    }
 
     NARO_cube cube;
     NARO_init_cube(cube);
@@ -1044,6 +1048,7 @@ int NARO(NARO_input& input) {
         if (NARO_process_cube(cube) != 0) return 1;
     }
 
+    bool task_failed = false;
     if (input.cif) {
         cif.cif = 1;
         if (NARO_load_cif(input.cif_file.c_str(), cif) != 0) return 1;
@@ -1060,14 +1065,17 @@ int NARO(NARO_input& input) {
             if (cif.ion && NARO_assign_ion_to_sites(cube, cif) != 0) return 1;
             NARO_assign_interstitial_labels(cube, cif);
         }
-        if (input.calc_charge) NARO_print_unit_cell_charge(cif);
-        if (input.calc_bvsum) NARO_print_bv_sum(cif, stdout);
-        if (input.calc_gii) NARO_print_GII(cif, stdout);
+        // A structure task that cannot give its answer does not stop the run, but the
+        // exit status reports it: an error line alone would pass for success.
+        if (input.calc_charge && NARO_print_unit_cell_charge(cif) != 0) task_failed = true;
+        if (input.calc_bvsum && NARO_print_bv_sum(cif, stdout) != 0) task_failed = true;
+        if (input.calc_gii && NARO_print_GII(cif, stdout) != 0) task_failed = true;
         if (input.check_sub) NARO_check_ion_sub(cif, stdout);
         if (input.check_subs) NARO_check_ions_sub(cif, stdout);
         if (input.print_symops) NARO_print_cif_symops(cif, stdout);
         if (input.print_all_sites) {
             if (NARO_add_P1_to_cif(cif) == 0) NARO_print_cif_all_sites(cif, stdout);
+            else task_failed = true;
         }
     }
 
@@ -1088,5 +1096,5 @@ int NARO(NARO_input& input) {
 
     std::fflush(stdout);
     std::fflush(stderr);
-    return 0;
+    return task_failed ? 1 : 0;
 }

@@ -809,12 +809,13 @@ double NARO_calc_unit_cell_charge(NARO_cif& cif) {
     return q;
 }
 
-void NARO_print_unit_cell_charge(NARO_cif& cif) {
+int NARO_print_unit_cell_charge(NARO_cif& cif) {
     if (!cif.site_charge_provided) {
         std::fprintf(stderr, "Error: Unable to calculate total charge\n");
-        return;
+        return 1;
     }
     std::printf("Total charge per unit cell: %.3f\n", NARO_calc_unit_cell_charge(cif));
+    return 0;
 }
 
 int NARO_add_P1_to_cif(NARO_cif& cif) {
@@ -856,6 +857,13 @@ void NARO_free_bv_bin(NARO_bv_bin& bin) {
     bin.total = 0;
 }
 
+// Oxidation state truncated to a whole number; states that no integer can hold
+// (NaN, absurd magnitudes from a damaged file) match nothing and read as 0.
+static long naro_trunc_state(double ox) {
+    if (!std::isfinite(ox) || std::fabs(ox) > 1e6) return 0;
+    return static_cast<long>(ox);
+}
+
 int NARO_build_bv_bin(const NARO_cif& cif, NARO_bv_bin& bin) {
     if (NARO_alloc_bv_bin(bin, static_cast<int>(cif.type.size())) != 0) return 1;
     std::string path = NARO_data_file_path("database_binary.dat");
@@ -884,7 +892,7 @@ int NARO_build_bv_bin(const NARO_cif& cif, NARO_bv_bin& bin) {
             if (i == j || ti.ox * tj.ox >= 0) continue;   // like signs or a neutral type
             const NARO_type& cat = ti.ox > 0 ? ti : tj;
             const NARO_type& an = ti.ox > 0 ? tj : ti;
-            const long cq = static_cast<long>(cat.ox), aq = static_cast<long>(an.ox);
+            const long cq = naro_trunc_state(cat.ox), aq = naro_trunc_state(an.ox);
             for (const auto& t : rows) {
                 if (t[0] != cat.label_element || std::strtol(t[1].c_str(), nullptr, 10) != cq ||
                     t[2] != an.label_element || std::strtol(t[3].c_str(), nullptr, 10) != aq)
@@ -902,9 +910,74 @@ int NARO_build_bv_bin(const NARO_cif& cif, NARO_bv_bin& bin) {
     return 0;
 }
 
+namespace {
+struct NaroBinaryLine {
+    double r0 = 0, b = 0, cn = 0;
+};
+// First line of the binary parameter file for the pair; false when there is none.
+bool naro_find_binary_line(const std::vector<std::vector<std::string>>& rows, const std::string& cat, long cq,
+                           const std::string& ani, long aq, NaroBinaryLine* out) {
+    for (const auto& t : rows) {
+        if (t[0] != cat || std::strtol(t[1].c_str(), nullptr, 10) != cq || t[2] != ani ||
+            std::strtol(t[3].c_str(), nullptr, 10) != aq)
+            continue;
+        out->r0 = std::strtod(t[4].c_str(), nullptr);
+        out->b = std::strtod(t[5].c_str(), nullptr);
+        out->cn = std::strtod(t[6].c_str(), nullptr);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+double NARO_maximum_pair_distance(const char* cat, const char* ani, double ox_1, double ox_2) {
+    std::string path = NARO_data_file_path("database_binary.dat");
+    FILE* fp = std::fopen(path.c_str(), "rb");
+    if (!fp) {
+        std::fprintf(stderr, "Error: Cannot load database_binary.dat!\n");
+        return -1;
+    }
+    std::vector<std::vector<std::string>> rows;
+    char buf[1024];
+    while (std::fgets(buf, sizeof buf, fp)) {
+        std::string l(buf);
+        for (char& c : l)
+            if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+        auto t = naro_tokens(l);
+        if (t.size() > 7) rows.push_back(std::move(t));
+    }
+    std::fclose(fp);
+    const std::string c = cat ? cat : "", a = ani ? ani : "";
+    const long cq = naro_trunc_state(ox_1), aq = naro_trunc_state(ox_2);
+    NaroBinaryLine line;
+    if (!naro_find_binary_line(rows, c, cq, a, aq, &line)) return -1;
+    if (line.cn <= 0.01) {
+        // Unknown coordination number: the same linear estimates as the parameter
+        // assembly of kelmar.x, from the fluoride (halides) or oxide (sulfide) line.
+        struct Rule { const char* anion; long q; const char* ref; long ref_q; double k, d; };
+        static const Rule rules[] = {{"Cl", -1, "F", -1, 0.3984, 3.4568},
+                                     {"Br", -1, "F", -1, 0.3457, 3.3798},
+                                     {"I", -1, "F", -1, 0.3806, 2.7873},
+                                     {"S", -2, "O", -2, 0.7414, 0.9597}};
+        for (const Rule& r : rules) {
+            NaroBinaryLine ref;
+            if (a == r.anion && aq == r.q && naro_find_binary_line(rows, c, cq, r.ref, r.ref_q, &ref) && ref.cn > 0)
+                line.cn = r.k * ref.cn + r.d;
+        }
+    }
+    if (!(line.cn > 0.01)) {
+        std::fprintf(stderr, "Warning: Unknown coordination number of %s%ld %s%ld in database_binary.dat; no bond length\n",
+                     c.c_str(), cq, a.c_str(), aq);
+        return -1;
+    }
+    if (!(line.b > 0) || !(ox_1 > 0)) return -1;   // no bond-valence decay to follow
+    return line.r0 - line.b * std::log(ox_1 / (4.25 * line.cn));
+}
+
 int NARO_bv_bin_find_index(const NARO_cif& cif, const char* element, int os) {
     for (size_t i = 0; i < cif.type.size(); ++i)
-        if (cif.type[i].label_element == element && static_cast<int>(cif.type[i].ox) == os &&
+        if (cif.type[i].label_element == element && naro_trunc_state(cif.type[i].ox) == os &&
             NARO_cif_equal_dbl(cif.type[i].ox, os))
             return static_cast<int>(i);
     return -1;
@@ -936,8 +1009,10 @@ static int naro_min_shells(const NARO_cif& cif, double cutoff) {
     double wa = v / (cif.b * cif.c * sa), wb = v / (cif.a * cif.c * sb), wc = v / (cif.a * cif.b * sg);
     double width = std::min(wa, std::min(wb, wc));
     if (!(width > 1e-6)) return 1;
-    int m = static_cast<int>(std::ceil(cutoff / width)) + 1;
-    return m > 50 ? 50 : m;
+    const double r = cutoff / width;
+    if (!(r >= 0)) return 1;
+    if (r > 49) return 50;   // absurd cutoffs or cells: the search stays bounded
+    return static_cast<int>(std::ceil(r)) + 1;
 }
 
 // Bond-valence sum at fractional (x, y, z) for a species of type index `ti` with
@@ -951,10 +1026,18 @@ static double naro_bv_at(const NARO_cif& cif, const NARO_bv_bin& bin, int ti, do
         const NARO_bv_bin_item& e = bin.item[static_cast<size_t>(ti)][static_cast<size_t>(tj)];
         if (e.status) maxcut = std::max(maxcut, e.cutoff);
     }
+    // Shells beyond `need` lie farther than every cutoff, so they are never visited:
+    // a shell without bonds does not end the search early (an atom in the middle of
+    // its cell has no partner in shell 0), and absurdly small cells, whose shell count
+    // is capped, cannot make the search run for ever.
     const int need = naro_min_shells(cif, maxcut);
+    // The sum runs over every image, so moving the point by whole cells changes
+    // nothing; inside the home cell the shell bound above holds.
+    x -= std::floor(x);
+    y -= std::floor(y);
+    z -= std::floor(z);
     double sum = 0;
-    for (int m = 0; m <= 1000; ++m) {
-        bool contributed = false;
+    for (int m = 0; m <= need; ++m) {
         for (const NARO_site& t : cif.site_all) {
             if (!t.ox_set || t.ox * ox >= 0) continue;
             int tj = naro_type_index_of_flag(cif, t.type_flag);
@@ -968,10 +1051,8 @@ static double naro_bv_at(const NARO_cif& cif, const NARO_bv_bin& bin, int ti, do
                         double d = NARO_distance_frac_cif(cif, x, y, z, t.x + i, t.y + j, t.z + k);
                         if (d < 0.3 || d > e.cutoff) continue;
                         sum += std::exp((e.r0 - d) / e.b) * t.occ;
-                        contributed = true;
                     }
         }
-        if (!contributed && m >= need) break;
     }
     return ox > 0 ? sum : -sum;
 }
@@ -1011,13 +1092,14 @@ double NARO_calc_GII(NARO_cif& cif) {
     return std::sqrt(num / den);
 }
 
-void NARO_print_GII(NARO_cif& cif, FILE* out) {
+int NARO_print_GII(NARO_cif& cif, FILE* out) {
     double g = NARO_calc_GII(cif);
     if (NARO_cif_equal_dbl(g, -1)) {
         std::fprintf(stderr, "Error: Unable to calculate GII\n");
-        return;
+        return 1;
     }
     std::fprintf(out, "Global instability index: %.6f\n", g);
+    return 0;
 }
 
 template <class Point>

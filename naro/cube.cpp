@@ -112,6 +112,8 @@ int NARO_load_cube_energy(FILE* fp, NARO_cube& cube) {
     }
     if (NARO_alloc_cube_energy(cube) != 0) return 1;
     char buf[NARO_CUBE_LINE];
+    // The minimum is the lowest value read, even on a landscape lying wholly above
+    // 9999.9 eV (a start value of 9999.9 would leave such a grid unshifted).
     double gmin = 9999.9;
     bool first = true;
     for (int i = 0; i < na; ++i)
@@ -160,7 +162,7 @@ int NARO_load_cube(const char* file, NARO_cube& cube) {
         char* end = nullptr;
         long n = std::strtol(line[2].c_str(), &end, 10);
         if (end == line[2].c_str() || n < 0 || n > 100000000) {
-            std::fprintf(stderr, "Error: Invalid CUBE file - missing header lines\n");
+            std::fprintf(stderr, "Error: Invalid CUBE file - invalid number of atoms\n");
             return 1;
         }
         cube.lines_to_ignore = static_cast<int>(n);
@@ -208,7 +210,10 @@ int NARO_load_cube(const char* file, NARO_cube& cube) {
         std::fprintf(stderr, "Error: Invalid CUBE file - invalid cell parameters\n");
         return 1;
     }
-    if (cube.alpha < 1e-7 || cube.beta < 1e-7 || cube.gamma < 1e-7) {
+    // Three step vectors in one plane pass the angle test one by one but span no
+    // volume; such a cell is refused like a zero angle.
+    if (cube.alpha < 1e-7 || cube.beta < 1e-7 || cube.gamma < 1e-7 ||
+        !(cube.volume > 1e-5 * cube.a * cube.b * cube.c)) {
         std::fprintf(stderr, "Invalid CUBE file - invalid cell angles\n");
         return 1;
     }
@@ -283,7 +288,14 @@ double NARO_scale_cube_energy(const NARO_cube& cube, double e) {
 }
 
 double NARO_get_unscaled_from_scaled(const NARO_cube& cube, double t) {
-    if (!cube.scaling || cube.RPN.item.empty()) return t;
+    if (!cube.scaling || cube.RPN.item.empty()) {
+        // Without scaling the inverse is the identity; the bisection below would reach
+        // t itself, except for a target that is not above the value at 0, which it
+        // cannot bracket: that case is reported the same way, scaled or not.
+        if (t > 0) return t;
+        std::fprintf(stderr, "Warning: Program could not find the correct energy threshold to be applied\n");
+        return 1.0;
+    }
     // The upward search is bounded: a scaling that never reaches the target within
     // 10000 eV cannot give a meaningful ceiling.
     double u = 10;
@@ -334,7 +346,8 @@ int NARO_shift_index(const NARO_cube& cube, int p, int axis) {
     int n = naro_axis_count(cube, axis);
     if (n <= 0) return -1;
     if (p >= 0) return p % n;
-    int r = (-p) % n;
+    // Negated in 64 bits so that the most negative int wraps like any other value.
+    int r = static_cast<int>((-static_cast<long long>(p)) % n);
     return r == 0 ? 0 : n - r;
 }
 

@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "NARO.hpp"
 #include "naro_test_util.hpp"
@@ -131,7 +134,7 @@ TEST_F(BvTest, MissingTableIsReported) {
     std::filesystem::remove(dir / "bin" / "database_binary.dat");
     ::testing::internal::CaptureStdout();
     EXPECT_NE(NARO_print_bv_sum(cif, stdout), 0);
-    NARO_print_GII(cif, stdout);
+    EXPECT_NE(NARO_print_GII(cif, stdout), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(err(), "Error: Cannot load database_binary.dat!\nError: Cannot load database_binary.dat!\n"
                      "Error: Unable to calculate GII\n");
@@ -152,6 +155,113 @@ TEST_F(BvTest, ProbeSumsAtStationaryPoints) {
     cube.ion_elem = "Rb";
     EXPECT_NE(NARO_calc_bv_sum_minima(cube, cif, bin), 0);
     EXPECT_EQ(err(), "Error: NARO_bv_bin_find_index() cannot find index for minima.\n");
+}
+
+// ---------------------------------------------------------------- shells
+// A cell of 0.02 A is absurd, but must not make the image search run for ever.
+TEST_F(BvTest, AbsurdlySmallCellEndsInBoundedTime) {
+    cif.a = cif.b = cif.c = 0.02;
+    NARO_calc_cif_d_parameters(cif);
+    NARO_bv_bin bin;
+    ASSERT_EQ(NARO_build_bv_bin(cif, bin), 0);
+    ASSERT_EQ(NARO_calc_bv_sum(cif, bin), 0);
+    EXPECT_TRUE(std::isfinite(cif.site[0].bv_sum));
+}
+
+// Bonds that only reach into neighbouring cells still count, and a site written
+// outside the home cell has the same sum as its image inside it.
+TEST_F(BvTest, BondsFromTheMiddleOfTheCellAndSitesOutsideIt) {
+    NARO_bv_bin bin;
+    ASSERT_EQ(NARO_build_bv_bin(cif, bin), 0);
+    cif.site[1].x = cif.site[1].y = cif.site[1].z = 0.1;   // Cl near the Cs corner
+    cif.site[0].x = cif.site[0].y = cif.site[0].z = 0.6;   // Cs: nearest Cl images in the next cells
+    ASSERT_EQ(NARO_calc_bv_sum(cif, bin), 0);
+    const double inside = cif.site[0].bv_sum;
+    EXPECT_GT(inside, 8 * kBond * 0.5);
+    cif.site[0].x = 2.6;
+    cif.site[0].y = -1.4;
+    ASSERT_EQ(NARO_calc_bv_sum(cif, bin), 0);
+    EXPECT_NEAR(cif.site[0].bv_sum, inside, 1e-12);
+}
+
+// States and cutoffs that no integer can hold (a damaged file) match no parameter
+// line and keep the image search bounded.
+TEST_F(BvTest, AbsurdStatesAndCutoffsAreHarmless) {
+    testcli::spit(dir / "bin" / "database_binary.dat",
+                  "DATA_START\nCs  1  Cl  -1  2.79  0.37  8.0  1e300\nDATA_END\n");
+    NARO_bv_bin bin;
+    ASSERT_EQ(NARO_build_bv_bin(cif, bin), 0);
+    ASSERT_EQ(NARO_calc_bv_sum(cif, bin), 0);
+    EXPECT_TRUE(std::isfinite(cif.site[0].bv_sum));
+    cif.type[0].ox = std::nan("");
+    cif.type[1].ox = -1e300;
+    ASSERT_EQ(NARO_build_bv_bin(cif, bin), 0);
+    EXPECT_EQ(bin.item[0][1].status, 0);
+    EXPECT_EQ(NARO_bv_bin_find_index(cif, "Cl", 0), -1);
+}
+
+// ---------------------------------------------------------------- maximum bond length
+struct PairDistance : BvTest {
+    void write(const std::string& data) { testcli::spit(dir / "bin" / "database_binary.dat", data); }
+};
+
+TEST_F(PairDistance, DistanceWhereTheBondValenceFallsToItsShare) {
+    write("DATA_START\nNa 1 F -1 1.6 0.4 6.0 5.0\nNa 2 O -2 1.8 0.5 4.0 5.0\nDATA_END\n");
+    EXPECT_NEAR(NARO_maximum_pair_distance("Na", "F", 1, -1), 1.6 - 0.4 * std::log(1 / (4.25 * 6.0)), 1e-12);
+    EXPECT_NEAR(NARO_maximum_pair_distance("Na", "O", 2.7, -2), 1.8 - 0.5 * std::log(2.7 / (4.25 * 4.0)), 1e-12);
+    EXPECT_DOUBLE_EQ(NARO_maximum_pair_distance("Na", "O", 1, -2), -1);   // no line for Na1+
+    EXPECT_DOUBLE_EQ(NARO_maximum_pair_distance("K", "F", 1, -1), -1);
+    EXPECT_EQ(err(), "");
+}
+
+// The file marks unknown coordination numbers with 0; a length from them would be
+// infinite. Halides take the estimate from the fluoride line and sulfides from the
+// oxide line; without a usable reference there is no length and a warning says why.
+TEST_F(PairDistance, UnknownCoordinationNumberIsEstimatedOrRefused) {
+    write("DATA_START\n"
+          "Na 1 F -1 1.6 0.4 6.0 5.0\nNa 1 Cl -1 2.0 0.4 0 5.0\nNa 1 Br -1 2.1 0.4 0.000 5.0\n"
+          "Na 1 I -1 2.2 0.4 0 5.0\nNa 1 O -2 1.8 0.4 4.0 5.0\nNa 1 S -2 2.0 0.4 0 5.0\n"
+          "Na 1 Se -2 2.2 0.4 0 5.0\nK 1 F -1 1.9 0.4 0 5.0\nK 1 Cl -1 2.3 0.4 0 5.0\nDATA_END\n");
+    auto expect = [](double r0, double cn) { return r0 - 0.4 * std::log(1 / (4.25 * cn)); };
+    EXPECT_NEAR(NARO_maximum_pair_distance("Na", "Cl", 1, -1), expect(2.0, 0.3984 * 6 + 3.4568), 1e-12);
+    EXPECT_NEAR(NARO_maximum_pair_distance("Na", "Br", 1, -1), expect(2.1, 0.3457 * 6 + 3.3798), 1e-12);
+    EXPECT_NEAR(NARO_maximum_pair_distance("Na", "I", 1, -1), expect(2.2, 0.3806 * 6 + 2.7873), 1e-12);
+    EXPECT_NEAR(NARO_maximum_pair_distance("Na", "S", 1, -2), expect(2.0, 0.7414 * 4 + 0.9597), 1e-12);
+    EXPECT_EQ(err(), "");
+    EXPECT_DOUBLE_EQ(NARO_maximum_pair_distance("Na", "Se", 1, -2), -1);
+    EXPECT_DOUBLE_EQ(NARO_maximum_pair_distance("K", "Cl", 1, -1), -1);
+    EXPECT_EQ(err(), "Warning: Unknown coordination number of Na1 Se-2 in database_binary.dat; no bond length\n"
+                     "Warning: Unknown coordination number of K1 Cl-1 in database_binary.dat; no bond length\n");
+}
+
+TEST_F(PairDistance, MissingFileIsReported) {
+    std::filesystem::remove(dir / "bin" / "database_binary.dat");
+    EXPECT_DOUBLE_EQ(NARO_maximum_pair_distance("Cs", "Cl", 1, -1), -1);
+    EXPECT_EQ(err(), "Error: Cannot load database_binary.dat!\n");
+}
+
+// Every pair of the shipped parameter file gives a finite length or -1.
+TEST_F(PairDistance, ShippedFileGivesFiniteLengthsOnly) {
+    std::filesystem::copy_file(std::string(NARO_DATA_DIR) + "/database_binary.dat", dir / "bin" / "database_binary.dat",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::ifstream in(dir / "bin" / "database_binary.dat");
+    bool data = false;
+    int checked = 0, unknown = 0;
+    for (std::string l; std::getline(in, l);) {
+        if (l.rfind("DATA_START", 0) == 0) { data = true; continue; }
+        if (l.rfind("DATA_END", 0) == 0) break;
+        std::istringstream t(l);
+        std::string cat, ani;
+        double cq, aq, r0, b, cn, cut;
+        if (!data || !(t >> cat >> cq >> ani >> aq >> r0 >> b >> cn >> cut) || cn > 0.01) continue;
+        ++unknown;
+        double d = NARO_maximum_pair_distance(cat.c_str(), ani.c_str(), cq, aq);
+        EXPECT_TRUE(std::isfinite(d)) << l;
+        EXPECT_TRUE(d == -1 || d > 0) << l << " -> " << d;
+        ++checked;
+    }
+    EXPECT_GT(unknown, 100);
+    EXPECT_EQ(checked, unknown);
 }
 
 }  // namespace

@@ -84,6 +84,14 @@ TEST(Program, NoArgumentsPrintsTheBanner) {
     EXPECT_EQ(naro("--version --calc-gii", d.path()).out, r.out);
 }
 
+TEST(Program, ErrorFileThatCannotBeWrittenIsReportedOnTheConsole) {
+    testcli::ScratchDir d;
+    fs::create_directories(d / "NARO_error.txt");   // a directory cannot be opened for writing
+    auto r = naro("--calc-gii", d.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Error: Unable to write to NARO_error.txt\n");
+}
+
 TEST(Program, HelpText) {
     testcli::ScratchDir d;
     auto r = naro("--help", d.path());
@@ -157,6 +165,22 @@ TEST(Program, StructureTasks) {
     EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
     r = naro("--cif Li2O.cif --print-all-sites", d.path());
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 9 + 12);   // 8 Li + 4 O
+}
+
+// A structure task that cannot answer leaves its error line and exit status 1; the
+// other tasks still run.
+TEST(Program, StructureTaskWithoutAnAnswerFailsTheRun) {
+    testcli::ScratchDir d;
+    testcli::spit(d / "nocharge.cif",
+                  "_cell_length_a 4\n_cell_length_b 4\n_cell_length_c 4\n_cell_angle_alpha 90\n"
+                  "_cell_angle_beta 90\n_cell_angle_gamma 90\nloop_\n_atom_site_label\n_atom_site_type_symbol\n"
+                  "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\nA Li 0 0 0\nB O 0.5 0.5 0.5\n");
+    auto r = naro("--cif nocharge.cif --calc-charge --print-all-sites", d.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(errors(d.path()), "Error: Unable to calculate total charge\n");
+    EXPECT_NE(r.out.find("loop_\n_atom_site_label\n"), std::string::npos);
+    r = naro("--cif nocharge.cif --print-all-sites", d.path());
+    EXPECT_EQ(r.status, 0);
 }
 
 TEST(Program, SpaceGroupLookupInTheShippedCardDatabase) {

@@ -3,6 +3,7 @@
 // of the energy scaling.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -49,6 +50,15 @@ TEST_F(CubeTest, LoadsPeriodicGridAndShiftsToGlobalMinimum) {
     EXPECT_NEAR(NARO_cube_energy(cube, 3, 5, 7), 357, 1e-9);
     EXPECT_NEAR(cube.max_energy, 5, 1e-9);
     EXPECT_NEAR(cube.energy_shift, 3.5, 1e-9);
+}
+
+TEST_F(CubeTest, GlobalMinimumOfALandscapeHighAboveZero) {
+    write_cube(dir / "c.cube", 2, 2, 2, kCubic4, [](int i, int j, int k) { return 20000.0 + ramp(i, j, k); });
+    ASSERT_EQ(load("c.cube"), 0) << err();
+    EXPECT_DOUBLE_EQ(cube.global_minimum, 20000.0 - 3.5);
+    NARO_process_cube(cube);
+    EXPECT_NEAR(NARO_cube_energy(cube, 0, 0, 0), 0.0, 1e-9);
+    EXPECT_NEAR(NARO_cube_energy(cube, 1, 1, 1), 111.0, 1e-9);
 }
 
 TEST_F(CubeTest, OddCountOnAxisADropsTheRepeatedPlanes) {
@@ -118,6 +128,24 @@ TEST_F(CubeTest, BisectionUpwardSearchIsBounded) {
     EXPECT_NE(err().find("Warning: Program could not find the correct energy threshold"), std::string::npos);
 }
 
+// Without scaling the inverse is the identity, and a ceiling that is not above the
+// global minimum is refused the same way as with scaling: warning and 1 eV.
+TEST_F(CubeTest, UnscaledCeilingIsTheValueItselfUnlessNotPositive) {
+    EXPECT_DOUBLE_EQ(NARO_get_unscaled_from_scaled(cube, 0.75), 0.75);
+    EXPECT_EQ(err(), "");
+    EXPECT_DOUBLE_EQ(NARO_get_unscaled_from_scaled(cube, -1.0), 1.0);
+    EXPECT_EQ(err(), "Warning: Program could not find the correct energy threshold to be applied\n");
+    ASSERT_EQ(NARO_parse_energy_scaling(cube, "E"), 0);
+    EXPECT_DOUBLE_EQ(NARO_get_unscaled_from_scaled(cube, -1.0), 1.0);
+    cube.max_energy_above_gmin = -1.0;
+    write_cube(dir / "c.cube", 2, 2, 2, kCubic4, ramp);
+    NARO_free_RPN(cube.RPN);
+    cube.scaling = 0;
+    ASSERT_EQ(load("c.cube"), 0);
+    NARO_process_cube(cube);
+    EXPECT_NEAR(cube.max_energy, 1.0, 1e-12);
+}
+
 TEST_F(CubeTest, BadFilesFailWithOneMessage) {
     struct Case {
         const char* name;
@@ -133,12 +161,15 @@ TEST_F(CubeTest, BadFilesFailWithOneMessage) {
         {"huge", head + "99999 1 0 0\r\n99999 0 1 0\r\n99999 0 0 1\r\n", "Error: Invalid CUBE file - invalid grid resolution\n"},
         {"flat", head + "2 0 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n", "Error: Invalid CUBE file - invalid cell parameters\n"},
         {"parallel", head + "2 1 0 0\r\n2 1 0 0\r\n2 0 0 1\r\n", "Invalid CUBE file - invalid cell angles\n"},
+        {"coplanar", head + "2 1 0 0\r\n2 0 1 0\r\n2 1 1 0\r\n", "Invalid CUBE file - invalid cell angles\n"},
         {"atoms", "t\r\nx\r\n   3 0 0 0\r\n2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n1 0 0 0 0\r\n",
          "Error: Invalid CUBE file - missing header lines\n"},
+        {"natoms", "t\r\nx\r\n  -3 0 0 0\r\n2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n", "Error: Invalid CUBE file - invalid number of atoms\n"},
+        {"nonumber", "t\r\nx\r\nabc\r\n2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n", "Error: Invalid CUBE file - invalid number of atoms\n"},
         {"values", head + "2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n1\r\n2\r\n3\r\n", "Error: Invalid CUBE file - missing energy values\n"},
         {"text", head + "2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\nabc\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n", "Error: Invalid CUBE file - invalid energy value\n"},
         {"binary", std::string("\x7f\x45\x4c\x46\x00\x01\x02\n\xff\xfe\n\n\n\n\n\n", 16),
-         "Error: Invalid CUBE file - missing header lines\n"},
+         "Error: Invalid CUBE file - invalid number of atoms\n"},
     };
     for (const Case& c : cases) {
         NARO_init_cube(cube);
@@ -162,6 +193,8 @@ TEST(CubeIndex, PeriodicWrap) {
     EXPECT_EQ(NARO_shift_index(cube, -25, 3), 23);
     EXPECT_EQ(NARO_shift_index(cube, 5, 4), -1);
     EXPECT_EQ(NARO_shift_index(cube, 5, 0), -1);
+    EXPECT_EQ(NARO_shift_index(cube, INT_MIN, 1), NARO_shift_index(cube, static_cast<int>(-2147483648LL % 40), 1));
+    EXPECT_EQ(NARO_shift_index(cube, INT_MAX, 3), INT_MAX % 24);
     EXPECT_DOUBLE_EQ(NARO_shift_index_dbl(cube, 0, 1), 0);
     EXPECT_DOUBLE_EQ(NARO_shift_index_dbl(cube, 41.25, 1), 1.25);
     EXPECT_DOUBLE_EQ(NARO_shift_index_dbl(cube, -0.5, 1), 39.5);

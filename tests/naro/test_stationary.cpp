@@ -3,6 +3,8 @@
 // labels and printouts.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <cmath>
 #include <cstdio>
 #include <set>
@@ -106,6 +108,27 @@ TEST(FastgenSymop, CoefficientsTranslationsAndMixedAxes) {
     EXPECT_EQ(cif.diff_neigh, 1);
     EXPECT_EQ(cif.fg.op[1].y_x, 1);
     EXPECT_EQ(cif.fg.op[1].y_y, -1);
+}
+
+// Whole cells of translation are dropped: absurd constants stay within int range
+// and give the same copies as their fractional part.
+TEST(FastgenSymop, HugeTranslationsReduceToTheirFractionalPart) {
+    NARO_cif cif;
+    NARO_init_cif(cif);
+    NARO_cube cube = make_cube(8, 8, 8, 8, 8, 8, std::vector<double>(512, 0.0));
+    cif.symop = {"-x+99999999999.5,y-3/4,z+7/4", "x,y+1/0,z"};
+    NARO_prepare_fastgen_symop(cif, cube);
+    ASSERT_EQ(cif.fg.total, 2);
+    EXPECT_EQ(cif.fg.op[0].x_a, 4);
+    EXPECT_EQ(cif.fg.op[0].y_a, -6);
+    EXPECT_EQ(cif.fg.op[0].z_a, 6);
+    EXPECT_EQ(cif.fg.op[1].y_a, 0);
+    NARO_symcopies c;
+    NARO_fastgen_sym_copies(cif, cube, c, 1, 1, 1);
+    ASSERT_EQ(c.total, 2);
+    EXPECT_EQ(c.copy[0].x, 3);
+    EXPECT_EQ(c.copy[0].y, 3);
+    EXPECT_EQ(c.copy[0].z, 7);
 }
 
 TEST(FastgenSymop, CopiesAreDistinctAndWrapped) {
@@ -404,6 +427,39 @@ TEST_F(Quiet, FullGridVariantMergesCloseSymmetricSaddlesAndDropsMinimaUnderThem)
     EXPECT_DOUBLE_EQ(cube.saddle[0].tx, 0.0);
     ASSERT_EQ(cube.total_minima, 1);   // the minimum at x = 0 sat under the merged saddle
     EXPECT_EQ(cube.minima[0].x, 6);
+}
+
+// A rough landscape without symmetry has thousands of saddle types, most of them
+// next to another; grouping must stay fast and leave every type contiguous and
+// indexed.
+TEST_F(Quiet, RoughLandscapeWithoutSymmetryGroupsQuickly) {
+    NARO_cif cif;
+    NARO_init_cif(cif);
+    std::vector<double> e(32 * 32 * 32);
+    std::uint32_t r = 12345;
+    for (double& v : e) {
+        r = r * 1664525u + 1013904223u;
+        v = (r >> 8) / double(1 << 24);
+    }
+    NARO_cube cube = make_cube(32, 32, 32, 8, 8, 8, e);
+    cube.max_energy = 10;
+    NARO_prepare_fastgen_symop(cif, cube);
+    NARO_asymmetric_unit asym;
+    ASSERT_EQ(NARO_find_asymmetric_unit(cube, cif, asym), 0);
+    ASSERT_EQ(NARO_find_stationary_points(cube, cif, asym), 0);
+    ASSERT_GT(cube.total_saddle, 1000);
+    ASSERT_EQ(NARO_group_saddle_by_symmetry(cube, cif), 0);
+    ASSERT_EQ(NARO_group_minima_by_symmetry(cube, cif), 0);
+    ASSERT_GT(cube.total_saddle_type, 100);
+    for (int t = 1; t <= cube.total_saddle_type; ++t) {
+        const int first = cube.saddle_type_index[static_cast<size_t>(t)];
+        const int last = cube.saddle_type_index[static_cast<size_t>(t) + 1];
+        ASSERT_LT(first, last) << t;
+        for (int m = first; m < last; ++m) ASSERT_EQ(cube.saddle[static_cast<size_t>(m)].type, t);
+    }
+    EXPECT_EQ(cube.saddle_type_index[static_cast<size_t>(cube.total_saddle_type) + 1], cube.total_saddle);
+    for (int t = 1; t <= cube.total_minima_type; ++t)
+        ASSERT_EQ(cube.minima[static_cast<size_t>(cube.minima_type_index[static_cast<size_t>(t)])].type, t);
 }
 
 TEST(Printouts, EmptyListsAndLayout) {
