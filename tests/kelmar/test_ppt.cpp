@@ -613,3 +613,66 @@ TEST(PptMissingData, EmbeddingParameterWithoutPartnersOrPairData) {
     EXPECT_EQ(cations->uni[0].f1, 0.0);
     EXPECT_EQ(cations->uni[1].f1, 0.0);
 }
+
+// The screening-factor search written out step by step: the messages it prints and the sf it
+// ends with.
+static std::string expected_search(const KELMAR_CELL* cell, KELMAR_PROPERTY* ppt, double* sf_out) {
+    std::string out;
+    char line[256];
+    auto mean_stress = [&](double sf) {
+        ppt->sf = sf;
+        double s[3];
+        EXPECT_EQ(kelmar_cell_calculate_stress_diagonal(s, cell, ppt), 0);
+        return (s[0] + s[1] + s[2]) / 3.0;
+    };
+    double sf = 0.75;
+    double p = mean_stress(sf);
+    bool negative = p <= 0;
+    double delta = 0.1, p_prev = 0.0, dp = 0.0;
+    int counter = 0;
+    do {
+        p = mean_stress(sf);
+        sf += p > 0 ? delta : -delta;
+        if ((p <= 0) != negative) delta /= 2;
+        negative = p <= 0;
+        dp = p - p_prev;
+        p_prev = p;
+        if (++counter > 100) {
+            out += "Warning: failed to converge the screening factor. Default value used.\n";
+            sf = 0.75;
+            break;
+        }
+        if (sf < 0.55 || sf > 1.0) {
+            out += "Warning: screening factor out of bound (0.55~1.0). Default value used.\n";
+            sf = 0.75;
+            break;
+        }
+        std::snprintf(line, sizeof(line), "Message: calculating sf=%8.5f; p=%8.5f (conv: sf=%8.5f; p=%8.5f)\n", sf, p,
+                      delta, dp);
+        out += line;
+    } while (delta >= 0.0005 || dp >= 0.0005);
+    std::snprintf(line, sizeof(line), "Message: final screening factor = %f\n", sf);
+    *sf_out = sf;
+    return out + line;
+}
+
+TEST(PptScreening, SearchStepsMessagesAndBounds) {
+    // A compressed cell drives sf below 0.55 (default used); a stretched one converges.
+    for (double a : {3.9, 5.2}) {
+        auto cell = pptfix::li2o(a);
+        testing::internal::CaptureStdout();
+        auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
+                                                    pptfix::binary().c_str());
+        testing::internal::GetCapturedStdout();
+        ASSERT_NE(ppt, nullptr);
+        double sf = 0;
+        const std::string expect = expected_search(cell.get(), ppt.get(), &sf);
+        ppt->sf = 0;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(kelmar_property_calculate_screening_factor(ppt.get(), cell.get()), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), expect) << a;
+        EXPECT_EQ(ppt->sf, sf);
+        if (a < 4) EXPECT_NE(expect.find("out of bound"), std::string::npos);
+        else EXPECT_EQ(expect.find("Warning"), std::string::npos);
+    }
+}
