@@ -236,6 +236,10 @@ std::unique_ptr<KELMAR_BV> kelmar_bv_calculate_from_cell_with_type(const KELMAR_
     for (const KELMAR_ATOM& a : copy->atom)
         if ((a.os == os1 && std::strcmp(a.type, type1) == 0) || (a.os == os2 && std::strcmp(a.type, type2) == 0))
             kept.push_back(a);
+    if (kept.empty()) {
+        std::fprintf(stderr, "Error: the cell has no atoms of %s(%d) or %s(%d).\n", type1, os1, type2, os2);
+        return nullptr;
+    }
     copy->atom = std::move(kept);
     // The two species alone need not balance; the sums do not depend on it.
     return kelmar_bv_calculate_from_cell(copy.get(), symmetry, dir_unitary, dir_binary);

@@ -170,6 +170,12 @@ TEST(BvSums, WithTypeKeepsOnlyTheTwoSpecies) {
     }
     // LiFePO4: every site within a few tenths of its oxidation state.
     for (long i = 0; i < all->total; i++) EXPECT_NEAR(all->sum[i], all->atom[i].os, 0.3) << all->atom[i].name;
+    // Species the cell does not hold are named.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_bv_calculate_from_cell_with_type(cell.get(), sym.get(), "Na", 1, "Cl", -1,
+                                                      pptfix::unitary().c_str(), pptfix::binary().c_str()),
+              nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: the cell has no atoms of Na(1) or Cl(-1).\n");
 }
 
 TEST(BvGii, VerdictLines) {
