@@ -266,6 +266,20 @@ TEST(PptCli, TotalEnergy) {
     EXPECT_NE(r.out.find(" eV\n"), std::string::npos);
 }
 
+TEST(PptCli, ACellTooSmallForTheLatticeSumsFailsWithoutAnEnergy) {
+    testcli::ScratchDir d;
+    std::string tiny = kLi2OP1;
+    tiny.replace(tiny.find("_cell_length_a 4.61"), 19, "_cell_length_a 1e-7");
+    testcli::spit(d / "tiny.cif", tiny);
+    for (const char* cmd : {"--cal-tot-en tiny.cif 0.75", "--cal-tot-en tiny.cif", "--rx-sd tiny.cif 2 1 0 0 0.75",
+                            "--cal-bv tiny.cif", "--print-ppt tiny.cif"}) {
+        const auto r = kelmar(d, cmd);
+        EXPECT_EQ(r.status, 1) << cmd;
+        EXPECT_NE(r.err.find("Error: cell too small for the lattice sums ("), std::string::npos) << cmd << "\n" << r.err;
+        EXPECT_EQ(r.out.find("energy ="), std::string::npos) << cmd << "\n" << r.out;
+    }
+}
+
 TEST(PptCli, RelaxationKeepsFixedSitesAndWritesAReadableCif) {
     testcli::ScratchDir d;
     testcli::spit(d / "li2o.cif", kLi2OP1);
