@@ -48,15 +48,25 @@ std::unique_ptr<KELMAR_BV> bv_calculate(const KELMAR_CELL* cell, const KELMAR_PR
     }
 
     long m[3];
+    double range[3];
     if (rule == BV_RULE::PAIR_CUTOFF) {
         double rmax = 0.0;
         for (int i = 0; i < ppt->total; i++)
             for (int j = 0; j < ppt->total; j++)
                 if (ppt->bin[i][j].cutoff > rmax) rmax = ppt->bin[i][j].cutoff;
-        for (int k = 0; k < 3; k++) m[k] = static_cast<long>(rmax / vector_length(cell->a[k]) + 2);
+        for (int k = 0; k < 3; k++) range[k] = rmax / vector_length(cell->a[k]) + 2;
     } else {
-        for (int k = 0; k < 3; k++) m[k] = static_cast<long>(12.0 / vector_length(cell->a[k]) + 1);
+        for (int k = 0; k < 3; k++) range[k] = 12.0 / vector_length(cell->a[k]) + 1;
     }
+    // A cell vector of tiny or absurd length would ask for billions of images (or overflow the
+    // range); real cells need a few thousand.
+    double images = 1.0;
+    for (int k = 0; k < 3; k++) images *= 2 * std::trunc(range[k]) + 1;
+    if (!(images <= 1e7)) {
+        std::fprintf(stderr, "Error: cell too small for the lattice sums (%.3g images of each pair).\n", images);
+        return nullptr;
+    }
+    for (int k = 0; k < 3; k++) m[k] = static_cast<long>(range[k]);
 
     const long total = cell->total();
     for (long i = 0; i < n_site; i++) {
@@ -87,7 +97,10 @@ std::unique_ptr<KELMAR_BV> bv_calculate(const KELMAR_CELL* cell, const KELMAR_PR
             const double occ_sum = site.occ + nb.occ;
             const double d0[3] = {site.x[0] - nb.x[0], site.x[1] - nb.x[1], site.x[2] - nb.x[2]};
             const long cls = nb.flag - 1;
-            double add = 0.0;
+            // Every image adds to the running sums at once, so the sums are rounded image by
+            // image in the same order whatever the number of neighbours.
+            double& sum_i = bv->sum[static_cast<std::size_t>(i)];
+            double* value_ij = (cls >= 0 && cls < n_site) ? &bv->at(i, cls) : nullptr;
             for (long h = -m[0]; h <= m[0]; h++)
                 for (long l = -m[1]; l <= m[1]; l++)
                     for (long w = -m[2]; w <= m[2]; w++) {
@@ -103,13 +116,37 @@ std::unique_ptr<KELMAR_BV> bv_calculate(const KELMAR_CELL* cell, const KELMAR_PR
                             }
                             if (occ_sum <= 1.0) continue;
                         }
-                        if (d < cutoff) add += nb.occ * std::exp((r0 - d) / b);
+                        if (d < cutoff) {
+                            const double s_is = sign * (nb.occ * std::exp((r0 - d) / b));
+                            sum_i += s_is;
+                            if (value_ij != nullptr) *value_ij += s_is;
+                        }
                     }
-            bv->sum[i] += sign * add;
-            if (cls >= 0 && cls < n_site) bv->at(i, cls) += sign * add;
         }
     }
     return bv;
+}
+
+// The parameter record of the sums: the species of the cell with screening factor 0.75. It is
+// assembled without the import's test that the oxidation states balance: the sums use only R0,
+// b and the cutoffs, and a structure with wrong oxidation states is exactly what its sums and
+// GII are meant to show.
+std::unique_ptr<KELMAR_PROPERTY> bv_property(KELMAR_CELL* cell, const char* dir_unitary, const char* dir_binary) {
+    auto ppt = kelmar_property_new(0);
+    if (ppt == nullptr) {
+        std::fprintf(stderr, "Error: kelmar_property_new() returns NULL.\n");
+        return nullptr;
+    }
+    if (kelmar_property_update_index_by_cell(ppt.get(), cell) != 0) {
+        std::fprintf(stderr, "Error: kelmar_property_update_index_by_cell() returns non-zero.\n");
+        return nullptr;
+    }
+    ppt->sf = 0.75;
+    if (kelmar_property_update(ppt.get(), cell, dir_unitary, dir_binary) != 0) {
+        std::fprintf(stderr, "Error: kelmar_property_update() returns non-zero.\n");
+        return nullptr;
+    }
+    return ppt;
 }
 
 }  // namespace
@@ -165,7 +202,7 @@ std::unique_ptr<KELMAR_BV> kelmar_bv_calculate_from_cell(KELMAR_CELL* cell, cons
         std::fprintf(stderr, "Error: kelmar_cell_flag_site_by_symmetry() returns non-zero.\n");
         return nullptr;
     }
-    auto ppt = kelmar_property_import_from_cell(cell, nullptr, 0, 0.75, dir_unitary, dir_binary);
+    auto ppt = bv_property(cell, dir_unitary, dir_binary);
     if (ppt == nullptr) {
         std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
         kelmar_cell_refresh(cell);
@@ -199,27 +236,13 @@ std::unique_ptr<KELMAR_BV> kelmar_bv_calculate_from_cell_with_type(const KELMAR_
     for (const KELMAR_ATOM& a : copy->atom)
         if ((a.os == os1 && std::strcmp(a.type, type1) == 0) || (a.os == os2 && std::strcmp(a.type, type2) == 0))
             kept.push_back(a);
+    if (kept.empty()) {
+        std::fprintf(stderr, "Error: the cell has no atoms of %s(%d) or %s(%d).\n", type1, os1, type2, os2);
+        return nullptr;
+    }
     copy->atom = std::move(kept);
-    // The two species alone do not balance, so the record is assembled step by step without the
-    // neutrality test of the import; the charges play no part in the sums.
-    KELMAR_CELL* c = copy.get();
-    if (kelmar_cell_flag_site_by_symmetry(c, symmetry) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_flag_site_by_symmetry() returns non-zero.\n");
-        return nullptr;
-    }
-    auto ppt = kelmar_property_new(0);
-    if (ppt == nullptr || kelmar_property_update_index_by_cell(ppt.get(), c) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
-        return nullptr;
-    }
-    ppt->sf = 0.75;
-    if (kelmar_property_update(ppt.get(), c, dir_unitary, dir_binary) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
-        return nullptr;
-    }
-    auto bv = kelmar_bv_calculate_from_flagged_cell(c, ppt.get());
-    if (bv == nullptr) std::fprintf(stderr, "Error: kelmar_bv_calculate_from_flagged_cell() returns NULL.\n");
-    return bv;
+    // The two species alone need not balance; the sums do not depend on it.
+    return kelmar_bv_calculate_from_cell(copy.get(), symmetry, dir_unitary, dir_binary);
 }
 
 double kelmar_gii_calculate_from_bv_no_msg(const KELMAR_BV* bv) {

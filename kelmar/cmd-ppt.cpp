@@ -247,7 +247,10 @@ int kelmar_cmd_opt_do_cal_tot_en(KELMAR_CMD_OPT* opt) {
         std::fprintf(stderr, "Error: kelmar_property_validate_generic() returns non-zero.\n");
         return 1;
     }
-    const double pair = kelmar_cell_calculate_total_energy(cell.get(), ppt.get());
+    // A pair energy of exactly 0 means the sum failed (its error line is printed); a valid record
+    // never gives it, so no total energy is reported as if it were one.
+    const double pair = kelmar_cell_total_energy(cell.get(), ppt.get(), false);
+    if (pair == 0.0) return 1;
     const double eam = kelmar_cell_calculate_eam_energy(cell.get(), ppt.get());
     if (pair != 0.0) std::printf("Message: interatomic energy = %lf eV\n", pair);
     if (eam != 0.0) std::printf("Message: eam energy = %lf eV\n", eam);

@@ -193,13 +193,25 @@ int kelmar_property_calculate_fractional_charge(KELMAR_PROPERTY* ppt, const KELM
             std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative values.\n");
             return 1;
         }
+        // A species without a line in the unitary file has period 0; dividing by its square
+        // root would turn every charge of the cell into inf or nan, so it is named here instead.
+        if (a.os != 0 && ppt->uni[k].n <= 0) {
+            std::fprintf(stderr,
+                         "Error: no principal quantum number for %s(%d): the species is missing from "
+                         "database_unitary.dat.\n",
+                         ppt->type[k].data(), ppt->os[k]);
+            return 1;
+        }
         if (a.os > 0) sum_p += a.occ * a.os / sqrt_n_eff(k);
         else if (a.os < 0) sum_n += a.occ * a.os / sqrt_n_eff(k);
     }
     for (int k = 0; k < s; k++) {
         const int os = ppt->os[k];
         double q = 0.0;
-        if (os > 0) q = (os / sqrt_n_eff(k)) * std::sqrt(-sum_n / sum_p);
+        // A species with no atoms in the cell (an appended mobile ion) and no unitary line, or a
+        // cell without ions of one sign, has no defined charge: it stays 0 and validation reports it.
+        if (ppt->uni[k].n <= 0 || !(sum_p > 0 && sum_n < 0)) q = 0.0;
+        else if (os > 0) q = (os / sqrt_n_eff(k)) * std::sqrt(-sum_n / sum_p);
         else if (os < 0) q = (os / sqrt_n_eff(k)) * std::sqrt(-sum_p / sum_n);
         ppt->uni[k].q = q;
     }
@@ -295,9 +307,11 @@ int kelmar_property_binary_pseudopotential(KELMAR_PROPERTY* ppt) {
                 e.a2 = kelmar_force_bonding(r, e.d0, e.rmin, e.b) / (2.0 * r);
                 e.a0 = shifted(r) - e.a2 * r * r;
             }
-            if (ppt->os[i] * ppt->os[j] > 0) {
-                const double q = ppt->uni[i].q * ppt->uni[j].q;
-                const double r_eff = ppt->sf * (ppt->uni[i].rc + ppt->uni[j].rc);
+            const double q = ppt->uni[i].q * ppt->uni[j].q;
+            const double r_eff = ppt->sf * (ppt->uni[i].rc + ppt->uni[j].rc);
+            // A pair without charges or radii (a species missing from the data) has no Coulomb
+            // term to replace; its parabola stays zero instead of being fitted to nan.
+            if (ppt->os[i] * ppt->os[j] > 0 && q > 0 && r_eff > 0) {
                 auto coulomb = [&](double x) { return kelmar_energy_coulombic(x, q, r_eff); };
                 const double r = find_unit_crossing(coulomb);
                 e.r_cc = r;
@@ -326,10 +340,13 @@ int kelmar_property_calculate_unitary_eam_parameter(KELMAR_PROPERTY* ppt) {
                                       0.135 - 0.0898 * std::log(ppt->uni[c].soft) - 0.9956 * std::log(e.b) +
                                       0.3986 * std::log(static_cast<double>(ppt->uni[c].n)) -
                                       0.51 * std::log(e.cn) + 0.5272 * std::log(e.r0));
-            num += t * ppt->count[j] * e.f0;
+            // A pair without data has f0 = 0 and contributes nothing; its t (logarithms of zeros)
+            // would otherwise turn the sum into nan.
+            if (e.f0 != 0.0) num += t * ppt->count[j] * e.f0;
             den += ppt->count[j];
         }
-        ppt->uni[i].f1 = num / den;
+        // A species without partners of opposite sign in the cell has no embedding term.
+        ppt->uni[i].f1 = den > 0 ? num / den : 0.0;
     }
     return 0;
 }

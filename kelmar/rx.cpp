@@ -87,13 +87,29 @@ bool species_of_atoms(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const
     return true;
 }
 
-// Image range and the largest interaction distance (at least 12 A) of the record.
-double image_range(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, long m[3]) {
+// Most lattice images one pair may visit: a few thousand for real cells, so a cell vector of a
+// tiny or absurd length is refused instead of running for days (or overflowing the range).
+constexpr double KELMAR_MAX_IMAGES = 1e7;
+
+// Image range and the largest interaction distance (at least 12 A) of the record; false after a
+// message when the cell is too small for that many images.
+bool image_range(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, long m[3], double* rmax_out) {
     double rmax = 12.0;
     for (int i = 0; i < ppt->total; i++)
         for (int j = 0; j < ppt->total; j++) rmax = std::max(rmax, ppt->bin[i][j].cutoff);
-    for (int k = 0; k < 3; k++) m[k] = static_cast<long>(1 + rmax / vector_length(cell->a[k]));
-    return rmax;
+    double images = 1.0;
+    double range[3];
+    for (int k = 0; k < 3; k++) {
+        range[k] = 1 + rmax / vector_length(cell->a[k]);
+        images *= 2 * std::trunc(range[k]) + 1;
+    }
+    if (!(images <= KELMAR_MAX_IMAGES)) {
+        std::fprintf(stderr, "Error: cell too small for the lattice sums (%.3g images of each pair).\n", images);
+        return false;
+    }
+    for (int k = 0; k < 3; k++) m[k] = static_cast<long>(range[k]);
+    *rmax_out = rmax;
+    return true;
 }
 
 enum class PAIR_SUM { PLAIN, UNCONSTRAINED, EAM };
@@ -102,7 +118,8 @@ enum class PAIR_SUM { PLAIN, UNCONSTRAINED, EAM };
 // missing from the record.
 bool pair_sum(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, PAIR_SUM mode, double* result) {
     long m[3];
-    const double rmax = image_range(cell, ppt, m);
+    double rmax = 0.0;
+    if (!image_range(cell, ppt, m, &rmax)) return false;
     const long n = cell->total();
     const char* mobile =
         (ppt->conducting >= 0 && ppt->conducting < ppt->total) ? ppt->type[ppt->conducting].data() : nullptr;
@@ -150,8 +167,11 @@ bool pair_sum(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, PAIR_SUM mode
     return true;
 }
 
-// S_i of an atom from the sums of its site; false after a message when a lookup fails.
-bool embedding_sum(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const KELMAR_BV* bv, double* result) {
+// S_i of an atom from the sums of its site; false after a message when a lookup fails. The total
+// energy adds occ f1 x^2 - occ f1 per atom, the embedding energy alone occ f1 (x^2 - 1): the two
+// round differently in the last digit, and each keeps its own form.
+bool embedding_sum(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const KELMAR_BV* bv, bool factored,
+                   double* result) {
     double sum = 0.0;
     for (const KELMAR_ATOM& a : cell->atom) {
         const int k = kelmar_property_find_index(ppt, a.type, a.os);
@@ -165,7 +185,8 @@ bool embedding_sum(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const KE
             return false;
         }
         const double dv = (bv->sum[s] - a.os) / a.os;
-        sum += a.occ * ppt->uni[k].f1 * (dv * dv) - a.occ * ppt->uni[k].f1;
+        if (factored) sum += a.occ * ppt->uni[k].f1 * (dv * dv - 1.0);
+        else sum += a.occ * ppt->uni[k].f1 * (dv * dv) - a.occ * ppt->uni[k].f1;
     }
     *result = sum;
     return true;
@@ -198,7 +219,7 @@ double kelmar_cell_calculate_total_energy_eam(const KELMAR_CELL* cell, const KEL
     }
     double pair = 0.0, embed = 0.0;
     if (!pair_sum(cell, ppt, PAIR_SUM::EAM, &pair)) return 0.0;
-    if (!embedding_sum(cell, ppt, bv.get(), &embed)) return 0.0;
+    if (!embedding_sum(cell, ppt, bv.get(), false, &embed)) return 0.0;
     return 7.19982 * (pair + embed);
 }
 
@@ -210,7 +231,7 @@ double kelmar_cell_calculate_eam_energy(const KELMAR_CELL* cell, const KELMAR_PR
         return 0.0;
     }
     double embed = 0.0;
-    if (!embedding_sum(cell, ppt, bv.get(), &embed)) return 0.0;
+    if (!embedding_sum(cell, ppt, bv.get(), true, &embed)) return 0.0;
     return 7.19982 * embed;
 }
 
@@ -232,7 +253,8 @@ int kelmar_cell_calculate_force(double (*force)[3], const KELMAR_CELL* cell, con
     const long n = cell->total();
     for (long i = 0; i < n; i++) force[i][0] = force[i][1] = force[i][2] = 0.0;
     long m[3];
-    const double rmax = image_range(cell, ppt, m);
+    double rmax = 0.0;
+    if (!image_range(cell, ppt, m, &rmax)) return 1;
     const int* species = nullptr;
     if (!species_of_atoms(cell, ppt, &species)) return 1;
     for (long i = 0; i < n; i++) {

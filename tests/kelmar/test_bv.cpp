@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "bv.hpp"
 #include "import-ppt.hpp"
@@ -169,6 +170,12 @@ TEST(BvSums, WithTypeKeepsOnlyTheTwoSpecies) {
     }
     // LiFePO4: every site within a few tenths of its oxidation state.
     for (long i = 0; i < all->total; i++) EXPECT_NEAR(all->sum[i], all->atom[i].os, 0.3) << all->atom[i].name;
+    // Species the cell does not hold are named.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_bv_calculate_from_cell_with_type(cell.get(), sym.get(), "Na", 1, "Cl", -1,
+                                                      pptfix::unitary().c_str(), pptfix::binary().c_str()),
+              nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: the cell has no atoms of Na(1) or Cl(-1).\n");
 }
 
 TEST(BvGii, VerdictLines) {
@@ -238,4 +245,72 @@ TEST(BvPrint, Layouts) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "BV: (not allocated)\n");
     auto empty = kelmar_bv_new(0);
     EXPECT_EQ(empty->total, 0);
+}
+
+TEST(BvSums, EveryImageIsAddedToTheRunningSums) {
+    // Oblique cell, long cutoff: hundreds of images per neighbour, so the rounding of the sums
+    // shows whether each bond is added on its own.
+    auto cell = kelmar_cell_new(0);
+    cell->parameter[0] = 4.1;
+    cell->parameter[1] = 4.7;
+    cell->parameter[2] = 5.3;
+    cell->angle[0] = 83.0;
+    cell->angle[1] = 97.0;
+    cell->angle[2] = 101.0;
+    kelmar_cell_update_cartesion(cell.get());
+    add_atom(cell.get(), "Li1", "Li", 1, 0.1, 0.2, 0.3, 0.7);
+    add_atom(cell.get(), "Li2", "Li", 1, 0.6, 0.55, 0.8);
+    add_atom(cell.get(), "O1", "O", -2, 0.35, 0.7, 0.05, 0.9);
+    add_atom(cell.get(), "O2", "O", -2, 0.85, 0.1, 0.6);
+    kelmar_cell_update_cartesion(cell.get());
+    pptfix::flag_each(cell.get());
+    auto ppt = li_o_record(1.466, 0.37, 11.0);
+    auto bv = kelmar_bv_calculate_from_flagged_cell(cell.get(), ppt.get());
+    ASSERT_NE(bv, nullptr);
+    const long n = cell->total();
+    long m[3];
+    for (int k = 0; k < 3; k++) {
+        const double* a = cell->a[k];
+        m[k] = static_cast<long>(11.0 / std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]) + 2);
+    }
+    for (long i = 0; i < n; i++) {
+        const auto& site = cell->atom[i];
+        double sum = 0.0;
+        std::vector<double> value(n, 0.0);
+        for (long s = 0; s < n; s++) {
+            const auto& nb = cell->atom[s];
+            if (!((site.os > 0 && nb.os < 0) || (site.os < 0 && nb.os > 0))) continue;
+            for (long h = -m[0]; h <= m[0]; h++)
+                for (long l = -m[1]; l <= m[1]; l++)
+                    for (long w = -m[2]; w <= m[2]; w++) {
+                        double v[3];
+                        for (int c = 0; c < 3; c++)
+                            v[c] = site.x[c] - nb.x[c] - (h * cell->a[0][c] + l * cell->a[1][c] + w * cell->a[2][c]);
+                        const double d = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+                        if (d < 0.2 || !(d < 11.0)) continue;
+                        double s_is = nb.occ * std::exp((1.466 - d) / 0.37);
+                        if (site.os < 0) s_is = -s_is;
+                        sum += s_is;
+                        value[nb.flag - 1] += s_is;
+                    }
+        }
+        EXPECT_EQ(bv->sum[i], sum) << i;
+        for (long j = 0; j < n; j++) EXPECT_EQ(bv->at(i, j), value[j]) << i << " " << j;
+    }
+}
+
+TEST(BvSums, ACellTooSmallForTheImagesIsRefused) {
+    for (double a : {1e-6, 1e-30}) {
+        auto cell = pptfix::box(a, 4.61, 4.61);
+        add_atom(cell.get(), "Li1", "Li", 1, 0.25, 0.25, 0.25);
+        add_atom(cell.get(), "O1", "O", -2, 0, 0, 0);
+        kelmar_cell_update_cartesion(cell.get());
+        pptfix::flag_each(cell.get());
+        auto ppt = li_o_record();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(kelmar_bv_calculate_from_flagged_cell(cell.get(), ppt.get()), nullptr);
+        EXPECT_EQ(kelmar_bv_calculate_from_flagged_cell_at_default_cutoff(cell.get(), ppt.get()), nullptr);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.find("Error: cell too small for the lattice sums ("), 0u) << err;
+    }
 }

@@ -522,3 +522,157 @@ TEST(PptRecord, NewCopyAndConducting) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: kelmar_property_find_index() returns negative value.\n");
     EXPECT_EQ(ppt->conducting, -1);
 }
+
+// --- species without data -----------------------------------------------------------------------
+
+TEST(PptMissingData, ASpeciesWithoutAUnitaryLineIsNamedInsteadOfGivingNan) {
+    // A peroxide: O(-1) has no line in either data file, so its period is 0.
+    auto cell = pptfix::li2o();
+    for (auto& a : cell->atom)
+        if (a.os < 0) a.os = -1;
+    auto ppt = kelmar_property_new(0);
+    ASSERT_EQ(kelmar_property_update_index_by_cell(ppt.get(), cell.get()), 0);
+    ASSERT_EQ(kelmar_property_update_read_from_file(ppt.get(), pptfix::unitary().c_str(), pptfix::binary().c_str()),
+              0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_calculate_fractional_charge(ppt.get(), cell.get()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: no principal quantum number for O(-1): the species is missing from database_unitary.dat.\n");
+}
+
+TEST(PptMissingData, AnAppendedSpeciesWithoutDataKeepsChargeZero) {
+    auto cell = pptfix::li2o();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    auto ppt = kelmar_property_import_from_cell(cell.get(), "Xq", 1, 0.75, pptfix::unitary().c_str(),
+                                                pptfix::binary().c_str());
+    testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(ppt, nullptr);
+    ASSERT_EQ(ppt->total, 3);
+    EXPECT_EQ(ppt->conducting, 2);
+    EXPECT_EQ(ppt->uni[2].q, 0.0);  // not inf: it has no period to divide by
+    for (const auto& u : ppt->uni) EXPECT_TRUE(std::isfinite(u.q)) << u.type;
+    for (const auto& row : ppt->bin)
+        for (const auto& e : row) {
+            EXPECT_TRUE(std::isfinite(e.a0) && std::isfinite(e.a2) && std::isfinite(e.r_cc)) << e.type1 << e.type2;
+        }
+    // Validation then names the missing value.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_property_validate_generic(ppt.get()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: incorrect q at [2](Xq1+) q=0.000000\n");
+}
+
+TEST(PptMissingData, ChargesOfACellWithoutAnionsAreZero) {
+    auto cell = pptfix::box(5, 5, 5);
+    add_atom(cell.get(), "Li1", "Li", 1, 0, 0, 0);
+    kelmar_cell_update_cartesion(cell.get());
+    auto ppt = kelmar_property_new(0);
+    ASSERT_EQ(kelmar_property_update_index_by_cell(ppt.get(), cell.get()), 0);
+    ASSERT_EQ(kelmar_property_append_index(ppt.get(), "O", -2), 0);
+    ASSERT_EQ(kelmar_property_update_read_from_file(ppt.get(), pptfix::unitary().c_str(), pptfix::binary().c_str()),
+              0);
+    ASSERT_EQ(kelmar_property_calculate_fractional_charge(ppt.get(), cell.get()), 0);
+    EXPECT_EQ(ppt->uni[0].q, 0.0);
+    EXPECT_FALSE(std::signbit(ppt->uni[0].q));
+    EXPECT_EQ(ppt->uni[1].q, 0.0);  // no cation charge to balance: not -inf
+}
+
+TEST(PptMissingData, EmbeddingParameterWithoutPartnersOrPairData) {
+    auto ppt = kelmar_property_new(3);
+    const char* types[3] = {"Li", "Na", "O"};
+    const int oss[3] = {1, 1, -2};
+    for (int i = 0; i < 3; i++) {
+        kelmar_copy_field(ppt->type[i].data(), 3, types[i]);
+        ppt->os[i] = oss[i];
+        ppt->uni[i].soft = 0.05;
+        ppt->uni[i].n = 2;
+        ppt->count[i] = 4;
+    }
+    // Li-O carries data, Na-O none (b, cn, r0 and f0 all 0).
+    KELMAR_PROPERTY_BINARY& e = ppt->bin[0][2];
+    e.b = 0.5;
+    e.cn = 4;
+    e.r0 = 1.2;
+    e.f0 = 0.3;
+    ASSERT_EQ(kelmar_property_calculate_unitary_eam_parameter(ppt.get()), 0);
+    for (const auto& u : ppt->uni) EXPECT_TRUE(std::isfinite(u.f1)) << u.type;
+    EXPECT_EQ(ppt->uni[1].f1, 0.0);
+    EXPECT_GT(ppt->uni[0].f1, 0.0);
+    // O sees Li (with data) and Na (without): the mean runs over both counts.
+    const double t = std::exp(0.5879 * std::log(0.5) + 0.135 - 0.0898 * std::log(0.05) - 0.9956 * std::log(0.5) +
+                              0.3986 * std::log(2.0) - 0.51 * std::log(4.0) + 0.5272 * std::log(1.2));
+    EXPECT_NEAR(ppt->uni[2].f1, t * 4 * 0.3 / 8, 1e-12);
+    // Two cations alone: no partner of opposite sign, no embedding term.
+    auto cations = kelmar_property_new(2);
+    kelmar_copy_field(cations->type[0].data(), 3, "Li");
+    cations->os[0] = 1;
+    kelmar_copy_field(cations->type[1].data(), 3, "Na");
+    cations->os[1] = 1;
+    ASSERT_EQ(kelmar_property_calculate_unitary_eam_parameter(cations.get()), 0);
+    EXPECT_EQ(cations->uni[0].f1, 0.0);
+    EXPECT_EQ(cations->uni[1].f1, 0.0);
+}
+
+// The screening-factor search written out step by step: the messages it prints and the sf it
+// ends with.
+static std::string expected_search(const KELMAR_CELL* cell, KELMAR_PROPERTY* ppt, double* sf_out) {
+    std::string out;
+    char line[256];
+    auto mean_stress = [&](double sf) {
+        ppt->sf = sf;
+        double s[3];
+        EXPECT_EQ(kelmar_cell_calculate_stress_diagonal(s, cell, ppt), 0);
+        return (s[0] + s[1] + s[2]) / 3.0;
+    };
+    double sf = 0.75;
+    double p = mean_stress(sf);
+    bool negative = p <= 0;
+    double delta = 0.1, p_prev = 0.0, dp = 0.0;
+    int counter = 0;
+    do {
+        p = mean_stress(sf);
+        sf += p > 0 ? delta : -delta;
+        if ((p <= 0) != negative) delta /= 2;
+        negative = p <= 0;
+        dp = p - p_prev;
+        p_prev = p;
+        if (++counter > 100) {
+            out += "Warning: failed to converge the screening factor. Default value used.\n";
+            sf = 0.75;
+            break;
+        }
+        if (sf < 0.55 || sf > 1.0) {
+            out += "Warning: screening factor out of bound (0.55~1.0). Default value used.\n";
+            sf = 0.75;
+            break;
+        }
+        std::snprintf(line, sizeof(line), "Message: calculating sf=%8.5f; p=%8.5f (conv: sf=%8.5f; p=%8.5f)\n", sf, p,
+                      delta, dp);
+        out += line;
+    } while (delta >= 0.0005 || dp >= 0.0005);
+    std::snprintf(line, sizeof(line), "Message: final screening factor = %f\n", sf);
+    *sf_out = sf;
+    return out + line;
+}
+
+TEST(PptScreening, SearchStepsMessagesAndBounds) {
+    // A compressed cell drives sf below 0.55 (default used); a stretched one converges.
+    for (double a : {3.9, 5.2}) {
+        auto cell = pptfix::li2o(a);
+        testing::internal::CaptureStdout();
+        auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
+                                                    pptfix::binary().c_str());
+        testing::internal::GetCapturedStdout();
+        ASSERT_NE(ppt, nullptr);
+        double sf = 0;
+        const std::string expect = expected_search(cell.get(), ppt.get(), &sf);
+        ppt->sf = 0;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(kelmar_property_calculate_screening_factor(ppt.get(), cell.get()), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), expect) << a;
+        EXPECT_EQ(ppt->sf, sf);
+        if (a < 4) EXPECT_NE(expect.find("out of bound"), std::string::npos);
+        else EXPECT_EQ(expect.find("Warning"), std::string::npos);
+    }
+}

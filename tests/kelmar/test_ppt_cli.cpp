@@ -266,6 +266,20 @@ TEST(PptCli, TotalEnergy) {
     EXPECT_NE(r.out.find(" eV\n"), std::string::npos);
 }
 
+TEST(PptCli, ACellTooSmallForTheLatticeSumsFailsWithoutAnEnergy) {
+    testcli::ScratchDir d;
+    std::string tiny = kLi2OP1;
+    tiny.replace(tiny.find("_cell_length_a 4.61"), 19, "_cell_length_a 1e-7");
+    testcli::spit(d / "tiny.cif", tiny);
+    for (const char* cmd : {"--cal-tot-en tiny.cif 0.75", "--cal-tot-en tiny.cif", "--rx-sd tiny.cif 2 1 0 0 0.75",
+                            "--cal-bv tiny.cif", "--print-ppt tiny.cif"}) {
+        const auto r = kelmar(d, cmd);
+        EXPECT_EQ(r.status, 1) << cmd;
+        EXPECT_NE(r.err.find("Error: cell too small for the lattice sums ("), std::string::npos) << cmd << "\n" << r.err;
+        EXPECT_EQ(r.out.find("energy ="), std::string::npos) << cmd << "\n" << r.out;
+    }
+}
+
 TEST(PptCli, RelaxationKeepsFixedSitesAndWritesAReadableCif) {
     testcli::ScratchDir d;
     testcli::spit(d / "li2o.cif", kLi2OP1);
@@ -309,26 +323,42 @@ TEST(PptCli, BadStructuresGiveOneClearError) {
 
 TEST(PptCli, UnbalancedAndUnknownSpecies) {
     testcli::ScratchDir d;
-    // Oxidation states from a type loop: O(-1) does not balance Li(+1) x 8.
-    const std::string typed = std::string(kLi2OP1).insert(std::string(kLi2OP1).find("loop_\n_atom_site_label"),
-                                                          "loop_\n_atom_type_symbol\n_atom_type_oxidation_number\n"
-                                                          "Li 1\nO -1\n");
-    testcli::spit(d / "unbalanced.cif", typed);
-    auto r = kelmar(d, "--cal-bv unbalanced.cif");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Error: total charge of the cell is not neutral: 4.000000\n"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out.find("BV:"), std::string::npos);
+    // Seven Li(+1) do not balance four O(-2).
+    std::string unbalanced = kLi2OP1;
+    unbalanced.erase(unbalanced.find("Li8 "));
+    testcli::spit(d / "unbalanced.cif", unbalanced);
+    // The sums need no charges: they are what shows the wrong states.
+    auto r = kelmar(d, "--cal-gii unbalanced.cif");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("GII: Global instability index = "), r.out.rfind("GII: Global instability index = ")) << r.out;
+    EXPECT_NE(r.out.find("GII: Global instability index = "), std::string::npos) << r.out;
+    r = kelmar(d, "--cal-bv unbalanced.cif");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("BV:     O1  O2- "), std::string::npos) << r.out;
+    // The force field would rescale the charges to neutrality and hide the fault: refused.
     r = kelmar(d, "--cal-tot-en unbalanced.cif");
     EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Error: total charge of the cell is not neutral: -1.000000\n"), std::string::npos) << r.err;
     EXPECT_EQ(r.out.find("total energy"), std::string::npos);
 
-    // K2O2 carries O(-1), which the data files do not list: validation names the missing value.
-    d.add(kSamples + "K2O2.cif");
-    r = kelmar(d, "--cal-bv K2O2.cif");
+    // Peroxides carry O(-1), which neither data file lists: every command names the missing
+    // species once instead of computing charges of inf and nan.
+    const std::string missing =
+        "Error: no principal quantum number for O(-1): the species is missing from database_unitary.dat.\n";
+    for (const char* file : {"K2O2.cif", "Li2O2.cif"}) {
+        d.add(kSamples + file);
+        for (const std::string cmd : {"--cal-bv", "--cal-gii", "--cal-bv-gui", "--print-ppt", "--cal-tot-en",
+                                      "--rx-sd", "--print-ppt-full"}) {
+            r = kelmar(d, cmd + " " + file + (cmd == "--rx-sd" ? " 1" : ""));
+            EXPECT_EQ(r.status, 1) << cmd << " " << file;
+            EXPECT_EQ(r.err.find(missing), r.err.rfind(missing)) << cmd << " " << file << "\n" << r.err;
+            EXPECT_EQ(r.err.rfind(missing, 0), 0u) << cmd << " " << file << "\n" << r.err;
+            EXPECT_EQ(r.err.find("nan"), std::string::npos) << cmd << " " << file << "\n" << r.err;
+            EXPECT_EQ(r.out.find("nan"), std::string::npos) << cmd << " " << file << "\n" << r.out;
+            EXPECT_EQ(r.out.find("inf"), std::string::npos) << cmd << " " << file << "\n" << r.out;
+        }
+    }
+    r = kelmar(d, "--cal-bv-type K2O2.cif K 1 O -1");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Error: incorrect cutoff at [0](K1+)-(O1-) cutoff=0.000000\n"), std::string::npos) << r.err;
-    r = kelmar(d, "--cal-tot-en K2O2.cif");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Error: incorrect q at [1](O1-) q="), std::string::npos) << r.err;
-    EXPECT_EQ(r.out.find("total energy"), std::string::npos);
+    EXPECT_EQ(r.err.rfind(missing, 0), 0u) << r.err;
 }

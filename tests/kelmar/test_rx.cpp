@@ -315,3 +315,52 @@ TEST(RxSd, ConstraintColumn) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Error: unable to open " + (dir.path() / "none.cif").string() + "\n");
 }
+
+TEST(RxEnergy, EmbeddingEnergyAloneAndInTheTotalKeepTheirOwnForms) {
+    auto cell = pptfix::li2o(4.65884171);
+    // Every atom a little off its site, so that no two sums are alike.
+    for (long i = 0; i < cell->total(); i++)
+        for (int c = 0; c < 3; c++) cell->atom[i].x_f[c] += 0.004 * ((i * 7 + c * 3) % 5) - 0.008;
+    cell->atom[9].occ = 0.996;  // partly occupied, still neutral within the tolerance
+    kelmar_cell_update_cartesion(cell.get());
+    pptfix::flag_each(cell.get());
+    auto ppt = assemble(cell.get());
+    ASSERT_EQ(kelmar_property_calculate_unitary_eam_parameter(ppt.get()), 0);
+    ppt->uni[0].f1 = 0.7071067811865476;  // values whose two forms round apart
+    ppt->uni[1].f1 = 0.1;
+    auto bv = kelmar_bv_calculate_from_flagged_cell(cell.get(), ppt.get());
+    auto bv12 = kelmar_bv_calculate_from_flagged_cell_at_default_cutoff(cell.get(), ppt.get());
+    double alone = 0, in_total = 0;
+    for (const auto& a : cell->atom) {
+        const double f1 = ppt->uni[kelmar_property_find_index(ppt.get(), a.type, a.os)].f1;
+        const double dv = (bv->sum[kelmar_bv_find_index(bv.get(), a.name, a.os)] - a.os) / a.os;
+        alone += a.occ * f1 * (dv * dv - 1);
+        const double dv12 = (bv12->sum[kelmar_bv_find_index(bv12.get(), a.name, a.os)] - a.os) / a.os;
+        in_total += a.occ * f1 * (dv12 * dv12) - a.occ * f1;
+    }
+    EXPECT_EQ(kelmar_cell_calculate_eam_energy(cell.get(), ppt.get()), 7.19982 * alone);
+    const double pair = kelmar_cell_calculate_total_energy(cell.get(), ppt.get());
+    // No probe exclusion without a mobile species: the pair part is the plain sum.
+    EXPECT_EQ(kelmar_cell_calculate_total_energy_eam(cell.get(), ppt.get()), 7.19982 * (pair / 7.19982 + in_total));
+}
+
+TEST(RxEnergy, ACellTooSmallForTheImagesIsRefused) {
+    auto li2o = pptfix::li2o();
+    auto ppt = assemble(li2o.get());
+    ASSERT_NE(ppt, nullptr);
+    for (double a : {1e-6, 1e-30}) {
+        auto cell = pptfix::box(a, 4.61, 4.61);
+        add_atom(cell.get(), "Li1", "Li", 1, 0.25, 0.25, 0.25);
+        add_atom(cell.get(), "O1", "O", -2, 0, 0, 0);
+        kelmar_cell_update_cartesion(cell.get());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(kelmar_cell_calculate_total_energy(cell.get(), ppt.get()), 0.0);
+        EXPECT_EQ(kelmar_cell_calculate_total_energy_unconstrained_part(cell.get(), ppt.get()), 0.0);
+        double f[2][3];
+        EXPECT_EQ(kelmar_cell_calculate_force(f, cell.get(), ppt.get()), 1);
+        double s[3];
+        EXPECT_EQ(kelmar_cell_calculate_stress_diagonal(s, cell.get(), ppt.get()), 1);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.find("Error: cell too small for the lattice sums ("), 0u) << err;
+    }
+}
