@@ -369,3 +369,80 @@ TEST(CommandLine, TextModeTakesWordsAfterLastKey) {
     EXPECT_FALSE(kelmar_cmd_opt_cat_tail(&opt));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: text-mode key phrase not found.\n");
 }
+
+namespace {
+
+// R^T diag(ev) R for the rotation with the given Euler angles.
+void rotated_diagonal(double a[3][3], const double ev[3], double phi, double theta, double psi) {
+    double r[3][3];
+    kelmar_matrix33_double_rotation_euler(r, phi, theta, psi);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            a[i][j] = 0.0;
+            for (int k = 0; k < 3; k++) a[i][j] += r[k][i] * ev[k] * r[k][j];
+        }
+}
+
+// Every row of eiv a unit eigenvector of a for its eigenvalue, to within tol; the rows orthonormal.
+void expect_eigenpairs(const double a[3][3], const double eig[3], const double eiv[3][3], double tol) {
+    expect_orthonormal(eiv);
+    for (int i = 0; i < 3; i++) {
+        double av[3];
+        kelmar_matrix33_double_multiply_vector3(av, a, eiv[i]);
+        for (int j = 0; j < 3; j++) EXPECT_NEAR(av[j], eig[i] * eiv[i][j], tol) << "eigenvector " << i;
+    }
+}
+
+}  // namespace
+
+TEST(Algebra, EigensolverSmallElementsGiveUnitVectors) {
+    // force constants of a flat landscape: the cross product of two rows of A - eig[0] I is far
+    // shorter than the 1e-6 normalisation cut and used to come out as the zero vector
+    const double ev[3] = {1e-3, 2e-3, 3e-3};
+    double a[3][3], eig[3], eiv[3][3];
+    rotated_diagonal(a, ev, 0.3, 0.7, 1.1);
+    ASSERT_EQ(kelmar_matrix33_double_eigensolver_symmetric(eig, eiv, a), 0);
+    for (int i = 0; i < 3; i++) EXPECT_NEAR(eig[i], ev[i], 1e-10);
+    expect_eigenpairs(a, eig, eiv, 1e-10);
+}
+
+TEST(Algebra, EigensolverLargeElements) {
+    // elements of a few hundred: the nine-digit pi of the closed form leaves eig[0] off by more
+    // than the absolute 1e-6 rank cut; this used to report failure
+    const double ev[3] = {-300, -300, 500};
+    double a[3][3], eig[3], eiv[3][3];
+    rotated_diagonal(a, ev, 0.3, 0.7, 1.1);
+    ASSERT_EQ(kelmar_matrix33_double_eigensolver_symmetric(eig, eiv, a), 0);
+    expect_eigenpairs(a, eig, eiv, 1e-5);
+    // the distinct one is the last row
+    double v[3] = {};
+    double r[3][3];
+    kelmar_matrix33_double_rotation_euler(r, 0.3, 0.7, 1.1);
+    kelmar_vector3_double_copy(v, r[2]);
+    EXPECT_NEAR(std::fabs(kelmar_vector3_double_dot(v, eiv[2])), 1.0, 1e-9);
+}
+
+TEST(Algebra, EigensolverTinyOffDiagonalElements) {
+    // off-diagonal squares summing below 1e-11 make the closed form take the matrix as diagonal,
+    // which is wrong when the diagonal spread is as small; the solver falls back on the
+    // eigenvalues of the matrix scaled to unit size instead of failing
+    const double ev[3] = {-2.2e-4, -2.16e-4, -2.16e-4};
+    double a[3][3], eig[3], eiv[3][3];
+    rotated_diagonal(a, ev, 0.5, 1.0, 0.2);
+    ASSERT_EQ(kelmar_matrix33_double_eigensolver_symmetric(eig, eiv, a), 0);
+    for (int i = 0; i < 3; i++) EXPECT_NEAR(eig[i], ev[i], 1e-12);
+    expect_eigenpairs(a, eig, eiv, 1e-12);
+}
+
+TEST(Algebra, EigensolverNearlyDoubleLowestEigenvalue) {
+    // eig[0] and eig[1] a hair apart (just above the rank cut): the third eigenvector must still
+    // be the one of the distinct eigenvalue
+    const double ev[3] = {-0.078, -0.078 + 1.2e-6, 1.83};
+    const double angle_sets[2][3] = {{0.5, 1.0, 0.2}, {0.3, 0.7, 1.1}};
+    for (const auto& angles : angle_sets) {
+        double a[3][3], eig[3], eiv[3][3];
+        rotated_diagonal(a, ev, angles[0], angles[1], angles[2]);
+        ASSERT_EQ(kelmar_matrix33_double_eigensolver_symmetric(eig, eiv, a), 0);
+        expect_eigenpairs(a, eig, eiv, 1e-5);
+    }
+}
