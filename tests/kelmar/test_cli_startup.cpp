@@ -105,3 +105,13 @@ TEST(Startup, OverlongExecutablePathFails) {
     EXPECT_EQ(r.err, "Error: executable path too long.\nError: kelmar_cmd_opt_init() returns NULL.\n");
     EXPECT_EQ(r.out, "");
 }
+
+TEST(Startup, OversizedOxidationStateIsAWrongParameter) {
+    testcli::ScratchDir dir;
+    dir.add(fs::path(TEST_DATA_DIR) / "samples" / "Li2O.cif");
+    // 2^32 + 1 used to scan as the state 1
+    auto r = testcli::run(KELMAR_EXE, "--gen-cif-assign Li2O.cif Li 4294967297", dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: wrong parameter os.\n");
+    EXPECT_FALSE(fs::exists(dir / "Li2O.cif.assign.cif"));
+}

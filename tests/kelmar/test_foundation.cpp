@@ -446,3 +446,68 @@ TEST(Algebra, EigensolverNearlyDoubleLowestEigenvalue) {
         expect_eigenpairs(a, eig, eiv, 1e-5);
     }
 }
+
+TEST(CommandLine, AbsurdNumbersAreWrongParameters) {
+    int i = 5;
+    long l = 5;
+    double d = 5;
+    testing::internal::CaptureStderr();
+    // "%d" would cut 2^32 + 1 down to 1
+    EXPECT_FALSE(kelmar_cmd_opt_parse_int("4294967297", "os", &i));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_int("-2147483649", "os", &i));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_long("99999999999999999999", "step_limit", &l));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_double("nan", "sf", &d));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_double("-inf", "sf", &d));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_double("1e999", "sf", &d));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_int("", "os", &i));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_long(nullptr, "n", &l));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: wrong parameter os.\nError: wrong parameter os.\nError: wrong parameter step_limit.\n"
+              "Error: wrong parameter sf.\nError: wrong parameter sf.\nError: wrong parameter sf.\n"
+              "Error: wrong parameter os.\nError: wrong parameter n.\n");
+    EXPECT_EQ(i, 5);
+    EXPECT_EQ(l, 5);
+    EXPECT_EQ(d, 5);
+    // what "%d", "%ld" and "%lf" accept stays accepted
+    EXPECT_TRUE(kelmar_cmd_opt_parse_int(" -2147483648", "os", &i));
+    EXPECT_EQ(i, -2147483648L);
+    EXPECT_TRUE(kelmar_cmd_opt_parse_int("3rd", "os", &i));
+    EXPECT_EQ(i, 3);
+    EXPECT_TRUE(kelmar_cmd_opt_parse_long("-12", "n", &l));
+    EXPECT_EQ(l, -12);
+    EXPECT_TRUE(kelmar_cmd_opt_parse_double("-1e-3", "sf", &d));
+    EXPECT_DOUBLE_EQ(d, -1e-3);
+}
+
+TEST(Algebra, LuDecompositionPivotsAndKeepsMultipliersWithTheirRows) {
+    // the second column needs a row exchange after the first column's multipliers are made
+    const double a[3][3] = {{1, 2, 3}, {2, 4, 1}, {4, 2, 5}};
+    double p[3][3], l[3][3], u[3][3];
+    kelmar_matrix33_double_lusolver(p, l, u, a);
+    double pa[3][3], lu[3][3];
+    kelmar_matrix33_double_multiplication(pa, p, a);
+    kelmar_matrix33_double_multiplication(lu, l, u);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            EXPECT_NEAR(pa[i][j], lu[i][j], 1e-12) << i << "," << j;
+            if (j > i) {
+                EXPECT_EQ(l[i][j], 0.0);
+            }
+            if (j < i) {
+                EXPECT_NEAR(u[i][j], 0.0, 1e-12);
+            }
+        }
+    for (int i = 0; i < 3; i++) EXPECT_EQ(l[i][i], 1.0);
+    EXPECT_DOUBLE_EQ(u[0][0], 4.0);  // largest magnitude of the first column
+    for (int i = 1; i < 3; i++) EXPECT_LE(std::fabs(l[i][0]), 1.0);
+
+    // a column without a usable pivot keeps zero multipliers and is not eliminated
+    const double z[3][3] = {{0, 1, 2}, {0, 3, 4}, {0, 5, 7}};
+    kelmar_matrix33_double_lusolver(p, l, u, z);
+    EXPECT_EQ(l[1][0], 0.0);
+    EXPECT_EQ(l[2][0], 0.0);
+    kelmar_matrix33_double_multiplication(pa, p, z);
+    kelmar_matrix33_double_multiplication(lu, l, u);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) EXPECT_NEAR(pa[i][j], lu[i][j], 1e-12);
+}
