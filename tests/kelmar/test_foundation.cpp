@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <new>
 
 #include "cli.hpp"
 #include "cmd.hpp"
@@ -510,4 +512,27 @@ TEST(Algebra, LuDecompositionPivotsAndKeepsMultipliersWithTheirRows) {
     kelmar_matrix33_double_multiplication(lu, l, u);
     for (int i = 0; i < 3; i++)
         for (int j = 0; j < 3; j++) EXPECT_NEAR(pa[i][j], lu[i][j], 1e-12);
+}
+
+TEST(Records, GridSizesThatCannotExistAreOutOfMemory) {
+    KELMAR_GRID3<double> g(2, 3, 4, 1.5);
+    EXPECT_EQ(g.size(), 24);
+    g(1, 2, 3) = 7.0;
+    EXPECT_EQ(g.data[23], 7.0);
+    EXPECT_EQ(g.index(1, 0, 0), 12u);
+    // 2^22 cubed wraps round to 0 in a long; it must not give a small grid that is indexed past
+    const long big = 1L << 22;
+    EXPECT_THROW(g.resize(big, big, big), std::bad_alloc);
+    EXPECT_THROW(g.resize(-2, -3, 4), std::bad_alloc);
+    EXPECT_EQ(g.size(), 24);  // a refused resize leaves the grid as it was
+    EXPECT_EQ(g(1, 2, 3), 7.0);
+}
+
+TEST(Records, CompositionLabelOfTheSmallestState) {
+    auto cell = kelmar_cell_new(1);
+    kelmar_copy_field(cell->atom[0].type, "X");
+    cell->atom[0].os = std::numeric_limits<int>::min();
+    cell->atom[0].occ = 1.0;
+    ASSERT_EQ(kelmar_cell_update_name(cell.get()), 0);
+    EXPECT_STREQ(cell->name, "X2147483648-:1.000 ");
 }
