@@ -22,8 +22,12 @@ int kelmar_text_appendf(KELMAR_TEXT* text, const char* fmt, ...) __attribute__((
 int kelmar_text_cat(KELMAR_TEXT* dst, const KELMAR_TEXT* src);
 void kelmar_text_dump(KELMAR_TEXT* text);
 void kelmar_text_print(const KELMAR_TEXT* text);
-// Whole file in binary mode; null (with a message) when it cannot be opened or is empty.
-std::unique_ptr<KELMAR_TEXT> kelmar_text_import_from_file(const char* file_name);
+// Input texts are structure files of at most a few megabytes; reading stops with a failure past
+// this size, so that a device such as /dev/zero cannot fill the memory.
+inline constexpr long KELMAR_TEXT_READ_MAX = 1L << 30;
+// Whole file in binary mode; null (with a message) when it cannot be opened, is empty or exceeds
+// max_size bytes.
+std::unique_ptr<KELMAR_TEXT> kelmar_text_import_from_file(const char* file_name, long max_size = KELMAR_TEXT_READ_MAX);
 int kelmar_text_export_to_file(const KELMAR_TEXT* text, const char* file_name);
 int kelmar_text_append_to_file(const KELMAR_TEXT* text, const char* file_name);
 // Splits at the separator (a zero byte also ends a row); prints the row count.

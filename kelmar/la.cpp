@@ -168,10 +168,10 @@ void kelmar_matrix33_double_round(double m[3][3]) {
 
 void kelmar_matrix33_double_rotation_simple(double out[3][3], double angle, int axis) {
     const double c = std::cos(angle), s = std::sin(angle);
-    const int i = (axis + 1) % 3, j = (axis + 2) % 3;
     for (int p = 0; p < 3; p++)
-        for (int q = 0; q < 3; q++) out[p][q] = 0.0;
-    out[axis][axis] = 1.0;
+        for (int q = 0; q < 3; q++) out[p][q] = (p == q) ? 1.0 : 0.0;
+    if (axis < 0 || axis > 2) return;  // no such axis: no rotation, and no write outside the matrix
+    const int i = (axis + 1) % 3, j = (axis + 2) % 3;
     out[i][i] = c;
     out[i][j] = -s;
     out[j][i] = s;
@@ -539,7 +539,10 @@ double kelmar_random_normal(double ave, double sd) {
     return ave + sd * std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
 }
 
-long kelmar_mod_long(long x, long d) { return ((x % d) + d) % d; }
+long kelmar_mod_long(long x, long d) {
+    if (d == 0) return x;  // no period: the index stays as it is instead of a division by zero
+    return ((x % d) + d) % d;
+}
 
 long kelmar_gcd(long a, long b) {
     a = a < 0 ? -a : a;

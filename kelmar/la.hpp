@@ -60,6 +60,7 @@ void kelmar_matrixn3_double_random_normal(double (*out)[3], long n);
 // Uniform in [0, 1] from the runtime generator seeded once at start-up.
 double kelmar_random();
 double kelmar_random_normal(double ave, double sd);
+// ((x mod d) + d) mod d, never negative for positive d; x itself for d = 0.
 long kelmar_mod_long(long x, long d);
 long kelmar_gcd(long a, long b);
 long kelmar_lcm(long a, long b);

@@ -121,6 +121,8 @@ TEST(Algebra, RankAndSvd) {
 TEST(Algebra, IntegerHelpersAndRandom) {
     EXPECT_EQ(kelmar_mod_long(-1, 5), 4);
     EXPECT_EQ(kelmar_mod_long(7, 5), 2);
+    EXPECT_EQ(kelmar_mod_long(-10, 5), 0);
+    EXPECT_EQ(kelmar_mod_long(-3, 0), -3);  // no period: no division by zero
     EXPECT_EQ(kelmar_gcd(-12, 18), 6);
     EXPECT_EQ(kelmar_lcm(4, 6), 12);
     EXPECT_EQ(kelmar_lcm(-4, 6), 12);
@@ -535,4 +537,36 @@ TEST(Records, CompositionLabelOfTheSmallestState) {
     cell->atom[0].occ = 1.0;
     ASSERT_EQ(kelmar_cell_update_name(cell.get()), 0);
     EXPECT_STREQ(cell->name, "X2147483648-:1.000 ");
+}
+
+TEST(Text, ReadingStopsAtTheSizeLimit) {
+    testcli::ScratchDir dir;
+    testcli::spit(dir / "big.txt", std::string(2000, 'x'));
+    const std::string f = (dir / "big.txt").string();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(kelmar_text_import_from_file(f.c_str(), 1000));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: failed to read content of " + f + "\n");
+    auto whole = kelmar_text_import_from_file(f.c_str(), 2000);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->length(), 2000);
+    // a device that never ends is cut off instead of filling the memory
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(kelmar_text_import_from_file("/dev/zero", 1 << 20));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: failed to read content of /dev/zero\n");
+}
+
+TEST(Algebra, SimpleRotationsAndAnAxisThatDoesNotExist) {
+    double r[3][3];
+    const double x[3] = {1, 0, 0};
+    double y[3];
+    kelmar_matrix33_double_rotation_simple(r, 3.14159265358979 / 2, 2);
+    kelmar_matrix33_double_multiply_vector3(y, r, x);
+    EXPECT_NEAR(y[0], 0.0, 1e-12);
+    EXPECT_NEAR(y[1], 1.0, 1e-12);
+    EXPECT_NEAR(y[2], 0.0, 1e-12);
+    for (int axis : {-1, 3, 1000}) {
+        kelmar_matrix33_double_rotation_simple(r, 1.0, axis);
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++) EXPECT_EQ(r[i][j], i == j ? 1.0 : 0.0) << axis;
+    }
 }
