@@ -570,3 +570,23 @@ TEST(Algebra, SimpleRotationsAndAnAxisThatDoesNotExist) {
             for (int j = 0; j < 3; j++) EXPECT_EQ(r[i][j], i == j ? 1.0 : 0.0) << axis;
     }
 }
+
+TEST(Algebra, SvdOfALargeCellMatrix) {
+    // lattice vectors of a 30 angstrom cell: A^T A has elements near 1000
+    const double a[3][3] = {{30, 0, 0}, {5, 28, 0}, {3, 4, 25}};
+    double u[3][3], s[3], v[3][3];
+    ASSERT_EQ(kelmar_matrix33_double_svdsolver(u, s, v, a), 0);
+    EXPECT_GE(s[0], s[1]);
+    EXPECT_GE(s[1], s[2]);
+    EXPECT_NEAR(s[0] * s[1] * s[2], std::fabs(kelmar_matrix33_double_determinant(a)), 1e-3);
+    double vt[3][3];
+    kelmar_matrix33_double_copy(vt, v);
+    kelmar_matrix33_double_transpose(vt);
+    expect_orthonormal(vt);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            double r = 0;
+            for (int k = 0; k < 3; k++) r += u[i][k] * s[k] * v[j][k];
+            EXPECT_NEAR(r, a[i][j], 1e-9);
+        }
+}
