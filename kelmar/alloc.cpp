@@ -72,7 +72,8 @@ int kelmar_cell_update_name(KELMAR_CELL* cell) {
         const bool last = (i + 1 == n);
         if (last || std::strcmp(at.type, cell->atom[i + 1].type) != 0 || at.os != cell->atom[i + 1].os) {
             char group[64];
-            std::snprintf(group, sizeof(group), "%s%d%c:%.3f ", at.type, std::abs(at.os), at.os < 0 ? '-' : '+',
+            const long os = at.os;  // INT_MIN has no int absolute value
+            std::snprintf(group, sizeof(group), "%s%ld%c:%.3f ", at.type, os < 0 ? -os : os, os < 0 ? '-' : '+',
                           sum);
             // The label never grows beyond 127 characters; later groups are cut.
             const std::size_t room = sizeof(cell->name) - 1 - used;

@@ -1,5 +1,8 @@
 #include "cmd.hpp"
 
+#include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -256,27 +259,39 @@ int kelmar_cmd_start(int argc, char** argv) {
 
 // --- handler helpers ---------------------------------------------------------------------
 
+// Numbers are read as the formatted scanning of "%d", "%ld" and "%lf" reads them (leading blanks
+// skipped, a sign allowed, trailing text ignored), but a value that does not fit the type is
+// refused rather than cut down ("4294967297" would scan as the int 1), and so are "nan", "inf"
+// and overflowing reals, which no parameter of any command can use.
+static bool wrong_parameter(const char* name) {
+    std::fprintf(stderr, "Error: wrong parameter %s.\n", name);
+    return false;
+}
+
 bool kelmar_cmd_opt_parse_int(const char* arg, const char* name, int* out) {
-    if (arg == nullptr || std::sscanf(arg, "%d", out) != 1) {
-        std::fprintf(stderr, "Error: wrong parameter %s.\n", name);
-        return false;
-    }
+    long v = 0;
+    if (!kelmar_cmd_opt_parse_long(arg, name, &v)) return false;
+    if (v < INT_MIN || v > INT_MAX) return wrong_parameter(name);
+    *out = static_cast<int>(v);
     return true;
 }
 
 bool kelmar_cmd_opt_parse_long(const char* arg, const char* name, long* out) {
-    if (arg == nullptr || std::sscanf(arg, "%ld", out) != 1) {
-        std::fprintf(stderr, "Error: wrong parameter %s.\n", name);
-        return false;
-    }
+    if (arg == nullptr) return wrong_parameter(name);
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(arg, &end, 10);
+    if (end == arg || errno == ERANGE) return wrong_parameter(name);
+    *out = v;
     return true;
 }
 
 bool kelmar_cmd_opt_parse_double(const char* arg, const char* name, double* out) {
-    if (arg == nullptr || std::sscanf(arg, "%lf", out) != 1) {
-        std::fprintf(stderr, "Error: wrong parameter %s.\n", name);
-        return false;
-    }
+    if (arg == nullptr) return wrong_parameter(name);
+    char* end = nullptr;
+    const double v = std::strtod(arg, &end);
+    if (end == arg || !std::isfinite(v)) return wrong_parameter(name);
+    *out = v;
     return true;
 }
 

@@ -39,7 +39,8 @@ KELMAR_CMD_HANDLER kelmar_cmd_opt_find_handler(const char* word);
 
 // Number parsing with the formatted-scanning rules ("%d", "%ld", "%lf"): leading blanks are
 // skipped and trailing text is ignored. On failure prints "Error: wrong parameter <name>.\n"
-// to standard error and returns false.
+// to standard error and returns false. A value that does not fit the type, "nan", "inf" and an
+// overflowing real are refused the same way.
 bool kelmar_cmd_opt_parse_int(const char* arg, const char* name, int* out);
 bool kelmar_cmd_opt_parse_long(const char* arg, const char* name, long* out);
 bool kelmar_cmd_opt_parse_double(const char* arg, const char* name, double* out);

@@ -74,7 +74,7 @@ void kelmar_text_print(const KELMAR_TEXT* text) {
     std::printf("\n");
 }
 
-std::unique_ptr<KELMAR_TEXT> kelmar_text_import_from_file(const char* file_name) {
+std::unique_ptr<KELMAR_TEXT> kelmar_text_import_from_file(const char* file_name, long max_size) {
     std::FILE* f = std::fopen(file_name, "rb");
     if (f == nullptr) {
         std::fprintf(stderr, "Error: unable to open %s\n", file_name);
@@ -83,8 +83,15 @@ std::unique_ptr<KELMAR_TEXT> kelmar_text_import_from_file(const char* file_name)
     auto text = std::make_unique<KELMAR_TEXT>();
     char buf[65536];
     std::size_t got;
-    while ((got = std::fread(buf, 1, sizeof(buf), f)) > 0) text->content.append(buf, got);
-    const bool failed = std::ferror(f) != 0;
+    bool too_large = false;
+    while ((got = std::fread(buf, 1, sizeof(buf), f)) > 0) {
+        if (static_cast<long>(text->content.size() + got) > max_size) {
+            too_large = true;
+            break;
+        }
+        text->content.append(buf, got);
+    }
+    const bool failed = too_large || std::ferror(f) != 0;
     std::fclose(f);
     // Zero bytes cannot be read in one piece: an empty file (or a directory) fails too.
     if (failed || text->content.empty()) {

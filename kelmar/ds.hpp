@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,12 @@ int kelmar_text_appendf(KELMAR_TEXT* text, const char* fmt, ...) __attribute__((
 int kelmar_text_cat(KELMAR_TEXT* dst, const KELMAR_TEXT* src);
 void kelmar_text_dump(KELMAR_TEXT* text);
 void kelmar_text_print(const KELMAR_TEXT* text);
-// Whole file in binary mode; null (with a message) when it cannot be opened or is empty.
-std::unique_ptr<KELMAR_TEXT> kelmar_text_import_from_file(const char* file_name);
+// Input texts are structure files of at most a few megabytes; reading stops with a failure past
+// this size, so that a device such as /dev/zero cannot fill the memory.
+inline constexpr long KELMAR_TEXT_READ_MAX = 1L << 30;
+// Whole file in binary mode; null (with a message) when it cannot be opened, is empty or exceeds
+// max_size bytes.
+std::unique_ptr<KELMAR_TEXT> kelmar_text_import_from_file(const char* file_name, long max_size = KELMAR_TEXT_READ_MAX);
 int kelmar_text_export_to_file(const KELMAR_TEXT* text, const char* file_name);
 int kelmar_text_append_to_file(const KELMAR_TEXT* text, const char* file_name);
 // Splits at the separator (a zero byte also ends a row); prints the row count.
@@ -44,11 +49,19 @@ struct KELMAR_GRID3 {
 
     KELMAR_GRID3() = default;
     KELMAR_GRID3(long n0, long n1, long n2, T init = T()) { resize(n0, n1, n2, init); }
+    // A negative size, or sizes whose product overflows, cannot be allocated: std::bad_alloc, as
+    // for any other grid too large for memory (the product would otherwise wrap round to a
+    // small grid that the indexing runs past).
     void resize(long n0, long n1, long n2, T init = T()) {
+        long total = 0;
+        if (n0 < 0 || n1 < 0 || n2 < 0 || __builtin_mul_overflow(n0, n1, &total) ||
+            __builtin_mul_overflow(total, n2, &total) ||
+            static_cast<unsigned long>(total) > data.max_size())
+            throw std::bad_alloc();
+        data.assign(static_cast<std::size_t>(total), init);
         n[0] = n0;
         n[1] = n1;
         n[2] = n2;
-        data.assign(static_cast<std::size_t>(n0 * n1 * n2), init);
     }
     std::size_t index(long i, long j, long k) const {
         return static_cast<std::size_t>((i * n[1] + j) * n[2] + k);

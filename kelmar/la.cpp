@@ -168,10 +168,10 @@ void kelmar_matrix33_double_round(double m[3][3]) {
 
 void kelmar_matrix33_double_rotation_simple(double out[3][3], double angle, int axis) {
     const double c = std::cos(angle), s = std::sin(angle);
-    const int i = (axis + 1) % 3, j = (axis + 2) % 3;
     for (int p = 0; p < 3; p++)
-        for (int q = 0; q < 3; q++) out[p][q] = 0.0;
-    out[axis][axis] = 1.0;
+        for (int q = 0; q < 3; q++) out[p][q] = (p == q) ? 1.0 : 0.0;
+    if (axis < 0 || axis > 2) return;  // no such axis: no rotation, and no write outside the matrix
+    const int i = (axis + 1) % 3, j = (axis + 2) % 3;
     out[i][i] = c;
     out[i][j] = -s;
     out[j][i] = s;
@@ -284,25 +284,82 @@ static int reduce_rows(double rows[3][3], const double m[3][3]) {
     return rank;
 }
 
+// The direction that all rows of a symmetric rank-2 matrix are perpendicular to: the longest of
+// the three pairwise cross products of its rows, made unit. Rows that are only rounding noise give
+// short products and are passed over. The length is divided out directly: with the small elements
+// of a flat landscape (1e-3 or so) the product is shorter than the 1e-6 cut of the normalisation.
+// False (and the zero vector) when the rows are all parallel.
+static bool null_direction(double out[3], const double m[3][3]) {
+    static const int pairs[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+    double best = 0.0;
+    out[0] = out[1] = out[2] = 0.0;
+    for (const auto& pr : pairs) {
+        double c[3];
+        kelmar_vector3_double_cross(c, m[pr[0]], m[pr[1]]);
+        const double len = kelmar_vector3_double_length(c);
+        if (len > best) {
+            best = len;
+            kelmar_vector3_double_copy(out, c);
+        }
+    }
+    if (!(best > 0.0) || !std::isfinite(best)) {
+        out[0] = out[1] = out[2] = 0.0;
+        return false;
+    }
+    for (int i = 0; i < 3; i++) out[i] /= best;
+    return true;
+}
+
+static void set_identity(double m[3][3]) {
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) m[i][j] = (i == j) ? 1.0 : 0.0;
+}
+
+// A - lambda I, divided by the largest element of A when that exceeds 1. The rank cuts (1e-6) are
+// absolute, while the closed-form eigenvalues carry a relative error of a few 1e-9 (pi is taken to
+// nine digits): without the division a force-constant matrix with elements of a few hundred would
+// have A - eig[0] I of full rank and no eigenvectors. Matrices with elements up to 1 are unchanged.
+static void shifted_scaled(double out[3][3], const double a[3][3], double lambda, double scale) {
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) out[i][j] = (a[i][j] - (i == j ? lambda : 0.0)) / scale;
+}
+
 int kelmar_matrix33_double_eigensolver_symmetric(double eig[3], double eiv[3][3], const double a_in[3][3]) {
     double a[3][3];
     kelmar_matrix33_double_copy(a, a_in);
     kelmar_matrix33_double_symmetrize(a);
     kelmar_matrix33_double_eigenvalue_symmetric(eig, a);
+    double largest = 0.0;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) largest = std::fmax(largest, std::fabs(a[i][j]));
+    const double scale = std::fmax(1.0, largest);
 
     double m0[3][3];
-    kelmar_matrix33_double_copy(m0, a);
-    for (int i = 0; i < 3; i++) m0[i][i] -= eig[0];
+    shifted_scaled(m0, a, eig[0], scale);
+    int rank0 = kelmar_matrix33_double_rank(m0);
+    if (rank0 == 3 && largest > 0.0) {
+        // The closed form takes a matrix whose off-diagonal squares sum below 1e-11 as diagonal.
+        // For a matrix of small elements (below 1e-3 or so) the off-diagonal part is then not
+        // small against the spread of the diagonal, eig[0] is no eigenvalue and A - eig[0] I has
+        // full rank. The eigenvalues of A / largest element, scaled back, are exact enough.
+        double b[3][3];
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++) b[i][j] = a[i][j] / largest;
+        kelmar_matrix33_double_eigenvalue_symmetric(eig, b);
+        for (int i = 0; i < 3; i++) eig[i] *= largest;
+        shifted_scaled(m0, a, eig[0], scale);
+        rank0 = kelmar_matrix33_double_rank(m0);
+    }
     double red[3][3];
-    const int rank0 = kelmar_matrix33_double_rank(m0);
     reduce_rows(red, m0);
     if (rank0 == 0) {
-        for (int i = 0; i < 3; i++)
-            for (int j = 0; j < 3; j++) eiv[i][j] = (i == j) ? 1.0 : 0.0;
+        set_identity(eiv);
         return 0;
     }
-    if (rank0 == 1) {
-        // eig[0] is double: the one independent row is the third eigenvector's direction.
+    // eig[0] is double: the one independent row is the third eigenvector's direction. A rank-2
+    // matrix whose rows turn out parallel is handled the same way.
+    double m0_null[3];
+    if (rank0 == 1 || (rank0 == 2 && !null_direction(m0_null, m0))) {
         double n[3];
         kelmar_vector3_double_normalize(n, red[0]);
         kelmar_vector3_double_complement2(eiv[0], eiv[1], n);
@@ -310,20 +367,28 @@ int kelmar_matrix33_double_eigensolver_symmetric(double eig[3], double eiv[3][3]
         return 0;
     }
     if (rank0 == 2) {
-        kelmar_vector3_double_complement1(eiv[0], red[0], red[1]);
-        double m1[3][3];
-        kelmar_matrix33_double_copy(m1, a);
-        for (int i = 0; i < 3; i++) m1[i][i] -= eig[1];
-        const int rank1 = kelmar_matrix33_double_rank(m1);
-        if (rank1 == 1) {
-            kelmar_vector3_double_complement2(eiv[1], eiv[2], eiv[0]);
-        } else {
-            reduce_rows(red, m1);
-            kelmar_vector3_double_complement1(eiv[1], red[0], red[1]);
-            kelmar_vector3_double_complement1(eiv[2], eiv[0], eiv[1]);
+        kelmar_vector3_double_copy(eiv[0], m0_null);
+        // The other two eigenvectors lie in the plane perpendicular to eigenvector 0. The one of
+        // eig[2] is taken from A - eig[2] I: it stays well defined when eig[1] lies close to eig[0]
+        // (A - eig[1] I then has a second near-null direction, close to eigenvector 0, and its
+        // rank test cannot tell which eigenvalue eig[1] pairs with). When eig[1] and eig[2] are
+        // equal, A - eig[2] I has rank 1 and any completion of the basis will do.
+        double m2[3][3], w[3];
+        shifted_scaled(m2, a, eig[2], scale);
+        if (kelmar_matrix33_double_rank(m2) >= 2 && null_direction(w, m2)) {
+            kelmar_vector3_double_project_perpendicular(w, w, eiv[0]);
+            const double len = kelmar_vector3_double_length(w);
+            if (len > 1e-3) {
+                for (int i = 0; i < 3; i++) eiv[2][i] = w[i] / len;
+                kelmar_vector3_double_cross(eiv[1], eiv[2], eiv[0]);
+                return 0;
+            }
         }
+        kelmar_vector3_double_complement2(eiv[1], eiv[2], eiv[0]);
         return 0;
     }
+    // no true eigenvalue: leave a defined basis behind for callers that go on regardless
+    set_identity(eiv);
     return 1;
 }
 
@@ -388,7 +453,10 @@ int kelmar_matrix33_double_svdsolver(double u[3][3], double s[3], double v[3][3]
     kelmar_matrix33_double_transpose(at);
     kelmar_matrix33_double_multiplication(ata, at, a);
     double eig[3], eiv[3][3];
-    kelmar_matrix33_double_eigensolver_symmetric(eig, eiv, ata);
+    if (kelmar_matrix33_double_eigensolver_symmetric(eig, eiv, ata) != 0) {
+        std::fprintf(stderr, "Error: kelmar_matrix33_double_eigensolver_symmetric() returns non-zero.\n");
+        return 1;
+    }
     // largest eigenvalue first
     double t = eig[0];
     eig[0] = eig[2];
@@ -471,7 +539,10 @@ double kelmar_random_normal(double ave, double sd) {
     return ave + sd * std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
 }
 
-long kelmar_mod_long(long x, long d) { return ((x % d) + d) % d; }
+long kelmar_mod_long(long x, long d) {
+    if (d == 0) return x;  // no period: the index stays as it is instead of a division by zero
+    return ((x % d) + d) % d;
+}
 
 long kelmar_gcd(long a, long b) {
     a = a < 0 ? -a : a;

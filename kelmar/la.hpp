@@ -42,6 +42,8 @@ void kelmar_matrix33_double_symmetrize(double m[3][3]);
 // Row reduction with full pivoting; m is left reduced. Rank 0 when the largest element is below 1e-6.
 int kelmar_matrix33_double_compute_rank(double m[3][3]);
 int kelmar_matrix33_double_eigenvalue_symmetric(double eig[3], const double a[3][3]);
+// Eigenvalues ascending and, as the rows of eiv, orthonormal eigenvectors in the same order; 0, or
+// 1 (eiv then the identity) when no eigenvalue could be confirmed.
 int kelmar_matrix33_double_eigensolver_symmetric(double eig[3], double eiv[3][3], const double a[3][3]);
 void kelmar_matrix33_double_lusolver(double p[3][3], double l[3][3], double u[3][3], const double a[3][3]);
 int kelmar_matrix33_double_linearsolver(double x[3], const double a[3][3], const double b[3]);
@@ -60,6 +62,7 @@ void kelmar_matrixn3_double_random_normal(double (*out)[3], long n);
 // Uniform in [0, 1] from the runtime generator seeded once at start-up.
 double kelmar_random();
 double kelmar_random_normal(double ave, double sd);
+// ((x mod d) + d) mod d, never negative for positive d; x itself for d = 0.
 long kelmar_mod_long(long x, long d);
 long kelmar_gcd(long a, long b);
 long kelmar_lcm(long a, long b);

@@ -1,5 +1,7 @@
 #include <cstdio>
+#include <exception>
 #include <new>
+#include <stdexcept>
 
 #include "cmd.hpp"
 
@@ -8,6 +10,14 @@ int main(int argc, char** argv) {
         return kelmar_cmd_start(argc, argv);
     } catch (const std::bad_alloc&) {
         std::fputs("Error: out of memory.\n", stderr);
+        return 1;
+    } catch (const std::length_error&) {
+        // a container asked for more elements than can ever be allocated
+        std::fputs("Error: out of memory.\n", stderr);
+        return 1;
+    } catch (const std::exception& e) {
+        // anything else ends the run with one line instead of an abort
+        std::fprintf(stderr, "Error: %s.\n", e.what());
         return 1;
     }
 }

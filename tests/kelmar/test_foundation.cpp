@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <new>
 
 #include "cli.hpp"
 #include "cmd.hpp"
@@ -119,6 +121,8 @@ TEST(Algebra, RankAndSvd) {
 TEST(Algebra, IntegerHelpersAndRandom) {
     EXPECT_EQ(kelmar_mod_long(-1, 5), 4);
     EXPECT_EQ(kelmar_mod_long(7, 5), 2);
+    EXPECT_EQ(kelmar_mod_long(-10, 5), 0);
+    EXPECT_EQ(kelmar_mod_long(-3, 0), -3);  // no period: no division by zero
     EXPECT_EQ(kelmar_gcd(-12, 18), 6);
     EXPECT_EQ(kelmar_lcm(4, 6), 12);
     EXPECT_EQ(kelmar_lcm(-4, 6), 12);
@@ -368,4 +372,221 @@ TEST(CommandLine, TextModeTakesWordsAfterLastKey) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(kelmar_cmd_opt_cat_tail(&opt));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: text-mode key phrase not found.\n");
+}
+
+namespace {
+
+// R^T diag(ev) R for the rotation with the given Euler angles.
+void rotated_diagonal(double a[3][3], const double ev[3], double phi, double theta, double psi) {
+    double r[3][3];
+    kelmar_matrix33_double_rotation_euler(r, phi, theta, psi);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            a[i][j] = 0.0;
+            for (int k = 0; k < 3; k++) a[i][j] += r[k][i] * ev[k] * r[k][j];
+        }
+}
+
+// Every row of eiv a unit eigenvector of a for its eigenvalue, to within tol; the rows orthonormal.
+void expect_eigenpairs(const double a[3][3], const double eig[3], const double eiv[3][3], double tol) {
+    expect_orthonormal(eiv);
+    for (int i = 0; i < 3; i++) {
+        double av[3];
+        kelmar_matrix33_double_multiply_vector3(av, a, eiv[i]);
+        for (int j = 0; j < 3; j++) EXPECT_NEAR(av[j], eig[i] * eiv[i][j], tol) << "eigenvector " << i;
+    }
+}
+
+}  // namespace
+
+TEST(Algebra, EigensolverSmallElementsGiveUnitVectors) {
+    // force constants of a flat landscape: the cross product of two rows of A - eig[0] I is far
+    // shorter than the 1e-6 normalisation cut and used to come out as the zero vector
+    const double ev[3] = {1e-3, 2e-3, 3e-3};
+    double a[3][3], eig[3], eiv[3][3];
+    rotated_diagonal(a, ev, 0.3, 0.7, 1.1);
+    ASSERT_EQ(kelmar_matrix33_double_eigensolver_symmetric(eig, eiv, a), 0);
+    for (int i = 0; i < 3; i++) EXPECT_NEAR(eig[i], ev[i], 1e-10);
+    expect_eigenpairs(a, eig, eiv, 1e-10);
+}
+
+TEST(Algebra, EigensolverLargeElements) {
+    // elements of a few hundred: the nine-digit pi of the closed form leaves eig[0] off by more
+    // than the absolute 1e-6 rank cut; this used to report failure
+    const double ev[3] = {-300, -300, 500};
+    double a[3][3], eig[3], eiv[3][3];
+    rotated_diagonal(a, ev, 0.3, 0.7, 1.1);
+    ASSERT_EQ(kelmar_matrix33_double_eigensolver_symmetric(eig, eiv, a), 0);
+    expect_eigenpairs(a, eig, eiv, 1e-5);
+    // the distinct one is the last row
+    double v[3] = {};
+    double r[3][3];
+    kelmar_matrix33_double_rotation_euler(r, 0.3, 0.7, 1.1);
+    kelmar_vector3_double_copy(v, r[2]);
+    EXPECT_NEAR(std::fabs(kelmar_vector3_double_dot(v, eiv[2])), 1.0, 1e-9);
+}
+
+TEST(Algebra, EigensolverTinyOffDiagonalElements) {
+    // off-diagonal squares summing below 1e-11 make the closed form take the matrix as diagonal,
+    // which is wrong when the diagonal spread is as small; the solver falls back on the
+    // eigenvalues of the matrix scaled to unit size instead of failing
+    const double ev[3] = {-2.2e-4, -2.16e-4, -2.16e-4};
+    double a[3][3], eig[3], eiv[3][3];
+    rotated_diagonal(a, ev, 0.5, 1.0, 0.2);
+    ASSERT_EQ(kelmar_matrix33_double_eigensolver_symmetric(eig, eiv, a), 0);
+    for (int i = 0; i < 3; i++) EXPECT_NEAR(eig[i], ev[i], 1e-12);
+    expect_eigenpairs(a, eig, eiv, 1e-12);
+}
+
+TEST(Algebra, EigensolverNearlyDoubleLowestEigenvalue) {
+    // eig[0] and eig[1] a hair apart (just above the rank cut): the third eigenvector must still
+    // be the one of the distinct eigenvalue
+    const double ev[3] = {-0.078, -0.078 + 1.2e-6, 1.83};
+    const double angle_sets[2][3] = {{0.5, 1.0, 0.2}, {0.3, 0.7, 1.1}};
+    for (const auto& angles : angle_sets) {
+        double a[3][3], eig[3], eiv[3][3];
+        rotated_diagonal(a, ev, angles[0], angles[1], angles[2]);
+        ASSERT_EQ(kelmar_matrix33_double_eigensolver_symmetric(eig, eiv, a), 0);
+        expect_eigenpairs(a, eig, eiv, 1e-5);
+    }
+}
+
+TEST(CommandLine, AbsurdNumbersAreWrongParameters) {
+    int i = 5;
+    long l = 5;
+    double d = 5;
+    testing::internal::CaptureStderr();
+    // "%d" would cut 2^32 + 1 down to 1
+    EXPECT_FALSE(kelmar_cmd_opt_parse_int("4294967297", "os", &i));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_int("-2147483649", "os", &i));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_long("99999999999999999999", "step_limit", &l));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_double("nan", "sf", &d));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_double("-inf", "sf", &d));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_double("1e999", "sf", &d));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_int("", "os", &i));
+    EXPECT_FALSE(kelmar_cmd_opt_parse_long(nullptr, "n", &l));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: wrong parameter os.\nError: wrong parameter os.\nError: wrong parameter step_limit.\n"
+              "Error: wrong parameter sf.\nError: wrong parameter sf.\nError: wrong parameter sf.\n"
+              "Error: wrong parameter os.\nError: wrong parameter n.\n");
+    EXPECT_EQ(i, 5);
+    EXPECT_EQ(l, 5);
+    EXPECT_EQ(d, 5);
+    // what "%d", "%ld" and "%lf" accept stays accepted
+    EXPECT_TRUE(kelmar_cmd_opt_parse_int(" -2147483648", "os", &i));
+    EXPECT_EQ(i, -2147483648L);
+    EXPECT_TRUE(kelmar_cmd_opt_parse_int("3rd", "os", &i));
+    EXPECT_EQ(i, 3);
+    EXPECT_TRUE(kelmar_cmd_opt_parse_long("-12", "n", &l));
+    EXPECT_EQ(l, -12);
+    EXPECT_TRUE(kelmar_cmd_opt_parse_double("-1e-3", "sf", &d));
+    EXPECT_DOUBLE_EQ(d, -1e-3);
+}
+
+TEST(Algebra, LuDecompositionPivotsAndKeepsMultipliersWithTheirRows) {
+    // the second column needs a row exchange after the first column's multipliers are made
+    const double a[3][3] = {{1, 2, 3}, {2, 4, 1}, {4, 2, 5}};
+    double p[3][3], l[3][3], u[3][3];
+    kelmar_matrix33_double_lusolver(p, l, u, a);
+    double pa[3][3], lu[3][3];
+    kelmar_matrix33_double_multiplication(pa, p, a);
+    kelmar_matrix33_double_multiplication(lu, l, u);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            EXPECT_NEAR(pa[i][j], lu[i][j], 1e-12) << i << "," << j;
+            if (j > i) {
+                EXPECT_EQ(l[i][j], 0.0);
+            }
+            if (j < i) {
+                EXPECT_NEAR(u[i][j], 0.0, 1e-12);
+            }
+        }
+    for (int i = 0; i < 3; i++) EXPECT_EQ(l[i][i], 1.0);
+    EXPECT_DOUBLE_EQ(u[0][0], 4.0);  // largest magnitude of the first column
+    for (int i = 1; i < 3; i++) EXPECT_LE(std::fabs(l[i][0]), 1.0);
+
+    // a column without a usable pivot keeps zero multipliers and is not eliminated
+    const double z[3][3] = {{0, 1, 2}, {0, 3, 4}, {0, 5, 7}};
+    kelmar_matrix33_double_lusolver(p, l, u, z);
+    EXPECT_EQ(l[1][0], 0.0);
+    EXPECT_EQ(l[2][0], 0.0);
+    kelmar_matrix33_double_multiplication(pa, p, z);
+    kelmar_matrix33_double_multiplication(lu, l, u);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) EXPECT_NEAR(pa[i][j], lu[i][j], 1e-12);
+}
+
+TEST(Records, GridSizesThatCannotExistAreOutOfMemory) {
+    KELMAR_GRID3<double> g(2, 3, 4, 1.5);
+    EXPECT_EQ(g.size(), 24);
+    g(1, 2, 3) = 7.0;
+    EXPECT_EQ(g.data[23], 7.0);
+    EXPECT_EQ(g.index(1, 0, 0), 12u);
+    // 2^22 cubed wraps round to 0 in a long; it must not give a small grid that is indexed past
+    const long big = 1L << 22;
+    EXPECT_THROW(g.resize(big, big, big), std::bad_alloc);
+    EXPECT_THROW(g.resize(-2, -3, 4), std::bad_alloc);
+    EXPECT_EQ(g.size(), 24);  // a refused resize leaves the grid as it was
+    EXPECT_EQ(g(1, 2, 3), 7.0);
+}
+
+TEST(Records, CompositionLabelOfTheSmallestState) {
+    auto cell = kelmar_cell_new(1);
+    kelmar_copy_field(cell->atom[0].type, "X");
+    cell->atom[0].os = std::numeric_limits<int>::min();
+    cell->atom[0].occ = 1.0;
+    ASSERT_EQ(kelmar_cell_update_name(cell.get()), 0);
+    EXPECT_STREQ(cell->name, "X2147483648-:1.000 ");
+}
+
+TEST(Text, ReadingStopsAtTheSizeLimit) {
+    testcli::ScratchDir dir;
+    testcli::spit(dir / "big.txt", std::string(2000, 'x'));
+    const std::string f = (dir / "big.txt").string();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(kelmar_text_import_from_file(f.c_str(), 1000));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: failed to read content of " + f + "\n");
+    auto whole = kelmar_text_import_from_file(f.c_str(), 2000);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->length(), 2000);
+    // a device that never ends is cut off instead of filling the memory
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(kelmar_text_import_from_file("/dev/zero", 1 << 20));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: failed to read content of /dev/zero\n");
+}
+
+TEST(Algebra, SimpleRotationsAndAnAxisThatDoesNotExist) {
+    double r[3][3];
+    const double x[3] = {1, 0, 0};
+    double y[3];
+    kelmar_matrix33_double_rotation_simple(r, 3.14159265358979 / 2, 2);
+    kelmar_matrix33_double_multiply_vector3(y, r, x);
+    EXPECT_NEAR(y[0], 0.0, 1e-12);
+    EXPECT_NEAR(y[1], 1.0, 1e-12);
+    EXPECT_NEAR(y[2], 0.0, 1e-12);
+    for (int axis : {-1, 3, 1000}) {
+        kelmar_matrix33_double_rotation_simple(r, 1.0, axis);
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++) EXPECT_EQ(r[i][j], i == j ? 1.0 : 0.0) << axis;
+    }
+}
+
+TEST(Algebra, SvdOfALargeCellMatrix) {
+    // lattice vectors of a 30 angstrom cell: A^T A has elements near 1000
+    const double a[3][3] = {{30, 0, 0}, {5, 28, 0}, {3, 4, 25}};
+    double u[3][3], s[3], v[3][3];
+    ASSERT_EQ(kelmar_matrix33_double_svdsolver(u, s, v, a), 0);
+    EXPECT_GE(s[0], s[1]);
+    EXPECT_GE(s[1], s[2]);
+    EXPECT_NEAR(s[0] * s[1] * s[2], std::fabs(kelmar_matrix33_double_determinant(a)), 1e-3);
+    double vt[3][3];
+    kelmar_matrix33_double_copy(vt, v);
+    kelmar_matrix33_double_transpose(vt);
+    expect_orthonormal(vt);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            double r = 0;
+            for (int k = 0; k < 3; k++) r += u[i][k] * s[k] * v[j][k];
+            EXPECT_NEAR(r, a[i][j], 1e-9);
+        }
 }
