@@ -125,21 +125,20 @@ std::vector<std::int32_t> grid_representatives(const std::vector<GridCard>& card
     return reps;
 }
 
-// Copies every representative's value to its images not filled before, in loop order.
-void grid_spread(KELMAR_CUBE* cube, const std::vector<GridCard>& cards, const std::vector<std::int32_t>& reps,
-                 const GridBits& is_rep) {
+// Copies every representative's value to its images, in loop order, wherever the stored value is
+// not above the unknown mark (a signed test, as in the point-by-point loop: a negative value left
+// by an earlier point is overwritten when an operation list that is not closed makes orbits
+// overlap). Points other than representatives start at zero, and no representative is the image
+// of an earlier one, so every value seen here is the one the point-by-point loop would see.
+void grid_spread(KELMAR_CUBE* cube, const std::vector<GridCard>& cards, const std::vector<std::int32_t>& reps) {
     const long* n = cube->n;
-    GridBits filled = is_rep;
     double* en = cube->en.data.data();
     for (const std::int32_t p : reps) {
         const long i = p / (n[1] * n[2]), j = (p / n[2]) % n[1], k = p % n[2];
         const double E = en[p];
         for (const GridCard& c : cards) {
             const long q = grid_image(c, i, j, k, n);
-            if (!filled.get(q)) {
-                en[q] = E;
-                filled.set(q);
-            }
+            if (en[q] <= KELMAR_CUBE_UNKNOWN) en[q] = E;
         }
     }
 }
@@ -601,7 +600,7 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
         stats->pair_terms = entered;
     }
     // every other point takes the value of the first representative that reaches it
-    grid_spread(cube, cards, reps, is_rep);
+    grid_spread(cube, cards, reps);
     clear_marks(cell);
     std::printf("Message: cube has been generated successfully.\n");
     return std::move(g.cube);
