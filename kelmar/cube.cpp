@@ -281,6 +281,10 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
         }
     std::unique_ptr<KELMAR_CELL> structure;
     if (cell != nullptr && total_atom != 0) {
+        // every atom line takes at least one byte of what is left: a larger count is a damaged
+        // header, not a reason to build a cell of that size
+        const std::size_t left = pos < buf.size() ? buf.size() - pos : 0;
+        if (static_cast<std::size_t>(total_atom) > left) return bad_header("bad atom count");
         std::printf("Message: cell information found, attempting to load cell.\n");
         structure = kelmar_cell_new(total_atom);
         for (long i = 0; i < total_atom; ++i) {

@@ -374,6 +374,16 @@ TEST(CubeFile, HeaderWithAtomsRoundTrips) {
     EXPECT_NE(err.find("Error: kelmar_property_type_from_atomic_number() returns non-zero.\n"), std::string::npos);
     EXPECT_EQ(back, nullptr);
     EXPECT_EQ(cell2, nullptr);
+
+    // an absurd atom count is refused before any cell is built for it
+    testcli::spit(path, "t\r\n\r\n2000000000 0 0 0\r\n2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n"
+                        "3 1.0 0 0 0\r\n1\r\n2\r\n");
+    testing::internal::CaptureStderr();
+    capture_stdout_of([&] { EXPECT_EQ(kelmar_cube_import_from_file(&back, &cell2, path.c_str(), true, unitary.c_str()), 1); });
+    const std::string err2 = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err2, "Error: " + path + " is not a cube file (bad atom count).\n");
+    EXPECT_EQ(back, nullptr);
+    EXPECT_EQ(cell2, nullptr);
 }
 
 TEST(CubeFile, WriterFailures) {
