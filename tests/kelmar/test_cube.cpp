@@ -199,6 +199,11 @@ TEST(CubeFile, NewRejectsNonPositiveSizes) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(kelmar_cube_new(bad), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: argument must be positive.\n");
+    // a point count whose product overflows is an allocation failure, not a small grid
+    const long absurd[3] = {1L << 40, 1L << 40, 1L << 40};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_cube_new(absurd), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: unable to allocate cube->en\n");
 }
 
 TEST(CubeFile, PrintInfo) {
