@@ -579,6 +579,28 @@ TEST(CubeLandscape, FastPathEqualsPlainPath) {
     // the whole reference loop (kelmar_cube_calculate_plain) is compared in the symmetry test below
 }
 
+TEST(CubeLandscape, TermsExactlyAtTheCutoffsAndAtomsOnCellEdgesEnterBothPaths) {
+    auto ppt = make_ppt();
+    // make the terms at the cutoffs non-zero, so that a candidate list that dropped them shows:
+    // the Li-O Morse term is shifted by a wrong en_s, and the Li-Li parabola reaches past 10 A
+    ppt->bin[0][1].en_s -= 0.01;
+    ppt->bin[0][0].r_cc = 10.5;
+    ppt->bin[0][0].a2 = 0.001;
+    ppt->bin[0][0].a0 = 0.02;
+    auto p1 = kelmar_symmetry_new_p1();
+    // a 6 A box on a 24-point grid: voxels of exactly 0.25 A, so grid point (22, 0, 0) lies
+    // exactly 5.5 A (the Li-O cutoff) from the O at the origin, and (0, 0, 0) exactly 10 A from
+    // Li images 10 A away; atoms sit on the cell faces and edges (0 and 1)
+    auto cell = make_box(6, 6, 6,
+                         {make_atom("O", -2, 0, 0, 0), make_atom("Li", 1, 1.0, 0, 0), make_atom("O", -2, 0.5, 1.0, 0),
+                          make_atom("Li", 1, 0, 2.0 / 3.0, 0), make_atom("Ti", 4, 0.5, 0.5, 1.0, 0.5)});
+    auto plain = quiet_calc(cell.get(), p1.get(), ppt.get(), 0.5, false, -1);
+    auto fast = quiet_calc(cell.get(), p1.get(), ppt.get(), 0.5, false, 2);
+    ASSERT_TRUE(plain && fast);
+    ASSERT_EQ(fast->n[0], 24);
+    EXPECT_EQ(plain->en.data, fast->en.data);
+}
+
 TEST(CubeLandscape, SymmetrySpreadingMatchesFullEvaluation) {
     auto ppt = make_ppt();
     // rock salt: Li on the face-centred sites, O in the octahedral holes
