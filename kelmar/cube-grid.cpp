@@ -682,6 +682,10 @@ std::unique_ptr<KELMAR_CUBE> calculate_by_probe(Variant variant, KELMAR_CELL* ce
         clear_marks(cell);
         return nullptr;
     }
+    // The ignore switch acts here only through the lowered occupancy of the other mobile ions;
+    // they take full part in the sums. The copied marks are scratch marks of the landscape and
+    // must not reach the total energy, which leaves marked (fixed) atoms out of its outer loop.
+    clear_marks(probe.get());
     std::printf(variant == Variant::gii ? "Progress: calculating for --gen-cube-gii: ..." : "Progress: calculating  ...");
     std::fflush(stdout);
     KELMAR_CUBE* cube = g.cube.get();

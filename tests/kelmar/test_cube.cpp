@@ -731,6 +731,41 @@ TEST(CubeLandscape, RefusesZeroOxidationStatesAndBadRecords) {
     for (const KELMAR_ATOM& a : cell->atom) EXPECT_FALSE(a.ignored);
 }
 
+TEST(CubeLandscape, IgnoredMobileIonsTakeFullPartInTheTotalEnergyWithLoweredOccupancy) {
+    const std::string data = KELMAR_DATA_DIR;
+    const std::string cif = std::string(TEST_DATA_DIR) + "/samples/Li2O.cif";
+    std::unique_ptr<KELMAR_CELL> cell;
+    std::unique_ptr<KELMAR_SYMMETRY> sym;
+    std::unique_ptr<KELMAR_PROPERTY> ppt;
+    capture_stdout_of([&] {
+        ASSERT_EQ(kelmar_cell_import_cif_from_file(&cell, &sym, cif.c_str(), (data + "/database_symcards.dat").c_str(),
+                                                   (data + "/database_unitary.dat").c_str()),
+                  0);
+        ppt = kelmar_property_import_from_cell(cell.get(), "Li", 1, 0.75, (data + "/database_unitary.dat").c_str(),
+                                               (data + "/database_binary.dat").c_str());
+    });
+    ASSERT_TRUE(cell && sym && ppt);
+    const double c = ppt->count[static_cast<std::size_t>(ppt->conducting)];
+    ASSERT_GT(c, 1.0);
+    // the ignore switch only lowers the other Li ions' occupancy to (c-1)/c: the same structure
+    // with that occupancy written in and nothing ignored gives the same landscape
+    auto scaled = std::make_unique<KELMAR_CELL>(*cell);
+    for (KELMAR_ATOM& a : scaled->atom)
+        if (std::strcmp(a.type, "Li") == 0) a.occ *= (c - 1.0) / c;
+    for (bool eam : {false, true}) {
+        SCOPED_TRACE(eam);
+        std::unique_ptr<KELMAR_CUBE> ignored, plain;
+        testing::internal::CaptureStderr();
+        capture_stdout_of([&] {
+            ignored = kelmar_cube_by_tot_en_calculate(cell.get(), sym.get(), ppt.get(), 2.0, true, eam);
+            plain = kelmar_cube_by_tot_en_calculate(scaled.get(), sym.get(), ppt.get(), 2.0, false, eam);
+        });
+        testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(ignored && plain);
+        expect_same_values(*ignored, *plain, 1e-9);
+    }
+}
+
 TEST(CubeLandscape, ProbeCellScalesIgnoredOccupancies) {
     auto ppt = make_ppt();
     ppt->count[0] = 4.0;
