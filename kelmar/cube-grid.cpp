@@ -406,11 +406,22 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const GridBits& rep, const
     std::atomic<long long> pair_terms{0};
     const bool show = isatty(fileno(stderr)) != 0;
     double* en = cube->en.data.data();
-    auto worker = [&](int id) {
+    // Candidate lists of every thread, reserved here: a filtered list never outgrows the full one,
+    // so the workers allocate nothing, and an allocation failure is thrown on the calling thread
+    // (where it can be caught) instead of ending the process from a worker.
+    struct Scratch {
         ImageSet tile_images, block_bond, block_coul;
-        tile_images.reserve(images.size());
-        block_bond.reserve(images.size());
-        block_coul.reserve(images.size());
+    };
+    std::vector<Scratch> scratch(static_cast<std::size_t>(std::max(threads, 1)));
+    for (Scratch& sc : scratch) {
+        sc.tile_images.reserve(images.size());
+        sc.block_bond.reserve(images.size());
+        sc.block_coul.reserve(images.size());
+    }
+    auto worker = [&](int id) {
+        ImageSet& tile_images = scratch[static_cast<std::size_t>(id)].tile_images;
+        ImageSet& block_bond = scratch[static_cast<std::size_t>(id)].block_bond;
+        ImageSet& block_coul = scratch[static_cast<std::size_t>(id)].block_coul;
         long last_percent = -1;
         long long entered = 0;
         for (;;) {
@@ -471,6 +482,7 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const GridBits& rep, const
         worker(0);
     } else {
         std::vector<std::thread> pool;
+        pool.reserve(static_cast<std::size_t>(threads - 1));  // no allocation once threads run
         for (int id = 1; id < threads; ++id) {
             try {
                 pool.emplace_back(worker, id);
