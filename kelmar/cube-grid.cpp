@@ -125,21 +125,20 @@ std::vector<std::int32_t> grid_representatives(const std::vector<GridCard>& card
     return reps;
 }
 
-// Copies every representative's value to its images not filled before, in loop order.
-void grid_spread(KELMAR_CUBE* cube, const std::vector<GridCard>& cards, const std::vector<std::int32_t>& reps,
-                 const GridBits& is_rep) {
+// Copies every representative's value to its images, in loop order, wherever the stored value is
+// not above the unknown mark (a signed test, as in the point-by-point loop: a negative value left
+// by an earlier point is overwritten when an operation list that is not closed makes orbits
+// overlap). Points other than representatives start at zero, and no representative is the image
+// of an earlier one, so every value seen here is the one the point-by-point loop would see.
+void grid_spread(KELMAR_CUBE* cube, const std::vector<GridCard>& cards, const std::vector<std::int32_t>& reps) {
     const long* n = cube->n;
-    GridBits filled = is_rep;
     double* en = cube->en.data.data();
     for (const std::int32_t p : reps) {
         const long i = p / (n[1] * n[2]), j = (p / n[2]) % n[1], k = p % n[2];
         const double E = en[p];
         for (const GridCard& c : cards) {
             const long q = grid_image(c, i, j, k, n);
-            if (!filled.get(q)) {
-                en[q] = E;
-                filled.set(q);
-            }
+            if (en[q] <= KELMAR_CUBE_UNKNOWN) en[q] = E;
         }
     }
 }
@@ -407,11 +406,22 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const GridBits& rep, const
     std::atomic<long long> pair_terms{0};
     const bool show = isatty(fileno(stderr)) != 0;
     double* en = cube->en.data.data();
-    auto worker = [&](int id) {
+    // Candidate lists of every thread, reserved here: a filtered list never outgrows the full one,
+    // so the workers allocate nothing, and an allocation failure is thrown on the calling thread
+    // (where it can be caught) instead of ending the process from a worker.
+    struct Scratch {
         ImageSet tile_images, block_bond, block_coul;
-        tile_images.reserve(images.size());
-        block_bond.reserve(images.size());
-        block_coul.reserve(images.size());
+    };
+    std::vector<Scratch> scratch(static_cast<std::size_t>(std::max(threads, 1)));
+    for (Scratch& sc : scratch) {
+        sc.tile_images.reserve(images.size());
+        sc.block_bond.reserve(images.size());
+        sc.block_coul.reserve(images.size());
+    }
+    auto worker = [&](int id) {
+        ImageSet& tile_images = scratch[static_cast<std::size_t>(id)].tile_images;
+        ImageSet& block_bond = scratch[static_cast<std::size_t>(id)].block_bond;
+        ImageSet& block_coul = scratch[static_cast<std::size_t>(id)].block_coul;
         long last_percent = -1;
         long long entered = 0;
         for (;;) {
@@ -472,6 +482,7 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const GridBits& rep, const
         worker(0);
     } else {
         std::vector<std::thread> pool;
+        pool.reserve(static_cast<std::size_t>(threads - 1));  // no allocation once threads run
         for (int id = 1; id < threads; ++id) {
             try {
                 pool.emplace_back(worker, id);
@@ -601,7 +612,7 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
         stats->pair_terms = entered;
     }
     // every other point takes the value of the first representative that reaches it
-    grid_spread(cube, cards, reps, is_rep);
+    grid_spread(cube, cards, reps);
     clear_marks(cell);
     std::printf("Message: cube has been generated successfully.\n");
     return std::move(g.cube);
@@ -683,6 +694,10 @@ std::unique_ptr<KELMAR_CUBE> calculate_by_probe(Variant variant, KELMAR_CELL* ce
         clear_marks(cell);
         return nullptr;
     }
+    // The ignore switch acts here only through the lowered occupancy of the other mobile ions;
+    // they take full part in the sums. The copied marks are scratch marks of the landscape and
+    // must not reach the total energy, which leaves marked (fixed) atoms out of its outer loop.
+    clear_marks(probe.get());
     std::printf(variant == Variant::gii ? "Progress: calculating for --gen-cube-gii: ..." : "Progress: calculating  ...");
     std::fflush(stdout);
     KELMAR_CUBE* cube = g.cube.get();
@@ -850,16 +865,6 @@ int write_to_file(Kind kind, const char* filename, KELMAR_CELL* cell, const KELM
     return 0;
 }
 
-// Sum of occupancy times oxidation state, and of occupancy times its magnitude.
-void cell_charge(const KELMAR_CELL* cell, double* net, double* gross) {
-    *net = 0.0;
-    *gross = 0.0;
-    for (const KELMAR_ATOM& a : cell->atom) {
-        *net += a.occ * a.os;
-        *gross += a.occ * std::abs(a.os);
-    }
-}
-
 int assign_partial_occ(Kind kind, const char* cubename, const char* cifname, KELMAR_CELL* cell,
                        const KELMAR_SYMMETRY* symmetry, const char* type, int os, double sf, double resolution,
                        bool ignore_conducting, bool periodic, bool skip_mix_occ, bool eam, const char* dir_unitary,
@@ -875,14 +880,6 @@ int assign_partial_occ(Kind kind, const char* cubename, const char* cifname, KEL
         std::fprintf(stderr, "Error: conducting species not correctly specified.\n");
         return 1;
     }
-    // The fractional charges are scaled to neutrality whatever the oxidation states say, so a
-    // structure whose states do not balance would silently give a landscape of another compound.
-    double net = 0.0, gross = 0.0;
-    cell_charge(cell, &net, &gross);
-    if (std::fabs(net) > 0.01 * gross) {
-        std::fprintf(stderr, "Error: total charge of the cell is not neutral: %f\n", net);
-        return 1;
-    }
     int rc = 0;
     if (kelmar_cell_partial_occ_at_conducting_site(cell, type, os)) {
         if (skip_mix_occ) {
@@ -892,6 +889,9 @@ int assign_partial_occ(Kind kind, const char* cubename, const char* cifname, KEL
         }
         std::printf("Message: partial occupancy at conducting sites detected. Cube will be generated based on an "
                     "asigned supercell.\n");
+        // The parameter assembly refuses structures whose oxidation states do not balance; the same
+        // test here keeps such a structure from leaving an assigned CIF behind.
+        if (!kelmar_cell_formal_charge_balanced(cell)) return 1;
         auto super = kelmar_cell_supercell_default(cell);
         if (!super) {
             std::printf("Messge: kelmar_cell_supercell_default() returns NULL.\n");

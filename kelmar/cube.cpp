@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -117,6 +119,13 @@ constexpr long KELMAR_CUBE_READ_MAX = 1L << 27;
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_new(const long n[3]) {
     if (n == nullptr || n[0] <= 0 || n[1] <= 0 || n[2] <= 0) {
         std::fprintf(stderr, "Error: argument must be positive.\n");
+        return nullptr;
+    }
+    // a point count whose product does not fit the address space cannot be allocated; checked
+    // before the product is formed, which would overflow
+    const long max_points = static_cast<long>(PTRDIFF_MAX / static_cast<std::ptrdiff_t>(sizeof(double)));
+    if (n[0] > max_points / n[1] || n[0] * n[1] > max_points / n[2]) {
+        std::fprintf(stderr, "Error: unable to allocate cube->en\n");
         return nullptr;
     }
     auto cube = std::make_unique<KELMAR_CUBE>();
@@ -281,6 +290,10 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
         }
     std::unique_ptr<KELMAR_CELL> structure;
     if (cell != nullptr && total_atom != 0) {
+        // every atom line takes at least one byte of what is left: a larger count is a damaged
+        // header, not a reason to build a cell of that size
+        const std::size_t left = pos < buf.size() ? buf.size() - pos : 0;
+        if (static_cast<std::size_t>(total_atom) > left) return bad_header("bad atom count");
         std::printf("Message: cell information found, attempting to load cell.\n");
         structure = kelmar_cell_new(total_atom);
         for (long i = 0; i < total_atom; ++i) {

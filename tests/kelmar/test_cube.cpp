@@ -199,6 +199,11 @@ TEST(CubeFile, NewRejectsNonPositiveSizes) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(kelmar_cube_new(bad), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: argument must be positive.\n");
+    // a point count whose product overflows is an allocation failure, not a small grid
+    const long absurd[3] = {1L << 40, 1L << 40, 1L << 40};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_cube_new(absurd), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: unable to allocate cube->en\n");
 }
 
 TEST(CubeFile, PrintInfo) {
@@ -372,6 +377,16 @@ TEST(CubeFile, HeaderWithAtomsRoundTrips) {
     capture_stdout_of([&] { EXPECT_EQ(kelmar_cube_import_from_file(&back, &cell2, path.c_str(), true, unitary.c_str()), 1); });
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Error: kelmar_property_type_from_atomic_number() returns non-zero.\n"), std::string::npos);
+    EXPECT_EQ(back, nullptr);
+    EXPECT_EQ(cell2, nullptr);
+
+    // an absurd atom count is refused before any cell is built for it
+    testcli::spit(path, "t\r\n\r\n2000000000 0 0 0\r\n2 1 0 0\r\n2 0 1 0\r\n2 0 0 1\r\n"
+                        "3 1.0 0 0 0\r\n1\r\n2\r\n");
+    testing::internal::CaptureStderr();
+    capture_stdout_of([&] { EXPECT_EQ(kelmar_cube_import_from_file(&back, &cell2, path.c_str(), true, unitary.c_str()), 1); });
+    const std::string err2 = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err2, "Error: " + path + " is not a cube file (bad atom count).\n");
     EXPECT_EQ(back, nullptr);
     EXPECT_EQ(cell2, nullptr);
 }
@@ -564,6 +579,28 @@ TEST(CubeLandscape, FastPathEqualsPlainPath) {
     // the whole reference loop (kelmar_cube_calculate_plain) is compared in the symmetry test below
 }
 
+TEST(CubeLandscape, TermsExactlyAtTheCutoffsAndAtomsOnCellEdgesEnterBothPaths) {
+    auto ppt = make_ppt();
+    // make the terms at the cutoffs non-zero, so that a candidate list that dropped them shows:
+    // the Li-O Morse term is shifted by a wrong en_s, and the Li-Li parabola reaches past 10 A
+    ppt->bin[0][1].en_s -= 0.01;
+    ppt->bin[0][0].r_cc = 10.5;
+    ppt->bin[0][0].a2 = 0.001;
+    ppt->bin[0][0].a0 = 0.02;
+    auto p1 = kelmar_symmetry_new_p1();
+    // a 6 A box on a 24-point grid: voxels of exactly 0.25 A, so grid point (22, 0, 0) lies
+    // exactly 5.5 A (the Li-O cutoff) from the O at the origin, and (0, 0, 0) exactly 10 A from
+    // Li images 10 A away; atoms sit on the cell faces and edges (0 and 1)
+    auto cell = make_box(6, 6, 6,
+                         {make_atom("O", -2, 0, 0, 0), make_atom("Li", 1, 1.0, 0, 0), make_atom("O", -2, 0.5, 1.0, 0),
+                          make_atom("Li", 1, 0, 2.0 / 3.0, 0), make_atom("Ti", 4, 0.5, 0.5, 1.0, 0.5)});
+    auto plain = quiet_calc(cell.get(), p1.get(), ppt.get(), 0.5, false, -1);
+    auto fast = quiet_calc(cell.get(), p1.get(), ppt.get(), 0.5, false, 2);
+    ASSERT_TRUE(plain && fast);
+    ASSERT_EQ(fast->n[0], 24);
+    EXPECT_EQ(plain->en.data, fast->en.data);
+}
+
 TEST(CubeLandscape, SymmetrySpreadingMatchesFullEvaluation) {
     auto ppt = make_ppt();
     // rock salt: Li on the face-centred sites, O in the octahedral holes
@@ -581,6 +618,23 @@ TEST(CubeLandscape, SymmetrySpreadingMatchesFullEvaluation) {
     ASSERT_TRUE(full && plain && fast);
     expect_same_values(*full, *plain, 1e-9);
     expect_same_values(*full, *fast, 1e-9);
+}
+
+TEST(CubeLandscape, IncompleteOperationListSpreadsLikeTheReferenceLoop) {
+    auto ppt = make_ppt();
+    // a quarter turn without its powers is no group: orbits overlap, and a point already holding a
+    // negative value takes the value of a later point that reaches it, as in the reference loop
+    auto cell = make_box(4.2, 4.2, 4.6,
+                         {make_atom("Li", 1, 0.1, 0.2, 0), make_atom("O", -2, 0.5, 0.3, 0.5),
+                          make_atom("Ti", 4, 0.2, 0.7, 0.1, 0.25), make_atom("O", -2, 0.8, 0.6, 0.3)});
+    auto sym = symmetry_of({"x,y,z", "-y,x,z"});
+    auto plain = quiet_calc(cell.get(), sym.get(), ppt.get(), 0.3, false, -1);
+    auto fast = quiet_calc(cell.get(), sym.get(), ppt.get(), 0.3, false, 2);
+    ASSERT_TRUE(plain && fast);
+    long negative = 0;
+    for (double v : plain->en.data) negative += v < 0.0;
+    EXPECT_GT(negative, 100);
+    EXPECT_EQ(plain->en.data, fast->en.data);
 }
 
 TEST(CubeLandscape, AxisExchangeOnUnequalGridIsNotUsed) {
@@ -675,6 +729,41 @@ TEST(CubeLandscape, RefusesZeroOxidationStatesAndBadRecords) {
     EXPECT_EQ(quiet_calc(cell.get(), p1.get(), ppt.get(), 0.5, true, 2), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: kelmar_property_find_index() returns negative value.\n");
     for (const KELMAR_ATOM& a : cell->atom) EXPECT_FALSE(a.ignored);
+}
+
+TEST(CubeLandscape, IgnoredMobileIonsTakeFullPartInTheTotalEnergyWithLoweredOccupancy) {
+    const std::string data = KELMAR_DATA_DIR;
+    const std::string cif = std::string(TEST_DATA_DIR) + "/samples/Li2O.cif";
+    std::unique_ptr<KELMAR_CELL> cell;
+    std::unique_ptr<KELMAR_SYMMETRY> sym;
+    std::unique_ptr<KELMAR_PROPERTY> ppt;
+    capture_stdout_of([&] {
+        ASSERT_EQ(kelmar_cell_import_cif_from_file(&cell, &sym, cif.c_str(), (data + "/database_symcards.dat").c_str(),
+                                                   (data + "/database_unitary.dat").c_str()),
+                  0);
+        ppt = kelmar_property_import_from_cell(cell.get(), "Li", 1, 0.75, (data + "/database_unitary.dat").c_str(),
+                                               (data + "/database_binary.dat").c_str());
+    });
+    ASSERT_TRUE(cell && sym && ppt);
+    const double c = ppt->count[static_cast<std::size_t>(ppt->conducting)];
+    ASSERT_GT(c, 1.0);
+    // the ignore switch only lowers the other Li ions' occupancy to (c-1)/c: the same structure
+    // with that occupancy written in and nothing ignored gives the same landscape
+    auto scaled = std::make_unique<KELMAR_CELL>(*cell);
+    for (KELMAR_ATOM& a : scaled->atom)
+        if (std::strcmp(a.type, "Li") == 0) a.occ *= (c - 1.0) / c;
+    for (bool eam : {false, true}) {
+        SCOPED_TRACE(eam);
+        std::unique_ptr<KELMAR_CUBE> ignored, plain;
+        testing::internal::CaptureStderr();
+        capture_stdout_of([&] {
+            ignored = kelmar_cube_by_tot_en_calculate(cell.get(), sym.get(), ppt.get(), 2.0, true, eam);
+            plain = kelmar_cube_by_tot_en_calculate(scaled.get(), sym.get(), ppt.get(), 2.0, false, eam);
+        });
+        testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(ignored && plain);
+        expect_same_values(*ignored, *plain, 1e-9);
+    }
 }
 
 TEST(CubeLandscape, ProbeCellScalesIgnoredOccupancies) {

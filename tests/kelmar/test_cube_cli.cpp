@@ -225,6 +225,31 @@ TEST(CubeCli, RefusedStructures) {
     EXPECT_FALSE(fs::exists(dir / "junk.cube"));
 }
 
+TEST(CubeCli, ChargeBalanceOfSharedMobileSites) {
+    ScratchDir dir;
+    // Li sharing a site with Ti in a structure whose oxidation states do not balance: skipping
+    // mixed occupancies comes first and is no failure
+    spit(dir / "x.cif", cif_with("Li+ 1\nTi4+ 4\nO2- -2\n",
+                                 "Li1 Li+ 0 0 0 0.5\nTi1 Ti4+ 0 0 0 0.5\nO1 O2- 0.5 0.5 0.5 1\n"));
+    auto r = run(exe, "--gen-cube x.cif Li 1 0.75 1.0 t t t", dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("Message: partial occupancy at conducting sites detected. Cube file generation will be "
+                         "skipped.\n"),
+              std::string::npos);
+    // 1.5 % off balance: refused with the tolerance of the parameter assembly, before the
+    // assigned structure is written
+    spit(dir / "y.cif", cif_with("Li+ 1\nTi4+ 4\nO2- -2\n",
+                                 "Li1 Li+ 0 0 0 0.5\nTi1 Ti4+ 0 0 0 0.5\nTi2 Ti4+ 0.5 0.5 0.5 1\n"
+                                 "O1 O2- 0.5 0 0.5 1\nO2 O2- 0 0.5 0.5 1\nO3 O2- 0.5 0.5 0 1\n"
+                                 "O4 O2- 0 0 0.5 0.29875\n"));
+    r = run(exe, "--gen-cube y.cif Li 1 0.75 1.0", dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Error: total charge of the cell is not neutral: -0.097500\n"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "y_assigned.cif"));
+    EXPECT_FALSE(fs::exists(dir / "y_assigned.cube"));
+}
+
 TEST(CubeCli, PrintCubeRefusesBadFiles) {
     ScratchDir dir;
     spit(dir / "cut.cube", "name\r\n\r\n   0 0 0 0\r\n  24 0.3 0 0\r\n");
