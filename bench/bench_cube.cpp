@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     if (files.empty()) {
         const std::string src = BENCH_SOURCE_DIR;
         files = {src + "/tests/data/samples/LiFePO4.cif", src + "/tests/data/samples/Li3V2PO43.cif",
-                 src + "/tests/data/samples/Li10GeP2S12.cif", src + "/../shared/structures/electrolytes/j5g.cif"};
+                 src + "/tests/data/samples/Li10GeP2S12.cif", src + "/tests/data/electrolytes/j5g.cif"};
     }
     const int hw = static_cast<int>(std::thread::hardware_concurrency());
     std::printf("resolution %.3f A, hardware threads %d\n", resolution, hw);
