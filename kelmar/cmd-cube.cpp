@@ -83,11 +83,7 @@ int gen_cube(KELMAR_CMD_OPT* opt, Landscape kind) {
 
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> symmetry;
-    if (kelmar_cell_import_cif_from_file(&cell, &symmetry, cif, opt->dir_symcards.c_str(), opt->dir_unitary.c_str()) !=
-        0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n");
-        return 1;
-    }
+    if (!kelmar_cmd_opt_load_structure(opt, cif, &cell, &symmetry)) return 1;
     const std::clock_t start = std::clock();
     int rc = 0;
     switch (kind) {

@@ -11,12 +11,7 @@ namespace {
 // Reads the structure named by argument 2; false (with the error line) on failure.
 bool load_structure(const KELMAR_CMD_OPT* opt, std::unique_ptr<KELMAR_CELL>* cell,
                     std::unique_ptr<KELMAR_SYMMETRY>* sym) {
-    if (kelmar_cell_import_cif_from_file(cell, sym, opt->argv[2], opt->dir_symcards.c_str(),
-                                         opt->dir_unitary.c_str()) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n");
-        return false;
-    }
-    return true;
+    return kelmar_cmd_opt_load_structure(opt, opt->argv[2], cell, sym);
 }
 
 // Output name: argument i when given, else the input name followed by suffix.

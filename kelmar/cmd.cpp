@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "ds.hpp"
+#include "import.hpp"
 
 namespace {
 
@@ -313,4 +314,13 @@ std::string kelmar_cmd_opt_name_replace4(const char* input, const char* suffix) 
 
 const char* kelmar_cmd_opt_arg(const KELMAR_CMD_OPT* opt, int i) {
     return (i >= 0 && i < opt->argc) ? opt->argv[i] : nullptr;
+}
+
+bool kelmar_cmd_opt_load_structure(const KELMAR_CMD_OPT* opt, const char* cif, std::unique_ptr<KELMAR_CELL>* cell,
+                                   std::unique_ptr<KELMAR_SYMMETRY>* sym) {
+    if (kelmar_cell_import_cif_from_file(cell, sym, cif, opt->dir_symcards.c_str(), opt->dir_unitary.c_str()) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n");
+        return false;
+    }
+    return true;
 }

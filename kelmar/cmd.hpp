@@ -5,6 +5,8 @@
 #include <string>
 
 struct KELMAR_TEXT;
+struct KELMAR_CELL;
+struct KELMAR_SYMMETRY;
 
 // The per-run option record.
 struct KELMAR_CMD_OPT {
@@ -53,6 +55,9 @@ std::string kelmar_cmd_opt_name_append(const char* input, const char* suffix);
 std::string kelmar_cmd_opt_name_replace4(const char* input, const char* suffix);
 // The argument at index i, or null when there is none.
 const char* kelmar_cmd_opt_arg(const KELMAR_CMD_OPT* opt, int i);
+// Reads a CIF with the run's data files; false (after the error line) on failure.
+bool kelmar_cmd_opt_load_structure(const KELMAR_CMD_OPT* opt, const char* cif, std::unique_ptr<KELMAR_CELL>* cell,
+                                   std::unique_ptr<KELMAR_SYMMETRY>* sym);
 
 // --- the command handlers (one per command word) -------------------------------------------
 int kelmar_cmd_opt_do_print_cell(KELMAR_CMD_OPT* opt);
