@@ -313,14 +313,34 @@ TEST_F(Landscape, LiFePO4LithiumSitesAreOccupiedMinima) {
 TEST(WithKelmar, Li2OLandscapeFromGenCube) {
     testcli::ScratchDir d;
     d.add(kSamples + "Li2O.cif");
-    testcli::run(KELMAR_EXE, "--gen-cube Li2O.cif Li 1 0.75 0.2", d.path());
-    if (!fs::exists(d / "Li2O.cube")) GTEST_SKIP() << "kelmar.x cannot write landscapes yet";
+    auto k = testcli::run(KELMAR_EXE, "--gen-cube Li2O.cif Li 1 0.75 0.2", d.path());
+    ASSERT_EQ(k.status, 0) << k.err;
+    ASSERT_TRUE(fs::exists(d / "Li2O.cube"));
     auto r = naro("--cif Li2O.cif Li1+ --cube Li2O.cube --print-minima --print-saddle", d.path());
     ASSERT_EQ(r.status, 0) << errors(d.path());
     size_t rows = 0;
     for (size_t p = 0; (p = r.out.find("   1.000   Li0\r\n", p)) != std::string::npos; ++p) ++rows;
     EXPECT_EQ(rows, 8u) << r.out;
     EXPECT_NE(r.out.find("Saddle type: s1 "), std::string::npos);
+}
+
+TEST(WithKelmar, OlivineLiSitesInPnmaAreMinimaOfOneType) {
+    // In Pnma the four Li sites of the olivine form one orbit, so they are one type of minimum,
+    // each holding its ion.
+    testcli::ScratchDir d;
+    d.add(std::string(TEST_DATA_DIR) + "/naro/LiFePO4_Pnma.cif");
+    auto k = testcli::run(KELMAR_EXE, "--gen-cube LiFePO4_Pnma.cif Li 1 0.75 0.2", d.path());
+    ASSERT_EQ(k.status, 0) << k.err;
+    auto r = naro("--cif LiFePO4_Pnma.cif Li1+ --cube LiFePO4_Pnma.cube --print-minima", d.path());
+    ASSERT_EQ(r.status, 0) << errors(d.path());
+    const size_t first = r.out.find("Minima type: Li0 (Energy: 0.000000 eV)\r\n");
+    ASSERT_NE(first, std::string::npos) << r.out;
+    const size_t end = r.out.find("Multiplicity: 4\r\n", first);
+    ASSERT_NE(end, std::string::npos) << r.out;
+    size_t rows = 0;
+    for (size_t p = first; (p = r.out.find("   1.000   Li0\r\n", p)) != std::string::npos && p < end; ++p) ++rows;
+    EXPECT_EQ(rows, 4u) << r.out;
+    EXPECT_EQ(r.out.find("Minima type: Li0", first + 1), std::string::npos) << "Li sites split into two types";
 }
 
 }  // namespace
