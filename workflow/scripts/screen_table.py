@@ -1,0 +1,147 @@
+"""Collects the per-structure records into results.csv (one row per structure), draws.csv (one row
+per draw) and summary.txt (how far the structures got, median times, rank correlation with the
+measured conductivity)."""
+
+import csv
+import math
+import os
+import statistics
+
+from screen_files import ScreenError, read_conductivity_table, species_text, spearman
+from screen_steps import read_json
+
+RESULT_COLUMNS = ["id", "formula", "ion", "states", "gii", "sf", "grid", "draws", "seeds",
+                  "Ea1D_eV", "Ea1D_sd_eV", "Ea2D_eV", "Ea2D_sd_eV", "Ea3D_eV", "Ea3D_sd_eV",
+                  "percolating_draws", "status", "stage", "error",
+                  "t_prepare_s", "t_landscape_s", "t_analysis_s"]
+DRAW_COLUMNS = ["id", "draw", "seed", "assigned", "sf", "grid", "Ea1D_eV", "Ea2D_eV", "Ea3D_eV",
+                "status", "stage", "error", "t_landscape_s", "t_analysis_s"]
+
+
+def _num(v, fmt):
+    return "" if v is None else fmt.format(v)
+
+
+def structure_row(sid, prep, draws):
+    """One results row from the prepare record and the analysis records of the draws."""
+    row = {c: "" for c in RESULT_COLUMNS}
+    row.update(id=sid, formula=prep.get("formula", ""), states=prep.get("states", ""),
+               gii=_num(prep.get("gii"), "{:.4f}"), t_prepare_s=_num(prep.get("t_prepare"), "{:.2f}"))
+    if prep.get("ion"):
+        row["ion"] = species_text(prep["ion"], prep["ion_state"])
+    done = [d for d in draws if d["status"] == "ok"]
+    ran = [d for d in draws if d["status"] != "skipped"]
+    row["t_landscape_s"] = _num(sum(d.get("t_landscape") or 0.0 for d in ran) if ran else None, "{:.2f}")
+    row["t_analysis_s"] = _num(sum(d.get("t_analysis") or 0.0 for d in ran) if ran else None, "{:.2f}")
+    if not done:
+        failed = next((d for d in ran if d["status"] == "failed"), None) or {}
+        row.update(status="failed", stage=failed.get("stage") or prep.get("stage", "prepare"),
+                   error=failed.get("error") or prep.get("error", ""))
+        return row
+    row.update(status="ok", stage="done", draws=str(len(done)),
+               seeds=";".join(str(d["seed"]) for d in done),
+               sf=_num(statistics.fmean(d["sf"] for d in done), "{:.4f}"),
+               grid=done[0].get("grid", ""))
+    counts = []
+    for k in range(3):
+        vals = [d["ea"][k] for d in done if d["ea"][k] is not None]
+        counts.append(str(len(vals)))
+        row[f"Ea{k + 1}D_eV"] = _num(statistics.fmean(vals) if vals else None, "{:.3f}")
+        row[f"Ea{k + 1}D_sd_eV"] = _num(statistics.stdev(vals) if len(vals) > 1 else None, "{:.3f}")
+    row["percolating_draws"] = "/".join(counts)
+    bad = [d for d in ran if d["status"] == "failed"]
+    if bad:
+        row["error"] = f"draw {bad[0]['draw']}: {bad[0]['error']}"
+    return row
+
+
+def draw_row(sid, d):
+    ea = d.get("ea") or [None, None, None]
+    return {"id": sid, "draw": d.get("draw"), "seed": d.get("seed"),
+            "assigned": "" if d.get("assigned") is None else str(bool(d["assigned"])).lower(),
+            "sf": _num(d.get("sf"), "{:.6f}"), "grid": d.get("grid") or "",
+            "Ea1D_eV": _num(ea[0], "{:.3f}"), "Ea2D_eV": _num(ea[1], "{:.3f}"), "Ea3D_eV": _num(ea[2], "{:.3f}"),
+            "status": d["status"], "stage": d.get("stage", ""), "error": d.get("error", ""),
+            "t_landscape_s": _num(d.get("t_landscape"), "{:.2f}"), "t_analysis_s": _num(d.get("t_analysis"), "{:.2f}")}
+
+
+def _write_csv(path, columns, rows):
+    tmp = path + ".part"
+    with open(tmp, "w", newline="", encoding="utf-8") as fh:
+        w = csv.DictWriter(fh, fieldnames=columns)
+        w.writeheader()
+        w.writerows(rows)
+    os.replace(tmp, path)
+
+
+def correlation(rows, table, dim):
+    """(rho, n, left out) of Ea in dimension dim against log10 conductivity. Structures whose
+    conductivity is only an upper bound ('<1E-10') or that do not percolate are left out."""
+    xs, ys, left = [], [], 0
+    for r in rows:
+        if r["id"] not in table:
+            continue
+        logs, censored = table[r["id"]]
+        ea = r.get(f"Ea{dim}D_eV", "")
+        if censored or logs is None or ea == "":
+            left += 1
+            continue
+        xs.append(float(ea))
+        ys.append(logs)
+    return spearman(xs, ys), len(xs), left
+
+
+def _median(vals):
+    return f"{statistics.median(vals):.2f} s" if vals else "-"
+
+
+def summary_text(rows, draws, table, dims=(1, 2, 3)):
+    n = len(rows)
+    failed_at = {}
+    for r in rows:
+        if r["status"] == "failed":
+            failed_at[r["stage"]] = failed_at.get(r["stage"], 0) + 1
+    reached_land = sum(1 for r in rows if r["status"] == "ok" or r["stage"] in ("landscape", "analysis"))
+    reached_anal = sum(1 for r in rows if r["status"] == "ok" or r["stage"] == "analysis")
+    out = [f"structures: {n}",
+           f"prepared (CIF read, mobile ion found): {reached_land}",
+           f"landscape computed: {reached_anal}",
+           f"analysed (activation energies): {sum(1 for r in rows if r['status'] == 'ok')}"]
+    for k in range(1, 4):
+        out.append(f"percolating in {k}D below 999 eV: {sum(1 for r in rows if r[f'Ea{k}D_eV'] != '')}")
+    out.append("failed: " + (", ".join(f"{v} at {k}" for k, v in sorted(failed_at.items())) or "none"))
+    tp = [float(r["t_prepare_s"]) for r in rows if r["t_prepare_s"] and r["status"] == "ok"]
+    tl = [float(d["t_landscape_s"]) for d in draws if d["status"] == "ok" and d["t_landscape_s"]]
+    ta = [float(d["t_analysis_s"]) for d in draws if d["status"] == "ok" and d["t_analysis_s"]]
+    out.append(f"median wall time: prepare {_median(tp)}, landscape {_median(tl)} per draw, "
+               f"analysis {_median(ta)} per draw")
+    assigned = sum(1 for d in draws if d["assigned"] == "true" and d["status"] == "ok")
+    out.append(f"draws analysed: {len(ta)} ({assigned} on assigned supercells)")
+    if table:
+        for k in dims:
+            rho, m, left = correlation(rows, table, k)
+            rho_text = "-" if rho is None else f"{rho:+.2f}"
+            out.append(f"Spearman rho, Ea{k}D vs log10 conductivity: {rho_text} (n={m}; {left} left out: "
+                       f"conductivity only an upper bound or no percolation)")
+    return "\n".join(out) + "\n"
+
+
+def collect(ids, prep_paths, draw_paths, table_path, out_results, out_draws, out_summary):
+    """draw_paths[i] lists the analysis records of structure ids[i]."""
+    rows, drows = [], []
+    for sid, pp, dps in zip(ids, prep_paths, draw_paths):
+        prep = read_json(pp)
+        draws = [read_json(p) for p in dps]
+        rows.append(structure_row(sid, prep, draws))
+        drows.extend(draw_row(sid, d) for d in draws if d["status"] != "skipped")
+    table = {}
+    if table_path and os.path.exists(table_path):
+        try:
+            table = read_conductivity_table(table_path)
+        except ScreenError:
+            table = {}
+    _write_csv(out_results, RESULT_COLUMNS, rows)
+    _write_csv(out_draws, DRAW_COLUMNS, drows)
+    with open(out_summary, "w", encoding="utf-8") as fh:
+        fh.write(summary_text(rows, drows, table))
+    return rows
