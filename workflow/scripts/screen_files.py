@@ -77,17 +77,15 @@ def read_cif_states(path):
     return states
 
 
-def read_cif_formula(path):
-    """Formula per formula unit from the composition label and Z of a CIF written by kelmar.x."""
-    label, z = None, 1
+def read_cif_formula(path, states=()):
+    """Formula from the composition label (the cell contents) of a CIF written by kelmar.x, divided
+    by the largest whole number that leaves every count at least 1 and the whole counts whole;
+    cations first by rising oxidation state, then anions (O before F), as in SrTiO3 or LiSrTa2O6F."""
+    label = None
     for line in _lines(path):
         if line.startswith("_chemical_name_systematic"):
-            label = line.split(None, 1)[1].strip().strip("'") if len(line.split(None, 1)) > 1 else ""
-        elif line.startswith("_cell_formula_units_Z"):
-            try:
-                z = max(int(line.split()[1]), 1)
-            except (IndexError, ValueError):
-                z = 1
+            parts = line.split(None, 1)
+            label = parts[1].strip().strip("'") if len(parts) > 1 else ""
     if not label:
         return ""
     counts = {}
@@ -95,7 +93,15 @@ def read_cif_formula(path):
         m = re.match(r"([A-Z][a-z]?)\d*[+-]?:([0-9.]+)$", item)
         if m:
             counts[m.group(1)] = counts.get(m.group(1), 0.0) + float(m.group(2))
-    return format_formula({el: n / z for el, n in counts.items()})
+    whole = [round(n) for n in counts.values() if abs(n - round(n)) < 2e-3 and round(n) > 0]
+    g = math.gcd(*whole) if whole else 1
+    fits = [k for k in range(1, g + 1) if g % k == 0 and all(n / k >= 1 - 5e-4 for n in counts.values())]
+    d = max(fits, default=1)
+    rank = {}
+    for el, ox in states:
+        rank.setdefault(el, (0 if ox > 0 else 1, ox))
+    order = sorted(counts, key=lambda el: rank.get(el, (2, 0)))
+    return format_formula({el: counts[el] / d for el in order})
 
 
 def format_formula(counts):

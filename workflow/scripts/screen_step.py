@@ -9,13 +9,21 @@ The exit status is 0 whenever the record was written, whatever it says about the
 
 import json
 import os
+import signal
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import screen_steps  # noqa: E402
 
 
+def _interrupted(signum, _frame):
+    # the workflow engine stops a job with SIGTERM: unwind so that the running program is killed too
+    sys.exit(128 + signum)
+
+
 def main(argv):
+    signal.signal(signal.SIGTERM, _interrupted)
+    signal.signal(signal.SIGHUP, _interrupted)
     if len(argv) < 3:
         print(__doc__.strip(), file=sys.stderr)
         return 2

@@ -34,25 +34,25 @@ def read_json(path):
 def run_program(argv, cwd, log_path, timeout, env_extra=None):
     """Runs one program; returns (exit status, seconds, stdout, stderr). The console goes to log_path.
 
-    A run that exceeds timeout seconds is killed with its process group and reported as a failure;
-    so is a run ended by a signal.
+    A run that exceeds timeout seconds is killed and reported as a failure; so is a run ended by a
+    signal. When the step itself is interrupted, the program is killed with it.
     """
     env = dict(os.environ)
     env.update(env_extra or {})
     start = time.monotonic()
     proc = subprocess.Popen(argv, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            stdin=subprocess.DEVNULL, start_new_session=True)
+                            stdin=subprocess.DEVNULL)
     try:
         out, err = proc.communicate(timeout=timeout if timeout and timeout > 0 else None)
     except subprocess.TimeoutExpired:
-        os.killpg(proc.pid, signal.SIGKILL)
+        proc.kill()
         out, err = proc.communicate()
         elapsed = time.monotonic() - start
         _write_log(log_path, argv, out, err, "timeout")
         raise ScreenError(f"{os.path.basename(argv[0])} {argv[1]} timed out after {timeout:g} s")
     except BaseException:
         # interrupted: take the program down with us, the step will be run again
-        os.killpg(proc.pid, signal.SIGKILL)
+        proc.kill()
         proc.wait()
         raise
     elapsed = time.monotonic() - start
@@ -77,6 +77,10 @@ def _write_log(path, argv, out, err, status):
 
 class _Settled(Exception):
     """The record already says how the step ends."""
+
+
+def _program_error(what, rc, *texts):
+    return f"{what}: " + (first_error_line(*texts) or f"exit status {rc}")
 
 
 def _fail(record, stage, reason):
@@ -114,10 +118,10 @@ def prepare(cif, workdir, out_json, cfg):
                                       workdir, log, cfg["timeout"])
         rec["t_prepare"] += t
         if rc != 0 or not os.path.exists(prepared):
-            raise ScreenError(first_error_line(err, out) or f"kelmar.x --gen-cif exit status {rc}")
+            raise ScreenError(_program_error("kelmar.x --gen-cif", rc, err, out))
         states = read_cif_states(prepared)
         rec["states"] = " ".join(species_text(el, ox) for el, ox in states)
-        rec["formula"] = read_cif_formula(prepared)
+        rec["formula"] = read_cif_formula(prepared, states)
         el, ox = choose_mobile_ion(states, cfg["ion"], cfg["ion_state"])
         rec["ion"], rec["ion_state"] = el, ox
         # a file with oxidation numbers of its own goes to the landscape as it is (full precision);
@@ -151,7 +155,7 @@ def landscape(prep_json, first_json, draw, workdir, out_json, out_cube, cfg):
     prep = read_json(prep_json)
     seed = int(cfg["seed"]) + draw - 1
     rec = {"status": "ok", "stage": "landscape", "error": "", "draw": draw, "seed": seed,
-           "t_landscape": 0.0}
+           "t_landscape": None}
     try:
         if prep["status"] != "ok":
             rec.update(status="failed", stage=prep["stage"], error=prep["error"])
@@ -172,7 +176,7 @@ def landscape(prep_json, first_json, draw, workdir, out_json, out_cube, cfg):
         rec["t_landscape"] = t
         assigned_cube = os.path.join(workdir, "landscape_assigned.cube")
         if rc != 0:
-            raise ScreenError(first_error_line(err, out) or f"kelmar.x --gen-cube exit status {rc}")
+            raise ScreenError(_program_error("kelmar.x --gen-cube", rc, err, out))
         if os.path.exists(assigned_cube):
             os.replace(assigned_cube, out_cube)
             rec["assigned"], rec["cif"] = True, "structure_assigned.cif"
@@ -202,7 +206,7 @@ def analyse(prep_json, land_json, cube, workdir, out_json, cfg):
     _clean(workdir, NARO_FILES)
     prep, land = read_json(prep_json), read_json(land_json)
     rec = {k: land.get(k) for k in ("draw", "seed", "assigned", "sf", "grid", "t_landscape")}
-    rec.update(status=land["status"], stage=land["stage"], error=land["error"], t_analysis=0.0)
+    rec.update(status=land["status"], stage=land["stage"], error=land["error"], t_analysis=None)
     if land["status"] != "ok":
         write_json(out_json, rec)
         return rec
@@ -217,7 +221,7 @@ def analyse(prep_json, land_json, cube, workdir, out_json, cfg):
             with open(os.path.join(workdir, "NARO_error.txt"), encoding="utf-8", errors="replace") as fh:
                 naro_err = fh.read()
         if rc != 0:
-            raise ScreenError(first_error_line(naro_err, err, out) or f"NARO.x exit status {rc}")
+            raise ScreenError(_program_error("NARO.x", rc, naro_err, err, out))
         summary = os.path.join(workdir, "NARO_summary.txt")
         if not os.path.exists(summary):
             raise ScreenError("NARO.x wrote no NARO_summary.txt")

@@ -31,8 +31,9 @@ def structure_row(sid, prep, draws):
         row["ion"] = species_text(prep["ion"], prep["ion_state"])
     done = [d for d in draws if d["status"] == "ok"]
     ran = [d for d in draws if d["status"] != "skipped"]
-    row["t_landscape_s"] = _num(sum(d.get("t_landscape") or 0.0 for d in ran) if ran else None, "{:.2f}")
-    row["t_analysis_s"] = _num(sum(d.get("t_analysis") or 0.0 for d in ran) if ran else None, "{:.2f}")
+    for key in ("t_landscape", "t_analysis"):
+        times = [d[key] for d in ran if d.get(key) is not None]
+        row[key + "_s"] = _num(sum(times) if times else None, "{:.2f}")
     if not done:
         failed = next((d for d in ran if d["status"] == "failed"), None) or {}
         row.update(status="failed", stage=failed.get("stage") or prep.get("stage", "prepare"),
@@ -133,7 +134,8 @@ def collect(ids, prep_paths, draw_paths, table_path, out_results, out_draws, out
         prep = read_json(pp)
         draws = [read_json(p) for p in dps]
         rows.append(structure_row(sid, prep, draws))
-        drows.extend(draw_row(sid, d) for d in draws if d["status"] != "skipped")
+        # draws of a structure that failed before its landscape add nothing to the draw table
+        drows.extend(draw_row(sid, d) for d in draws if d["status"] != "skipped" and d.get("stage") != "prepare")
     table = {}
     if table_path and os.path.exists(table_path):
         try:

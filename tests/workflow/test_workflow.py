@@ -1,0 +1,215 @@
+"""Test of the screening workflow (workflow/Snakefile): the readers of the program files, a dry run
+of the job graph, a real run on three small structures and three bad files at a coarse grid, and
+the re-runs that must not recompute finished structures.
+
+  test_workflow.py --kelmar K --naro N --workflow DIR --data tests/data
+
+Exit status 0 passed, 1 failed, 77 skipped (snakemake or matplotlib missing).
+"""
+
+import argparse
+import csv
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+FAILURES = []
+
+
+def check(cond, what):
+    if not cond:
+        FAILURES.append(what)
+        print(f"FAILED: {what}")
+
+
+def unit_checks(files):
+    tmp = tempfile.mkdtemp(prefix="wf-unit-")
+    try:
+        # Spearman: perfect, reversed, ties with mean ranks, too few pairs
+        rho = files.spearman
+        check(abs(rho([1, 2, 3, 4], [10, 20, 30, 40]) - 1) < 1e-12, "spearman of a rising series")
+        check(abs(rho([1, 2, 3, 4], [4, 3, 2, 1]) + 1) < 1e-12, "spearman of a falling series")
+        check(abs(rho([1, 2, 2, 3], [1, 2, 3, 4]) - 0.9486832980505138) < 1e-12, "spearman with a tie")
+        check(rho([1, 2], [2, 1]) is None and rho([1, 1, 1], [1, 2, 3]) is None, "spearman undefined")
+
+        # network analysis -> activation energies, like NARO_calc_activation_energy
+        summary = os.path.join(tmp, "NARO_summary.txt")
+        with open(summary, "w") as fh:
+            fh.write("  Summary of pathway characteristics at different energy thresholds  \r\n"
+                     " Threshold energy: 0.300000 eV\r\n\r\nCluster 1:\r\n> Multiplicity : 1\r\n"
+                     "> Cluster energy minimum : 0.100\r\n> Cluster energy maximum : 0.300\r\n"
+                     "\r\nCluster 2:\r\n> Percolating (1D) : Vector [0,1,0]\r\n"
+                     "> Cluster energy minimum : 0.000 (global energy minimum)\r\n"
+                     "> Cluster energy maximum : 0.410\r\n"
+                     " Threshold energy: 0.900000 eV\r\n\r\nCluster 1:\r\n> Percolating (2D) : Plane (0,0,1)\r\n"
+                     "> Cluster energy minimum : 0.000 (global energy minimum)\r\n"
+                     "> Cluster energy maximum : 0.900\r\n")
+        check(files.read_summary_activation(summary) == [0.41, 0.9, None], "activation energies from the summary")
+        check(files.read_console_activation("1D activation energy: 0.410123 eV\n2D activation energy: 999.000000 eV\n")
+              == [0.410123, None, None], "activation energies from the console")
+        check(files.read_console_gii("GII: Global instability index = 0.216561\n") == 0.216561
+              and files.read_console_gii("Error: x\n") is None, "GII line")
+
+        # cube header, with and without the conducting line
+        cube = os.path.join(tmp, "a.cube")
+        with open(cube, "w") as fh:
+            fh.write("Li1+:8.000 O2-:4.000 \r\nConducting = Li1+ ; sf = 0.583594;\r\n  12 0 0 0\r\n"
+                     "  24 0.36 0 0\r\n  24 0 0.36 0\r\n  48 0 0 0.36\r\n")
+        check(files.read_cube_header(cube) == ("Li1+", 0.583594, [24, 24, 48]), "cube header")
+        with open(cube, "w") as fh:
+            fh.write("noname\r\n\r\n   0 0 0 0\r\n")
+        try:
+            files.read_cube_header(cube)
+            check(False, "a cube without header is refused")
+        except files.ScreenError:
+            pass
+
+        # mobile ion: default order, configured ion and state, absent ion
+        states = [("Cu", 2), ("Na", 1), ("Li", 1), ("O", -2), ("Cu", 1)]
+        check(files.choose_mobile_ion(states) == ("Li", 1), "first mobile ion of the list")
+        check(files.choose_mobile_ion(states, "Cu") == ("Cu", 1), "configured ion takes its lowest state")
+        check(files.choose_mobile_ion(states, "Cu", 2) == ("Cu", 2), "configured ion and state")
+        for wanted, state in (("K", 0), ("Cu", 3), ("O", 0)):
+            try:
+                files.choose_mobile_ion(states, wanted, state)
+                check(False, f"mobile ion {wanted}{state} refused")
+            except files.ScreenError:
+                pass
+
+        # conductivity table: values, upper bounds, junk
+        table = os.path.join(tmp, "index.tsv")
+        with open(table, "w") as fh:
+            fh.write("id\tformula\tconductivity_S_per_cm\na\tX\t1e-3\nb\tY\t<1E-10\nc\tZ\tn/a\n")
+        t = files.read_conductivity_table(table)
+        check(set(t) == {"a", "b"} and abs(t["a"][0] + 3) < 1e-12 and t["b"] == (-10.0, True),
+              "conductivity table")
+    finally:
+        shutil.rmtree(tmp)
+
+
+def snakemake(workflow, workdir, config, *extra):
+    argv = ["snakemake", "-s", os.path.join(workflow, "Snakefile"), "--profile",
+            os.path.join(workflow, "profiles", "local"), "--cores", "2", "--config"] + config + list(extra)
+    p = subprocess.run(argv, cwd=workdir, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    return p.returncode, p.stdout
+
+
+def ran_jobs(log):
+    return re.findall(r"^(?:local)?rule (\w+):\n(?:.*\n)*?    wildcards: id=([^,\n]+)", log, re.M)
+
+
+def workflow_checks(args):
+    work = tempfile.mkdtemp(prefix="wf-run-")
+    try:
+        inp = os.path.join(work, "cifs")
+        os.makedirs(inp)
+        for src in ("samples/Li2O.cif", "samples/LiFePO4.cif", "electrolytes/9n0.cif", "samples/SrTiO3.cif"):
+            shutil.copy(os.path.join(args.data, src), inp)
+        with open(os.path.join(inp, "garbage.cif"), "wb") as fh:
+            fh.write(b"\x00\x01\x02 not a crystal \xff\xfe\n")
+        open(os.path.join(inp, "empty.cif"), "w").close()
+        with open(os.path.join(inp, "notes.txt"), "w") as fh:
+            fh.write("not a structure: ignored\n")
+        with open(os.path.join(inp, "index.tsv"), "w") as fh:
+            fh.write("id\tformula\tconductivity_S_per_cm\nLi2O\tLi2O\t1e-9\nLiFePO4\tLiFePO4\t<1E-10\n"
+                     "9n0\tLi0.3Na0.2La0.5Nb2O6\t1.11e-05\n")
+        config = [f"input={inp}", f"kelmar={args.kelmar}", f"naro={args.naro}", "resolution=0.5", "draws=2", "sf=0.7"]
+
+        rc, log = snakemake(args.workflow, work, config, "-n")
+        check(rc == 0, "dry run succeeds")
+        check(re.search(r"^prepare\s+6\b", log, re.M) and re.search(r"^landscape\s+12\b", log, re.M)
+              and re.search(r"^analysis\s+12\b", log, re.M), "dry run plans 6 structures x 2 draws")
+
+        rc, log = snakemake(args.workflow, work, config)
+        check(rc == 0, "real run succeeds")
+        if rc != 0:
+            print(log[-3000:])
+            return
+        with open(os.path.join(work, "results.csv"), newline="") as fh:
+            rows = {r["id"]: r for r in csv.DictReader(fh)}
+        check(sorted(rows) == ["9n0", "Li2O", "LiFePO4", "SrTiO3", "empty", "garbage"], "one row per CIF")
+        expect_failed = {"SrTiO3": "no mobile ion", "empty": "empty file", "garbage": "kelmar.x --gen-cif: Error:"}
+        for sid, reason in expect_failed.items():
+            r = rows.get(sid, {})
+            check(r.get("status") == "failed" and r.get("stage") == "prepare" and reason in r.get("error", "")
+                  and r.get("Ea1D_eV") == "", f"{sid} failed with its reason")
+        li2o = rows.get("Li2O", {})
+        check(li2o.get("status") == "ok" and li2o.get("ion") == "Li1+" and li2o.get("states") == "Li1+ O2-"
+              and li2o.get("formula") == "Li2O" and li2o.get("grid") == "24x24x24" and li2o.get("draws") == "1"
+              and li2o.get("sf") == "0.7000"
+              and li2o.get("seeds") == "1" and li2o.get("gii") == "0.2164" and li2o.get("Ea3D_eV") != "",
+              "Li2O row")
+        lfp = rows.get("LiFePO4", {})
+        check(lfp.get("status") == "ok" and lfp.get("formula") == "LiFePO4"
+              and float(lfp.get("Ea1D_eV") or 99) < float(lfp.get("Ea2D_eV") or 0), "olivine conducts in 1D first")
+        r9 = rows.get("9n0", {})
+        check(r9.get("status") == "ok" and r9.get("draws") == "2" and r9.get("seeds") == "1;2", "mixed site: two draws")
+        with open(os.path.join(work, "draws.csv"), newline="") as fh:
+            draws = list(csv.DictReader(fh))
+        check(sorted((d["id"], d["assigned"]) for d in draws)
+              == [("9n0", "true"), ("9n0", "true"), ("Li2O", "false"), ("LiFePO4", "false")], "draws table")
+        # the table's energies (read from NARO_summary.txt) agree with the analyser's console lines
+        for sid, draw in (("Li2O", 1), ("LiFePO4", 1), ("9n0", 1), ("9n0", 2)):
+            rec = json.load(open(os.path.join(work, "work", sid, f"draw{draw}", "analysis.json")))
+            for a, b in zip(rec["ea"], rec["ea_console"]):
+                check((a is None) == (b is None) and (a is None or abs(a - b) <= 1.1e-3),
+                      f"{sid} draw {draw}: summary {rec['ea']} vs console {rec['ea_console']}")
+        for name in ("activation_energies", "activation_vs_conductivity"):
+            for ext in ("png", "svg"):
+                p = os.path.join(work, "report", f"{name}.{ext}")
+                check(os.path.exists(p) and os.path.getsize(p) > 1000, f"figure {name}.{ext}")
+        summary = open(os.path.join(work, "summary.txt")).read()
+        check("structures: 6" in summary and "analysed (activation energies): 3" in summary
+              and "failed: 3 at prepare" in summary and "Ea3D vs log10 conductivity" in summary, "summary.txt")
+        check(not any(f.endswith(".cube") and os.path.getsize(os.path.join(d, f)) > 0
+                      for d, _, fs in os.walk(os.path.join(work, "work")) for f in fs), "landscapes removed")
+
+        rc, log = snakemake(args.workflow, work, config)
+        check(rc == 0 and "Nothing to be done" in log, "a finished run is not recomputed")
+
+        # a structure added to the folder is computed alone; the table then has seven rows
+        shutil.copy(os.path.join(args.data, "samples", "Li2O.cif"), os.path.join(inp, "Li2O-copy.cif"))
+        rc, log = snakemake(args.workflow, work, config)
+        jobs = sorted(set(ran_jobs(log)))
+        check(rc == 0 and jobs == [("analysis", "Li2O-copy"), ("landscape", "Li2O-copy"), ("prepare", "Li2O-copy")],
+              f"only the new structure is computed: {jobs}")
+        with open(os.path.join(work, "results.csv"), newline="") as fh:
+            check(len(list(csv.DictReader(fh))) == 7, "the new structure joins the table")
+    finally:
+        if not FAILURES:
+            shutil.rmtree(work)
+        else:
+            print(f"work directory kept: {work}")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--kelmar", required=True)
+    ap.add_argument("--naro", required=True)
+    ap.add_argument("--workflow", required=True)
+    ap.add_argument("--data", required=True)
+    args = ap.parse_args()
+    sys.path.insert(0, os.path.join(args.workflow, "scripts"))
+    import screen_files
+
+    unit_checks(screen_files)
+    if shutil.which("snakemake") is None:
+        print("SKIPPED: snakemake is not installed (Debian package snakemake); workflow run not tested")
+        return 77 if not FAILURES else 1
+    head = open(shutil.which("snakemake")).readline()
+    interp = head[2:].strip().split()[0] if head.startswith("#!") else "python3"
+    probe = subprocess.run([interp, "-c", "import matplotlib"], capture_output=True)
+    if probe.returncode != 0:
+        print("SKIPPED: matplotlib missing for snakemake's Python (Debian package python3-matplotlib)")
+        return 77 if not FAILURES else 1
+    workflow_checks(args)
+    print("workflow test: " + ("passed" if not FAILURES else f"{len(FAILURES)} check(s) failed"))
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
