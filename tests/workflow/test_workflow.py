@@ -80,6 +80,25 @@ def unit_checks(files):
             except files.ScreenError:
                 pass
 
+        # reaction pathways: pieces split at NEXT, labels of minima and saddles, nothing after END
+        rp = os.path.join(tmp, "NARO_rp.csv")
+        with open(rp, "w") as fh:
+            fh.write("0.000000,0.000000,Li0,1,1,0\n0.200000,0.150000\n0.400000,0.300000,s1 0.300000eV\n"
+                     "0.600000,0.000000,i1,1,1,0\nNEXT\n1.100000,0.050000,Li0,1,1,0\n1.300000,0.200000\n"
+                     "END\n9.0,9.0\n")
+        pieces = files.read_rp(rp)
+        check([len(p) for p in pieces] == [4, 2] and pieces[0][2] == (0.4, 0.3, "s1 0.300000eV")
+              and pieces[0][3][2] == "i1" and pieces[1][0] == (1.1, 0.05, "Li0"), "NARO_rp.csv pieces")
+        try:
+            import screen_report
+        except ImportError:
+            screen_report = None
+        if screen_report is not None:
+            written = []
+            screen_report.profile("x", rp, os.path.join(tmp, "x"), written)
+            check(sorted(os.path.basename(w) for w in written) == ["x.png", "x.svg"]
+                  and all(os.path.getsize(w) > 1000 for w in written), "profile figure")
+
         # conductivity table: values, upper bounds, junk
         table = os.path.join(tmp, "index.tsv")
         with open(table, "w") as fh:
@@ -165,6 +184,9 @@ def workflow_checks(args):
         summary = open(os.path.join(work, "summary.txt")).read()
         check("structures: 6" in summary and "analysed (activation energies): 3" in summary
               and "failed: 3 at prepare" in summary and "Ea3D vs log10 conductivity" in summary, "summary.txt")
+        for sid in ("Li2O", "LiFePO4", "9n0"):
+            if os.path.exists(os.path.join(work, "work", sid, "draw1", "NARO_rp.csv")):
+                check(os.path.exists(os.path.join(work, "report", "profiles", f"{sid}.svg")), f"profile of {sid}")
         check(not any(f.endswith(".cube") and os.path.getsize(os.path.join(d, f)) > 0
                       for d, _, fs in os.walk(os.path.join(work, "work")) for f in fs), "landscapes removed")
 

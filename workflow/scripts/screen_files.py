@@ -196,6 +196,33 @@ def read_summary_activation(path):
     return [None if b >= NO_PERCOLATION else round(b, 3) for b in best]
 
 
+# --- NARO_rp.csv -----------------------------------------------------------------------------------
+
+def read_rp(path):
+    """NARO_rp.csv as pieces of (reaction coordinate, energy, label) rows; a label names a minimum
+    (its type) or a saddle ('s<n> <barrier>eV'). 'NEXT' separates pieces, 'END' closes the file."""
+    pieces, cur = [], []
+    with open(path, "r", encoding="utf-8", errors="replace") as fh:
+        for line in fh:
+            s = line.strip()
+            if s in ("NEXT", "END"):
+                if cur:
+                    pieces.append(cur)
+                cur = []
+                if s == "END":
+                    break
+                continue
+            cols = s.split(",")
+            try:
+                x, e = float(cols[0]), float(cols[1])
+            except (IndexError, ValueError):
+                continue
+            cur.append((x, e, cols[2].strip() if len(cols) > 2 else ""))
+    if cur:
+        pieces.append(cur)
+    return pieces
+
+
 # --- console lines --------------------------------------------------------------------------------
 
 def read_console_activation(text):

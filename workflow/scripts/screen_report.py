@@ -10,6 +10,7 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 
+from screen_files import read_rp  # noqa: E402
 from screen_table import correlation  # noqa: E402
 
 
@@ -63,31 +64,7 @@ def versus_conductivity(rows, table, dim, outdir, written):
     _save(fig, os.path.join(outdir, "activation_vs_conductivity"), written)
 
 
-def read_rp(path):
-    """Pathways of NARO_rp.csv as lists of (coordinate, energy, label); 'NEXT' separates pieces."""
-    pieces, cur = [], []
-    with open(path, "r", encoding="utf-8", errors="replace") as fh:
-        for line in fh:
-            s = line.strip()
-            if s in ("NEXT", "END"):
-                if cur:
-                    pieces.append(cur)
-                cur = []
-                if s == "END":
-                    break
-                continue
-            cols = s.split(",")
-            try:
-                x, e = float(cols[0]), float(cols[1])
-            except (IndexError, ValueError):
-                continue
-            cur.append((x, e, cols[2].strip() if len(cols) > 2 else ""))
-    if cur:
-        pieces.append(cur)
-    return pieces
-
-
-def profile(sid, rp_path, outdir, written):
+def profile(sid, rp_path, base, written):
     pieces = read_rp(rp_path)
     if not pieces:
         return
@@ -103,7 +80,7 @@ def profile(sid, rp_path, outdir, written):
     ax.set_xlabel("reaction coordinate (Å)")
     ax.set_ylabel("energy (eV)")
     ax.set_title(f"{sid}: reaction pathways")
-    _save(fig, os.path.join(outdir, "profiles", sid), written)
+    _save(fig, base, written)
 
 
 def report(results_csv, table, dim, profiles, outdir, index_path):
@@ -116,6 +93,6 @@ def report(results_csv, table, dim, profiles, outdir, index_path):
     if table:
         versus_conductivity(rows, table, dim, outdir, written)
     for sid, path in sorted(profiles.items()):
-        profile(sid, path, outdir, written)
+        profile(sid, path, os.path.join(outdir, "profiles", sid), written)
     with open(index_path, "w", encoding="utf-8") as fh:
         fh.write("\n".join(os.path.relpath(p, outdir) for p in written) + "\n")
