@@ -80,6 +80,18 @@ def unit_checks(files):
             except files.ScreenError:
                 pass
 
+        # a program that hangs or dies by a signal fails the step with one line; its console is logged
+        import screen_steps
+        log = os.path.join(tmp, "run.log")
+        for argv, timeout, reason in ((["sleep", "30"], 0.5, "sleep 30 timed out after 0.5 s"),
+                                      (["sh", "-c", "kill -SEGV $$"], 10, "sh -c ended by signal SIGSEGV")):
+            try:
+                screen_steps.run_program(argv, tmp, log, timeout)
+                check(False, f"{argv} fails")
+            except files.ScreenError as exc:
+                check(str(exc) == reason, f"{argv}: {exc}")
+        check(open(log).read().count("$ ") == 2, "console of both runs logged")
+
         # reaction pathways: pieces split at NEXT, labels of minima and saddles, nothing after END
         rp = os.path.join(tmp, "NARO_rp.csv")
         with open(rp, "w") as fh:
