@@ -23,12 +23,17 @@ def _save(fig, base, written):
 
 def histogram(rows, outdir, written):
     fig, ax = plt.subplots(figsize=(6, 4))
-    any_data = False
+    series = {k: [float(r[f"Ea{k}D_eV"]) for r in rows if r[f"Ea{k}D_eV"]] for k in (1, 2, 3)}
+    every = [v for vals in series.values() for v in vals]
+    any_data = bool(every)
+    if every:
+        # one set of bins for the three dimensions, so that their bars line up
+        lo, hi = min(every), max(every)
+        step = max((hi - lo) / 30.0, 0.01)
+        edges = [lo + i * step for i in range(int((hi - lo) / step) + 2)]
     for k, colour in zip((1, 2, 3), ("tab:blue", "tab:orange", "tab:green")):
-        vals = [float(r[f"Ea{k}D_eV"]) for r in rows if r[f"Ea{k}D_eV"]]
-        if vals:
-            any_data = True
-            ax.hist(vals, bins=min(30, max(5, len(vals))), alpha=0.5, color=colour, label=f"{k}D (n={len(vals)})")
+        if series[k]:
+            ax.hist(series[k], bins=edges, alpha=0.5, color=colour, label=f"{k}D (n={len(series[k])})")
     ax.set_xlabel("activation energy (eV)")
     ax.set_ylabel("structures")
     ax.set_title(f"Activation energies of {len(rows)} structures")
