@@ -638,28 +638,3 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL
     std::printf("Message: determined space group: %s\n", sym->sg_HM);
     return sym;
 }
-
-// --------------------------------------------------------------------------------------------
-// Grid form
-// --------------------------------------------------------------------------------------------
-
-int kelmar_symmetry_fill_card_discrete(KELMAR_SYMMETRY* symmetry, const long n[3]) {
-    if (symmetry == nullptr) {
-        std::fprintf(stderr, "Error: KELMAR_SYMMETRY has not been properly initialized.\n");
-        return 1;
-    }
-    for (KELMAR_CARD& card : symmetry->card) {
-        for (int i = 0; i < 3; i++) {
-            for (int j = 0; j < 3; j++) card.r_i[i][j] = static_cast<int>(std::lround(card.r_f[i][j]));
-            card.t_i[i] = std::lround(card.t_f[i] * static_cast<double>(n[i]));
-        }
-    }
-    return 0;
-}
-
-void kelmar_card_transform_vector3_long(long out[3], const long in[3], const long n[3], const KELMAR_CARD* card) {
-    long k[3];
-    for (int i = 0; i < 3; i++)
-        k[i] = card->r_i[i][0] * in[0] + card->r_i[i][1] * in[1] + card->r_i[i][2] * in[2] + card->t_i[i];
-    for (int i = 0; i < 3; i++) out[i] = n[i] > 0 ? kelmar_mod_long(k[i], n[i]) : k[i];
-}

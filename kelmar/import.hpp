@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "import-sym-grid.hpp"
 #include "kelmar.hpp"
 
 // =============================================================================================
@@ -100,10 +101,8 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL
 // Whether every operation maps the structure onto itself within accuracy (angstrom).
 bool kelmar_cell_validate_by_symmetry(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, double accuracy);
 
-// Integer form of the operations for a grid of n[0] x n[1] x n[2] points. 0 or 1.
-int kelmar_symmetry_fill_card_discrete(KELMAR_SYMMETRY* symmetry, const long n[3]);
-// out = r_i in + t_i, wrapped into [0, n).
-void kelmar_card_transform_vector3_long(long out[3], const long in[3], const long n[3], const KELMAR_CARD* card);
+// The grid form of the operations (kelmar_symmetry_fill_card_discrete, the grid passes) is in
+// import-sym-grid.hpp, which this header includes.
 
 // =============================================================================================
 // Cell operations (import-cell.cpp)
