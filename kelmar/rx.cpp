@@ -10,6 +10,7 @@
 #include "bv.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
+#include "neighbor.hpp"
 
 namespace {
 
@@ -87,27 +88,15 @@ bool species_of_atoms(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const
     return true;
 }
 
-// Most lattice images one pair may visit: a few thousand for real cells, so a cell vector of a
-// tiny or absurd length is refused instead of running for days (or overflowing the range).
-constexpr double KELMAR_MAX_IMAGES = 1e7;
-
 // Image range and the largest interaction distance (at least 12 A) of the record; false after a
 // message when the cell is too small for that many images.
 bool image_range(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, long m[3], double* rmax_out) {
     double rmax = 12.0;
     for (int i = 0; i < ppt->total; i++)
         for (int j = 0; j < ppt->total; j++) rmax = std::max(rmax, ppt->bin[i][j].cutoff);
-    double images = 1.0;
-    double range[3];
-    for (int k = 0; k < 3; k++) {
-        range[k] = 1 + rmax / vector_length(cell->a[k]);
-        images *= 2 * std::trunc(range[k]) + 1;
-    }
-    if (!(images <= KELMAR_MAX_IMAGES)) {
-        std::fprintf(stderr, "Error: cell too small for the lattice sums (%.3g images of each pair).\n", images);
-        return false;
-    }
-    for (int k = 0; k < 3; k++) m[k] = static_cast<long>(range[k]);
+    double len[3];
+    for (int k = 0; k < 3; k++) len[k] = vector_length(cell->a[k]);
+    if (!latimg::image_range(m, len, rmax, 1.0)) return false;
     *rmax_out = rmax;
     return true;
 }
@@ -145,22 +134,19 @@ bool pair_sum(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, PAIR_SUM mode
             const bool close_ok = mode != PAIR_SUM::UNCONSTRAINED && ai.occ + aj.occ > 1.0 &&
                                   std::strcmp(ai.type, aj.type) != 0;
             const double d0[3] = {ai.x[0] - aj.x[0], ai.x[1] - aj.x[1], ai.x[2] - aj.x[2]};
-            for (long h = -m[0]; h <= m[0]; h++)
-                for (long l = -m[1]; l <= m[1]; l++)
-                    for (long w = -m[2]; w <= m[2]; w++) {
-                        double v[3];
-                        for (int c = 0; c < 3; c++)
-                            v[c] = d0[c] + h * cell->a[0][c] + l * cell->a[1][c] + w * cell->a[2][c];
-                        const double d2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-                        if (d2 > reach2 * 1.0000001) continue;
-                        const double d = std::sqrt(d2);
-                        if (mode == PAIR_SUM::UNCONSTRAINED) {
-                            if (!(d > 0.2)) continue;
-                        } else if (!(d >= 0.2 || close_ok)) {
-                            continue;
-                        }
-                        sum += t.energy(d);
-                    }
+            latimg::for_each_image(cell->a, m, [&](const latimg::Image& img) {
+                double v[3];
+                img.add_stepwise(v, d0);
+                const double d2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+                if (d2 > reach2 * 1.0000001) return;
+                const double d = std::sqrt(d2);
+                if (mode == PAIR_SUM::UNCONSTRAINED) {
+                    if (!(d > 0.2)) return;
+                } else if (!(d >= 0.2 || close_ok)) {
+                    return;
+                }
+                sum += t.energy(d);
+            });
         }
     }
     *result = sum;
@@ -269,19 +255,16 @@ int kelmar_cell_calculate_force(double (*force)[3], const KELMAR_CELL* cell, con
             if (t.kind == PAIR_TERM::NONE) continue;
             const double reach2 = t.reach() * t.reach();
             const double d0[3] = {aj.x[0] - ai.x[0], aj.x[1] - ai.x[1], aj.x[2] - ai.x[2]};
-            for (long h = -m[0]; h <= m[0]; h++)
-                for (long l = -m[1]; l <= m[1]; l++)
-                    for (long w = -m[2]; w <= m[2]; w++) {
-                        double v[3];
-                        for (int c = 0; c < 3; c++)
-                            v[c] = d0[c] + h * cell->a[0][c] + l * cell->a[1][c] + w * cell->a[2][c];
-                        const double d2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-                        if (d2 > reach2 * 1.0000001) continue;
-                        const double d = std::sqrt(d2);
-                        if (!(d > 0.2)) continue;
-                        const double g = t.derivative(d);
-                        for (int c = 0; c < 3; c++) f[c] += 0.5 * g * v[c] / d;
-                    }
+            latimg::for_each_image(cell->a, m, [&](const latimg::Image& img) {
+                double v[3];
+                img.add_stepwise(v, d0);
+                const double d2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+                if (d2 > reach2 * 1.0000001) return;
+                const double d = std::sqrt(d2);
+                if (!(d > 0.2)) return;
+                const double g = t.derivative(d);
+                for (int c = 0; c < 3; c++) f[c] += 0.5 * g * v[c] / d;
+            });
         }
         for (int c = 0; c < 3; c++) force[i][c] = f[c];
     }
