@@ -35,6 +35,11 @@ std::vector<std::unique_ptr<KELMAR_CELL>> kelmar_cells_import_cif_from_file(cons
 std::unique_ptr<KELMAR_TEXT> kelmar_cell_export_cif_to_text(const KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry);
 int kelmar_cell_export_cif_to_file(const char* filename, const KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry);
 
+// The symmetry of a CIF: operations loop, else H-M symbol, else number, else Hall symbol (the
+// settings importers of import-sym.cpp do the lookup).
+std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const std::vector<std::string>& lines,
+                                                                           const char* dir_symcards);
+
 // Line-level readers over the lines of a file (as split by kelmar_text_segregate_into_rows).
 bool kelmar_cell_import_cif_exist_keyword(const char* keyword, const std::vector<std::string>& lines);
 // The single value of a tag (text field, quoted or plain); nullopt when absent or empty.
@@ -75,9 +80,6 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_keyword_id(const char
 std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_internal_no(int no, const char* dir_symcards);
 // Number of records in the settings file; -1 when it cannot be opened.
 int kelmar_symmetry_count_records(const char* dir_symcards);
-// The symmetry of a CIF: operations loop, else H-M symbol, else number, else Hall symbol.
-std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const std::vector<std::string>& lines,
-                                                                           const char* dir_symcards);
 
 // The image of an atom under one operation (fractional coordinates in [0, 1)).
 KELMAR_ATOM kelmar_atom_spawn_by_card(KELMAR_ATOM atom, const KELMAR_CARD& card);
