@@ -107,7 +107,8 @@ def main():
                 calls[s].add(d)
 
     # which sources stand behind each header: those defining a function named in it
-    text = {h: open(os.path.join(src, h)).read() for h in headers}
+    # declarations only: comments may name functions of other headers
+    text = {h: re.sub(r"//[^\n]*", "", open(os.path.join(src, h)).read()) for h in headers}
     owners = {h: set() for h in headers}
     for s, syms in defined.items():
         for sym in syms:
