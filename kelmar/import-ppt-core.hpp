@@ -68,6 +68,9 @@ struct KELMAR_PROPERTY {
     int conducting = -1;                                    // index of the mobile species, -1 if none
 };
 
+// The sign character of an oxidation state in species labels such as "Li1+" and "O2-".
+inline char os_sign_char(int os) { return os < 0 ? '-' : '+'; }
+
 // --- allocation, lookup, printing ---------------------------------------------------------------
 
 // Fills uni with total zeroed entries; 0, or 1 after a message when total <= 0.

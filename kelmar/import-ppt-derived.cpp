@@ -9,8 +9,6 @@
 
 namespace {
 
-char sign_char(int os) { return os < 0 ? '-' : '+'; }
-
 bool is_hydrogen(const char* type, int os) {
     return os == 1 && (std::strcmp(type, "H") == 0 || std::strcmp(type, "Hx") == 0 || std::strcmp(type, "D") == 0);
 }
@@ -148,8 +146,8 @@ int kelmar_property_binary_derived(KELMAR_PROPERTY* ppt) {
                 e.rmin = e.r0 * (0.9185 + 0.2285 * std::fabs(uj.soft - ui.soft)) - e.b * std::log(ppt->os[i] / e.cn);
             } else {
                 std::fprintf(stderr, "Warning: r_min for (%s%d%c)-(%s%d%c) is set to 0 due to softness = 0.\n",
-                             ppt->type[i].data(), std::abs(ppt->os[i]), sign_char(ppt->os[i]), ppt->type[j].data(),
-                             std::abs(ppt->os[j]), sign_char(ppt->os[j]));
+                             ppt->type[i].data(), std::abs(ppt->os[i]), os_sign_char(ppt->os[i]), ppt->type[j].data(),
+                             std::abs(ppt->os[j]), os_sign_char(ppt->os[j]));
             }
             const double c = ui.c;
             e.d0 = (e.b * e.b / 2.0) * c * std::pow(c * std::abs(ppt->os[i] * ppt->os[j]), 1.0 / c) /

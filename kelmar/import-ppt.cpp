@@ -11,8 +11,6 @@
 
 namespace {
 
-char sign_char(int os) { return os < 0 ? '-' : '+'; }
-
 // Reads a data file line by line (1023 characters a line at most), handing every line between
 // the first line containing DATA_START and the next line containing DATA_END to visit(), which
 // returns true to stop. Returns false when the file cannot be opened.
@@ -498,19 +496,19 @@ int kelmar_property_validate_generic(const KELMAR_PROPERTY* ppt) {
         const char* t = ppt->type[i].data();
         const int o = ppt->os[i];
         if (!(u.q * o > 0)) {
-            std::fprintf(stderr, "Error: incorrect q at [%d](%s%d%c) q=%f\n", i, t, std::abs(o), sign_char(o), u.q);
+            std::fprintf(stderr, "Error: incorrect q at [%d](%s%d%c) q=%f\n", i, t, std::abs(o), os_sign_char(o), u.q);
             return 1;
         }
         if (!(u.rc > 0)) {
-            std::fprintf(stderr, "Error: incorrect rc at[%d](%s%d%c) rc=%f\n", i, t, std::abs(o), sign_char(o), u.rc);
+            std::fprintf(stderr, "Error: incorrect rc at[%d](%s%d%c) rc=%f\n", i, t, std::abs(o), os_sign_char(o), u.rc);
             return 1;
         }
         if (!(u.m > 0)) {
-            std::fprintf(stderr, "Error: incorrect m at[%d](%s%d%c) m=%f\n", i, t, std::abs(o), sign_char(o), u.m);
+            std::fprintf(stderr, "Error: incorrect m at[%d](%s%d%c) m=%f\n", i, t, std::abs(o), os_sign_char(o), u.m);
             return 1;
         }
         if (!(u.soft > 0)) {
-            std::fprintf(stderr, "Error: incorrect soft at[%d](%s%d%c) soft=%f\n", i, t, std::abs(o), sign_char(o),
+            std::fprintf(stderr, "Error: incorrect soft at[%d](%s%d%c) soft=%f\n", i, t, std::abs(o), os_sign_char(o),
                          u.soft);
             return 1;
         }
@@ -526,8 +524,8 @@ int kelmar_property_validate_generic(const KELMAR_PROPERTY* ppt) {
             for (const auto& c : checks)
                 if (!(c.value > 0)) {  // a NaN from missing data fails too
                     std::fprintf(stderr, "Error: incorrect %s at [%d](%s%d%c)-(%s%d%c) %s=%f\n", c.name, i,
-                                 ppt->type[i].data(), std::abs(ppt->os[i]), sign_char(ppt->os[i]),
-                                 ppt->type[j].data(), std::abs(ppt->os[j]), sign_char(ppt->os[j]), c.name, c.value);
+                                 ppt->type[i].data(), std::abs(ppt->os[i]), os_sign_char(ppt->os[i]),
+                                 ppt->type[j].data(), std::abs(ppt->os[j]), os_sign_char(ppt->os[j]), c.name, c.value);
                     return 1;
                 }
         }
