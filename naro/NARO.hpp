@@ -61,6 +61,11 @@ struct NARO_input {
 struct NARO_cube_triple_index { int x = 0, y = 0, z = 0; };
 struct NARO_cube_triple_index_dbl { double x = 0, y = 0, z = 0; };
 struct NARO_xyz_int { int x = 0, y = 0, z = 0; };
+// Grid points (unwrapped) and cell crossings of migration paths.
+struct NARO_path_triple_index { int x = 0, y = 0, z = 0; };
+struct NARO_cubeloc { int x = 0, y = 0, z = 0; };
+struct NARO_cellcross { int x = 0, y = 0, z = 0; };
+using NARO_cellcross_diff = NARO_path_triple_index;
 
 // ---------------------------------------------------------------- expression evaluator
 enum NARO_token_type { type_op = 0, type_number = 1, type_var = 2 };

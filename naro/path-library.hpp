@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "NARO.hpp"
-#include "path-points.hpp"
 
 // One distinct hop: start minimum -> saddle -> end minimum, recorded once per
 // combination of start type, end type and saddle type.

@@ -14,12 +14,6 @@
 #include "cube.hpp"
 #include "stationary.hpp"
 
-// Grid points and cell crossings of the path records.
-struct NARO_path_triple_index { int x = 0, y = 0, z = 0; };
-struct NARO_cubeloc { int x = 0, y = 0, z = 0; };
-struct NARO_cellcross { int x = 0, y = 0, z = 0; };
-using NARO_cellcross_diff = NARO_path_triple_index;
-
 namespace naro_walk {
 
 inline constexpr double kEqual = 1e-7;
