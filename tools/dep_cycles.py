@@ -1,158 +1,155 @@
 #!/usr/bin/env python3
-"""Lists the dependencies between the files of one source directory and reports every cycle.
+"""Include and call graph of one source directory, and the cycles in it.
 
-Two graphs are checked:
+    tools/dep_cycles.py naro [--objects build/naro/CMakeFiles/naro_core.dir/]
 
-  includes  A -> B when A has `#include "B"`. A header belongs to the sources that define what it
-            declares (found from the object files), so "x.cpp includes y.hpp" also becomes an edge
-            x.cpp -> (each source that defines a function of y.hpp). This is how a reader follows
-            the code: a header is the door to the files behind it.
-  calls     x.cpp -> y.cpp when the object file of x refers to an external symbol defined in the
-            object file of y (calls and data references, as the linker sees them).
-
-usage: tools/dep_cycles.py SRC_DIR OBJ_DIR [--list]
-  e.g. tools/dep_cycles.py kelmar build/kelmar/CMakeFiles/kelmar_core.dir
-Exit status 1 when a cycle exists.
+Include edges come from the `#include "..."` lines. A module is a .cpp with its .hpp
+(stationary.cpp + stationary.hpp); module edges are the includes of either file.
+With --objects, call edges come from `nm`: a module calls another when its object
+file needs a symbol that the other object defines (strong definitions only, so inline
+functions and templates do not count). Prints the edges and every cycle (strongly
+connected group of more than one module); exits 1 when there is a cycle.
 """
+import argparse
 import os
 import re
 import subprocess
 import sys
 
 
-def objects(obj_dir):
-    out = {}
-    for root, _, files in os.walk(obj_dir):
-        for f in files:
-            if f.endswith(".cpp.o"):
-                out[f[: -len(".o")]] = os.path.join(root, f)
-    return out
+def first_include(path):
+    with open(path, encoding='utf-8') as fh:
+        for line in fh:
+            m = re.match(r'\s*#\s*include\s+"([^"]+)"', line)
+            if m:
+                return m.group(1)
+    return None
 
 
-def symbols(path, defined):
-    flag = "--defined-only" if defined else "--undefined-only"
-    text = subprocess.run(["nm", "-C", flag, path], capture_output=True, text=True, check=True).stdout
-    syms = set()
-    for line in text.splitlines():
-        parts = line.split(None, 2) if defined else line.split(None, 1)
-        if defined:
-            if len(parts) == 3 and parts[1] in "TDBRVW":
-                syms.add(parts[2])
-        elif len(parts) == 2:
-            syms.add(parts[1])
-    return syms
+def modules_of(src):
+    """Files, and the module of each: a .cpp belongs to the header it includes first
+    (its own header, by convention) unless another .cpp carries that header's name;
+    everything else is named after its stem."""
+    files = sorted(f for f in os.listdir(src) if f.endswith(('.cpp', '.hpp')))
+    cpp_stems = {f[:-4] for f in files if f.endswith('.cpp')}
+    module = {}
+    for f in files:
+        stem = os.path.splitext(f)[0]
+        module[f] = stem
+        if f.endswith('.cpp'):
+            first = first_include(os.path.join(src, f))
+            if first and first.endswith('.hpp') and os.path.exists(os.path.join(src, first)):
+                head = first[:-4]
+                if head == stem or head not in cpp_stems:
+                    module[f] = head
+    return files, module
 
 
-def function_name(sym):
-    base = sym.split("(")[0]
-    return base.split("::")[-1]
+def include_edges(src, files):
+    edges = set()
+    for f in files:
+        with open(os.path.join(src, f), encoding='utf-8') as fh:
+            for line in fh:
+                m = re.match(r'\s*#\s*include\s+"([^"]+)"', line)
+                if m and os.path.exists(os.path.join(src, m.group(1))):
+                    edges.add((f, m.group(1)))
+    return edges
 
 
-def cycles(graph):
-    """Strongly connected components with more than one node (or a self edge)."""
-    index, low, stack, on, result = {}, {}, [], set(), []
-    counter = [0]
+def symbols(obj):
+    out = subprocess.run(['nm', '-C', obj], capture_output=True, text=True, check=True).stdout
+    defined, needed = set(), set()
+    for line in out.splitlines():
+        m = re.match(r'\s*([0-9a-fA-F]+\s+)?([A-Za-z])\s+(.*)$', line)
+        if not m:
+            continue
+        kind, name = m.group(2), m.group(3)
+        if kind in 'TDBR':
+            defined.add(name)
+        elif kind == 'U':
+            needed.add(name)
+    return defined, needed
+
+
+def call_edges(objdir, module):
+    table = {}
+    for f in sorted(os.listdir(objdir)):
+        src = f[:-2] if f.endswith('.cpp.o') else None
+        if src in module:   # objects of deleted sources may linger in the build tree
+            table[module[src]] = symbols(os.path.join(objdir, f))
+    owner = {}
+    for mod, (defined, _) in table.items():
+        for s in defined:
+            owner[s] = mod
+    edges = set()
+    for mod, (_, needed) in table.items():
+        for s in needed:
+            if s in owner and owner[s] != mod:
+                edges.add((mod, owner[s]))
+    return edges
+
+
+def cycles(nodes, edges):
+    """Strongly connected groups with more than one member (Tarjan)."""
+    adj = {n: sorted(b for a, b in edges if a == n) for n in nodes}
+    index, low, stack, on, out = {}, {}, [], set(), []
 
     def visit(v):
-        index[v] = low[v] = counter[0]
-        counter[0] += 1
+        index[v] = low[v] = len(index)
         stack.append(v)
         on.add(v)
-        for w in sorted(graph.get(v, ())):
+        for w in adj.get(v, []):
             if w not in index:
                 visit(w)
                 low[v] = min(low[v], low[w])
             elif w in on:
                 low[v] = min(low[v], index[w])
         if low[v] == index[v]:
-            comp = []
+            group = []
             while True:
                 w = stack.pop()
                 on.discard(w)
-                comp.append(w)
+                group.append(w)
                 if w == v:
                     break
-            if len(comp) > 1:
-                result.append(sorted(comp))
+            if len(group) > 1:
+                out.append(sorted(group))
 
     sys.setrecursionlimit(10000)
-    for v in sorted(graph):
-        if v not in index:
-            visit(v)
-    return result
+    for n in nodes:
+        if n not in index:
+            visit(n)
+    return out
+
+
+def report(title, nodes, edges):
+    print(f'== {title}: {len(edges)} edges')
+    for a, b in sorted(edges):
+        print(f'  {a} -> {b}')
+    found = cycles(nodes, edges)
+    for g in found:
+        print(f'  CYCLE: {" <-> ".join(g)}')
+    if not found:
+        print('  no cycle')
+    return bool(found)
 
 
 def main():
-    if len(sys.argv) < 3:
-        print(__doc__)
-        return 2
-    src, obj_dir = sys.argv[1], sys.argv[2]
-    show = "--list" in sys.argv
-    sources = sorted(f for f in os.listdir(src) if f.endswith(".cpp"))
-    headers = sorted(f for f in os.listdir(src) if f.endswith(".hpp"))
-    objs = objects(obj_dir)
-
-    defined = {s: symbols(objs[s], True) for s in sources if s in objs}
-    undefined = {s: symbols(objs[s], False) for s in sources if s in objs}
-    definer = {}
-    for s, syms in defined.items():
-        for sym in syms:
-            definer.setdefault(sym, s)
-
-    calls = {s: set() for s in sources}
-    for s, syms in undefined.items():
-        for sym in syms:
-            d = definer.get(sym)
-            if d is not None and d != s:
-                calls[s].add(d)
-
-    # which sources stand behind each header: those defining a function named in it
-    # declarations only: comments may name functions of other headers
-    text = {h: re.sub(r"//[^\n]*", "", open(os.path.join(src, h)).read()) for h in headers}
-    owners = {h: set() for h in headers}
-    for s, syms in defined.items():
-        for sym in syms:
-            name = function_name(sym)
-            if not re.match(r"^[A-Za-z_]\w*$", name):
-                continue
-            for h in headers:
-                if re.search(r"\b" + re.escape(name) + r"\s*\(", text[h]):
-                    owners[h].add(s)
-
-    inc_re = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
-    includes = {}
-    for f in sources + headers:
-        body = open(os.path.join(src, f)).read()
-        includes[f] = {i for i in inc_re.findall(body) if i in headers}
-    # file graph: file -> header it includes; header -> sources behind it
-    igraph = {f: set(includes[f]) for f in includes}
-    for h in headers:
-        igraph[h] |= owners[h]
-    for f in list(igraph):
-        igraph[f].discard(f)
-    # a source does not depend on its own header through that header
-    for h in headers:
-        for s in owners[h]:
-            if h in igraph[s]:
-                igraph[s].discard(h)
-
-    if show:
-        print("# calls")
-        for s in sources:
-            print(f"{s} -> {' '.join(sorted(calls[s]))}")
-        print("# includes")
-        for f in sources + headers:
-            print(f"{f} -> {' '.join(sorted(igraph[f]))}")
-    bad = 0
-    for name, graph in (("calls", calls), ("includes", igraph)):
-        found = cycles(graph)
-        for c in found:
-            print(f"cycle ({name}): {' '.join(c)}")
-        bad += len(found)
-    if bad == 0:
-        print(f"no cycles among {len(sources)} sources and {len(headers)} headers of {src}")
+    ap = argparse.ArgumentParser()
+    ap.add_argument('src')
+    ap.add_argument('--objects', help='directory of the object files of SRC')
+    args = ap.parse_args()
+    files, module = modules_of(args.src)
+    mods = sorted(set(module.values()))
+    inc = include_edges(args.src, files)
+    bad = report('file includes', files, inc)
+    mod_inc = {(module[a], module[b]) for a, b in inc}
+    mod_inc = {(a, b) for a, b in mod_inc if a != b}
+    bad |= report('module includes', mods, mod_inc)
+    if args.objects:
+        bad |= report('module calls', mods, call_edges(args.objects, module))
     return 1 if bad else 0
 
 
-if __name__ == "__main__":
+if __name__ == '__main__':
     sys.exit(main())
