@@ -1,11 +1,11 @@
 // Start-up and dispatch of kelmar.x: builds the option record, answers --version and --help, and
 // runs the handler the command table names for the first argument.
 #include "cmd.hpp"
+#include "cmd-seed.hpp"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 int kelmar_cmd_opt_do_print_version(KELMAR_CMD_OPT*) {
     std::printf("  Kelmar-ver 1.3.0-cmd\n");
@@ -19,8 +19,9 @@ int kelmar_cmd_start(int argc, char** argv) {
         std::fprintf(stderr, "Error: kelmar_cmd_opt_init() returns NULL.\n");
         return 1;
     }
-    // One generator for every random decision of the run, seeded from the clock.
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    // One generator for every random decision of the run: seeded from the clock, or from
+    // KELMAR_SEED so that a random draw can be repeated.
+    if (seed_random_generator() != 0) return 1;
     if (argc <= 1 || std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)
         return kelmar_cmd_opt_do_print_version(opt.get());
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)
