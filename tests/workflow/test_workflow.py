@@ -227,6 +227,8 @@ def main():
     ap.add_argument("--workflow", required=True)
     ap.add_argument("--data", required=True)
     args = ap.parse_args()
+    for key in ("kelmar", "naro", "workflow", "data"):
+        setattr(args, key, os.path.abspath(getattr(args, key)))
     sys.path.insert(0, os.path.join(args.workflow, "scripts"))
     import screen_files
 
