@@ -57,6 +57,11 @@ const KELMAR_CMD_ENTRY kelmar_cmd_table[] = {
     {"--gen-cube-tot", kelmar_cmd_opt_do_gen_cube_tot},
     {"--gen-cube-tot-eam", kelmar_cmd_opt_do_gen_cube_tot_eam},
 
+    // landscape topology commands
+    {"--fft", kelmar_cmd_opt_do_fft},
+    {"--fft-cubes", kelmar_cmd_opt_do_fft_cubes},
+    {"--fp-map", kelmar_cmd_opt_do_fp_map},
+
 };
 
 // The directory of the running executable, for a program found through PATH.
