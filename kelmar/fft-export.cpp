@@ -1,6 +1,7 @@
 // The critical points and derivative fields of a landscape as files: a CIF with one pseudo-atom
 // per critical point, a comma-separated table, and the derivative cubes.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,10 @@ std::string output_name(const char* base, const char* suffix) {
 struct WrittenFiles {
     std::vector<std::string> names;
     void discard() {
-        for (const std::string& n : names) std::remove(n.c_str());
+        for (const std::string& n : names) {
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(n, ec)) std::filesystem::remove(n, ec);
+        }
         names.clear();
     }
 };

@@ -1,5 +1,6 @@
 // The path map of a landscape: minima, saddles and half-path points as pseudo-atoms of a P1 CIF.
 #include <cstdio>
+#include <filesystem>
 
 #include "alloc.hpp"
 #include "fp.hpp"
@@ -83,7 +84,8 @@ int kelmar_fpcube_export_cif_to_file(const KELMAR_CUBE* landscape, double barrie
     cube.reset();
     if (kelmar_cell_export_cif_to_file(name, cell.get(), nullptr) != 0) {
         std::fprintf(stderr, "Error: kelmar_cell_export_cif_to_file() returns non-zero.\n");
-        std::remove(name);  // no partial map is left behind
+        std::error_code ec;  // no partial map is left behind
+        if (std::filesystem::is_regular_file(name, ec)) std::filesystem::remove(name, ec);
         return 1;
     }
     return 0;
