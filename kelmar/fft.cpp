@@ -11,6 +11,7 @@
 #include <sys/mman.h>
 
 #include "cube.hpp"
+#include "grid-block.hpp"
 #include "la.hpp"
 #include "plane-threads.hpp"
 
@@ -127,20 +128,11 @@ double real_gradient_length(const KELMAR_FFT* fft, long p) {
 
 // Whether no neighbour's gradient is strictly shorter than the point's (periodic wrap).
 bool gradient_not_larger_than_neighbours(const KELMAR_FFT* fft, const long x_i[3]) {
-    const long* n = fft->en->n;
-    const long i = x_i[0], j = x_i[1], k = x_i[2];
-    const long I[3] = {i == 0 ? n[0] - 1 : i - 1, i, i + 1 == n[0] ? 0 : i + 1};
-    const long J[3] = {j == 0 ? n[1] - 1 : j - 1, j, j + 1 == n[1] ? 0 : j + 1};
-    const long K[3] = {k == 0 ? n[2] - 1 : k - 1, k, k + 1 == n[2] ? 0 : k + 1};
-    const double g = real_gradient_length(fft, (i * n[1] + j) * n[2] + k);
-    for (int d0 = 0; d0 < 3; ++d0)
-        for (int d1 = 0; d1 < 3; ++d1) {
-            const long row = (I[d0] * n[1] + J[d1]) * n[2];
-            for (int d2 = 0; d2 < 3; ++d2) {
-                if (d0 == 1 && d1 == 1 && d2 == 1) continue;
-                if (real_gradient_length(fft, row + K[d2]) < g) return false;
-            }
-        }
+    long idx[27];
+    grid_block_indices(fft->en->n, x_i[0], x_i[1], x_i[2], idx);
+    const double g = real_gradient_length(fft, idx[GRID_BLOCK_CENTRE]);
+    for (int t = 0; t < 27; ++t)
+        if (t != GRID_BLOCK_CENTRE && real_gradient_length(fft, idx[t]) < g) return false;
     return true;
 }
 

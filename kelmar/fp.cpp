@@ -7,12 +7,13 @@
 #include <utility>
 
 #include "cube.hpp"
+#include "grid-block.hpp"
 #include "la.hpp"
 #include "plane-threads.hpp"
 
 namespace {
 
-constexpr int kCentre = 13;            // position of the point itself in its 3x3x3 block
+constexpr int kCentre = GRID_BLOCK_CENTRE;
 constexpr long kMaxHalfPath = 2000;    // a descent longer than this has lost its way
 
 // Position t = 9 p + 3 q + r of the block; offsets p-1, q-1, r-1.
@@ -33,14 +34,6 @@ struct BlockAdjacency {
     }
 };
 constexpr BlockAdjacency kAdjacency;
-
-// Linear indices of the 27 points of the block around (i, j, k), periodic.
-void block_indices(const long n[3], long i, long j, long k, long out[27]) {
-    const long I[3] = {i == 0 ? n[0] - 1 : i - 1, i, i + 1 == n[0] ? 0 : i + 1};
-    const long J[3] = {j == 0 ? n[1] - 1 : j - 1, j, j + 1 == n[1] ? 0 : j + 1};
-    const long K[3] = {k == 0 ? n[2] - 1 : k - 1, k, k + 1 == n[2] ? 0 : k + 1};
-    for (int t = 0; t < 27; ++t) out[t] = (I[pos_p(t)] * n[1] + J[pos_q(t)]) * n[2] + K[pos_r(t)];
-}
 
 // The branches of one point: the connected groups of higher (or equal) and of lower neighbours,
 // each as a bit set of positions, in the order of their first position.
@@ -165,7 +158,7 @@ int down_representatives(const KELMAR_FPCUBE* cube, long p, long out[8]) {
     long x_i[3];
     grid_index_of(cube, p, x_i);
     long idx[27];
-    block_indices(cube->n, x_i[0], x_i[1], x_i[2], idx);
+    grid_block_indices(cube->n, x_i[0], x_i[1], x_i[2], idx);
     double e[27];
     for (int t = 0; t < 27; ++t) e[t] = cube->en[static_cast<std::size_t>(idx[t])];
     const Branches b = find_branches(e);
@@ -227,7 +220,7 @@ std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_
         double e[27];
         for (long j = 0; j < n[1]; ++j)
             for (long k = 0; k < n[2]; ++k) {
-                block_indices(n, i, j, k, idx);
+                grid_block_indices(n, i, j, k, idx);
                 for (int t = 0; t < 27; ++t) e[t] = fp->en[static_cast<std::size_t>(idx[t])];
                 const Branches b = find_branches(e);
                 const std::size_t p = static_cast<std::size_t>(idx[kCentre]);
@@ -281,7 +274,7 @@ int kelmar_fpdot_cluster(const KELMAR_FPCUBE* cube, long x_i[3], KELMAR_FPDOT* d
     }
     for (int r = 0; r < 3; ++r) x_i[r] = kelmar_mod_long(x_i[r], cube->n[r]);
     long idx[27];
-    block_indices(cube->n, x_i[0], x_i[1], x_i[2], idx);
+    grid_block_indices(cube->n, x_i[0], x_i[1], x_i[2], idx);
     double e[27];
     for (int t = 0; t < 27; ++t) e[t] = cube->en[static_cast<std::size_t>(idx[t])];
     *dot = KELMAR_FPDOT{};
@@ -359,7 +352,7 @@ void kelmar_fpdot_classify(KELMAR_FPDOT* dot, bool warn) {
 void kelmar_fpdot_branch(const KELMAR_FPCUBE* cube, KELMAR_FPDOT* dot) {
     if (!fpcube_ready(cube) || dot == nullptr) return;
     long idx[27];
-    block_indices(cube->n, dot->x_i[0], dot->x_i[1], dot->x_i[2], idx);
+    grid_block_indices(cube->n, dot->x_i[0], dot->x_i[1], dot->x_i[2], idx);
     double e[27];
     for (int t = 0; t < 27; ++t) e[t] = cube->en[static_cast<std::size_t>(idx[t])];
     const int* label = &dot->cluster[0][0][0];
