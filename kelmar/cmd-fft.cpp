@@ -4,7 +4,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "cmd.hpp"
+#include "cmd-handlers.hpp"
 #include "cube.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
