@@ -12,6 +12,9 @@
 #include <new>
 #include <string>
 #include <vector>
+#include <algorithm>
+#include <climits>
+#include <sys/stat.h>
 
 #include "import-ppt.hpp"
 #include "import.hpp"
@@ -96,17 +99,88 @@ bool scan_long(const char*& p, const char* end, long* out) {
     return true;
 }
 
-// The next line of buf starting at pos (without its line end); false at the end of the text.
-bool next_line(const std::string& buf, std::size_t& pos, std::string* line) {
-    if (pos >= buf.size()) return false;
-    std::size_t e = buf.find('\n', pos);
-    if (e == std::string::npos) e = buf.size();
-    line->assign(buf, pos, e - pos);
-    if (!line->empty() && line->back() == '\r') line->pop_back();
-    if (line->size() > 1023) line->resize(1023);
-    pos = e + 1;
-    return true;
-}
+// A cube file read in blocks: the header line by line, then the values one after another, so that
+// no more than a block of the text is held beside the grid.
+struct CubeSource {
+    static constexpr std::size_t kBlock = 1 << 20;
+    std::FILE* f = nullptr;
+    std::string buf;
+    std::size_t pos = 0;
+    bool eof = false;
+    long long consumed = 0;  // bytes dropped from the front of buf
+
+    CubeSource() = default;
+    CubeSource(const CubeSource&) = delete;
+    CubeSource& operator=(const CubeSource&) = delete;
+    ~CubeSource() {
+        if (f != nullptr) std::fclose(f);
+    }
+    // Reads one more block; false at the end of the file.
+    bool more() {
+        if (eof) return false;
+        if (pos > 0) {
+            buf.erase(0, pos);
+            consumed += static_cast<long long>(pos);
+            pos = 0;
+        }
+        const std::size_t old = buf.size();
+        buf.resize(old + kBlock);
+        const std::size_t got = std::fread(buf.data() + old, 1, kBlock, f);
+        buf.resize(old + got);
+        if (got == 0) eof = true;
+        return got > 0;
+    }
+    // The next line without its line end (at most 1023 characters kept); false at the end.
+    bool next_line(std::string* line) {
+        for (;;) {
+            const std::size_t e = buf.find('\n', pos);
+            if (e != std::string::npos || (eof && pos < buf.size()) || buf.size() - pos >= kBlock) {
+                const std::size_t stop = e != std::string::npos ? e : std::min(buf.size(), pos + kBlock);
+                line->assign(buf, pos, stop - pos);
+                if (!line->empty() && line->back() == '\r') line->pop_back();
+                if (line->size() > 1023) line->resize(1023);
+                pos = e != std::string::npos ? e + 1 : stop;
+                return true;
+            }
+            if (!more()) {
+                if (pos < buf.size()) continue;
+                return false;
+            }
+        }
+    }
+    // Keeps at least a number's worth of text ahead of pos while the file has more.
+    void look_ahead() {
+        while (!eof && buf.size() - pos < 4096) more();
+    }
+    bool next_value(double* out) {
+        for (;;) {  // white space, across blocks
+            while (pos < buf.size() && (buf[pos] == ' ' || buf[pos] == '\t' || buf[pos] == '\r' || buf[pos] == '\n' ||
+                                        buf[pos] == '\v' || buf[pos] == '\f'))
+                ++pos;
+            if (pos < buf.size() || !more()) break;
+        }
+        look_ahead();
+        const char* p = buf.data() + pos;
+        if (!scan_double(p, buf.data() + buf.size(), out)) return false;
+        pos = static_cast<std::size_t>(p - buf.data());
+        return true;
+    }
+    // True when only white space is left.
+    bool at_end() {
+        for (;;) {
+            while (pos < buf.size() && (buf[pos] == ' ' || buf[pos] == '\t' || buf[pos] == '\r' || buf[pos] == '\n'))
+                ++pos;
+            if (pos < buf.size()) return false;
+            if (!more()) return true;
+        }
+    }
+    // Bytes of the file not yet passed (a bound for counts read from the header).
+    long bytes_left() {
+        struct stat st {};
+        if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) return LONG_MAX;
+        return static_cast<long>(st.st_size - consumed - static_cast<long long>(pos));
+    }
+};
 
 // Grids read from files are refused beyond this many points (1 GiB of values, 512^3); the
 // landscapes written here stay below 197^3.
@@ -230,34 +304,27 @@ int kelmar_cube_export_to_file(const KELMAR_CUBE* cube, const KELMAR_CELL* cell,
 // --- reader ---------------------------------------------------------------------------------
 
 int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique_ptr<KELMAR_CELL>* cell,
-                                 const char* filename, bool periodic, const char* dir_unitary) {
+                                 const char* filename, bool periodic, const char* dir_unitary, bool complete) {
     if (cube != nullptr) cube->reset();
     if (cell != nullptr) cell->reset();
     if (filename == nullptr) filename = "";
-    std::FILE* f = std::fopen(filename, "rb");
-    if (f == nullptr) {
+    CubeSource src;
+    src.f = std::fopen(filename, "rb");
+    if (src.f == nullptr) {
         std::printf("Error: unable to open %s.\n", filename);
         return 1;
     }
-    std::string buf;
-    {
-        char chunk[1 << 16];
-        std::size_t got;
-        while ((got = std::fread(chunk, 1, sizeof(chunk), f)) > 0) buf.append(chunk, got);
-        std::fclose(f);
-    }
     const double B = KELMAR_CUBE_ANGSTROM_TO_BOHR;
-    std::size_t pos = 0;
     std::string line;
     auto bad_header = [&](const char* what) {
         std::fprintf(stderr, "Error: %s is not a cube file (%s).\n", filename, what);
         return 1;
     };
     // lines 1 and 2: names, ignored
-    if (!next_line(buf, pos, &line) || !next_line(buf, pos, &line)) return bad_header("missing header lines");
+    if (!src.next_line(&line) || !src.next_line(&line)) return bad_header("missing header lines");
     // line 3: atom count and origin
     long total_atom = 0;
-    if (!next_line(buf, pos, &line)) return bad_header("missing header lines");
+    if (!src.next_line(&line)) return bad_header("missing header lines");
     {
         const char* p = line.c_str();
         if (!scan_long(p, p + line.size(), &total_atom) || total_atom < 0) return bad_header("bad atom count");
@@ -265,7 +332,7 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
     long count[3] = {0, 0, 0};
     double step[3][3] = {};
     for (int k = 0; k < 3; ++k) {
-        if (!next_line(buf, pos, &line)) return bad_header("missing header lines");
+        if (!src.next_line(&line)) return bad_header("missing header lines");
         const char* p = line.c_str();
         const char* e = p + line.size();
         if (!scan_long(p, e, &count[k])) return bad_header("bad grid line");
@@ -292,15 +359,14 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
     if (cell != nullptr && total_atom != 0) {
         // every atom line takes at least one byte of what is left: a larger count is a damaged
         // header, not a reason to build a cell of that size
-        const std::size_t left = pos < buf.size() ? buf.size() - pos : 0;
-        if (static_cast<std::size_t>(total_atom) > left) return bad_header("bad atom count");
+        if (total_atom > src.bytes_left()) return bad_header("bad atom count");
         std::printf("Message: cell information found, attempting to load cell.\n");
         structure = kelmar_cell_new(total_atom);
         for (long i = 0; i < total_atom; ++i) {
             KELMAR_ATOM& atom = structure->atom[static_cast<std::size_t>(i)];
             long an = 0;
             double v[4];
-            bool ok = next_line(buf, pos, &line);
+            bool ok = src.next_line(&line);
             if (ok) {
                 const char* p = line.c_str();
                 const char* e = p + line.size();
@@ -321,23 +387,24 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
     } else {
         std::printf("Message: cell information not read.\n");
         for (long i = 0; i < total_atom; ++i)
-            if (!next_line(buf, pos, &line)) break;
+            if (!src.next_line(&line)) break;
     }
     // values: white-space separated numbers, axis 3 fastest
     {
-        const char* p = buf.data() + std::min(pos, buf.size());
-        const char* e = buf.data() + buf.size();
         const long total = grid->en.size();
         long got = 0;
         double* dst = grid->en.data.data();
         for (; got < total; ++got) {
-            if (!scan_double(p, e, &dst[got])) break;
+            if (!src.next_value(&dst[got])) break;
         }
         if (got < total) {
-            while (p < e && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
-            if (p < e) {
+            if (!src.at_end()) {
                 std::fprintf(stderr, "Error: %s holds a value that is not a number (value %ld).\n", filename,
                              got + 1);
+                return 1;
+            }
+            if (complete) {
+                std::fprintf(stderr, "Error: %s ends after %ld of %ld values.\n", filename, got, total);
                 return 1;
             }
             std::printf("Warning: %s ends after %ld of %ld values; the rest are taken as 0.\n", filename, got,
@@ -371,6 +438,30 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
     if (cube != nullptr) *cube = std::move(grid);
     if (cell != nullptr) *cell = std::move(structure);
     return 0;
+}
+
+bool cube_grid_repeats_boundary_planes(const KELMAR_CUBE* cube) {
+    if (cube == nullptr || cube->en.size() <= 0) return false;
+    const long* n = cube->n;
+    for (int r = 0; r < 3; ++r)
+        if (n[r] < 2) return false;
+    const std::vector<double>& v = cube->en.data;
+    bool constant = true;
+    for (double x : v)
+        if (x != v[0]) {
+            constant = false;
+            break;
+        }
+    if (constant) return false;
+    for (long i = 0; i < n[0]; ++i)
+        for (long j = 0; j < n[1]; ++j)
+            for (long k = 0; k < n[2]; ++k) {
+                const double x = cube->en(i, j, k);
+                if ((i == n[0] - 1 && x != cube->en(0, j, k)) || (j == n[1] - 1 && x != cube->en(i, 0, k)) ||
+                    (k == n[2] - 1 && x != cube->en(i, j, 0)))
+                    return false;
+            }
+    return true;
 }
 
 // --- helpers of the landscape code ------------------------------------------------------------

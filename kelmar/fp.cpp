@@ -1,0 +1,553 @@
+// Fingerprint of every grid point and the half-paths from the saddles.
+#include "fp.hpp"
+
+#include <bit>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "cube.hpp"
+#include "grid-block.hpp"
+#include "la.hpp"
+#include "plane-threads.hpp"
+
+namespace {
+
+constexpr int kCentre = GRID_BLOCK_CENTRE;
+constexpr long kMaxHalfPath = 2000;    // a descent longer than this has lost its way
+
+// Position t = 9 p + 3 q + r of the block; offsets p-1, q-1, r-1.
+constexpr int pos_p(int t) { return t / 9; }
+constexpr int pos_q(int t) { return (t / 3) % 3; }
+constexpr int pos_r(int t) { return t % 3; }
+
+// For every position, the positions it touches (26-connectivity inside the block, centre left out).
+struct BlockAdjacency {
+    std::uint32_t touch[27] = {};
+    constexpr BlockAdjacency() {
+        for (int t = 0; t < 27; ++t)
+            for (int u = 0; u < 27; ++u) {
+                if (u == kCentre) continue;
+                const int dp = pos_p(t) - pos_p(u), dq = pos_q(t) - pos_q(u), dr = pos_r(t) - pos_r(u);
+                if (dp >= -1 && dp <= 1 && dq >= -1 && dq <= 1 && dr >= -1 && dr <= 1) touch[t] |= 1u << u;
+            }
+    }
+};
+constexpr BlockAdjacency kAdjacency;
+
+// The branches of one point: the connected groups of higher (or equal) and of lower neighbours,
+// each as a bit set of positions, in the order of their first position.
+struct Branches {
+    int up = 0, dn = 0;
+    std::uint32_t up_set[8] = {};
+    std::uint32_t dn_set[8] = {};
+};
+
+int split_groups(std::uint32_t mask, std::uint32_t* sets) {
+    int count = 0;
+    while (mask != 0) {
+        std::uint32_t group = mask & (~mask + 1u);
+        for (;;) {
+            std::uint32_t grown = group;
+            for (std::uint32_t rest = group; rest != 0; rest &= rest - 1)
+                grown |= kAdjacency.touch[std::countr_zero(rest)];
+            grown &= mask;
+            if (grown == group) break;
+            group = grown;
+        }
+        if (count < 8) sets[count] = group;
+        ++count;
+        mask &= ~group;
+    }
+    return count;
+}
+
+Branches find_branches(const double e[27]) {
+    std::uint32_t lower = 0;
+    for (int t = 0; t < 27; ++t)
+        if (t != kCentre && e[t] < e[kCentre]) lower |= 1u << t;
+    const std::uint32_t higher = ((1u << 27) - 1u) & ~lower & ~(1u << kCentre);
+    Branches b;
+    b.up = split_groups(higher, b.up_set);
+    b.dn = split_groups(lower, b.dn_set);
+    return b;
+}
+
+fpdot_type class_of(int total_up, int total_dn) {
+    fpdot_type type;
+    switch (total_dn) {
+        case 0: type = FP_MIN; break;
+        case 1: type = total_up == 1 ? FP_NOR : FP_ERR; break;
+        case 2:
+        case 3: type = FP_SAD; break;
+        default: type = FP_ERR; break;
+    }
+    if (total_up == 0 && total_dn > 0) type = FP_MAX;
+    return type;
+}
+
+// The branch-count warnings, as the label visit prints them: before each of the 27 visits, the
+// counts of the branches whose first position has been passed.
+void branch_warnings(std::string& out, const long x_i[3], const int first_up[], int total_up, const int first_dn[],
+                     int total_dn) {
+    if (total_up < 4 && total_dn < 9) return;
+    char line[160];
+    for (int v = 0; v < 27; ++v) {
+        int up = 0, dn = 0;
+        for (int b = 0; b < total_up; ++b) up += first_up[b] < v;
+        for (int b = 0; b < total_dn; ++b) dn += first_dn[b] < v;
+        if (up >= 9 || dn >= 9)
+            std::snprintf(line, sizeof(line), "Warning: no. of branches exceeds 8 at (%ld,%ld,%ld); there might be an error.\n",
+                          x_i[0], x_i[1], x_i[2]);
+        else if (up >= 4)
+            std::snprintf(line, sizeof(line), "Warning: no. of branches exceeds 4 at (%ld,%ld,%ld); there might be a discontinuity\n",
+                          x_i[0], x_i[1], x_i[2]);
+        else
+            continue;
+        out += line;
+    }
+}
+
+// Lowest (ties: the later position) member of a group.
+int lowest_of(std::uint32_t set, const double e[27]) {
+    int best = kCentre;
+    double bar = e[kCentre];
+    for (; set != 0; set &= set - 1) {
+        const int t = std::countr_zero(set);
+        if (e[t] <= bar) {
+            bar = e[t];
+            best = t;
+        }
+    }
+    return best;
+}
+
+int highest_of(std::uint32_t set, const double e[27]) {
+    int best = kCentre;
+    double bar = e[kCentre];
+    for (; set != 0; set &= set - 1) {
+        const int t = std::countr_zero(set);
+        if (e[t] >= bar) {
+            bar = e[t];
+            best = t;
+        }
+    }
+    return best;
+}
+
+void point_position(const KELMAR_FPCUBE* cube, const long x_i[3], double x[3]) {
+    for (int d = 0; d < 3; ++d)
+        x[d] = static_cast<double>(x_i[0]) * cube->a_i[0][d] + static_cast<double>(x_i[1]) * cube->a_i[1][d] +
+               static_cast<double>(x_i[2]) * cube->a_i[2][d];
+}
+
+void grid_index_of(const KELMAR_FPCUBE* cube, long p, long x_i[3]) {
+    x_i[2] = p % cube->n[2];
+    x_i[1] = (p / cube->n[2]) % cube->n[1];
+    x_i[0] = p / (cube->n[2] * cube->n[1]);
+}
+
+bool fpcube_ready(const KELMAR_FPCUBE* cube) {
+    return cube != nullptr && cube->size() > 0 && static_cast<long>(cube->en.size()) == cube->size() &&
+           cube->type.size() == cube->en.size() && cube->branches.size() == cube->en.size() &&
+           cube->descent.size() == cube->en.size();
+}
+
+// Down-branch representatives of point p, as linear indices, in branch order.
+int down_representatives(const KELMAR_FPCUBE* cube, long p, long out[8]) {
+    long x_i[3];
+    grid_index_of(cube, p, x_i);
+    long idx[27];
+    grid_block_indices(cube->n, x_i[0], x_i[1], x_i[2], idx);
+    double e[27];
+    for (int t = 0; t < 27; ++t) e[t] = cube->en[static_cast<std::size_t>(idx[t])];
+    const Branches b = find_branches(e);
+    const int stored = b.dn < 8 ? b.dn : 8;
+    for (int g = 0; g < stored; ++g) out[g] = idx[lowest_of(b.dn_set[g], e)];
+    return stored;
+}
+
+}  // namespace
+
+// --- the grid ----------------------------------------------------------------------------------
+
+std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new(const long n[3]) {
+    if (n == nullptr || n[0] <= 0 || n[1] <= 0 || n[2] <= 0) {
+        std::fprintf(stderr, "Error: all arguments must be positive.\n");
+        return nullptr;
+    }
+    long total = 0;
+    if (__builtin_mul_overflow(n[0], n[1], &total) || __builtin_mul_overflow(total, n[2], &total)) {
+        std::fprintf(stderr, "Error: unable to allocate KELMAR_FPCUBE.\n");
+        return nullptr;
+    }
+    auto cube = std::make_unique<KELMAR_FPCUBE>();
+    const std::size_t N = static_cast<std::size_t>(total);
+    cube->en.assign(N, 0.0);
+    cube->type.assign(N, FP_UND);
+    cube->branches.assign(N, 0);
+    cube->descent.assign(N, kCentre);
+    for (int r = 0; r < 3; ++r) cube->n[r] = n[r];
+    return cube;
+}
+
+std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube(const KELMAR_CUBE* cube) {
+    return kelmar_fpcube_new_from_cube_threads(cube, 0);
+}
+
+std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_CUBE* landscape, int threads) {
+    if (landscape == nullptr || landscape->en.size() != landscape->n[0] * landscape->n[1] * landscape->n[2]) {
+        std::fprintf(stderr, "Error: KELMAR_CUBE has not been properly initialized.\n");
+        return nullptr;
+    }
+    auto cube = kelmar_fpcube_new(landscape->n);
+    if (!cube) {
+        std::fprintf(stderr, "Error: kelmar_fpcube_new() returns NULL.\n");
+        return nullptr;
+    }
+    for (int r = 0; r < 3; ++r)
+        for (int d = 0; d < 3; ++d) {
+            cube->a[r][d] = landscape->a[r][d];
+            cube->a_i[r][d] = landscape->a_i[r][d];
+        }
+    cube->en = landscape->en.data;
+    const long* n = cube->n;
+    // warnings are gathered per plane and printed in index order afterwards
+    std::vector<std::string> warnings(static_cast<std::size_t>(n[0]));
+    KELMAR_FPCUBE* fp = cube.get();
+    grid_planes_parallel(n[0], threads, [&](long i) {
+        long idx[27];
+        double e[27];
+        for (long j = 0; j < n[1]; ++j)
+            for (long k = 0; k < n[2]; ++k) {
+                grid_block_indices(n, i, j, k, idx);
+                for (int t = 0; t < 27; ++t) e[t] = fp->en[static_cast<std::size_t>(idx[t])];
+                const Branches b = find_branches(e);
+                const std::size_t p = static_cast<std::size_t>(idx[kCentre]);
+                fp->type[p] = static_cast<std::uint8_t>(class_of(b.up, b.dn));
+                fp->branches[p] = static_cast<std::uint8_t>((b.up & 15) | ((b.dn & 15) << 4));
+                fp->descent[p] = static_cast<std::uint8_t>(b.dn > 0 ? lowest_of(b.dn_set[0], e) : kCentre);
+                if (b.up >= 4 || b.dn >= 9) {
+                    int first_up[8], first_dn[8];
+                    for (int g = 0; g < b.up && g < 8; ++g) first_up[g] = std::countr_zero(b.up_set[g]);
+                    for (int g = 0; g < b.dn && g < 8; ++g) first_dn[g] = std::countr_zero(b.dn_set[g]);
+                    const long x_i[3] = {i, j, k};
+                    branch_warnings(warnings[static_cast<std::size_t>(i)], x_i, first_up, b.up < 8 ? b.up : 8,
+                                    first_dn, b.dn < 8 ? b.dn : 8);
+                }
+            }
+    });
+    for (const std::string& w : warnings)
+        if (!w.empty()) std::fputs(w.c_str(), stdout);
+    return cube;
+}
+
+void kelmar_fpcube_free(std::unique_ptr<KELMAR_FPCUBE>& cube) { cube.reset(); }
+
+void kelmar_fpcube_clear_type(KELMAR_FPCUBE* cube) {
+    if (cube == nullptr) return;
+    std::fill(cube->type.begin(), cube->type.end(), static_cast<std::uint8_t>(FP_UND));
+}
+
+long fpgrid_index(const KELMAR_FPCUBE* cube, const long x_i[3]) {
+    return (kelmar_mod_long(x_i[0], cube->n[0]) * cube->n[1] + kelmar_mod_long(x_i[1], cube->n[1])) * cube->n[2] +
+           kelmar_mod_long(x_i[2], cube->n[2]);
+}
+
+KELMAR_FPDOT fpgrid_point(const KELMAR_FPCUBE* cube, long p) {
+    KELMAR_FPDOT dot;
+    long x_i[3];
+    grid_index_of(cube, p, x_i);
+    kelmar_fpdot_cluster(cube, x_i, &dot);
+    kelmar_fpdot_classify(&dot, false);
+    kelmar_fpdot_branch(cube, &dot);
+    dot.type = static_cast<fpdot_type>(cube->type[static_cast<std::size_t>(p)]);
+    return dot;
+}
+
+// --- one point, step by step ---------------------------------------------------------------------
+
+int kelmar_fpdot_cluster(const KELMAR_FPCUBE* cube, long x_i[3], KELMAR_FPDOT* dot) {
+    if (!fpcube_ready(cube) || dot == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_FPCUBE has not been properly initialized.\n");
+        return 1;
+    }
+    for (int r = 0; r < 3; ++r) x_i[r] = kelmar_mod_long(x_i[r], cube->n[r]);
+    long idx[27];
+    grid_block_indices(cube->n, x_i[0], x_i[1], x_i[2], idx);
+    double e[27];
+    for (int t = 0; t < 27; ++t) e[t] = cube->en[static_cast<std::size_t>(idx[t])];
+    *dot = KELMAR_FPDOT{};
+    dot->en = e[kCentre];
+    for (int r = 0; r < 3; ++r) dot->x_i[r] = x_i[r];
+    point_position(cube, x_i, dot->x);
+    int sign[27] = {};
+    for (int t = 0; t < 27; ++t)
+        if (t != kCentre) sign[t] = e[t] < e[kCentre] ? -1 : 1;
+    int block[5][5][5] = {};
+    int counter = 1;
+    for (int t = 0; t < 27; ++t) {
+        if (t == kCentre) continue;
+        const int P0 = pos_p(t) + 1, P1 = pos_q(t) + 1, P2 = pos_r(t) + 1;
+        int& label = block[P0][P1][P2];
+        for (int d0 = -1; d0 <= 1; ++d0)
+            for (int d1 = -1; d1 <= 1; ++d1)
+                for (int d2 = -1; d2 <= 1; ++d2) {
+                    const int q = block[P0 + d0][P1 + d1][P2 + d2];
+                    if (q == 0) continue;
+                    const int u = (P0 + d0 - 1) * 9 + (P1 + d1 - 1) * 3 + (P2 + d2 - 1);
+                    if (sign[u] != sign[t]) continue;
+                    if (label == 0) label = q;
+                    else kelmar_fpdot_merge_cluster(block, label, q);
+                }
+        if (label == 0) {
+            label = sign[t] > 0 ? counter : -counter;
+            ++counter;
+        }
+    }
+    for (int p = 0; p < 3; ++p)
+        for (int q = 0; q < 3; ++q)
+            for (int r = 0; r < 3; ++r) dot->cluster[p][q][r] = block[p + 1][q + 1][r + 1];
+    return 0;
+}
+
+void kelmar_fpdot_merge_cluster(int block[5][5][5], int c1, int c2) {
+    if (c1 == c2 || c1 == 0 || c2 == 0) return;
+    const int from = c1 > c2 ? c1 : c2;
+    const int to = c1 > c2 ? c2 : c1;
+    for (int p = 0; p < 5; ++p)
+        for (int q = 0; q < 5; ++q)
+            for (int r = 0; r < 5; ++r)
+                if (block[p][q][r] == from) block[p][q][r] = to;
+}
+
+// A branch is one label; branches are counted in the order of their first position. (Of two
+// merged lower groups the more negative label survives, so counting lower labels against a
+// running minimum would miss a group whose label was replaced by one created later.)
+void kelmar_fpdot_classify(KELMAR_FPDOT* dot, bool warn) {
+    if (dot == nullptr) return;
+    const int* label = &dot->cluster[0][0][0];
+    int seen[27];
+    int total_seen = 0;
+    int first_up[27], first_dn[27];
+    dot->total_up = 0;
+    dot->total_dn = 0;
+    for (int t = 0; t < 27; ++t) {
+        if (label[t] == 0) continue;
+        bool known = false;
+        for (int s = 0; s < total_seen && !known; ++s) known = seen[s] == label[t];
+        if (known) continue;
+        seen[total_seen++] = label[t];
+        if (label[t] > 0) first_up[dot->total_up++] = t;
+        else first_dn[dot->total_dn++] = t;
+    }
+    if (warn) {
+        std::string out;
+        branch_warnings(out, dot->x_i, first_up, dot->total_up, first_dn, dot->total_dn);
+        if (!out.empty()) std::fputs(out.c_str(), stdout);
+    }
+    dot->type = class_of(dot->total_up, dot->total_dn);
+}
+
+void kelmar_fpdot_branch(const KELMAR_FPCUBE* cube, KELMAR_FPDOT* dot) {
+    if (!fpcube_ready(cube) || dot == nullptr) return;
+    long idx[27];
+    grid_block_indices(cube->n, dot->x_i[0], dot->x_i[1], dot->x_i[2], idx);
+    double e[27];
+    for (int t = 0; t < 27; ++t) e[t] = cube->en[static_cast<std::size_t>(idx[t])];
+    const int* label = &dot->cluster[0][0][0];
+    int seen[27];
+    int total_seen = 0;
+    int n_up = 0, n_dn = 0;
+    for (int t = 0; t < 8; ++t) dot->up[t] = dot->dn[t] = -1;
+    for (int t = 0; t < 27; ++t) {
+        if (label[t] == 0) continue;
+        bool known = false;
+        for (int s = 0; s < total_seen && !known; ++s) known = seen[s] == label[t];
+        if (known) continue;
+        seen[total_seen++] = label[t];
+        std::uint32_t set = 0;
+        for (int u = 0; u < 27; ++u)
+            if (label[u] == label[t]) set |= 1u << u;
+        if (label[t] > 0 && n_up < 8) dot->up[n_up++] = idx[highest_of(set, e)];
+        if (label[t] < 0 && n_dn < 8) dot->dn[n_dn++] = idx[lowest_of(set, e)];
+    }
+}
+
+bool kelmar_fpdot_equal(const KELMAR_FPDOT* a, const KELMAR_FPDOT* b) {
+    if (a == nullptr || b == nullptr) return false;
+    return a == b || (a->x_i[0] == b->x_i[0] && a->x_i[1] == b->x_i[1] && a->x_i[2] == b->x_i[2]);
+}
+
+void kelmar_fpdot_print(const KELMAR_FPDOT* dot) {
+    if (dot == nullptr) {
+        std::printf("FPDOT: (not allocated)\n");
+        return;
+    }
+    std::printf("FPDOT: (%ld %ld %ld) (%.6f %.6f %.6f)\n", dot->x_i[0], dot->x_i[1], dot->x_i[2], dot->x[0], dot->x[1],
+                dot->x[2]);
+    std::printf("FPDOT: en = %f\n", dot->en);
+    std::printf("FPDOT: type = %d\n", static_cast<int>(dot->type));
+    std::printf("FPDOT: up = %d; dn = %d\n", dot->total_up, dot->total_dn);
+    for (int p = 0; p < 3; ++p) {
+        std::printf("FPDOT: |");
+        for (int q = 0; q < 3; ++q)
+            std::printf(" %2d %2d %2d |", dot->cluster[p][q][0], dot->cluster[p][q][1], dot->cluster[p][q][2]);
+        std::printf("\n");
+    }
+}
+
+// --- half-paths -------------------------------------------------------------------------------------
+
+std::unique_ptr<KELMAR_FPHALF_LIST> kelmar_fphalf_list_new_empty() { return std::make_unique<KELMAR_FPHALF_LIST>(); }
+
+std::unique_ptr<KELMAR_FPHALF_LIST> kelmar_fphalf_list_new(const KELMAR_FPCUBE* cube, long x_i[3]) {
+    if (!fpcube_ready(cube)) {
+        std::fprintf(stderr, "Error: KELMAR_FPCUBE has not been properly initialized.\n");
+        return nullptr;
+    }
+    for (int r = 0; r < 3; ++r) x_i[r] = kelmar_mod_long(x_i[r], cube->n[r]);
+    const long saddle = fpgrid_index(cube, x_i);
+    if (cube->type[static_cast<std::size_t>(saddle)] != FP_SAD) {
+        std::fprintf(stderr, "Error: dot (%4ld, %4ld, %4ld) is not a saddle point.\n", x_i[0], x_i[1], x_i[2]);
+        return nullptr;
+    }
+    long start[8];
+    const int branches = down_representatives(cube, saddle, start);
+    auto list = kelmar_fphalf_list_new_empty();
+    list->half.resize(static_cast<std::size_t>(branches));
+    list->total = branches;
+    const long* n = cube->n;
+    for (int b = 0; b < branches; ++b) {
+        KELMAR_FPHALF& half = list->half[static_cast<std::size_t>(b)];
+        half.dot.push_back(saddle);
+        long current = start[b];
+        for (;;) {
+            const std::size_t c = static_cast<std::size_t>(current);
+            const int type = cube->type[c];
+            if (type != FP_NOR && type != FP_MIN && type != FP_SAD && type != FP_PAT && fpgrid_total_dn(cube, current) != 1) {
+                long at[3];
+                grid_index_of(cube, current, at);
+                std::fprintf(stderr, "Error: wrong dot type %d at (%4ld, %4ld, %4ld).\n", type, at[0], at[1], at[2]);
+                const KELMAR_FPDOT dot = fpgrid_point(cube, current);
+                kelmar_fpdot_print(&dot);
+                return nullptr;
+            }
+            half.dot.push_back(current);
+            if (type == FP_MIN || type == FP_SAD) break;
+            if (static_cast<long>(half.dot.size()) >= kMaxHalfPath) {
+                std::fprintf(stderr, "Error: failed to descend to the local minimum within %ld steps.\n", kMaxHalfPath);
+                return nullptr;
+            }
+            // steepest-descent neighbour, by index arithmetic
+            const int t = cube->descent[c];
+            long at[3];
+            grid_index_of(cube, current, at);
+            const long step[3] = {at[0] + pos_p(t) - 1, at[1] + pos_q(t) - 1, at[2] + pos_r(t) - 1};
+            const long next[3] = {step[0] < 0 ? step[0] + n[0] : step[0] == n[0] ? 0 : step[0],
+                                  step[1] < 0 ? step[1] + n[1] : step[1] == n[1] ? 0 : step[1],
+                                  step[2] < 0 ? step[2] + n[2] : step[2] == n[2] ? 0 : step[2]};
+            current = (next[0] * n[1] + next[1]) * n[2] + next[2];
+        }
+        half.total = static_cast<long>(half.dot.size());
+        half.barrier = cube->en[static_cast<std::size_t>(saddle)] - cube->en[static_cast<std::size_t>(half.dot.back())];
+    }
+    return list;
+}
+
+std::unique_ptr<KELMAR_FPHALF_LIST> kelmar_fphalf_list_new_from_fpcube(const KELMAR_FPCUBE* cube) {
+    if (!fpcube_ready(cube)) {
+        std::fprintf(stderr, "Error: KELMAR_FPCUBE has not been properly initialized.\n");
+        return nullptr;
+    }
+    auto master = kelmar_fphalf_list_new_empty();
+    const long total = cube->size();
+    for (long p = 0; p < total; ++p) {
+        if (cube->type[static_cast<std::size_t>(p)] != FP_SAD) continue;
+        long x_i[3];
+        grid_index_of(cube, p, x_i);
+        auto list = kelmar_fphalf_list_new(cube, x_i);
+        if (!list) {
+            std::fprintf(stderr, "Error: kelmar_fphalf_list_new() returns NULL.\n");
+            return nullptr;
+        }
+        if (kelmar_fphalf_list_merge(master.get(), list) != 0) {
+            std::fprintf(stderr, "Error: kelmar_fphalf_list_merge() returns non-zero.\n");
+            return nullptr;
+        }
+    }
+    std::printf("Message: KELMAR_FPCUBE successfully generated containing %ld paths.\n", master->total);
+    return master;
+}
+
+int kelmar_fphalf_list_merge(KELMAR_FPHALF_LIST* master, std::unique_ptr<KELMAR_FPHALF_LIST>& list) {
+    if (master == nullptr || !list || list->total <= 0) {
+        std::fprintf(stderr, "Error: KELMAR_FPHALF_LIST has not been initialized properly.\n");
+        return 1;
+    }
+    for (KELMAR_FPHALF& h : list->half) master->half.push_back(std::move(h));
+    master->total = static_cast<long>(master->half.size());
+    list.reset();
+    return 0;
+}
+
+int kelmar_fphalf_list_filter(KELMAR_FPHALF_LIST* list, double en) {
+    if (list == nullptr || list->total <= 0) {
+        std::fprintf(stderr, "Error: KELMAR_FPHALF_LIST has not been properly initialized.\n");
+        return 1;
+    }
+    if (en < 0.0) return 0;
+    std::vector<KELMAR_FPHALF> kept;
+    for (KELMAR_FPHALF& h : list->half)
+        if (!(h.barrier > en)) kept.push_back(std::move(h));
+    list->half = std::move(kept);
+    list->total = static_cast<long>(list->half.size());
+    std::printf("Message: totally %ld paths with barrier lower than %f.\n", list->total, en);
+    return 0;
+}
+
+void kelmar_fphalf_list_label_path(const KELMAR_FPHALF_LIST* list, KELMAR_FPCUBE* cube) {
+    if (list == nullptr || !fpcube_ready(cube)) return;
+    for (const KELMAR_FPHALF& h : list->half)
+        for (long p : h.dot) {
+            std::uint8_t& type = cube->type[static_cast<std::size_t>(p)];
+            if (type == FP_UND || type == FP_NOR) type = FP_PAT;
+        }
+}
+
+void kelmar_fphalf_list_free(std::unique_ptr<KELMAR_FPHALF_LIST>& list) { list.reset(); }
+
+void kelmar_fphalf_list_print(const KELMAR_FPHALF_LIST* list, const KELMAR_FPCUBE* cube) {
+    if (list == nullptr || cube == nullptr) {
+        std::printf("FPHALF_LIST: (not allocated).\n");
+        return;
+    }
+    std::printf("FPHALF_LIST: total half pathes in the list = %ld.\n", list->total);
+    for (long e = 0; e < list->total; ++e) {
+        const KELMAR_FPHALF& h = list->half[static_cast<std::size_t>(e)];
+        if (h.total < 1) {
+            std::printf("FPHALF_LIST: [%4ld] empty half path.\n", e);
+            continue;
+        }
+        long a[3], b[3];
+        grid_index_of(cube, h.dot.front(), a);
+        grid_index_of(cube, h.dot.back(), b);
+        std::printf("FPHALF_LIST: [%4ld] (%4ld, %4ld, %4ld)-(%4ld, %4ld, %4ld); length=%2ld, barrier=%f\n", e, a[0],
+                    a[1], a[2], b[0], b[1], b[2], h.total, h.barrier);
+    }
+}
+
+void kelmar_fphalf_print(const KELMAR_FPHALF* half, const KELMAR_FPCUBE* cube) {
+    if (half == nullptr || cube == nullptr) {
+        std::printf("(not allocated)\n");
+        return;
+    }
+    std::printf("FPHALF: length = %ld; barrier = %f\n", half->total, half->barrier);
+    for (long s = 0; s < half->total; ++s) {
+        const long p = half->dot[static_cast<std::size_t>(s)];
+        long a[3];
+        grid_index_of(cube, p, a);
+        std::printf("FPHALF: [%4ld] (%4ld, %4ld, %4ld); type = %d, en = %f\n", s, a[0], a[1], a[2],
+                    static_cast<int>(cube->type[static_cast<std::size_t>(p)]), cube->en[static_cast<std::size_t>(p)]);
+    }
+}

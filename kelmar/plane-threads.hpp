@@ -1,0 +1,52 @@
+// Work over the planes of a grid (first index) shared by the hardware threads. Each plane is
+// handled by exactly one thread and writes only its own results, so what the callers gather
+// plane by plane afterwards does not depend on the thread count.
+#pragma once
+
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// A requested thread count: 0 or less means every hardware thread.
+inline int grid_threads_resolve(int threads) {
+    if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+    return threads <= 0 ? 1 : threads;
+}
+
+// body(i) for every i in [0, n), planes handed out one at a time. An exception thrown by a body
+// (std::bad_alloc) stops the hand-out and is rethrown on the calling thread.
+template <class Body>
+void grid_planes_parallel(long n, int threads, Body&& body) {
+    threads = grid_threads_resolve(threads);
+    if (threads > n) threads = static_cast<int>(n > 0 ? n : 1);
+    if (threads <= 1) {
+        for (long i = 0; i < n; ++i) body(i);
+        return;
+    }
+    std::atomic<long> next{0};
+    std::exception_ptr failure;
+    std::mutex failure_lock;
+    auto worker = [&]() {
+        try {
+            for (long i = next++; i < n; i = next++) body(i);
+        } catch (...) {
+            std::lock_guard<std::mutex> hold(failure_lock);
+            if (!failure) failure = std::current_exception();
+            next = n;
+        }
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(threads - 1));
+    for (int t = 1; t < threads; ++t) {
+        try {
+            pool.emplace_back(worker);
+        } catch (...) {
+            break;  // the threads already running share the remaining planes
+        }
+    }
+    worker();
+    for (std::thread& th : pool) th.join();
+    if (failure) std::rethrow_exception(failure);
+}
