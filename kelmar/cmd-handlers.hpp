@@ -41,3 +41,7 @@ int kelmar_cmd_opt_do_gen_cube_tot_eam(KELMAR_CMD_OPT* opt);
 int kelmar_cmd_opt_do_fft(KELMAR_CMD_OPT* opt);
 int kelmar_cmd_opt_do_fft_cubes(KELMAR_CMD_OPT* opt);
 int kelmar_cmd_opt_do_fp_map(KELMAR_CMD_OPT* opt);
+
+// cmd-graph.cpp: site graph and conduction network
+int kelmar_cmd_opt_do_sites(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gh(KELMAR_CMD_OPT* opt);

@@ -92,12 +92,11 @@ constexpr KmCommand kelmar_cmd_table[] = {
     {"--fft-cubes", kelmar_cmd_opt_do_fft_cubes,
      "perform a fourier transform analysis and generate cubes corresponding to force, force constant, "
      "laplacian and slope."},
-    {"--fp-map", kelmar_cmd_opt_do_fp_map,
-     "generates a cif file representing conduction path in the given cube file."},
-    {"--gh", nullptr,
+    {"--fp-map", kelmar_cmd_opt_do_fp_map, "generates a cif file representing conduction path in the given cube file."},
+    {"--gh", kelmar_cmd_opt_do_gh,
      "generates cif files and csv file representing the characteristic conduction pathway in the given cube "
      "file."},
-    {"--sites", nullptr, "output a summary of sites based on graph analysis."},
+    {"--sites", kelmar_cmd_opt_do_sites, "output a summary of sites based on graph analysis."},
     {"--md", nullptr, "perform a molecular dynamics allowing only conducting ions to move."},
     {"--kmc", nullptr,
      "conducts a kinetic monte carlo simulation to estimate the ionic conductivity given the cif and cube "

@@ -1,0 +1,270 @@
+// Site graph and conduction network on synthetic inputs with known answers: hand-built periodic
+// graphs (tree, channel, sheet, three-dimensional net) and analytic landscapes whose minima,
+// saddles and barriers are known in closed form.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "cube.hpp"
+#include "fft.hpp"
+#include "fp.hpp"
+#include "gh.hpp"
+#include "kelmar_fixtures.hpp"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A hand-built graph: vertices with energies, hops with saddle energies and translations.
+struct hop {
+    long from, to;
+    double saddle;
+    int bound[3];
+};
+
+std::unique_ptr<KELMAR_GRAPH> hand_graph(const std::vector<double>& en, const std::vector<hop>& hops) {
+    auto g = kelmar_graph_new(static_cast<long>(en.size()), 0);
+    for (std::size_t i = 0; i < en.size(); ++i) {
+        g->v[i].en = en[i];
+        g->v[i].x[0] = static_cast<double>(i);
+    }
+    for (const hop& h : hops) {
+        KELMAR_GRAPH_EDGE f, r;
+        f.v_i = &g->v[static_cast<std::size_t>(h.from)];
+        f.v_f = &g->v[static_cast<std::size_t>(h.to)];
+        r.v_i = f.v_f;
+        r.v_f = f.v_i;
+        f.en = r.en = h.saddle;
+        f.barrier = h.saddle - f.v_i->en;
+        r.barrier = h.saddle - r.v_i->en;
+        f.l = r.l = 1.0;
+        for (int d = 0; d < 3; ++d) {
+            f.bound[d] = h.bound[d];
+            r.bound[d] = -h.bound[d];
+        }
+        g->e.push_back(f);
+        g->e.push_back(r);
+    }
+    kelmar_graph_link_edges(g.get());
+    return g;
+}
+
+struct network_case {
+    const char* name;
+    std::vector<double> en;
+    std::vector<hop> hops;
+    double e1, e2, e3, el;
+};
+
+class GraphNetwork : public ::testing::TestWithParam<network_case> {};
+
+TEST_P(GraphNetwork, PercolationEnergies) {
+    const network_case& c = GetParam();
+    auto g = hand_graph(c.en, c.hops);
+    auto cycles = kelmar_graph_cycle_list_new_from_graph(g.get());
+    ASSERT_NE(cycles, nullptr);
+    // one fundamental cycle per hop outside the spanning forest
+    const long components = 1;
+    EXPECT_EQ(static_cast<long>(cycles->size()),
+              static_cast<long>(c.hops.size()) - (static_cast<long>(c.en.size()) - components));
+    for (const auto& cy : *cycles) {
+        // every cycle is a closed walk
+        for (std::size_t k = 0; k < cy->e.size(); ++k)
+            EXPECT_EQ(cy->e[k]->v_f, cy->e[(k + 1) % cy->e.size()]->v_i);
+    }
+    auto net = kelmar_graph_network_new_from_cycle_list(cycles.get());
+    ASSERT_NE(net, nullptr);
+    EXPECT_NEAR(net->e1, c.e1, 1e-9) << c.name;
+    EXPECT_NEAR(net->e2, c.e2, 1e-9) << c.name;
+    EXPECT_NEAR(net->e3, c.e3, 1e-9) << c.name;
+    EXPECT_NEAR(net->el, c.el, 1e-9) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, GraphNetwork,
+    ::testing::Values(
+        // a path of three sites inside the cell: no cycle, every span -1
+        network_case{"tree", {0.0, 0.1, 0.0}, {{0, 1, 0.5, {0, 0, 0}}, {1, 2, 0.4, {0, 0, 0}}}, -1, -1, -1, -1},
+        // two sites per cell along a: the channel opens at the higher of the two saddles
+        network_case{"channel", {0.0, 0.2}, {{0, 1, 0.3, {0, 0, 0}}, {1, 0, 0.7, {1, 0, 0}}}, 0.7, -1, -1, -1},
+        // one site, hops along a (0.4) and b (0.9): a sheet, no 3D
+        network_case{"sheet", {0.0}, {{0, 0, 0.4, {1, 0, 0}}, {0, 0, 0.9, {0, 1, 0}}}, 0.4, 0.9, -1, -1},
+        // one site with hops along a, b, c at three chosen barriers, plus a local triangle
+        network_case{"net3d",
+                     {0.0, 0.05, 0.05},
+                     {{0, 0, 0.3, {1, 0, 0}},
+                      {0, 0, 0.6, {0, 1, 0}},
+                      {0, 0, 1.1, {0, 0, 1}},
+                      {0, 1, 0.2, {0, 0, 0}},
+                      {1, 2, 0.2, {0, 0, 0}},
+                      {2, 0, 0.25, {0, 0, 0}}},
+                     0.3, 0.6, 1.1, 0.25}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GraphNetwork, ParallelTranslationsMakeNoPlane) {
+    auto g = hand_graph({0.0}, {{0, 0, 0.4, {1, 0, 0}}, {0, 0, 0.5, {2, 0, 0}}});
+    auto cycles = kelmar_graph_cycle_list_new_from_graph(g.get());
+    ASSERT_NE(cycles, nullptr);
+    auto net = kelmar_graph_network_new_from_cycle_list(cycles.get());
+    EXPECT_NEAR(net->e1, 0.4, 1e-12);
+    EXPECT_EQ(net->e2, -1.0);
+}
+
+// Connected through a middle cycle although the first and last share no vertex.
+TEST(GraphNetwork, LinkedThroughAChain) {
+    auto g = hand_graph({0, 0, 0, 0}, {{0, 1, 1, {0, 0, 0}}, {1, 2, 1, {0, 0, 0}}, {2, 3, 1, {0, 0, 0}}});
+    KELMAR_GRAPH_CYCLE a, b, c;
+    a.e = {&g->e[0], &g->e[1]};  // start vertices 0, 1
+    b.e = {&g->e[2], &g->e[3]};  // 1, 2
+    c.e = {&g->e[4], &g->e[5]};  // 2, 3
+    const KELMAR_GRAPH_CYCLE* chain[3] = {&a, &c, &b};
+    EXPECT_TRUE(kelmar_graph_cycles_is_connected(chain, 3));
+    const KELMAR_GRAPH_CYCLE* apart[2] = {&a, &c};
+    EXPECT_FALSE(kelmar_graph_cycles_is_connected(apart, 2));
+}
+
+TEST(GraphDots, PeriodicHelpers) {
+    const long n[3] = {10, 10, 10};
+    const long a[3] = {0, 5, 9}, b[3] = {9, 4, 0}, c[3] = {2, 5, 9};
+    EXPECT_TRUE(kelmar_dot_adjacent(a, b, n));
+    EXPECT_TRUE(kelmar_dot_adjacent(a, a, n));
+    EXPECT_FALSE(kelmar_dot_adjacent(a, c, n));
+    const double cell[3][3] = {{4, 0, 0}, {0, 5, 0}, {0, 0, 6}};
+    const double p[3] = {0.2, 0, 0}, q[3] = {3.9, 0, 0};
+    EXPECT_NEAR(kelmar_dot_distance(p, q, cell), 0.3, 1e-12);
+    double dir[3], piv[3];
+    kelmar_dot_direction(dir, p, q, cell);
+    EXPECT_NEAR(dir[0], -1.0, 1e-12);
+    kelmar_dot_pivot(piv, q, p, cell);
+    EXPECT_NEAR(piv[0], -0.1, 1e-12);
+}
+
+// --- landscapes -----------------------------------------------------------------------------------
+
+struct landscape {
+    std::unique_ptr<KELMAR_CUBE> cube;
+    std::unique_ptr<KELMAR_CELL> cell;
+};
+
+// E = -sum_r A_r cos(2 pi m x_r) on a cubic cell of edge L with n points per axis; m minima per axis.
+landscape cosine_landscape(const double amp[3], int m, long n, double L) {
+    landscape out;
+    const long dims[3] = {n, n, n};
+    out.cube = kelmar_cube_new(dims);
+    for (int r = 0; r < 3; ++r) {
+        out.cube->a[r][r] = L;
+        out.cube->a_i[r][r] = L / static_cast<double>(n);
+    }
+    for (long i = 0; i < n; ++i)
+        for (long j = 0; j < n; ++j)
+            for (long k = 0; k < n; ++k) {
+                const double f[3] = {static_cast<double>(i) / n, static_cast<double>(j) / n, static_cast<double>(k) / n};
+                double e = 0.0;
+                for (int r = 0; r < 3; ++r) e -= amp[r] * std::cos(2.0 * kPi * m * f[r]);
+                out.cube->en(i, j, k) = e;
+            }
+    std::vector<KELMAR_ATOM> atoms;
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j)
+            for (int k = 0; k < m; ++k)
+                atoms.push_back(kmfix::atom_at("Li1", "Li", 1, double(i) / m, double(j) / m, double(k) / m));
+    out.cell = kmfix::cubic(L, atoms);
+    return out;
+}
+
+std::unique_ptr<KELMAR_PROPERTY> lithium() {
+    auto ppt = kelmar_property_new(1);
+    ppt->type[0] = {'L', 'i', '\0'};
+    ppt->os[0] = 1;
+    ppt->uni[0].m = 6.94;
+    ppt->conducting = 0;
+    return ppt;
+}
+
+struct built {
+    std::unique_ptr<KELMAR_FPCUBE> fp;
+    std::unique_ptr<KELMAR_FPHALF_LIST> list;
+    std::unique_ptr<KELMAR_GRAPH> graph;
+};
+
+built graph_of(const landscape& l) {
+    built b;
+    b.fp = kelmar_fpcube_new_from_cube(l.cube.get());
+    auto fft = kelmar_fft_new_from_cube(l.cube.get());
+    b.list = kelmar_fphalf_list_new_from_fpcube(b.fp.get());
+    auto ppt = lithium();
+    b.graph = kelmar_graph_new_filled(b.list.get(), b.fp.get(), fft.get(), l.cell.get(), ppt.get());
+    return b;
+}
+
+// Two minima per axis: a simple cubic net of 8 sites whose hops along a, b, c cost 2 A_r.
+TEST(GraphLandscape, ThreeBarriersOpenThreeDimensions) {
+    const double amp[3] = {0.1, 0.2, 0.3};
+    landscape l = cosine_landscape(amp, 2, 16, 6.0);
+    built b = graph_of(l);
+    ASSERT_NE(b.graph, nullptr);
+    EXPECT_EQ(b.graph->total_v, 8);
+    EXPECT_EQ(b.graph->total_e, 2 * 24);  // 24 saddles: two per site and axis, each shared by two sites
+    for (const KELMAR_GRAPH_VERTEX& v : b.graph->v) {
+        EXPECT_EQ(v.site, 1);
+        EXPECT_NEAR(v.occ, 1.0, 1e-12);
+        EXPECT_STREQ(v.name, "Li1");
+        EXPECT_GT(v.eig[0], 0.0);  // a minimum: positive curvature
+    }
+    for (const KELMAR_GRAPH_EDGE& e : b.graph->e) {
+        EXPECT_NEAR(e.l, 3.0, 1e-9);
+        EXPECT_EQ(e.e_r->e_r, &e);
+        EXPECT_NEAR(e.barrier, e.e_r->barrier, 1e-12);
+        // the hop's translation plus the cell offset of the two grid indices gives its length
+        double d[3];
+        for (int r = 0; r < 3; ++r)
+            d[r] = e.v_f->x[r] + e.bound[r] * 6.0 - e.v_i->x[r];
+        EXPECT_NEAR(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]), 3.0, 1e-9);
+    }
+    auto cycles = kelmar_graph_cycle_list_new_from_graph(b.graph.get());
+    auto net = kelmar_graph_network_new_from_cycle_list(cycles.get());
+    EXPECT_NEAR(net->e1, 0.2, 1e-9);
+    EXPECT_NEAR(net->e2, 0.4, 1e-9);
+    EXPECT_NEAR(net->e3, 0.6, 1e-9);
+    EXPECT_TRUE(net->el < 0.0 || net->el > 0.4 - 1e-9);  // no closed loop is cheaper than an a-b square
+
+    auto sites = kelmar_graph_sites_new(b.graph.get(), b.list.get(), b.fp.get(), 0.0, 0.0);
+    ASSERT_NE(sites, nullptr);
+    EXPECT_DOUBLE_EQ(sites->de, 0.0257);
+    EXPECT_DOUBLE_EQ(sites->dr, 0.5);
+    EXPECT_EQ(sites->total_real, 8);
+    EXPECT_EQ(sites->total_merge, 0);
+    for (long i = 0; i < 8; ++i) EXPECT_EQ(sites->site[static_cast<std::size_t>(i)].total_neigh, 3);  // the site across each axis, reached both ways
+}
+
+// One minimum per cell: both halves of every saddle end at the same site, so there is no hop.
+TEST(GraphLandscape, SelfHopsGiveNoEdge) {
+    const double amp[3] = {0.1, 0.2, 0.3};
+    landscape l = cosine_landscape(amp, 1, 12, 4.0);
+    built b = graph_of(l);
+    ASSERT_NE(b.graph, nullptr);
+    EXPECT_EQ(b.graph->total_v, 1);
+    EXPECT_EQ(b.graph->total_e, 0);
+}
+
+// Sites closer than dr chain into one merged site even when the ends are farther apart.
+TEST(GraphSites, ChainMerges) {
+    auto g = hand_graph({0.0, 0.0, 0.0, 0.5}, {});
+    g->a[0][0] = g->a[1][1] = g->a[2][2] = 20.0;
+    const double xs[4] = {1.0, 1.4, 1.8, 10.0};
+    for (int i = 0; i < 4; ++i) g->v[static_cast<std::size_t>(i)].x[0] = xs[i];
+    KELMAR_FPHALF_LIST list;
+    KELMAR_FPCUBE fp;
+    auto sites = kelmar_graph_sites_new(g.get(), &list, &fp, 0.02, 0.5);
+    ASSERT_NE(sites, nullptr);
+    ASSERT_EQ(sites->total_merge, 1);
+    const KELMAR_GRAPH_SITE& m = sites->site.back();
+    EXPECT_EQ(m.type, SITE_MER);
+    EXPECT_EQ(m.index_split, (std::vector<long>{0, 1, 2}));
+    EXPECT_NEAR(m.x[0], 1.4, 1e-12);
+    EXPECT_EQ(sites->site[3].index_merge, 0);
+    EXPECT_EQ(sites->site[0].index_merge, m.index);
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// End-to-end runs of --sites and --gh on real landscapes: every Li site of an ordered CIF names a
+// vertex, the written CIFs read back through kelmar.x and gemmi, and bad input leaves no file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "cli.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kData = TEST_DATA_DIR;
+
+testcli::Result kelmar(const testcli::ScratchDir& dir, const std::string& args) {
+    return testcli::run(KELMAR_EXE, args, dir.path());
+}
+
+bool has(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+std::set<std::string> files_in(const testcli::ScratchDir& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        if (e.path().filename().string()[0] != '.') names.insert(e.path().filename().string());
+    return names;
+}
+
+void stage(const testcli::ScratchDir& dir, const char* material) {
+    dir.add(kData + "/samples/" + material + ".cif", std::string(material) + ".cif");
+    dir.add(kData + "/naro-path/" + material + ".cube", std::string(material) + ".cube");
+}
+
+// "Message: graph occ label = named/mobile, ..." -> named and mobile.
+std::pair<long, long> label_count(const std::string& out) {
+    const auto at = out.find("Message: graph occ label = ");
+    if (at == std::string::npos) return {-1, -1};
+    long named = -1, mobile = -1;
+    std::sscanf(out.c_str() + at, "Message: graph occ label = %ld/%ld", &named, &mobile);
+    return {named, mobile};
+}
+
+// Sites in a written CIF as gemmi reads them; -1 when gemmi is not available.
+long gemmi_sites(const testcli::ScratchDir& dir, const std::string& file) {
+    if (std::system("/usr/bin/python3 -c 'import gemmi' >/dev/null 2>&1") != 0) return -1;
+    testcli::spit(dir / "count.py",
+                  "import gemmi, sys\nprint(len(gemmi.read_small_structure(sys.argv[1]).sites))\n");
+    const auto g = testcli::run("/usr/bin/python3", "count.py " + file, dir.path());
+    return g.status == 0 ? std::stol(g.out) : -2;
+}
+
+TEST(GraphCli, SitesNameEveryLithiumOfOrderedStructures) {
+    for (const char* material : {"Li2O", "LiFePO4"}) {
+        testcli::ScratchDir dir;
+        stage(dir, material);
+        const std::string cif = std::string(material) + ".cif";
+        const auto r = kelmar(dir, "--sites " + cif + " " + material + ".cube Li 1");
+        ASSERT_EQ(r.status, 0) << material << r.err;
+        // every Li atom of the cell lies at a vertex: all of them give their names
+        const auto [named, mobile] = label_count(r.out);
+        EXPECT_GT(mobile, 0) << material;
+        EXPECT_GE(named, mobile) << material;
+        EXPECT_TRUE(has(r.out, "GRAPH_SITES: barriers (from row to col)"));
+        ASSERT_TRUE(fs::exists(dir / (cif + ".site.cif")));
+        const auto back = kelmar(dir, "--print-cell " + cif + ".site.cif");
+        EXPECT_EQ(back.status, 0) << back.err;
+        const long g = gemmi_sites(dir, cif + ".site.cif");
+        if (g != -1) {
+            EXPECT_GT(g, 0);
+        }
+        // the long table lists every real site
+        const auto l = kelmar(dir, "--sites " + cif + " " + material + ".cube Li 1 -1 -1 -1 t");
+        EXPECT_EQ(l.status, 0);
+        EXPECT_TRUE(has(l.out, "GRAPH_SITES: real sites connectivity"));
+    }
+}
+
+TEST(GraphCli, NetworkFilesAndEnergies) {
+    testcli::ScratchDir dir;
+    stage(dir, "Li2O");
+    const auto r = kelmar(dir, "--gh Li2O.cif Li2O.cube Li 1");
+    ASSERT_EQ(r.status, 0) << r.err;
+    double e1 = 0, lo = 0, hi = 0, e3 = 0;
+    const auto at1 = r.out.find("KELMAR_GRAPH_NETWORK: e_1D = ");
+    const auto at3 = r.out.find("KELMAR_GRAPH_NETWORK: e_3D = ");
+    ASSERT_NE(at1, std::string::npos);
+    ASSERT_NE(at3, std::string::npos);
+    std::sscanf(r.out.c_str() + at1, "KELMAR_GRAPH_NETWORK: e_1D = %lf (%lf ~ %lf)", &e1, &lo, &hi);
+    std::sscanf(r.out.c_str() + at3, "KELMAR_GRAPH_NETWORK: e_3D = %lf", &e3);
+    // cubic Li2O: the cheapest hop opens all three directions at once
+    EXPECT_GT(e1, 0.0);
+    EXPECT_NEAR(e3, e1, 1e-3);
+    EXPECT_NEAR(hi - lo, e1, 2e-3);
+    const std::set<std::string> want = {"Li2O.cif", "Li2O.cube", "Li2O.cif.gh.cif", "Li2O.cif.gh.txt",
+                                        "Li2O.cif.gh.1d.cif", "Li2O.cif.gh.2d.cif", "Li2O.cif.gh.3d.cif",
+                                        "Li2O.cif.gh.0d.cif"};
+    EXPECT_EQ(files_in(dir), want);
+    const std::string table = testcli::slurp(dir / "Li2O.cif.gh.txt");
+    EXPECT_EQ(table.rfind("r_coor, energy,   site, dn,      x,      y,      z, index\r\n", 0), 0U);
+    EXPECT_TRUE(has(table, ", 1D, "));
+    for (const char* f : {"Li2O.cif.gh.cif", "Li2O.cif.gh.1d.cif"}) {
+        const auto back = kelmar(dir, std::string("--print-cell ") + f);
+        EXPECT_EQ(back.status, 0) << f << back.err;
+        const long g = gemmi_sites(dir, f);
+        if (g != -1) {
+            EXPECT_GT(g, 0) << f;
+        }
+    }
+}
+
+struct bad_case {
+    const char* name;
+    std::string args;
+    const char* error;
+};
+
+TEST(GraphCli, BadInputWritesNothing) {
+    const bad_case cases[] = {
+        {"print_long", "--sites LiFePO4.cif LiFePO4.cube Li 1 -1 -1 -1 yes", "Error: wrong parameter print_long.\n"},
+        {"periodic", "--sites LiFePO4.cif LiFePO4.cube Li 1 -1 -1 -1 f maybe", "Error: wrong parameter periodic.\n"},
+        {"other cell", "--gh Li2O.cif LiFePO4.cube Li 1", "Error: the cell of LiFePO4.cube does not match the cell of Li2O.cif.\n"},
+        {"no mobile ion", "--gh LiFePO4.cif LiFePO4.cube Na 1", "Error: LiFePO4.cif holds no Na1+ ion to move.\n"},
+        {"no saddle", "--gh Li2O.cif flat.cube Li 1", "Error: flat.cube has no saddle point"},
+        {"missing cube", "--sites Li2O.cif none.cube Li 1", "Error: kelmar_cube_import_from_file() returns non-zero.\n"},
+    };
+    for (const bad_case& c : cases) {
+        testcli::ScratchDir dir;
+        stage(dir, "Li2O");
+        stage(dir, "LiFePO4");
+        // a flat landscape in the cell of Li2O: no minimum, no saddle
+        std::ostringstream flat;
+        flat << "flat\r\n\r\n   0 0 0 0\r\n";
+        for (int r = 0; r < 3; ++r) flat << "  12 " << (r == 0 ? 0.733662 : 0) << " " << (r == 1 ? 0.733662 : 0) << " "
+                                         << (r == 2 ? 0.733662 : 0) << "\r\n";
+        for (int k = 0; k < 12 * 12 * 12; ++k) flat << " 1.0\r\n";
+        testcli::spit(dir / "flat.cube", flat.str());
+        const auto before = files_in(dir);
+        const auto r = kelmar(dir, c.args);
+        EXPECT_EQ(r.status, 1) << c.name;
+        EXPECT_TRUE(has(r.err, c.error)) << c.name << ": " << r.err;
+        EXPECT_EQ(files_in(dir), before) << c.name;
+        EXPECT_FALSE(has(r.out, "nan")) << c.name;
+    }
+}
+
+TEST(GraphCli, UsageTexts) {
+    testcli::ScratchDir dir;
+    auto r = kelmar(dir, "--sites");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Command: --sites [input.cif] [input.cube] {type} {os} | {de} {dr} {barrier_max} "
+                          "{flag:print_long} {flag:periodic}\n\n",
+                          0),
+              0U);
+    r = kelmar(dir, "--gh");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Command: --gh [input.cif] [input.cube] [type] [os] | {barrier_max} {flag:periodic}\n\n", 0),
+              0U);
+}
+
+}  // namespace
