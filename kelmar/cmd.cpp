@@ -48,6 +48,18 @@ const KELMAR_CMD_ENTRY kelmar_cmd_table[] = {
     {"--cal-gii", kelmar_cmd_opt_do_cal_gii},
     {"--cal-tot-en", kelmar_cmd_opt_do_cal_tot_en},
     {"--rx-sd", kelmar_cmd_opt_do_rx_sd},
+    {"--rx-neb", kelmar_cmd_opt_do_rx_neb},
+    {"--rx-neb-images", kelmar_cmd_opt_do_rx_neb_images},
+    {"--cal-cn", kelmar_cmd_opt_do_cal_cn},
+    {"--cal-cn-atom", kelmar_cmd_opt_do_cal_cn_atom},
+    {"--cal-cn-type", kelmar_cmd_opt_do_cal_cn_type},
+    {"--cal-cn-bv", kelmar_cmd_opt_do_cal_cn_bv},
+    {"--cal-cn-gui", kelmar_cmd_opt_do_cal_cn_gui},
+    {"--gen-gin-lib", kelmar_cmd_opt_do_gen_gin_lib},
+    {"--gen-gin-eam", kelmar_cmd_opt_do_gen_gin_eam},
+    {"--gen-gin", kelmar_cmd_opt_do_gen_gin},
+    {"--text-gen-gin-lib", kelmar_cmd_opt_do_text_gen_gin_lib},
+    {"--text-gen-gin-lib-set-sf", kelmar_cmd_opt_do_text_gen_gin_lib_set_sf},
     {"--text-cal-bv", kelmar_cmd_opt_do_text_cal_bv},
 
     // landscape commands
