@@ -39,13 +39,48 @@ KELMAR_VECTOR3_LIST zero_vectors(long n) {
 
 long atom_count(const KELMAR_RX_NEB* rx) { return rx->cell.empty() ? 0 : rx->cell[0]->total(); }
 
-// Force-field force of one image; atoms of the fixed list feel none.
-bool image_force(KELMAR_RX_NEB* rx, int k) {
-    if (kelmar_cell_calculate_force(rx->f0[k].get(), rx->cell[k].get(), rx->ppt.get()) != 0) return false;
+// Total energy and force-field force of one image; atoms of the fixed list feel none.
+bool image_energy_and_force(KELMAR_RX_NEB* rx, int k) {
+    if (rx->pairs.size() != static_cast<std::size_t>(rx->total)) rx->pairs.resize(static_cast<std::size_t>(rx->total));
+    if (!rxlist::energy_and_force(rx->pairs[static_cast<std::size_t>(k)], *rx->cell[k], *rx->ppt, &rx->en[k],
+                                  rx->f0[k].get()))
+        return false;
     const long n = atom_count(rx);
     for (long i = 0; i < n; i++)
         if (rx->fixed[static_cast<std::size_t>(i)]) rx->f0[k][i][0] = rx->f0[k][i][1] = rx->f0[k][i][2] = 0.0;
     return true;
+}
+
+// The climbing image moves up along the path and down in every other direction. "Along the path"
+// is the tangent of the whole image (all atoms together): an atom that hardly moves between
+// images has a tangent of its own that points anywhere, and reversing its force along that
+// direction would drive it uphill for ever instead of letting it relax.
+void climb(KELMAR_RX_NEB* rx, int k) {
+    const long atoms = atom_count(rx);
+    const double* vp = rx->scratch_next.data();
+    const double* vm = rx->scratch_prev.data();
+    double np = 0.0, nm = 0.0;
+    for (long i = 0; i < 3 * atoms; i++) {
+        np += vp[i] * vp[i];
+        nm += vm[i] * vm[i];
+    }
+    np = np > 0 ? 1.0 / std::sqrt(np) : 0.0;
+    nm = nm > 0 ? 1.0 / std::sqrt(nm) : 0.0;
+    double norm = 0.0, along = 0.0;
+    for (long i = 0; i < 3 * atoms; i++) {
+        const double tau = vp[i] * np - vm[i] * nm;
+        norm += tau * tau;
+    }
+    norm = norm > 0 ? 1.0 / std::sqrt(norm) : 0.0;
+    for (long i = 0; i < atoms; i++)
+        for (int c = 0; c < 3; c++) along += rx->f0[k][i][c] * (vp[3 * i + c] * np - vm[3 * i + c] * nm) * norm;
+    for (long i = 0; i < atoms; i++)
+        for (int c = 0; c < 3; c++) {
+            const double tau = (vp[3 * i + c] * np - vm[3 * i + c] * nm) * norm;
+            rx->f3[k][i][c] = along * tau;
+            rx->f1[k][i][c] = rx->f0[k][i][c] - along * tau;
+            rx->f[k][i][c] = rx->f1[k][i][c] - rx->f3[k][i][c];
+        }
 }
 
 // Writes (at step 0) or appends the texts to their files and empties them.
@@ -276,6 +311,8 @@ std::unique_ptr<KELMAR_RX_NEB> kelmar_rx_neb_new(KELMAR_CELL* cell_i, KELMAR_CEL
     rx->en.assign(static_cast<std::size_t>(n), 0.0);
     for (auto* list : {&rx->t, &rx->f, &rx->f0, &rx->f1, &rx->f2, &rx->f3, &rx->dx})
         for (int k = 0; k < n; k++) list->push_back(zero_vectors(atoms));
+    rx->scratch_next.assign(static_cast<std::size_t>(3 * atoms), 0.0);
+    rx->scratch_prev.assign(static_cast<std::size_t>(3 * atoms), 0.0);
     rx->log_global = kelmar_text_new();
     for (int k = 0; k < n; k++) rx->log.push_back(kelmar_text_new());
     return rx;
@@ -325,13 +362,12 @@ int kelmar_rx_neb_calculate_forces(KELMAR_RX_NEB* rx) {
     for (int k = 0; k < n; k++) {
         const bool end = k == 0 || k == n - 1;
         if (end && !first) continue;
-        rx->en[k] = kelmar_cell_calculate_total_energy(rx->cell[k].get(), rx->ppt.get());
-        if (rx->en[k] == 0.0) {
-            std::fprintf(stderr, "Error: kelmar_cell_calculate_total_energy() returns 0.0.\n");
+        if (!image_energy_and_force(rx, k)) {
+            std::fprintf(stderr, "Error: kelmar_rx_neb_calculate_forces() returns non-zero.\n");
             return 1;
         }
-        if (!image_force(rx, k)) {
-            std::fprintf(stderr, "Error: kelmar_rx_neb_calculate_forces() returns non-zero.\n");
+        if (rx->en[k] == 0.0) {
+            std::fprintf(stderr, "Error: kelmar_cell_calculate_total_energy() returns 0.0.\n");
             return 1;
         }
     }
@@ -339,31 +375,38 @@ int kelmar_rx_neb_calculate_forces(KELMAR_RX_NEB* rx) {
         const KELMAR_CELL* prev = rx->cell[k - 1].get();
         const KELMAR_CELL* cur = rx->cell[k].get();
         const KELMAR_CELL* next = rx->cell[k + 1].get();
+        // Shortest vectors to the same atom in the next and the previous image.
+        double* vp = rx->scratch_next.data();
+        double* vm = rx->scratch_prev.data();
         for (long i = 0; i < atoms; i++) {
             const auto idx = static_cast<std::size_t>(i);
-            double up[3], um[3], vp[3], vm[3], t[3], s[3];
-            kelmar_cell_min_vector_btw_atoms(vp, cur, &cur->atom[idx], &next->atom[idx]);
-            kelmar_cell_min_vector_btw_atoms(vm, cur, &cur->atom[idx], &prev->atom[idx]);
-            kelmar_vector3_double_normalize(up, vp);
+            kelmar_cell_min_vector_btw_atoms(vp + 3 * i, cur, &cur->atom[idx], &next->atom[idx]);
+            kelmar_cell_min_vector_btw_atoms(vm + 3 * i, cur, &cur->atom[idx], &prev->atom[idx]);
+        }
+        for (long i = 0; i < atoms; i++) {
+            double up[3], um[3], t[3];
+            kelmar_vector3_double_normalize(up, vp + 3 * i);
             // u- points from image k-1 to image k.
-            const double back[3] = {-vm[0], -vm[1], -vm[2]};
+            const double back[3] = {-vm[3 * i], -vm[3 * i + 1], -vm[3 * i + 2]};
             kelmar_vector3_double_normalize(um, back);
             const double sum[3] = {up[0] + um[0], up[1] + um[1], up[2] + um[2]};
             kelmar_vector3_double_normalize(t, sum);
             for (int c = 0; c < 3; c++) rx->t[k][i][c] = t[c];
             const double* f0 = rx->f0[k][i];
             const double along = kelmar_vector3_double_dot(f0, t);
+            double s[3];
             for (int c = 0; c < 3; c++) {
                 rx->f3[k][i][c] = along * t[c];
                 rx->f1[k][i][c] = f0[c] - along * t[c];
-                s[c] = vp[c] + vm[c];
+                s[c] = vp[3 * i + c] + vm[3 * i + c];
             }
             const double st = kelmar_vector3_double_dot(s, t);
-            for (int c = 0; c < 3; c++) rx->f2[k][i][c] = rx->k * st * t[c];
-            const bool climbing = rx->ci_active && rx->ci_image[static_cast<std::size_t>(k)];
-            for (int c = 0; c < 3; c++)
-                rx->f[k][i][c] = climbing ? rx->f1[k][i][c] - rx->f3[k][i][c] : rx->f1[k][i][c] + rx->f2[k][i][c];
+            for (int c = 0; c < 3; c++) {
+                rx->f2[k][i][c] = rx->k * st * t[c];
+                rx->f[k][i][c] = rx->f1[k][i][c] + rx->f2[k][i][c];
+            }
         }
+        if (rx->ci_active && rx->ci_image[static_cast<std::size_t>(k)]) climb(rx, k);
     }
     return 0;
 }

@@ -13,6 +13,7 @@
 
 #include "ds.hpp"
 #include "kelmar.hpp"
+#include "rx-pairlist.hpp"
 
 struct KELMAR_PROPERTY;
 
@@ -25,12 +26,13 @@ struct KELMAR_RX_NEB {
     std::vector<std::unique_ptr<KELMAR_CELL>> cell;  // the images
     std::vector<bool> conv;                          // per image; end images always true
     std::vector<double> en;                          // total energy of each image, eV
-    std::vector<KELMAR_VECTOR3_LIST> t;              // tangent per atom
+    std::vector<KELMAR_VECTOR3_LIST> t;              // tangent per atom (springs, perpendicular force)
     std::vector<KELMAR_VECTOR3_LIST> f;              // NEB force used for the move
     std::vector<KELMAR_VECTOR3_LIST> f0;             // force-field force
     std::vector<KELMAR_VECTOR3_LIST> f1;             // part of f0 normal to the tangent
     std::vector<KELMAR_VECTOR3_LIST> f2;             // spring force
-    std::vector<KELMAR_VECTOR3_LIST> f3;             // part of f0 along the tangent
+    std::vector<KELMAR_VECTOR3_LIST> f3;             // part of f0 along the tangent (of the whole
+                                                     // image for a climbing image)
     std::vector<KELMAR_VECTOR3_LIST> dx;             // displacement of the last move
     bool relax = true;                               // relax the end images first
     double k = 0.5;                                  // spring constant
@@ -48,6 +50,8 @@ struct KELMAR_RX_NEB {
     std::vector<std::unique_ptr<KELMAR_TEXT>> log;
     std::string log_filename = "neb_default";
     std::vector<bool> fixed;                         // per atom: never moves
+    std::vector<rxlist::PairList> pairs;             // per image: listed lattice images
+    std::vector<double> scratch_next, scratch_prev;  // 3 per atom: vectors to the neighbouring images
 };
 
 // Checks two end structures (and sorts the atoms of both by label). 0 or 1.
