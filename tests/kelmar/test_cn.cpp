@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bv.hpp"
+#include "cli.hpp"
 #include "cn.hpp"
 #include "import.hpp"
 #include "ppt_fixtures.hpp"
@@ -83,5 +84,112 @@ TEST(Coordination, TextbookNumbersByRadialDensityAndByBondValence) {
         EXPECT_NEAR(shells->n_shell[0], t.cn, 1e-9) << t.file << " " << t.label;
         EXPECT_NEAR(mixed->n_shell[0], t.cn, 1e-9) << t.file << " " << t.label;
         EXPECT_NEAR(by_bv, t.cn, 1e-9) << t.file << " " << t.label;
+    }
+}
+
+TEST(Coordination, EdgeCasesOfTheShells) {
+    // One anion image within 10 A of the cation (a 21 A box): no shell at all.
+    auto lone = pptfix::box(21, 21, 21);
+    pptfix::add_atom(lone.get(), "Na1", "Na", 1, 0.5, 0.5, 0.5);
+    pptfix::add_atom(lone.get(), "Cl1", "Cl", -1, 0.6, 0.5, 0.5);
+    kelmar_cell_update_cartesion(lone.get());
+    testing::internal::CaptureStdout();
+    auto cn = kelmar_cn_new_from_cell(lone.get(), &lone->atom[0], "Cl", -1, 0.0);
+    kelmar_cn_print_shell(cn.get());
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_NE(cn, nullptr);
+    EXPECT_EQ(cn->total, 1);
+    EXPECT_EQ(cn->total_shell, 0);
+    // rds_tiny 0 behaves as 0.01; the shell table is only its header.
+    EXPECT_NE(out.find("rds_tiny = 0.010000"), std::string::npos);
+    EXPECT_EQ(out.substr(out.find("CN: center atom:")),
+              "CN: center atom:    Na1 (Na1+)\nCN: coordinated type: Cl1-\nCN: shell         r     cn\n");
+
+    // Two neighbours at the same distance: the second has density 999.9 and never starts a shell;
+    // the centre's own images never count.
+    auto pair = pptfix::box(8, 8, 30);
+    pptfix::add_atom(pair.get(), "Na1", "Na", 1, 0.5, 0.5, 0.5);
+    pptfix::add_atom(pair.get(), "Cl1", "Cl", -1, 0.8, 0.5, 0.5);
+    pptfix::add_atom(pair.get(), "Cl2", "Cl", -1, 0.2, 0.5, 0.5);
+    kelmar_cell_update_cartesion(pair.get());
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    auto tie = kelmar_cn_new_from_cell(pair.get(), &pair->atom[0], "Cl", -1, -1);
+    auto self = kelmar_cn_new_from_cell(pair.get(), &pair->atom[0], "Na", 1, -1);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: atom of type Na1+ not found.\n");
+    ASSERT_NE(tie, nullptr);
+    EXPECT_DOUBLE_EQ(tie->r[0], tie->r[1]);
+    EXPECT_DOUBLE_EQ(tie->g[1], 999.9);
+    EXPECT_DOUBLE_EQ(tie->n_shell[0], 2.0);
+    EXPECT_EQ(self, nullptr);
+}
+
+namespace {
+
+const std::string kExe = KELMAR_EXE;
+
+testcli::Result kelmar(const testcli::ScratchDir& d, const std::string& args) { return testcli::run(kExe, args, d.path()); }
+
+}  // namespace
+
+TEST(CoordinationCli, PrintoutsAndRefusals) {
+    testcli::ScratchDir d;
+    for (const char* f : {"Li2O.cif", "SrTiO3.cif", "LiFePO4.cif"}) d.add(pptfix::sample(f));
+    auto r = kelmar(d, "--cal-cn Li2O.cif Li0");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("CN: Center atom:           Li0 (Li1+)\nCN: Coordination Number:        4.000\n"),
+              std::string::npos) << r.out;
+    r = kelmar(d, "--cal-cn-type SrTiO3.cif Ti 4 O -2");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("CN: Ti4+ coordinated by O2-\nCN: site multiplicity         cn         r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("CN:  ave            0   6.000000  1.952500\n"), std::string::npos) << r.out;
+    r = kelmar(d, "--cal-cn-gui LiFePO4.cif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Printing coordination number of each site for kelmar-GUI\n> Label [  X     Y     Z  ] : "
+                         "Coordination Number\n>   Fe2 [0.253 0.025 0.719] : 6.000000\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find(">    P3 [0.248 0.582 0.906] : 4.000000\nEnd of Coordination Number calculation by bond "
+                         "valence method for kelmar-GUI\n"),
+              std::string::npos);
+    r = kelmar(d, "--cal-cn-bv LiFePO4.cif P3");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("CN: Coordination Number:        4.000\n"), std::string::npos);
+
+    const struct {
+        std::string args, err;
+    } bad[] = {
+        {"--cal-cn Li2O.cif Xx9", "Error: atom named Xx9 not found.\n"},
+        {"--cal-cn-atom Li2O.cif Xx9 O -2", "Error: atom named Xx9 not found.\n"},
+        {"--cal-cn-bv Li2O.cif Xx9", "Error: atom named Xx9 not found.\n"},
+        {"--cal-cn Li2O.cif Li000000", "Error: wrong parameter atom_name.\n"},
+        {"--cal-cn-bv Li2O.cif Li0000000000", "Error: wrong parameter atom_name.\n"},
+        {"--cal-cn Li2O.cif Li0 abc", "Error: wrong parameter rds_tiny.\n"},
+        {"--cal-cn-atom Li2O.cif Li0 O x", "Error: wrong parameter os_c.\n"},
+        {"--cal-cn-type Li2O.cif Na 1 O -2", "Error: unable to find any atom of Na1+.\n"},
+        {"--cal-cn-atom Li2O.cif Li0 Cl -1", "Error: atom of type Cl1- not found.\n"},
+        {"--cal-cn-gui missing.cif", ""},
+    };
+    for (const auto& b : bad) {
+        r = kelmar(d, b.args);
+        EXPECT_EQ(r.status, 1) << b.args;
+        EXPECT_EQ(r.err.substr(0, 6), "Error:") << b.args;
+        if (!b.err.empty()) {
+            EXPECT_EQ(r.err.substr(0, b.err.size()), b.err) << b.args;
+        }
+        EXPECT_EQ(r.out.find("CN: Coordination"), std::string::npos) << b.args;
+    }
+    const struct {
+        const char* word;
+        const char* head;
+    } usage[] = {{"--cal-cn", "Command: --cal-cn [input.cif] {atom_name} | {rds_cutoff}\n\n"},
+                 {"--cal-cn-atom", "Command: --cal-cn-atom [input.cif] {atom_name} {type_c} {os_c} | {rds_cutoff}\n\n"},
+                 {"--cal-cn-type", "Command: --cal-cn-type [input.cif] {type} {os} {type_c} {os_c} | {rds_cutoff}\n\n"},
+                 {"--cal-cn-bv", "Command: --cal-cn-bv [input.cif] {atom_name}\n\n"},
+                 {"--cal-cn-gui", "Command: --cal-cn-gui [input.cif] \n\n"}};
+    for (const auto& u : usage) {
+        r = kelmar(d, u.word);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.substr(0, std::strlen(u.head)), u.head);
     }
 }
