@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli.hpp"
 #include "import-ppt.hpp"
 #include "ppt_fixtures.hpp"
 #include "rx-neb.hpp"
@@ -204,4 +205,107 @@ TEST(RxNeb, RelaxedEndsAndFreeHostGiveNoHigherBarrier) {
     EXPECT_GT(barrier_free, 0.0);
     EXPECT_LE(barrier_free, barrier_frozen + 1e-6);
     EXPECT_LE(rr->en[0], rf->en[0]);  // relaxation never raises the ends
+}
+
+namespace {
+
+const std::string kExe = KELMAR_EXE;
+
+testcli::Result kelmar(const testcli::ScratchDir& d, const std::string& args) { return testcli::run(kExe, args, d.path()); }
+
+// Li2O (P1, unique labels) without Li5, Li8 and O4, a neutral cell with two Li vacancies. Li1 sits
+// at x = li1_x; `frozen` marks every other site fixed. `swap` gives the Li2 label to an O site
+// and the O1 label to the Li2 site; `drop` leaves out Li7.
+std::string hop_cif(double li1_x, bool frozen, bool swap = false, bool drop = false) {
+    std::string s =
+        "data_hop\n_cell_length_a 4.61\n_cell_length_b 4.61\n_cell_length_c 4.61\n_cell_angle_alpha 90\n"
+        "_cell_angle_beta 90\n_cell_angle_gamma 90\n_symmetry_space_group_name_H-M 'P 1'\nloop_\n"
+        "_symmetry_equiv_pos_as_xyz\n'x, y, z'\nloop_\n_atom_site_label\n_atom_site_type_symbol\n"
+        "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_kelmar_fixed\n";
+    const char* fix = frozen ? "T" : "F";
+    char row[128];
+    auto add = [&](const char* label, const char* type, double x, double y, double z, const char* f) {
+        std::snprintf(row, sizeof(row), "%s %s %.4f %.4f %.4f 1.0 %s\n", label, type, x, y, z, f);
+        s += row;
+    };
+    add(swap ? "Li2" : "O1", "O", 0, 0, 0, fix);
+    add("O2", "O", 0, 0.5, 0.5, fix);
+    add("O3", "O", 0.5, 0, 0.5, fix);
+    add("Li1", "Li", li1_x, 0.25, 0.25, "F");
+    add(swap ? "O1" : "Li2", "Li", 0.25, 0.25, 0.75, fix);
+    add("Li3", "Li", 0.25, 0.75, 0.25, fix);
+    add("Li4", "Li", 0.25, 0.75, 0.75, fix);
+    add("Li6", "Li", 0.75, 0.25, 0.75, fix);
+    if (!drop) add("Li7", "Li", 0.75, 0.75, 0.25, fix);
+    return s;
+}
+
+}  // namespace
+
+TEST(RxNebCli, BandFilesAndTheImageSeries) {
+    testcli::ScratchDir d;
+    testcli::spit(d / "a.cif", hop_cif(0.25, true));
+    testcli::spit(d / "b.cif", hop_cif(0.75, true));
+    auto r = kelmar(d, "--rx-neb a.cif b.cif 5 0 10 f -0.1 0.75 -0.1 hop");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Message: relaxation constraint found.\n"), std::string::npos);
+    EXPECT_NE(r.out.find("RX_NEB: climbing image mode triggered at step"), std::string::npos);
+    EXPECT_NE(r.out.find("RX_NEB: convergence reached.\n"), std::string::npos);
+    const std::string path = testcli::slurp(d / "hop.neb-log.txt");
+    EXPECT_EQ(path.substr(0, path.find('\n', path.find('\n') + 1) + 1),
+              "total_images = 5, step_limit = 0, f_conv = 0.005000\n  step, en[   0], en[   1], en[   2], en[   3], "
+              "en[   4]\n");
+    for (int k = 0; k < 5; k++) {
+        const std::string log = testcli::slurp(d / ("hop.neb-log." + std::to_string(k) + ".txt"));
+        EXPECT_EQ(log.substr(0, log.find('\n') + 1), "image_index = " + std::to_string(k) + ", total_atom = 9\n");
+        EXPECT_TRUE(std::filesystem::exists(d / ("hop.neb." + std::to_string(k) + ".cif")));
+    }
+    // The written images are a series that --rx-neb-images reads back (the fixed marks are not
+    // part of the image files, so this band runs with a free host, for at most 20 steps).
+    r = kelmar(d, "--rx-neb-images hop.neb 5 20 0 f -0.1 0.75");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("climbing"), std::string::npos);
+    EXPECT_NE(r.out.find("RX_NEB: [ 20] en:"), std::string::npos);
+    for (int k = 0; k < 5; k++) EXPECT_TRUE(std::filesystem::exists(d / ("hop.neb.new.neb." + std::to_string(k) + ".cif")));
+}
+
+TEST(RxNebCli, Refusals) {
+    testcli::ScratchDir d;
+    testcli::spit(d / "a.cif", hop_cif(0.25, true));
+    testcli::spit(d / "b.cif", hop_cif(0.75, true));
+    testcli::spit(d / "short.cif", hop_cif(0.75, true, false, true));
+    testcli::spit(d / "swapped.cif", hop_cif(0.75, true, true));
+    d.add(pptfix::sample("Li2O.cif"));
+    for (int k = 0; k < 4; k++) testcli::spit(d / ("part." + std::to_string(k) + ".cif"), hop_cif(0.25, true));
+    const struct {
+        std::string args, err;
+    } cases[] = {
+        {"--rx-neb a.cif b.cif 2", "Error: wrong parameter total number of images.\n"},
+        {"--rx-neb a.cif b.cif x", "Error: wrong parameter total number of images.\n"},
+        {"--rx-neb-images part 2", "Error: wrong parameter total number of images.\n"},
+        {"--rx-neb a.cif b.cif 5 abc", "Error: wrong parameter step_limit.\n"},
+        {"--rx-neb a.cif short.cif 5 0 -1 f", "Error: total numbers of atoms mismatch.\n"},
+        {"--rx-neb a.cif swapped.cif 5 0 -1 f", "Error: mismatched element type or os in end images at atom["},
+        {"--rx-neb Li2O.cif Li2O.cif 5 0 -1 f", "Error: duplicate atom names detected in 1st cell, Li0.\n"},
+        {"--rx-neb-images part 5", "Error: image file part.4.cif of the series not found.\n"},
+        {"--rx-neb-images none 3", "Error: image file none.0.cif of the series not found.\n"},
+        {"--rx-neb a.cif b.cif 5 0 10 f -0.1 0.75 -0.1 no/such/dir/hop", "Error: unable to open no/such/dir/hop.neb-log.txt.\n"},
+    };
+    for (const auto& c : cases) {
+        auto r = kelmar(d, c.args);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.out.find("RX_NEB: convergence"), std::string::npos) << c.args;
+    }
+    EXPECT_FALSE(std::filesystem::exists(d / "a.cif.neb-log.txt"));
+    EXPECT_FALSE(std::filesystem::exists(d / "part.new.neb-log.txt"));
+    auto u = kelmar(d, "--rx-neb a.cif b.cif");
+    EXPECT_EQ(u.status, 0);
+    const std::string head = "Command: --rx-neb [input1.cif] [input2.cif] [n] | {step_limit} {step_log} {flag:relax} "
+                             "{f_conv} {sf} {k} {output_name}\n\n";
+    EXPECT_EQ(u.out.substr(0, head.size()), head);
+    u = kelmar(d, "--rx-neb-images part");
+    const std::string head2 = "Command: --rx-neb-images [input_name] [n] | {step_limit} {step_log} {flag:relax} "
+                              "{f_conv} {sf} {k} {output_name}\n\n";
+    EXPECT_EQ(u.out.substr(0, head2.size()), head2);
 }
