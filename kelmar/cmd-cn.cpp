@@ -4,7 +4,8 @@
 #include <string>
 
 #include "bv.hpp"
-#include "cmd.hpp"
+#include "cmd-handlers.hpp"
+#include "cmd-opt.hpp"
 #include "cn.hpp"
 #include "import.hpp"
 
@@ -25,8 +26,7 @@ bool label_argument(const char* arg, std::size_t longest) {
 // rds_cutoff at argument i, default -0.1 (the built-in value).
 bool rds_argument(const KELMAR_CMD_OPT* opt, int i, double* rds) {
     *rds = -0.1;
-    const char* arg = kelmar_cmd_opt_arg(opt, i);
-    return arg == nullptr || kelmar_cmd_opt_parse_double(arg, "rds_tiny", rds);
+    return kelmar_cmd_opt_optional_double(opt, i, "rds_tiny", rds);
 }
 
 // Species argument pair: element (its first two characters) and oxidation state.

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "cmd.hpp"
+#include "cmd-handlers.hpp"
+#include "cmd-opt.hpp"
 #include "gin.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
@@ -22,8 +23,7 @@ std::string library_name(const char* input) {
 }
 
 bool sf_argument(const KELMAR_CMD_OPT* opt, int i, double* sf) {
-    const char* arg = kelmar_cmd_opt_arg(opt, i);
-    return arg == nullptr || kelmar_cmd_opt_parse_double(arg, "screening factor", sf);
+    return kelmar_cmd_opt_optional_double(opt, i, "screening factor", sf);
 }
 
 void library_usage(const char* word, const char* what) {
@@ -43,12 +43,8 @@ int library_command(KELMAR_CMD_OPT* opt, bool eam) {
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
     if (!kelmar_cmd_opt_load_structure(opt, opt->argv[2], &cell, &sym)) return 1;
-    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, sf, opt->dir_unitary.c_str(),
-                                                opt->dir_binary.c_str());
-    if (ppt == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
-        return 1;
-    }
+    auto ppt = kelmar_cmd_opt_assemble(opt, cell.get(), nullptr, 0, sf);
+    if (ppt == nullptr) return 1;
     const int rc = eam ? kelmar_gin_eam_write_to_file(ppt.get(), sf, output.c_str())
                        : kelmar_gin_lib_write_to_file(ppt.get(), sf, output.c_str());
     if (rc != 0) {
@@ -73,12 +69,8 @@ int text_library(const KELMAR_CMD_OPT* opt, double sf) {
         std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_text() returns non-zero.\n");
         return 1;
     }
-    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, sf, opt->dir_unitary.c_str(),
-                                                opt->dir_binary.c_str());
-    if (ppt == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
-        return 1;
-    }
+    auto ppt = kelmar_cmd_opt_assemble(opt, cell.get(), nullptr, 0, sf);
+    if (ppt == nullptr) return 1;
     auto lib = kelmar_gin_lib_import_from_property(ppt.get());
     if (lib == nullptr) {
         std::fprintf(stderr, "Error: kelmar_gin_lib_import_from_property() returns NULL.\n");

@@ -1,6 +1,7 @@
 // Coordination shells by radial density and coordination by bond valence.
 #include "cn.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "bv.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
+#include "neighbor.hpp"
 
 namespace {
 
@@ -20,38 +22,26 @@ char sign_char(int os) { return os <= 0 ? '-' : '+'; }
 
 double length3(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
-// Calls visit(atom, translation, distance) for every image of every atom other than the centre
-// (compared by identity, so that its own images never count) within `range` of the centre.
-template <typename KEEP, typename VISIT>
-void for_each_image(const KELMAR_CELL* cell, const KELMAR_ATOM* centre, double range, KEEP keep, VISIT visit) {
-    long m[3];
-    for (int k = 0; k < 3; k++) m[k] = static_cast<long>(std::trunc(1 + CN_RANGE / length3(cell->a[k])));
-    for (const KELMAR_ATOM& a : cell->atom) {
-        if (&a == centre || !keep(a)) continue;
-        for (long h = -m[0]; h <= m[0]; h++)
-            for (long l = -m[1]; l <= m[1]; l++)
-                for (long w = -m[2]; w <= m[2]; w++) {
-                    double t[3], v[3];
-                    for (int c = 0; c < 3; c++) {
-                        t[c] = h * cell->a[0][c] + l * cell->a[1][c] + w * cell->a[2][c];
-                        v[c] = centre->x[c] - (a.x[c] + t[c]);
-                    }
-                    const double d = length3(v);
-                    if (d <= range) visit(a, t, d);
-                }
-    }
+// Image range of the neighbour search: m_k = trunc(1 + 10 / |a_k|); false after the error line
+// for a cell of absurdly short vectors.
+bool search_range(const KELMAR_CELL* cell, long m[3]) {
+    const double len[3] = {length3(cell->a[0]), length3(cell->a[1]), length3(cell->a[2])};
+    return latimg::image_range(m, len, CN_RANGE, 1.0);
 }
 
-// The images a loop of the ranges above would visit; a cell of absurdly short vectors is refused
-// rather than looped over for days.
-bool image_count_sane(const KELMAR_CELL* cell) {
-    double images = 1.0;
-    for (int k = 0; k < 3; k++) images *= 2 * std::trunc(1 + CN_RANGE / length3(cell->a[k])) + 1;
-    if (!(images <= 1e7)) {
-        std::fprintf(stderr, "Error: cell too small for the neighbour search (%.3g images of each atom).\n", images);
-        return false;
-    }
-    return true;
+// Calls visit(atom, image position, distance) for every image within `range` of the centre of
+// every atom other than the centre itself (compared by identity, so that its own images never
+// count) that `keep` accepts.
+template <typename KEEP, typename VISIT>
+void for_each_image(const KELMAR_CELL* cell, const long m[3], const KELMAR_ATOM* centre, double range, KEEP keep,
+                    VISIT visit) {
+    latimg::for_each_neighbor(*cell, m, centre->x, range,
+                              [&](long j, const latimg::Image&, const double v[3], double d2) {
+                                  const KELMAR_ATOM& a = cell->atom[static_cast<std::size_t>(j)];
+                                  if (&a == centre || !keep(a)) return;
+                                  const double p[3] = {centre->x[0] + v[0], centre->x[1] + v[1], centre->x[2] + v[2]};
+                                  visit(a, p, std::sqrt(d2));
+                              });
 }
 
 // Exchange sort: for each i every later j that sorts before it is swapped into place i; `swap`
@@ -149,7 +139,8 @@ std::unique_ptr<KELMAR_CN> kelmar_cn_new_from_cell(const KELMAR_CELL* cell, cons
         std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
         return nullptr;
     }
-    if (!image_count_sane(cell)) return nullptr;
+    long m[3];
+    if (!search_range(cell, m)) return nullptr;
     auto cn = kelmar_cn_new();
     kelmar_copy_field(cn->name, atom->name);
     kelmar_copy_field(cn->type, atom->type);
@@ -157,7 +148,7 @@ std::unique_ptr<KELMAR_CN> kelmar_cn_new_from_cell(const KELMAR_CELL* cell, cons
     kelmar_copy_field(cn->type_c, type_c);
     cn->os_c = os_c;
     for_each_image(
-        cell, atom, CN_RANGE, [&](const KELMAR_ATOM& a) { return same_species(a, type_c, os_c); },
+        cell, m, atom, CN_RANGE, [&](const KELMAR_ATOM& a) { return same_species(a, type_c, os_c); },
         [&](const KELMAR_ATOM& a, const double*, double d) {
             cn->r.push_back(d);
             cn->occ.push_back(a.occ);
@@ -187,13 +178,14 @@ std::unique_ptr<KELMAR_CN_MIX> kelmar_cn_mix_new_from_cell(const KELMAR_CELL* ce
         std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
         return nullptr;
     }
-    if (!image_count_sane(cell)) return nullptr;
+    long m[3];
+    if (!search_range(cell, m)) return nullptr;
     auto cn = kelmar_cn_mix_new();
     kelmar_copy_field(cn->name, atom->name);
     kelmar_copy_field(cn->type, atom->type);
     cn->os = atom->os;
     for_each_image(
-        cell, atom, CN_RANGE, [&](const KELMAR_ATOM& a) { return a.os * atom->os < 1; },
+        cell, m, atom, CN_RANGE, [&](const KELMAR_ATOM& a) { return a.os * atom->os < 1; },
         [&](const KELMAR_ATOM& a, const double*, double d) {
             std::array<char, 3> t{};
             kelmar_copy_field(t.data(), 3, a.type);
@@ -354,7 +346,8 @@ std::unique_ptr<KELMAR_CN_BV> kelmar_cn_bv_new_from_cell(const KELMAR_CELL* cell
         std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
         return nullptr;
     }
-    if (!image_count_sane(cell)) return nullptr;
+    long m[3];
+    if (!search_range(cell, m)) return nullptr;
     auto cn = kelmar_cn_bv_new();
     kelmar_copy_field(cn->name, atom->name);
     kelmar_copy_field(cn->type, atom->type);
@@ -370,43 +363,39 @@ std::unique_ptr<KELMAR_CN_BV> kelmar_cn_bv_new_from_cell(const KELMAR_CELL* cell
         std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
         return nullptr;
     }
-    bool missing = false;
-    for (const KELMAR_ATOM& a : cell->atom) {
-        if (&a == atom || !((atom->os > 0 && a.os < 0) || (atom->os < 0 && a.os > 0))) continue;
+    auto opposite = [&](const KELMAR_ATOM& a) { return (atom->os > 0 && a.os < 0) || (atom->os < 0 && a.os > 0); };
+    // The pair entry of every counter-ion, and the search reach: the longest cutoff among them.
+    std::vector<const KELMAR_PROPERTY_BINARY*> entry(cell->atom.size(), nullptr);
+    double reach = 0.0;
+    for (std::size_t j = 0; j < cell->atom.size(); j++) {
+        const KELMAR_ATOM& a = cell->atom[j];
+        if (&a == atom || !opposite(a)) continue;
         const int k = kelmar_property_find_index(ppt, a.type, a.os);
         if (k < 0) {
-            missing = true;
-            break;
+            std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
+            return nullptr;
         }
         const KELMAR_PROPERTY_BINARY& e = atom->os > 0 ? ppt->bin[k_centre][k] : ppt->bin[k][k_centre];
-        if (!(e.cutoff > 0.3)) continue;
-        long m[3];
-        for (int c = 0; c < 3; c++) m[c] = static_cast<long>(std::trunc(1 + CN_RANGE / length3(cell->a[c])));
-        for (long h = -m[0]; h <= m[0]; h++)
-            for (long l = -m[1]; l <= m[1]; l++)
-                for (long w = -m[2]; w <= m[2]; w++) {
-                    std::array<double, 3> p;
-                    double v[3];
-                    for (int c = 0; c < 3; c++) {
-                        p[c] = a.x[c] + h * cell->a[0][c] + l * cell->a[1][c] + w * cell->a[2][c];
-                        v[c] = atom->x[c] - p[c];
-                    }
-                    const double d = length3(v);
-                    if (!(d > 0.3 && d < e.cutoff)) continue;
-                    std::array<char, 3> t{};
-                    kelmar_copy_field(t.data(), 3, a.type);
-                    cn->type_c.push_back(t);
-                    cn->os_c.push_back(a.os);
-                    cn->x_c.push_back(p);
-                    cn->r.push_back(d);
-                    cn->occ.push_back(a.occ);
-                    cn->s.push_back(std::exp((e.r0 - d) / e.b));
-                }
+        if (e.cutoff > 0.3) {
+            entry[j] = &e;
+            reach = std::max(reach, e.cutoff);
+        }
     }
-    if (missing) {
-        std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
-        return nullptr;
-    }
+    const KELMAR_ATOM* first = cell->atom.data();
+    for_each_image(
+        cell, m, atom, reach, [&](const KELMAR_ATOM& a) { return entry[static_cast<std::size_t>(&a - first)] != nullptr; },
+        [&](const KELMAR_ATOM& a, const double* p, double d) {
+            const KELMAR_PROPERTY_BINARY& e = *entry[static_cast<std::size_t>(&a - first)];
+            if (!(d > 0.3 && d < e.cutoff)) return;
+            std::array<char, 3> t{};
+            kelmar_copy_field(t.data(), 3, a.type);
+            cn->type_c.push_back(t);
+            cn->os_c.push_back(a.os);
+            cn->x_c.push_back({p[0], p[1], p[2]});
+            cn->r.push_back(d);
+            cn->occ.push_back(a.occ);
+            cn->s.push_back(std::exp((e.r0 - d) / e.b));
+        });
     cn->total = static_cast<int>(cn->r.size());
     if (cn->total == 0) {
         std::fprintf(stderr, "Error: coordinated atom of charge %c not found.\n", atom->os < 0 ? '+' : '-');

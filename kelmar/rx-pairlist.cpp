@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "import-ppt.hpp"
+#include "neighbor.hpp"
 
 
 namespace rxlist {
@@ -52,34 +53,11 @@ bool make_term(const KELMAR_PROPERTY& ppt, const KELMAR_ATOM& ai, int si, const 
     return reach > 0;
 }
 
-// Every translation that brings two points of the cell within reach of each other.
-bool covering_range(const KELMAR_CELL& cell, double reach, long m[3]) {
-    double cross[3][3];
-    for (int k = 0; k < 3; k++) {
-        const double* u = cell.a[(k + 1) % 3];
-        const double* w = cell.a[(k + 2) % 3];
-        cross[k][0] = u[1] * w[2] - u[2] * w[1];
-        cross[k][1] = u[2] * w[0] - u[0] * w[2];
-        cross[k][2] = u[0] * w[1] - u[1] * w[0];
-    }
-    const double volume = std::fabs(cell.a[0][0] * cross[0][0] + cell.a[0][1] * cross[0][1] + cell.a[0][2] * cross[0][2]);
-    double images = 1.0, range[3];
-    for (int k = 0; k < 3; k++) {
-        range[k] = std::floor(reach * length3(cross[k]) / volume) + 1.0;
-        images *= 2 * range[k] + 1;
-    }
-    if (!(images <= 1e7)) {
-        std::fprintf(stderr, "Error: cell too small for the lattice sums (%.3g images of each pair).\n", images);
-        return false;
-    }
-    for (int k = 0; k < 3; k++) m[k] = static_cast<long>(range[k]);
-    return true;
-}
-
 bool build(PairList& list, const KELMAR_CELL& cell, const KELMAR_PROPERTY& ppt) {
     const double rmax = largest_reach(ppt);
+    // Every translation that brings two points of the cell within reach of each other.
     long m[3];
-    if (!covering_range(cell, rmax + SKIN, m)) return false;
+    if (!latimg::image_range_covering(m, cell.a, rmax + SKIN)) return false;
     list.block.clear();
     list.offset.clear();
     const long n = cell.total();
@@ -96,16 +74,13 @@ bool build(PairList& list, const KELMAR_CELL& cell, const KELMAR_PROPERTY& ppt) 
             blk.i = i;
             blk.j = j;
             blk.begin = list.offset.size() / 3;
-            for (long h = -m[0]; h <= m[0]; h++)
-                for (long l = -m[1]; l <= m[1]; l++)
-                    for (long w = -m[2]; w <= m[2]; w++) {
-                        double t[3], v[3];
-                        for (int c = 0; c < 3; c++) {
-                            t[c] = h * cell.a[0][c] + l * cell.a[1][c] + w * cell.a[2][c];
-                            v[c] = d0[c] + t[c];
-                        }
-                        if (length3(v) <= reach) list.offset.insert(list.offset.end(), t, t + 3);
-                    }
+            latimg::for_each_image(cell.a, m, [&](const latimg::Image& img) {
+                double t[3], v[3];
+                const double zero[3] = {0.0, 0.0, 0.0};
+                img.add_to(t, zero);
+                for (int c = 0; c < 3; c++) v[c] = d0[c] + t[c];
+                if (length3(v) <= reach) list.offset.insert(list.offset.end(), t, t + 3);
+            });
             blk.end = list.offset.size() / 3;
             if (blk.end > blk.begin) list.block.push_back(blk);
         }

@@ -9,7 +9,7 @@
 #include "cli.hpp"
 #include "cn.hpp"
 #include "import.hpp"
-#include "ppt_fixtures.hpp"
+#include "kelmar_fixtures.hpp"
 
 namespace {
 
@@ -21,8 +21,8 @@ struct Loaded {
 Loaded load(const char* file) {
     Loaded l;
     testing::internal::CaptureStdout();
-    const int rc = kelmar_cell_import_cif_from_file(&l.cell, &l.sym, pptfix::sample(file).c_str(),
-                                                    pptfix::symcards().c_str(), pptfix::unitary().c_str());
+    const int rc = kelmar_cell_import_cif_from_file(&l.cell, &l.sym, kmfix::sample(file).c_str(),
+                                                    kmfix::symcards().c_str(), kmfix::unitary().c_str());
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(rc, 0) << file;
     return l;
@@ -38,7 +38,7 @@ const KELMAR_ATOM* atom_named(const KELMAR_CELL* cell, const char* name) {
 double cn_by_bv(Loaded& l, const char* label) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(kelmar_cell_flag_site_by_symmetry(l.cell.get(), l.sym.get()), 0);
-    auto ppt = kelmar_bv_property_of_cell(l.cell.get(), pptfix::unitary().c_str(), pptfix::binary().c_str());
+    auto ppt = kelmar_bv_property_of_cell(l.cell.get(), kmfix::unitary().c_str(), kmfix::binary().c_str());
     auto bv = ppt ? kelmar_bv_calculate_from_flagged_cell(l.cell.get(), ppt.get()) : nullptr;
     auto cn = bv ? kelmar_cn_bv_new_from_cell(l.cell.get(), atom_named(l.cell.get(), label), ppt.get(), bv.get())
                  : nullptr;
@@ -89,9 +89,9 @@ TEST(Coordination, TextbookNumbersByRadialDensityAndByBondValence) {
 
 TEST(Coordination, EdgeCasesOfTheShells) {
     // One anion image within 10 A of the cation (a 21 A box): no shell at all.
-    auto lone = pptfix::box(21, 21, 21);
-    pptfix::add_atom(lone.get(), "Na1", "Na", 1, 0.5, 0.5, 0.5);
-    pptfix::add_atom(lone.get(), "Cl1", "Cl", -1, 0.6, 0.5, 0.5);
+    auto lone = kmfix::box(21, 21, 21);
+    kmfix::add_atom(lone.get(), "Na1", "Na", 1, 0.5, 0.5, 0.5);
+    kmfix::add_atom(lone.get(), "Cl1", "Cl", -1, 0.6, 0.5, 0.5);
     kelmar_cell_update_cartesion(lone.get());
     testing::internal::CaptureStdout();
     auto cn = kelmar_cn_new_from_cell(lone.get(), &lone->atom[0], "Cl", -1, 0.0);
@@ -107,10 +107,10 @@ TEST(Coordination, EdgeCasesOfTheShells) {
 
     // Two neighbours at the same distance: the second has density 999.9 and never starts a shell;
     // the centre's own images never count.
-    auto pair = pptfix::box(8, 8, 30);
-    pptfix::add_atom(pair.get(), "Na1", "Na", 1, 0.5, 0.5, 0.5);
-    pptfix::add_atom(pair.get(), "Cl1", "Cl", -1, 0.8, 0.5, 0.5);
-    pptfix::add_atom(pair.get(), "Cl2", "Cl", -1, 0.2, 0.5, 0.5);
+    auto pair = kmfix::box(8, 8, 30);
+    kmfix::add_atom(pair.get(), "Na1", "Na", 1, 0.5, 0.5, 0.5);
+    kmfix::add_atom(pair.get(), "Cl1", "Cl", -1, 0.8, 0.5, 0.5);
+    kmfix::add_atom(pair.get(), "Cl2", "Cl", -1, 0.2, 0.5, 0.5);
     kelmar_cell_update_cartesion(pair.get());
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -135,7 +135,7 @@ testcli::Result kelmar(const testcli::ScratchDir& d, const std::string& args) { 
 
 TEST(CoordinationCli, PrintoutsAndRefusals) {
     testcli::ScratchDir d;
-    for (const char* f : {"Li2O.cif", "SrTiO3.cif", "LiFePO4.cif"}) d.add(pptfix::sample(f));
+    for (const char* f : {"Li2O.cif", "SrTiO3.cif", "LiFePO4.cif"}) d.add(kmfix::sample(f));
     auto r = kelmar(d, "--cal-cn Li2O.cif Li0");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("CN: Center atom:           Li0 (Li1+)\nCN: Coordination Number:        4.000\n"),

@@ -12,7 +12,7 @@
 #include "cli.hpp"
 #include "gin.hpp"
 #include "import-ppt.hpp"
-#include "ppt_fixtures.hpp"
+#include "kelmar_fixtures.hpp"
 
 namespace {
 
@@ -89,10 +89,10 @@ std::unique_ptr<KELMAR_PROPERTY> parameters(const char* sample, double sf) {
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
     testing::internal::CaptureStdout();
-    kelmar_cell_import_cif_from_file(&cell, &sym, pptfix::sample(sample).c_str(), pptfix::symcards().c_str(),
-                                     pptfix::unitary().c_str());
-    auto ppt = cell ? kelmar_property_import_from_cell(cell.get(), nullptr, 0, sf, pptfix::unitary().c_str(),
-                                                       pptfix::binary().c_str())
+    kelmar_cell_import_cif_from_file(&cell, &sym, kmfix::sample(sample).c_str(), kmfix::symcards().c_str(),
+                                     kmfix::unitary().c_str());
+    auto ppt = cell ? kelmar_property_import_from_cell(cell.get(), nullptr, 0, sf, kmfix::unitary().c_str(),
+                                                       kmfix::binary().c_str())
                     : nullptr;
     testing::internal::GetCapturedStdout();
     return ppt;
@@ -138,8 +138,8 @@ TEST(Gin, EveryLineFollowsItsSectionLayout) {
         std::unique_ptr<KELMAR_CELL> cell;
         std::unique_ptr<KELMAR_SYMMETRY> sym;
         testing::internal::CaptureStdout();
-        kelmar_cell_import_cif_from_file(&cell, &sym, pptfix::sample(c.sample).c_str(), pptfix::symcards().c_str(),
-                                         pptfix::unitary().c_str());
+        kelmar_cell_import_cif_from_file(&cell, &sym, kmfix::sample(c.sample).c_str(), kmfix::symcards().c_str(),
+                                         kmfix::unitary().c_str());
         testing::internal::GetCapturedStdout();
         auto conf = kelmar_gin_conf_new("run/md.x.cif");
         auto gin = kelmar_gin_import_from_cell(cell.get(), ppt.get(), conf.get());
@@ -171,7 +171,7 @@ TEST(Gin, BaseNamesAndPartialOccupancyRefusal) {
     for (const auto& n : names) EXPECT_EQ(kelmar_gin_conf_new(n.given)->filename, n.base);
     EXPECT_EQ(kelmar_gin_conf_new(nullptr)->filename, "kelmar-default");
 
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     auto ppt = parameters("Li2O.cif", 0.75);
     cell->atom[5].occ = 0.5;
     testing::internal::CaptureStderr();
@@ -184,7 +184,7 @@ TEST(Gin, BaseNamesAndPartialOccupancyRefusal) {
 // --print-ppt reports for the same structure and screening factor.
 TEST(GinCli, LibraryReadBackMatchesPrintPpt) {
     testcli::ScratchDir d;
-    d.add(pptfix::sample("LiFePO4.cif"));
+    d.add(kmfix::sample("LiFePO4.cif"));
     auto r = kelmar(d, "--gen-gin-lib LiFePO4.cif 0.8");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Message: .lib file saved to LiFePO4.lib\n"), std::string::npos);
@@ -251,7 +251,7 @@ TEST(GinCli, LibraryReadBackMatchesPrintPpt) {
 
 TEST(GinCli, PartialOccupanciesBecomeAWholeOccupancySupercell) {
     testcli::ScratchDir d;
-    d.add(pptfix::sample("Li10GeP2S12.cif"));
+    d.add(kmfix::sample("Li10GeP2S12.cif"));
     auto r = kelmar(d, "--gen-gin Li10GeP2S12.cif 0.75 lgps_md");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Message: .gin file saved to lgps_md.gin\n"), std::string::npos);
@@ -281,7 +281,7 @@ TEST(GinCli, PartialOccupanciesBecomeAWholeOccupancySupercell) {
 
 TEST(GinCli, RefusalsLeaveNoFile) {
     testcli::ScratchDir d;
-    d.add(pptfix::sample("Li2O.cif"));
+    d.add(kmfix::sample("Li2O.cif"));
     const struct {
         std::string args, err;
     } cases[] = {

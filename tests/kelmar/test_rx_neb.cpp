@@ -8,19 +8,15 @@
 
 #include "cli.hpp"
 #include "import-ppt.hpp"
-#include "ppt_fixtures.hpp"
+#include "kelmar_fixtures.hpp"
 #include "rx-neb.hpp"
 #include "rx.hpp"
 
 namespace {
 
 std::unique_ptr<KELMAR_PROPERTY> li2o_parameters() {
-    auto perfect = pptfix::li2o();
-    testing::internal::CaptureStdout();
-    auto ppt = kelmar_property_import_from_cell(perfect.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
-                                                pptfix::binary().c_str());
-    testing::internal::GetCapturedStdout();
-    return ppt;
+    auto perfect = kmfix::li2o();
+    return kmfix::record(perfect.get());
 }
 
 long index_of(const KELMAR_CELL* cell, const char* name) {
@@ -45,7 +41,7 @@ struct Hop {
 
 Hop vacancy_hop(bool frozen) {
     Hop h;
-    h.start = pptfix::li2o();
+    h.start = kmfix::li2o();
     h.start->atom.erase(h.start->atom.begin() + index_of(h.start.get(), "Li5"));
     for (auto& a : h.start->atom) a.ignored = frozen && std::strcmp(a.name, "Li1") != 0;
     h.end = kelmar_cell_copy(h.start.get());
@@ -275,7 +271,7 @@ TEST(RxNebCli, Refusals) {
     testcli::spit(d / "b.cif", hop_cif(0.75, true));
     testcli::spit(d / "short.cif", hop_cif(0.75, true, false, true));
     testcli::spit(d / "swapped.cif", hop_cif(0.75, true, true));
-    d.add(pptfix::sample("Li2O.cif"));
+    d.add(kmfix::sample("Li2O.cif"));
     for (int k = 0; k < 4; k++) testcli::spit(d / ("part." + std::to_string(k) + ".cif"), hop_cif(0.25, true));
     const struct {
         std::string args, err;

@@ -6,7 +6,7 @@
 
 #include "import-ppt.hpp"
 #include "import.hpp"
-#include "ppt_fixtures.hpp"
+#include "kelmar_fixtures.hpp"
 #include "rx-pairlist.hpp"
 #include "rx.hpp"
 
@@ -16,8 +16,8 @@ std::unique_ptr<KELMAR_CELL> sample(const char* name) {
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
     testing::internal::CaptureStdout();
-    kelmar_cell_import_cif_from_file(&cell, &sym, pptfix::sample(name).c_str(), pptfix::symcards().c_str(),
-                                     pptfix::unitary().c_str());
+    kelmar_cell_import_cif_from_file(&cell, &sym, kmfix::sample(name).c_str(), kmfix::symcards().c_str(),
+                                     kmfix::unitary().c_str());
     testing::internal::GetCapturedStdout();
     return cell;
 }
@@ -53,13 +53,13 @@ TEST(RxPairList, MatchesThePlainSumsWhileAtomsMoveAndWrap) {
         std::unique_ptr<KELMAR_CELL> cell;
     };
     std::vector<Case> cases;
-    cases.push_back({"Li2O", pptfix::li2o()});
+    cases.push_back({"Li2O", kmfix::li2o()});
     cases.push_back({"LiFePO4", sample("LiFePO4.cif")});
     cases.push_back({"TiO2 (monoclinic)", sample("TiO2.cif")});
     // Two elements 0.1 A apart on one split site with more than full joint occupancy interact.
-    auto split = pptfix::li2o();
+    auto split = kmfix::li2o();
     split->atom[4].occ = 0.7;
-    pptfix::add_atom(split.get(), "Na1", "Na", 1, split->atom[4].x_f[0] + 0.1 / 4.61, split->atom[4].x_f[1],
+    kmfix::add_atom(split.get(), "Na1", "Na", 1, split->atom[4].x_f[0] + 0.1 / 4.61, split->atom[4].x_f[1],
                      split->atom[4].x_f[2], 0.6);
     kelmar_cell_update_cartesion(split.get());
     cases.push_back({"split site", std::move(split)});
@@ -68,8 +68,8 @@ TEST(RxPairList, MatchesThePlainSumsWhileAtomsMoveAndWrap) {
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         auto copy = kelmar_cell_copy(c.cell.get());
-        auto ppt = kelmar_property_import_from_cell(copy.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
-                                                    pptfix::binary().c_str());
+        auto ppt = kelmar_property_import_from_cell(copy.get(), nullptr, 0, 0.75, kmfix::unitary().c_str(),
+                                                    kmfix::binary().c_str());
         testing::internal::GetCapturedStdout();
         testing::internal::GetCapturedStderr();
         if (std::string(c.what) == "split site") {
@@ -79,8 +79,8 @@ TEST(RxPairList, MatchesThePlainSumsWhileAtomsMoveAndWrap) {
             balanced->atom[4].occ = 0.4;
             balanced->atom[12].occ = 0.6;
             testing::internal::CaptureStdout();
-            ppt = kelmar_property_import_from_cell(balanced.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
-                                                   pptfix::binary().c_str());
+            ppt = kelmar_property_import_from_cell(balanced.get(), nullptr, 0, 0.75, kmfix::unitary().c_str(),
+                                                   kmfix::binary().c_str());
             testing::internal::GetCapturedStdout();
         }
         ASSERT_NE(ppt, nullptr) << c.what;
