@@ -57,18 +57,9 @@ int library_command(KELMAR_CMD_OPT* opt, bool eam) {
 
 // The structure given on the command line, its parameters and the printed library.
 int text_library(const KELMAR_CMD_OPT* opt, double sf) {
-    auto text = kelmar_cmd_opt_cat_tail(opt);
-    if (text == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_cmd_opt_cat_tail() returns NULL.\n");
-        return 1;
-    }
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
-    if (kelmar_cell_import_cif_from_text(&cell, &sym, text.get(), opt->dir_symcards.c_str(),
-                                         opt->dir_unitary.c_str()) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_text() returns non-zero.\n");
-        return 1;
-    }
+    if (!kelmar_cmd_opt_load_structure_text(opt, &cell, &sym)) return 1;
     auto ppt = kelmar_cmd_opt_assemble(opt, cell.get(), nullptr, 0, sf);
     if (ppt == nullptr) return 1;
     auto lib = kelmar_gin_lib_import_from_property(ppt.get());

@@ -108,6 +108,25 @@ int calculate_shell(RECORD* cn, double rds_tiny) {
     return 0;
 }
 
+// Sorts the neighbour list by distance (`more` swaps the record's other per-neighbour arrays),
+// then the running coordination number, the radial density and the shells.
+template <typename RECORD, typename MORE>
+bool sort_and_shell(RECORD* cn, double rds_tiny, MORE more) {
+    exchange_sort(
+        cn->total, [&](int j, int i) { return cn->r[j] < cn->r[i]; },
+        [&](int i, int j) {
+            std::swap(cn->r[i], cn->r[j]);
+            std::swap(cn->occ[i], cn->occ[j]);
+            more(i, j);
+        });
+    density(cn->r, cn->occ, &cn->n, &cn->g);
+    if (calculate_shell(cn, rds_tiny) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cn_calculate_shell() returns non-zero.\n");
+        return false;
+    }
+    return true;
+}
+
 bool same_species(const KELMAR_ATOM& a, const char* type, int os) { return a.os == os && std::strcmp(a.type, type) == 0; }
 
 const KELMAR_ATOM* find_by_name(const KELMAR_CELL* cell, const char* name) {
@@ -158,17 +177,7 @@ std::unique_ptr<KELMAR_CN> kelmar_cn_new_from_cell(const KELMAR_CELL* cell, cons
         std::fprintf(stderr, "Error: atom of type %s%d%c not found.\n", type_c, std::abs(os_c), sign_char(os_c));
         return nullptr;
     }
-    exchange_sort(
-        cn->total, [&](int j, int i) { return cn->r[j] < cn->r[i]; },
-        [&](int i, int j) {
-            std::swap(cn->r[i], cn->r[j]);
-            std::swap(cn->occ[i], cn->occ[j]);
-        });
-    density(cn->r, cn->occ, &cn->n, &cn->g);
-    if (kelmar_cn_calculate_shell(cn.get(), rds_tiny) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cn_calculate_shell() returns non-zero.\n");
-        return nullptr;
-    }
+    if (!sort_and_shell(cn.get(), rds_tiny, [](int, int) {})) return nullptr;
     return cn;
 }
 
@@ -199,19 +208,11 @@ std::unique_ptr<KELMAR_CN_MIX> kelmar_cn_mix_new_from_cell(const KELMAR_CELL* ce
         std::fprintf(stderr, "Error: coordinated atom of charge %c not found.\n", atom->os < 0 ? '+' : '-');
         return nullptr;
     }
-    exchange_sort(
-        cn->total, [&](int j, int i) { return cn->r[j] < cn->r[i]; },
-        [&](int i, int j) {
-            std::swap(cn->r[i], cn->r[j]);
-            std::swap(cn->occ[i], cn->occ[j]);
-            std::swap(cn->type_c[i], cn->type_c[j]);
-            std::swap(cn->os_c[i], cn->os_c[j]);
-        });
-    density(cn->r, cn->occ, &cn->n, &cn->g);
-    if (kelmar_cn_mix_calculate_shell(cn.get(), rds_tiny) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cn_calculate_shell() returns non-zero.\n");
-        return nullptr;
-    }
+    auto species = [&](int i, int j) {
+        std::swap(cn->type_c[i], cn->type_c[j]);
+        std::swap(cn->os_c[i], cn->os_c[j]);
+    };
+    if (!sort_and_shell(cn.get(), rds_tiny, species)) return nullptr;
     return cn;
 }
 

@@ -431,16 +431,7 @@ int kelmar_rx_neb_log(KELMAR_RX_NEB* rx) {
     if (rx->step_log == 0) rx->step_log = 50;
     if (rx->step == 0) log_header(rx);
     else log_append(rx);
-    if (rx->step % rx->step_log == 0 || rx->converged) {
-        if (log_dump(rx) != 0) {
-            std::fprintf(stderr, "Error: kelmar_rx_neb_log_dump() returns non-zero.\n");
-            return 1;
-        }
-        if (cells_export(rx) != 0) {
-            std::fprintf(stderr, "Error: kelmar_rx_neb_cells_export_to_file() returns non-zero.\n");
-            return 1;
-        }
-    }
+    if (rx->step % rx->step_log == 0 || rx->converged) return log_flush(rx);
     return 0;
 }
 
