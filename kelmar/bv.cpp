@@ -118,11 +118,14 @@ std::unique_ptr<KELMAR_BV> bv_calculate(const KELMAR_CELL* cell, const KELMAR_PR
     return bv;
 }
 
+}  // namespace
+
 // The parameter record of the sums: the species of the cell with screening factor 0.75. It is
 // assembled without the import's test that the oxidation states balance: the sums use only R0,
 // b and the cutoffs, and a structure with wrong oxidation states is exactly what its sums and
 // GII are meant to show.
-std::unique_ptr<KELMAR_PROPERTY> bv_property(KELMAR_CELL* cell, const char* dir_unitary, const char* dir_binary) {
+std::unique_ptr<KELMAR_PROPERTY> kelmar_bv_property_of_cell(KELMAR_CELL* cell, const char* dir_unitary,
+                                                            const char* dir_binary) {
     auto ppt = kelmar_property_new(0);
     if (ppt == nullptr) {
         std::fprintf(stderr, "Error: kelmar_property_new() returns NULL.\n");
@@ -139,8 +142,6 @@ std::unique_ptr<KELMAR_PROPERTY> bv_property(KELMAR_CELL* cell, const char* dir_
     }
     return ppt;
 }
-
-}  // namespace
 
 std::unique_ptr<KELMAR_BV> kelmar_bv_new(long total) {
     auto bv = std::make_unique<KELMAR_BV>();
@@ -193,7 +194,7 @@ std::unique_ptr<KELMAR_BV> kelmar_bv_calculate_from_cell(KELMAR_CELL* cell, cons
         std::fprintf(stderr, "Error: kelmar_cell_flag_site_by_symmetry() returns non-zero.\n");
         return nullptr;
     }
-    auto ppt = bv_property(cell, dir_unitary, dir_binary);
+    auto ppt = kelmar_bv_property_of_cell(cell, dir_unitary, dir_binary);
     if (ppt == nullptr) {
         std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
         kelmar_cell_refresh(cell);

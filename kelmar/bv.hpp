@@ -33,6 +33,10 @@ std::unique_ptr<KELMAR_BV> kelmar_bv_calculate_from_cell_with_type(const KELMAR_
                                                                    const char* type1, int os1, const char* type2,
                                                                    int os2, const char* dir_unitary,
                                                                    const char* dir_binary);
+// The parameter record the sums use: the species of the cell at screening factor 0.75, without
+// the charge-balance test of the full assembly (atoms of the cell are sorted in place).
+std::unique_ptr<KELMAR_PROPERTY> kelmar_bv_property_of_cell(KELMAR_CELL* cell, const char* dir_unitary,
+                                                            const char* dir_binary);
 // Sums of a cell whose atoms already carry site flags 1..N.
 std::unique_ptr<KELMAR_BV> kelmar_bv_calculate_from_flagged_cell(const KELMAR_CELL* cell,
                                                                  const KELMAR_PROPERTY* ppt);

@@ -26,9 +26,25 @@ int kelmar_cmd_opt_do_cal_bv_type(KELMAR_CMD_OPT* opt);
 int kelmar_cmd_opt_do_cal_gii(KELMAR_CMD_OPT* opt);
 int kelmar_cmd_opt_do_text_cal_bv(KELMAR_CMD_OPT* opt);
 
-// cmd-rx.cpp: the force field (total energy, relaxation; nudged elastic band to come)
+// cmd-rx.cpp: the force field (total energy, relaxation, nudged elastic band)
 int kelmar_cmd_opt_do_cal_tot_en(KELMAR_CMD_OPT* opt);
 int kelmar_cmd_opt_do_rx_sd(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_rx_neb(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_rx_neb_images(KELMAR_CMD_OPT* opt);
+
+// cmd-cn.cpp: coordination shells
+int kelmar_cmd_opt_do_cal_cn(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_cal_cn_atom(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_cal_cn_type(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_cal_cn_bv(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_cal_cn_gui(KELMAR_CMD_OPT* opt);
+
+// cmd-gin.cpp: GULP libraries and input
+int kelmar_cmd_opt_do_gen_gin_lib(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_gin_eam(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_gin(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_text_gen_gin_lib(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_text_gen_gin_lib_set_sf(KELMAR_CMD_OPT* opt);
 
 // cmd-cube.cpp: site-energy landscapes
 int kelmar_cmd_opt_do_print_cube(KELMAR_CMD_OPT* opt);

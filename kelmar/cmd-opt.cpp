@@ -173,6 +173,21 @@ bool kelmar_cmd_opt_load_structure(const KELMAR_CMD_OPT* opt, const char* cif, s
     return true;
 }
 
+bool kelmar_cmd_opt_load_structure_text(const KELMAR_CMD_OPT* opt, std::unique_ptr<KELMAR_CELL>* cell,
+                                        std::unique_ptr<KELMAR_SYMMETRY>* sym) {
+    auto text = kelmar_cmd_opt_cat_tail(opt);
+    if (text == nullptr) {
+        std::fprintf(stderr, "Error: kelmar_cmd_opt_cat_tail() returns NULL.\n");
+        return false;
+    }
+    if (kelmar_cell_import_cif_from_text(cell, sym, text.get(), opt->dir_symcards.c_str(),
+                                         opt->dir_unitary.c_str()) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_text() returns non-zero.\n");
+        return false;
+    }
+    return true;
+}
+
 bool kelmar_cmd_opt_optional_double(const KELMAR_CMD_OPT* opt, int i, const char* name, double* value) {
     const char* arg = kelmar_cmd_opt_arg(opt, i);
     return arg == nullptr || kelmar_cmd_opt_parse_double(arg, name, value);

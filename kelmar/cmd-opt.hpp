@@ -56,6 +56,10 @@ const char* kelmar_cmd_opt_arg(const KELMAR_CMD_OPT* opt, int i);
 // Reads a CIF with the run's data files; false (after the error line) on failure.
 bool kelmar_cmd_opt_load_structure(const KELMAR_CMD_OPT* opt, const char* cif, std::unique_ptr<KELMAR_CELL>* cell,
                                    std::unique_ptr<KELMAR_SYMMETRY>* sym);
+// Reads the CIF given on the command line after the text-mode key phrase; false (after the error
+// line) on failure.
+bool kelmar_cmd_opt_load_structure_text(const KELMAR_CMD_OPT* opt, std::unique_ptr<KELMAR_CELL>* cell,
+                                        std::unique_ptr<KELMAR_SYMMETRY>* sym);
 // Optional argument i: true when absent (value unchanged) or parsed, false after the error line.
 bool kelmar_cmd_opt_optional_double(const KELMAR_CMD_OPT* opt, int i, const char* name, double* value);
 bool kelmar_cmd_opt_optional_long(const KELMAR_CMD_OPT* opt, int i, const char* name, long* value);

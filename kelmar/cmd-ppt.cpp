@@ -180,17 +180,8 @@ int kelmar_cmd_opt_do_text_cal_bv(KELMAR_CMD_OPT* opt) {
         std::fprintf(stderr, "Error: not enough arguments.\n");
         return 1;
     }
-    auto text = kelmar_cmd_opt_cat_tail(opt);
-    if (text == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_cmd_opt_cat_tail() returns NULL.\n");
-        return 1;
-    }
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
-    if (kelmar_cell_import_cif_from_text(&cell, &sym, text.get(), opt->dir_symcards.c_str(),
-                                         opt->dir_unitary.c_str()) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_text() returns non-zero.\n");
-        return 1;
-    }
+    if (!kelmar_cmd_opt_load_structure_text(opt, &cell, &sym)) return 1;
     return print_bv_and_gii(opt, cell.get(), sym.get());
 }

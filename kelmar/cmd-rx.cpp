@@ -1,13 +1,15 @@
-// Handlers of the force-field commands: total energy and steepest-descent relaxation (the nudged
-// elastic band commands belong here too).
+// Handlers of the force-field commands: total energy, steepest-descent relaxation and the nudged
+// elastic band.
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
+#include "rx-neb.hpp"
 #include "rx.hpp"
 
 int kelmar_cmd_opt_do_cal_tot_en(KELMAR_CMD_OPT* opt) {
@@ -92,6 +94,131 @@ int kelmar_cmd_opt_do_rx_sd(KELMAR_CMD_OPT* opt) {
     }
     if (kelmar_cell_export_cif_to_file(output.c_str(), relaxed.get(), nullptr) != 0) {
         std::fprintf(stderr, "Error: kelmar_cell_export_cif_to_file() returns non-zero.\n");
+        return 1;
+    }
+    return 0;
+}
+
+namespace {
+
+// The optional band settings that follow the images: step_limit, step_log, relax, f_conv, sf, k.
+struct BAND_ARGS {
+    long step_limit = 0;
+    long step_log = 0;
+    bool relax = true;
+    double f_conv = -0.1, sf = -0.1, k = -0.1;
+};
+
+bool band_arguments(const KELMAR_CMD_OPT* opt, int first, BAND_ARGS* b) {
+    if (const char* flag = kelmar_cmd_opt_arg(opt, first + 2)) b->relax = kelmar_cmd_opt_parse_flag(flag, b->relax);
+    return kelmar_cmd_opt_optional_long(opt, first, "step_limit", &b->step_limit) &&
+           kelmar_cmd_opt_optional_long(opt, first + 1, "step_log", &b->step_log) &&
+           kelmar_cmd_opt_optional_double(opt, first + 3, "f_conv", &b->f_conv) &&
+           kelmar_cmd_opt_optional_double(opt, first + 4, "sf", &b->sf) &&
+           kelmar_cmd_opt_optional_double(opt, first + 5, "k", &b->k);
+}
+
+bool image_count(const char* arg, int* n) {
+    if (!kelmar_cmd_opt_parse_int(arg, "total number of images", n)) return false;
+    if (*n < 3) {
+        std::fprintf(stderr, "Error: wrong parameter total number of images.\n");
+        return false;
+    }
+    return true;
+}
+
+// Sites with the fixed flag of the CIF stay in place along the band.
+void read_fixed_sites(KELMAR_CELL* cell, const char* file) {
+    if (kelmar_cell_import_cif_read_constraint(cell, file) == 0) std::printf("Message: relaxation constraint found.\n");
+    else std::printf("Message: relaxation without constraint.\n");
+}
+
+void band_usage_tail() {
+    std::printf("  step_limit:  0 for no limit (default).\n");
+    std::printf("  step_log:    logs and image files every step_log steps (default 0: 50; negative: none).\n");
+    std::printf("  f_conv:      force criterion (default -0.1: 0.005).\n");
+    std::printf("  sf:          Coulomb screening factor (default -0.1: searched automatically).\n");
+    std::printf("  k:           spring constant (default -0.1: 0.5).\n");
+}
+
+}  // namespace
+
+int kelmar_cmd_opt_do_rx_neb(KELMAR_CMD_OPT* opt) {
+    if (opt->argc < 5) {
+        std::printf("Command: --rx-neb [input1.cif] [input2.cif] [n] | {step_limit} {step_log} {flag:relax} {f_conv} "
+                    "{sf} {k} {output_name}\n\n");
+        std::printf("  input1.cif, input2.cif: the end structures, P1 with unique atom labels; atoms are\n");
+        std::printf("               matched by label, sites with _atom_site_kelmar_fixed true stay in place.\n");
+        std::printf("  n:           number of images including the two ends, at least 3.\n");
+        band_usage_tail();
+        std::printf("  flag:relax:  relax the end structures first (default true; 'f' turns it off).\n");
+        std::printf("  output_name: base name of the logs and image files (default: input1 name).\n\n");
+        std::printf("Example: ./kelmar.x --rx-neb Li2O_a.cif Li2O_b.cif 7\n");
+        std::printf("Example: ./kelmar.x --rx-neb Li2O_a.cif Li2O_b.cif 7 2000 50 f 0.005 0.75 0.5 hop\n");
+        return 0;
+    }
+    int n = 0;
+    BAND_ARGS b;
+    if (!image_count(opt->argv[4], &n) || !band_arguments(opt, 5, &b)) return 1;
+    const char* given = kelmar_cmd_opt_arg(opt, 11);
+    const std::string output = given != nullptr ? given : opt->argv[2];
+    std::unique_ptr<KELMAR_CELL> cell_i, cell_f;
+    std::unique_ptr<KELMAR_SYMMETRY> sym_i, sym_f;
+    if (!kelmar_cmd_opt_load_structure(opt, opt->argv[2], &cell_i, &sym_i) ||
+        !kelmar_cmd_opt_load_structure(opt, opt->argv[3], &cell_f, &sym_f))
+        return 1;
+    auto ppt = kelmar_cmd_opt_assemble(opt, cell_i.get(), nullptr, 0, b.sf);
+    if (ppt == nullptr) return 1;
+    read_fixed_sites(cell_i.get(), opt->argv[2]);
+    if (kelmar_cell_relax_neb(cell_i.get(), cell_f.get(), ppt.get(), n, b.step_limit, b.step_log, b.relax, true,
+                              b.f_conv, b.k, output.c_str()) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cell_relax_neb() returns non-zero.\n");
+        return 1;
+    }
+    return 0;
+}
+
+int kelmar_cmd_opt_do_rx_neb_images(KELMAR_CMD_OPT* opt) {
+    if (opt->argc < 4) {
+        std::printf("Command: --rx-neb-images [input_name] [n] | {step_limit} {step_log} {flag:relax} {f_conv} {sf} "
+                    "{k} {output_name}\n\n");
+        std::printf("  input_name:  the images are input_name.0.cif to input_name.<n-1>.cif, P1 with unique\n");
+        std::printf("               labels (the image files of --rx-neb are such a series).\n");
+        std::printf("  n:           number of images including the two ends, at least 3.\n");
+        band_usage_tail();
+        std::printf("  flag:relax:  relax the end images first (default false; 't' turns it on).\n");
+        std::printf("  output_name: base name of the logs and image files (default: input_name + \".new\").\n\n");
+        std::printf("Example: ./kelmar.x --rx-neb-images hop.neb 7\n");
+        std::printf("Example: ./kelmar.x --rx-neb-images hop.neb 7 500 10 f 0.005 0.75 0.5 hop2\n");
+        return 0;
+    }
+    int n = 0;
+    BAND_ARGS b;
+    b.relax = false;
+    if (!image_count(opt->argv[3], &n) || !band_arguments(opt, 4, &b)) return 1;
+    const char* given = kelmar_cmd_opt_arg(opt, 10);
+    const std::string output = given != nullptr ? std::string(given) : std::string(opt->argv[2]) + ".new";
+    // Every file of the series must be there before anything is read or written.
+    for (int i = 0; i < n; i++) {
+        const std::string name = std::string(opt->argv[2]) + "." + std::to_string(i) + ".cif";
+        std::FILE* probe = std::fopen(name.c_str(), "rb");
+        if (probe == nullptr) {
+            std::fprintf(stderr, "Error: image file %s of the series not found.\n", name.c_str());
+            return 1;
+        }
+        std::fclose(probe);
+    }
+    auto cells = kelmar_cells_import_cif_from_file(opt->argv[2], n, opt->dir_symcards.c_str(), opt->dir_unitary.c_str());
+    if (cells.size() != static_cast<std::size_t>(n)) {
+        std::fprintf(stderr, "Error: kelmar_cells_import_cif_from_file() returns NULL.\n");
+        return 1;
+    }
+    auto ppt = kelmar_cmd_opt_assemble(opt, cells[0].get(), nullptr, 0, b.sf);
+    if (ppt == nullptr) return 1;
+    read_fixed_sites(cells[0].get(), (std::string(opt->argv[2]) + ".0.cif").c_str());
+    if (kelmar_cell_relax_neb_images(cells, n, ppt.get(), b.step_limit, b.step_log, b.relax, false, b.f_conv, b.k,
+                                     output.c_str()) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cell_relax_neb_images() returns non-zero.\n");
         return 1;
     }
     return 0;

@@ -45,11 +45,11 @@ constexpr KmCommand kelmar_cmd_table[] = {
     {"--gen-cif-assign-all", kelmar_cmd_opt_do_gen_cif_assign_all,
      "write the loaded cell to file in cif format with all partially occupied sites assigned occupancy = 1.0 "
      "randomly."},
-    {"--gen-gin-lib", nullptr,
+    {"--gen-gin-lib", kelmar_cmd_opt_do_gen_gin_lib,
      "generate a Morse type forcefield file in .lib format for calculation with software GULP."},
-    {"--gen-gin-eam", nullptr,
+    {"--gen-gin-eam", kelmar_cmd_opt_do_gen_gin_eam,
      "generate a Embedde-atom Method forcefield file in .lib format for calculation with software GULP."},
-    {"--gen-gin", nullptr,
+    {"--gen-gin", kelmar_cmd_opt_do_gen_gin,
      "generate an overall input file in .gin format for performing molecular dynamics calculaiton with "
      "software GULP."},
     {"--gen-cube", kelmar_cmd_opt_do_gen_cube,
@@ -69,13 +69,13 @@ constexpr KmCommand kelmar_cmd_table[] = {
     {"--cal-bv-gui", kelmar_cmd_opt_do_cal_bv_gui, nullptr},
     {"--cal-bv-type", kelmar_cmd_opt_do_cal_bv_type, nullptr},
     {"--cal-gii", kelmar_cmd_opt_do_cal_gii, "calculate the global instability index of the loaded cell."},
-    {"--cal-cn", nullptr,
+    {"--cal-cn", kelmar_cmd_opt_do_cal_cn,
      "calculate the coordination number of the specified atom by radius distribution function, suggest to use "
      "--cal-cn-bv for better accuracy."},
-    {"--cal-cn-bv", nullptr, "calculate the coordination number of the specified atom by bond valence theory."},
-    {"--cal-cn-atom", nullptr, "calculate coordination shell of the specified atom."},
-    {"--cal-cn-type", nullptr, "calculates averaged coordination number of the specified pair of ions."},
-    {"--cal-cn-gui", nullptr, "calculates and print out the coordination number of all sites by bond valence theory."},
+    {"--cal-cn-bv", kelmar_cmd_opt_do_cal_cn_bv, "calculate the coordination number of the specified atom by bond valence theory."},
+    {"--cal-cn-atom", kelmar_cmd_opt_do_cal_cn_atom, "calculate coordination shell of the specified atom."},
+    {"--cal-cn-type", kelmar_cmd_opt_do_cal_cn_type, "calculates averaged coordination number of the specified pair of ions."},
+    {"--cal-cn-gui", kelmar_cmd_opt_do_cal_cn_gui, "calculates and print out the coordination number of all sites by bond valence theory."},
     {"--cal-sym", kelmar_cmd_opt_do_cal_sym, "calculate symmetry of the loaded cell."},
     {"--cal-tot-en", kelmar_cmd_opt_do_cal_tot_en, "calculate the total energy of the loaded cell."},
     {"--cal-charge", kelmar_cmd_opt_do_cal_charge, "calculate the total charge of the loaded cell."},
@@ -83,8 +83,8 @@ constexpr KmCommand kelmar_cmd_table[] = {
     {"--rx-sd", kelmar_cmd_opt_do_rx_sd,
      "perform a relaxation of loaded cell with steepest descend algorithm and write the result to file in cif "
      "format."},
-    {"--rx-neb", nullptr, "perform a simple nudged elastic bend calculation with input of two end images."},
-    {"--rx-neb-images", nullptr,
+    {"--rx-neb", kelmar_cmd_opt_do_rx_neb, "perform a simple nudged elastic bend calculation with input of two end images."},
+    {"--rx-neb-images", kelmar_cmd_opt_do_rx_neb_images,
      "perform a simple nudged elastic bend calculation with input of a series of images."},
     {"--fft", kelmar_cmd_opt_do_fft,
      "perform a fourier transform analysis to determine critical points and eigenvalues/vectors at these "
@@ -104,8 +104,8 @@ constexpr KmCommand kelmar_cmd_table[] = {
     paragraph,
     // text mode: a whole CIF on the command line after "-:text"
     {"--text-cal-bv", kelmar_cmd_opt_do_text_cal_bv, nullptr},
-    {"--text-gen-gin-lib", nullptr, nullptr},
-    {"--text-gen-gin-lib-set-sf", nullptr, nullptr},
+    {"--text-gen-gin-lib", kelmar_cmd_opt_do_text_gen_gin_lib, nullptr},
+    {"--text-gen-gin-lib-set-sf", kelmar_cmd_opt_do_text_gen_gin_lib_set_sf, nullptr},
 };
 
 }  // namespace
