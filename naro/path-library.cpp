@@ -649,6 +649,11 @@ int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pa
 
 // ====================================================================== redundancy filter
 
+static long copies_of(const NARO_pathlib& pathlib, const NARO_path& p) {
+    return std::count_if(pathlib.allpath.begin(), pathlib.allpath.end(),
+                         [&](const NARO_allpath& ap) { return path_matches_allpath(p, ap); });
+}
+
 int NARO_filter_redundant_path(const NARO_cube& cube, NARO_pathlib& pathlib) {
     // 1. The same hop (same minima, same cell crossing) through two saddle types: the
     //    higher saddle is never the one a migrating ion takes.
@@ -668,7 +673,15 @@ int NARO_filter_redundant_path(const NARO_cube& cube, NARO_pathlib& pathlib) {
                 const int pa = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(i));
                 const int pb = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(j));
                 if (pa < 0 || pb < 0 || pa == pb) continue;
-                NARO_delete_pathlib_path(pathlib, a.saddle_energy > b.saddle_energy ? pa : pb);
+                int drop = a.saddle_energy > b.saddle_energy ? pa : pb;
+                // Equal barriers: keep the hop listed with more copies, so no periodic
+                // copy of the connection is lost with the other.
+                if (eq(a.saddle_energy, b.saddle_energy)) {
+                    const long na = copies_of(pathlib, pathlib.path[static_cast<size_t>(pa)]);
+                    const long nb = copies_of(pathlib, pathlib.path[static_cast<size_t>(pb)]);
+                    if (na != nb) drop = na < nb ? pa : pb;
+                }
+                NARO_delete_pathlib_path(pathlib, drop);
                 again = true;
                 break;
             }

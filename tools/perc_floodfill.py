@@ -63,7 +63,13 @@ def dimensions(mask):
             parent[node] = root
         return root
 
-    idx = np.argwhere(mask)
+    # Only voxels on the faces can have a neighbour across the cell boundary.
+    face = np.zeros(mask.shape, dtype=bool)
+    face[0, :, :] = face[-1, :, :] = True
+    face[:, 0, :] = face[:, -1, :] = True
+    face[:, :, 0] = face[:, :, -1] = True
+    idx = np.argwhere(mask & face)
+    edges = []
     for off in OFFSETS:
         q = idx + np.array(off)
         cell = np.floor_divide(q, n)
@@ -74,20 +80,26 @@ def dimensions(mask):
         q_cell = cell[crossing]
         q_w = q[crossing] - q_cell * n
         ok = mask[q_w[:, 0], q_w[:, 1], q_w[:, 2]]
-        for pi, qi, t in zip(p_idx[ok], q_w[ok], q_cell[ok]):
-            a = labels[tuple(pi)]
-            b = labels[tuple(qi)]
-            ra, rb = find(a), find(b)
-            # b sits in cell t relative to a
-            if ra == rb:
-                v = shift[a] + t - shift[b]
-                if np.any(v):
-                    cycles.setdefault(ra, []).append(v)
-            else:
-                parent[rb] = ra
-                shift[rb] = shift[a] + t - shift[b]
-                if rb in cycles:
-                    cycles.setdefault(ra, []).extend(cycles.pop(rb))
+        if not ok.any():
+            continue
+        a = labels[p_idx[ok][:, 0], p_idx[ok][:, 1], p_idx[ok][:, 2]]
+        b = labels[q_w[ok][:, 0], q_w[ok][:, 1], q_w[ok][:, 2]]
+        edges.append(np.column_stack([a, b, q_cell[ok]]))
+    if not edges:
+        return 0
+    for a, b, *t in np.unique(np.vstack(edges), axis=0):
+        t = np.array(t)
+        ra, rb = find(a), find(b)
+        # b sits in cell t relative to a
+        if ra == rb:
+            v = shift[a] + t - shift[b]
+            if np.any(v):
+                cycles.setdefault(ra, []).append(v)
+        else:
+            parent[rb] = ra
+            shift[rb] = shift[a] + t - shift[b]
+            if rb in cycles:
+                cycles.setdefault(ra, []).extend(cycles.pop(rb))
     best = 0
     for root, vecs in cycles.items():
         if find(root) != root:
