@@ -8,8 +8,10 @@ lattice directions. It is written independently of the analyser, as a cross-chec
 
 Usage:
   perc_floodfill.py grid.cube                   prints "1D 2D 3D" thresholds
-  perc_floodfill.py grid.cube events.txt        also reads the analyser's per-threshold
-                                                report and prints both with the verdict
+  perc_floodfill.py [--ceiling=E] grid.cube events.txt
+                                                also reads the analyser's per-threshold
+                                                report and prints both with the verdict;
+                                                thresholds above E (5 eV) count as none
 Thresholds that never occur print as 999.0. The comparison allows one grid energy step:
 the largest energy difference between a voxel at the flood-fill threshold and a
 neighbour of it below the threshold.
@@ -158,6 +160,12 @@ def analyser_thresholds(events_path):
 
 
 def main(argv):
+    # The analyser looks at no grid point more than --max (5 eV by default) above the
+    # global minimum: a channel opening higher up is beyond its reach and reads 999.
+    ceiling = 5.0
+    if len(argv) > 2 and argv[1].startswith("--ceiling="):
+        ceiling = float(argv[1].split("=", 1)[1])
+        argv = argv[:1] + argv[2:]
     if len(argv) not in (2, 3):
         print(__doc__.strip().splitlines()[0], file=sys.stderr)
         return 2
@@ -167,6 +175,7 @@ def main(argv):
         print(" ".join(f"{v:.6f}" for v in flood))
         return 0
     naro = analyser_thresholds(argv[2])
+    flood = [v if v <= ceiling else NONE for v in flood]
     verdict = []
     for d in range(3):
         tol = energy_step(e, flood[d]) + 2e-6
