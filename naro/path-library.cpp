@@ -452,7 +452,10 @@ int descent_path(const NARO_cube& cube, NARO_pathlib& pathlib, int si, int st) {
     p.end_p = b.i;
     p.end_q = b.j;
     p.end_r = b.l;
-    p.length = NARO_path_length_in_Angstrom(cube, a.walk) + NARO_path_length_in_Angstrom(cube, b.walk);
+    NARO_grid_path wa, wb;
+    grid_path_assign(wa, a.walk);
+    grid_path_assign(wb, b.walk);
+    p.length = NARO_path_length_in_Angstrom(cube, wa) + NARO_path_length_in_Angstrom(cube, wb);
     p.straightline_length = dist_grid(cube, pa, pb);
     p.tortuosity = p.straightline_length > kEqual ? p.length / p.straightline_length : 0.0;
     p.by_descent = 1;

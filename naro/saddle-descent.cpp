@@ -87,8 +87,7 @@ std::vector<NaroDescentEnd> naro_descend_from_saddle(const NARO_cube& cube, int 
                 for (const NaroDescentEnd& e : ends)
                     known = known || (e.minimum == end.minimum && e.i == end.i && e.j == end.j && e.l == end.l);
                 if (known) continue;
-                end.walk.grid = std::move(pts);
-                end.walk.length = static_cast<int>(end.walk.grid.size());
+                end.walk = std::move(pts);
                 ends.push_back(std::move(end));
             }
     return ends;

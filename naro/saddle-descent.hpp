@@ -9,12 +9,11 @@
 #include <vector>
 
 #include "NARO.hpp"
-#include "path-library.hpp"
 
 struct NaroDescentEnd {
     int minimum = -1;         // index in the minima list
     int i = 0, j = 0, l = 0;  // image offset of that minimum, in cells
-    NARO_grid_path walk;      // unwrapped points from the saddle down to the end
+    std::vector<NARO_path_triple_index> walk;   // unwrapped points from the saddle down to the end
 };
 
 // Distinct ends (minimum and image) reached from the saddle at unwrapped grid point
