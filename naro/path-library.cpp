@@ -15,6 +15,7 @@
 
 #include "cube.hpp"
 #include "path-points.hpp"
+#include "saddle-descent.hpp"
 #include "stationary.hpp"
 
 using namespace naro_walk;
@@ -403,6 +404,67 @@ int NARO_build_grid_path(const NARO_cube& cube, NARO_grid_path& path, NARO_cubel
 
 // ====================================================================== distinct paths
 
+namespace {
+
+double walk_top(const NARO_cube& cube, const NARO_grid_path& walk) {
+    double top = -1e300;
+    for (const Tri& q : walk.grid) top = std::max(top, energy_wrapped(cube, q));
+    return top;
+}
+
+// Hop of saddle si (type st) between two ends of its steepest-descent routes: the first
+// end and the one seen from the saddle at the widest angle to it. Returns 0 when the
+// saddle is accounted for, -1 when its routes reach fewer than two distinct ends.
+int descent_path(const NARO_cube& cube, NARO_pathlib& pathlib, int si, int st) {
+    const Tri s = saddle_point(cube, si);
+    const std::vector<NaroDescentEnd> ends = naro_descend_from_saddle(cube, s.x, s.y, s.z);
+    if (ends.size() < 2) return -1;
+    const NaroDescentEnd& a = ends[0];
+    const Tri pa = minimum_image(cube, a.minimum, a.i, a.j, a.l);
+    size_t wide = 1;
+    double wide_angle = -1;
+    for (size_t k = 1; k < ends.size(); ++k) {
+        const Tri pb = minimum_image(cube, ends[k].minimum, ends[k].i, ends[k].j, ends[k].l);
+        const double ang = NARO_angle(cube, pa.x, pa.y, pa.z, s.x, s.y, s.z, pb.x, pb.y, pb.z);
+        if (ang > wide_angle + kEqual) {
+            wide_angle = ang;
+            wide = k;
+        }
+    }
+    const NaroDescentEnd& b = ends[wide];
+    const NARO_minima& ma = cube.minima[static_cast<size_t>(a.minimum)];
+    const NARO_minima& mb = cube.minima[static_cast<size_t>(b.minimum)];
+    if (NARO_isin_pathlib(pathlib, ma.type, mb.type, st)) return 0;
+    const Tri pb = minimum_image(cube, b.minimum, b.i, b.j, b.l);
+    NARO_path p;
+    p.start = a.minimum;
+    p.end = b.minimum;
+    p.saddle = si;
+    p.start_type = ma.type;
+    p.end_type = mb.type;
+    p.saddle_type = st;
+    p.start_energy = ma.e;
+    p.end_energy = mb.e;
+    p.saddle_energy = energy_wrapped(cube, s);   // both routes only descend
+    p.start_p = a.i;
+    p.start_q = a.j;
+    p.start_r = a.l;
+    p.end_p = b.i;
+    p.end_q = b.j;
+    p.end_r = b.l;
+    NARO_grid_path wa, wb;
+    grid_path_assign(wa, a.walk);
+    grid_path_assign(wb, b.walk);
+    p.length = NARO_path_length_in_Angstrom(cube, wa) + NARO_path_length_in_Angstrom(cube, wb);
+    p.straightline_length = dist_grid(cube, pa, pb);
+    p.tortuosity = p.straightline_length > kEqual ? p.length / p.straightline_length : 0.0;
+    p.by_descent = 1;
+    pathlib.path.push_back(p);
+    return 0;
+}
+
+}  // namespace
+
 int NARO_build_path(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathlib, int deWarn) {
     for (int st = 1; st <= cube.total_saddle_type; ++st) {
         const auto [first_saddle, last_saddle] =
@@ -448,9 +510,17 @@ int NARO_build_path(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathli
             }
         }
         if (first < 0 || second < 0) {
-            if (!deWarn)
+            // No nearby pair of minima could be walked to: follow the saddle's own
+            // steepest-descent routes instead, which always end in minima.
+            const int r = descent_path(cube, pathlib, si, st);
+            if (r == 1) return 1;
+            if (r == 0) continue;
+            if (!deWarn) {
                 std::fprintf(stderr, "Warning: Cannot connect saddle type %d to any energy minimum site\n",
                              st);
+                std::fprintf(stderr, "Warning: saddle type %d at %.6f eV is left out of the path library\n", st,
+                             NARO_scale_cube_energy(cube, energy_wrapped(cube, s)));
+            }
             continue;
         }
         const NARO_nearest_neighbour_item& a = near[static_cast<size_t>(first)];
@@ -467,7 +537,9 @@ int NARO_build_path(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathli
         p.saddle_type = st;
         p.start_energy = ma.e;
         p.end_energy = mb.e;
-        p.saddle_energy = energy_wrapped(cube, s);
+        // The barrier of a hop is the highest point of its walk, which may lie beside
+        // the saddle when a half-path climbs for a few steps.
+        p.saddle_energy = std::max({energy_wrapped(cube, s), walk_top(cube, half1), walk_top(cube, half2)});
         p.start_p = a.i;
         p.start_q = a.j;
         p.start_r = a.l;
@@ -566,7 +638,8 @@ int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pa
                         }
                     }
                     if (listed) continue;
-                    if (!at_least_right_angle(NARO_allpath_angle(cube, ap))) continue;
+                    // A hop found by descent may bend; its copies bend alike.
+                    if (!p.by_descent && !at_least_right_angle(NARO_allpath_angle(cube, ap))) continue;
                     by_saddle[static_cast<size_t>(si)].push_back(static_cast<int>(pathlib.allpath.size()));
                     pathlib.allpath.push_back(ap);
                 }
@@ -578,6 +651,11 @@ int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pa
 }
 
 // ====================================================================== redundancy filter
+
+static long copies_of(const NARO_pathlib& pathlib, const NARO_path& p) {
+    return std::count_if(pathlib.allpath.begin(), pathlib.allpath.end(),
+                         [&](const NARO_allpath& ap) { return path_matches_allpath(p, ap); });
+}
 
 int NARO_filter_redundant_path(const NARO_cube& cube, NARO_pathlib& pathlib) {
     // 1. The same hop (same minima, same cell crossing) through two saddle types: the
@@ -598,7 +676,15 @@ int NARO_filter_redundant_path(const NARO_cube& cube, NARO_pathlib& pathlib) {
                 const int pa = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(i));
                 const int pb = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(j));
                 if (pa < 0 || pb < 0 || pa == pb) continue;
-                NARO_delete_pathlib_path(pathlib, a.saddle_energy > b.saddle_energy ? pa : pb);
+                int drop = a.saddle_energy > b.saddle_energy ? pa : pb;
+                // Equal barriers: keep the hop listed with more copies, so no periodic
+                // copy of the connection is lost with the other.
+                if (eq(a.saddle_energy, b.saddle_energy)) {
+                    const long na = copies_of(pathlib, pathlib.path[static_cast<size_t>(pa)]);
+                    const long nb = copies_of(pathlib, pathlib.path[static_cast<size_t>(pb)]);
+                    if (na != nb) drop = na < nb ? pa : pb;
+                }
+                NARO_delete_pathlib_path(pathlib, drop);
                 again = true;
                 break;
             }

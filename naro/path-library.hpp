@@ -22,6 +22,7 @@ struct NARO_path {
     int color = -1, style = -1, in_rp = 0;
     int start_p = 0, start_q = 0, start_r = 0;   // image offsets of the minima, in cells
     int end_p = 0, end_q = 0, end_r = 0;
+    int by_descent = 0;   // 1 when the ends were found by steepest descent from the saddle
 };
 
 // One periodic copy of a distinct hop, through one particular saddle.

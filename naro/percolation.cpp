@@ -247,7 +247,9 @@ int analyze_prefix(const NARO_cube& cube, const NARO_pathlib& lib, size_t count,
             bool subset = true;
             for (int d : ci.path)
                 if (std::find(cj.path.begin(), cj.path.end(), d) == cj.path.end()) { subset = false; break; }
-            if (!subset) { ++j; continue; }
+            // A cluster that percolates in more directions is never a copy of a lesser
+            // one, even when it uses the same kinds of hop.
+            if (!subset || cj.dimension > ci.dimension) { ++j; continue; }
             ci.mul += 1;
             // A copy running in another direction adds that direction to the first
             // cluster's vectors (two more at most).

@@ -776,6 +776,10 @@ int NARO_delete_saddle_type(NARO_cube& cube, int k) {
     return 0;
 }
 
+// Grid files store energies to 1e-6 eV: symmetry copies of one point may differ by
+// that much and no more.
+constexpr double kOrbitEnergyTolerance = 1.01e-6;
+
 // Offset of an image of b within `steps` of a on every axis, if any.
 static bool naro_near_image(const NARO_cube& cube, double ax, double ay, double az, double bx, double by,
                             double bz, double steps) {
@@ -801,9 +805,13 @@ int NARO_group_saddle_by_symmetry(NARO_cube& cube, const NARO_cif& cif) {
         for (size_t o = m + 1; o < cube.saddle.size(); ++o) {
             NARO_saddle& q = cube.saddle[o];
             if (q.type != 0) continue;
+            // One type is one orbit: a saddle joins when an operation maps the first
+            // member to within a voxel of it (periodic images included) and the two
+            // energies agree to the rounding of the grid file.
+            if (std::fabs(q.e - p.e) > kOrbitEnergyTolerance) continue;
             for (int c = 0; c < copies.total; ++c) {
                 const NARO_fastgen_xyz& k = copies.copy[static_cast<size_t>(c)];
-                if (std::abs(k.x - q.x) < 2 && std::abs(k.y - q.y) < 2 && std::abs(k.z - q.z) < 2) {
+                if (naro_near_image(cube, k.x, k.y, k.z, q.x, q.y, q.z, 1)) {
                     q.type = p.type;
                     q.mul = p.mul;
                     break;
