@@ -10,6 +10,7 @@
 #include "cube.hpp"
 #include "math.hpp"
 #include "path-library.hpp"
+#include "pathway.hpp"
 #include "percolation.hpp"
 #include "stationary.hpp"
 
@@ -56,7 +57,30 @@ int naro_path_stage(NaroRunState& run) {
     } else {
         std::fprintf(stderr, "Error: Unable to write to NARO_events.txt\n");
     }
+    if (NARO_build_reaction_pathway(cube, pathlib, run.rp_all) != 0) return 1;
+    naro_write_reaction_pathways(run);
     std::fflush(stdout);
+    return 0;
+}
+
+int naro_write_reaction_pathways(const NaroRunState& run) {
+    const std::string name = naro_output_file_name(run.input, "NARO_rp.csv");
+    FILE* f = std::fopen(name.c_str(), "w");
+    if (!f) {
+        std::fprintf(stderr, "Error: Unable to write to NARO_rp.csv\n");
+        return 1;
+    }
+    if (run.rp_all.rp.empty())
+        std::fprintf(stderr, "Warning: No channel percolates; NARO_rp.csv holds no reaction pathway\n");
+    const int r = NARO_print_reaction_pathway(run.cube, run.pathlib, run.rp_all, f);
+    const bool ok = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !ok) {
+        std::fprintf(stderr, "Error: Unable to write to NARO_rp.csv\n");
+        return 1;
+    }
+    // A profile cut short by a path that cannot be joined is not reported as done.
+    if (r != 0) return 1;
+    std::printf("Auto-generated reaction pathway done.\n");
     return 0;
 }
 
