@@ -13,6 +13,7 @@
 #include "pathway.hpp"
 #include "percolation.hpp"
 #include "stationary.hpp"
+#include "vesta.hpp"
 
 std::string naro_output_file_name(const NARO_input& input, const char* name) {
     std::string out;
@@ -192,6 +193,16 @@ int NARO(NARO_input& input) {
 
     NARO_init_pathlib(run.pathlib);
     if (input.path && input.cube && naro_path_stage(run) != 0) return 1;
+    if (input.vesta) {
+        // The project overlays structure and landscape: without both (and the
+        // percolation levels of the path stage) there is nothing to show.
+        if (!input.cif || !input.cube || !input.path) {
+            std::fprintf(stderr, "Error: --vesta needs --cif, --cube and --path\n");
+            task_failed = true;
+        } else if (NARO_print_vesta_output(cube, cif, run.pathlib, input) != 0) {
+            task_failed = true;
+        }
+    }
     if (input.summary && naro_write_summary(run) != 0) return 1;
 
     std::fflush(stdout);
