@@ -8,6 +8,7 @@
 #include "cif.hpp"
 #include "bond-valence.hpp"
 #include "cube.hpp"
+#include "gui.hpp"
 #include "math.hpp"
 #include "path-library.hpp"
 #include "pathway.hpp"
@@ -204,6 +205,14 @@ int NARO(NARO_input& input) {
         }
     }
     if (input.summary && naro_write_summary(run) != 0) return 1;
+    if (input.gui) {
+        if (!input.cif || !input.cube || !input.path) {
+            std::fprintf(stderr, "Error: --gui needs --cif, --cube and --path\n");
+            task_failed = true;
+        } else if (NARO_print_GUI_output(cube, cif, run.pathlib, input.dir ? input.output_dir : std::string()) != 0) {
+            task_failed = true;
+        }
+    }
 
     std::fflush(stdout);
     std::fflush(stderr);
