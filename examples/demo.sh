@@ -21,3 +21,5 @@ echo "== kelmar.x --print-cube LiFePO4.cube"
 "$kelmar" --print-cube LiFePO4.cube
 echo "== NARO.x --cif LiFePO4.cif Li1+ --cube LiFePO4.cube --path --print-act"
 "$root/$build/naro/NARO.x" --cif LiFePO4.cif Li1+ --cube LiFePO4.cube --path --print-act
+echo "== NARO_rp.csv (reaction pathway: reaction coordinate, energy, stationary point), first lines"
+head -n 12 NARO_rp.csv

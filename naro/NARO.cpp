@@ -7,11 +7,15 @@
 
 #include "cif.hpp"
 #include "bond-valence.hpp"
+#include "cmd.hpp"
 #include "cube.hpp"
+#include "gui.hpp"
 #include "math.hpp"
 #include "path-library.hpp"
+#include "pathway.hpp"
 #include "percolation.hpp"
 #include "stationary.hpp"
+#include "vesta.hpp"
 
 std::string naro_output_file_name(const NARO_input& input, const char* name) {
     std::string out;
@@ -20,11 +24,14 @@ std::string naro_output_file_name(const NARO_input& input, const char* name) {
     return out;
 }
 
-int naro_path_stage(NaroRunState& run) {
+// Path library from the current stationary points; 1 on a fatal failure.
+static int naro_build_library(NaroRunState& run) {
     const NARO_input& input = run.input;
     const NARO_cube& cube = run.cube;
     const NARO_cif& cif = run.cif;
     NARO_pathlib& pathlib = run.pathlib;
+    NARO_init_pathlib(pathlib);
+    NARO_free_reaction_pathway(run.rp_all);
     pathlib.pathlib = 1;
     if (NARO_build_path(cube, cif, pathlib, input.deWarn) != 0) {
         std::fprintf(stderr, "Error: NARO_build_path() returns non-zero.\n");
@@ -38,6 +45,15 @@ int naro_path_stage(NaroRunState& run) {
         std::fprintf(stderr, "Error: NARO_filter_redundant_path() returns non-zero.\n");
         return 1;
     }
+    return 0;
+}
+
+int naro_path_stage(NaroRunState& run) {
+    const NARO_input& input = run.input;
+    const NARO_cube& cube = run.cube;
+    const NARO_cif& cif = run.cif;
+    NARO_pathlib& pathlib = run.pathlib;
+    if (naro_build_library(run) != 0) return 1;
     if (input.print_path) NARO_print_pathlib(cube, pathlib, stdout);
     if (input.print_perc) NARO_analyze_network_at_saddles(cube, pathlib, stdout, 999.0);
     if (NARO_calc_activation_energy(cube, pathlib) != 0)
@@ -56,7 +72,30 @@ int naro_path_stage(NaroRunState& run) {
     } else {
         std::fprintf(stderr, "Error: Unable to write to NARO_events.txt\n");
     }
+    if (NARO_build_reaction_pathway(cube, pathlib, run.rp_all) != 0) return 1;
+    naro_write_reaction_pathways(run);
     std::fflush(stdout);
+    return 0;
+}
+
+int naro_write_reaction_pathways(const NaroRunState& run) {
+    const std::string name = naro_output_file_name(run.input, "NARO_rp.csv");
+    FILE* f = std::fopen(name.c_str(), "w");
+    if (!f) {
+        std::fprintf(stderr, "Error: Unable to write to NARO_rp.csv\n");
+        return 1;
+    }
+    if (run.rp_all.rp.empty())
+        std::fprintf(stderr, "Warning: No channel percolates; NARO_rp.csv holds no reaction pathway\n");
+    const int r = NARO_print_reaction_pathway(run.cube, run.pathlib, run.rp_all, f);
+    const bool ok = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !ok) {
+        std::fprintf(stderr, "Error: Unable to write to NARO_rp.csv\n");
+        return 1;
+    }
+    // A profile cut short by a path that cannot be joined is not reported as done.
+    if (r != 0) return 1;
+    std::printf("Auto-generated reaction pathway done.\n");
     return 0;
 }
 
@@ -79,6 +118,25 @@ int naro_write_summary(const NaroRunState& run) {
         std::fprintf(stderr, "Error: Unable to write to NARO_summary.txt\n");
         return 1;
     }
+    return 0;
+}
+
+// Stationary points of the loaded landscape (search, grouping, probe ions, labels).
+// The landscape is smoothed only once, on the first run.
+static int naro_stationary_stage(NaroRunState& run, bool smooth) {
+    NARO_cube& cube = run.cube;
+    NARO_cif& cif = run.cif;
+    NARO_asymmetric_unit& asym = run.asym;
+    NARO_init_cube_stationary_points(cube);
+    if (NARO_find_asymmetric_unit(cube, cif, asym) != 0) return 1;
+    if (smooth && NARO_smooth_cube_with_symmetry(cube, cif, asym) != 0) return 1;
+    int r = cif.diff_neigh ? NARO_find_stationary_points2(cube, cif) : NARO_find_stationary_points(cube, cif, asym);
+    if (r != 0) return 1;
+    NARO_free_asymmetric_unit(asym);
+    if (NARO_group_saddle_by_symmetry(cube, cif) != 0) return 1;
+    if (NARO_group_minima_by_symmetry(cube, cif) != 0) return 1;
+    if (cif.ion && NARO_assign_ion_to_sites(cube, cif) != 0) return 1;
+    NARO_assign_interstitial_labels(cube, cif);
     return 0;
 }
 
@@ -131,16 +189,7 @@ int NARO(NARO_input& input) {
         if (NARO_load_cif(input.cif_file.c_str(), cif) != 0) return 1;
         if (input.cube) {
             NARO_prepare_fastgen_symop(cif, cube);
-            if (NARO_find_asymmetric_unit(cube, cif, asym) != 0) return 1;
-            if (input.smooth_cube && NARO_smooth_cube_with_symmetry(cube, cif, asym) != 0) return 1;
-            int r = cif.diff_neigh ? NARO_find_stationary_points2(cube, cif)
-                                   : NARO_find_stationary_points(cube, cif, asym);
-            if (r != 0) return 1;
-            NARO_free_asymmetric_unit(asym);
-            if (NARO_group_saddle_by_symmetry(cube, cif) != 0) return 1;
-            if (NARO_group_minima_by_symmetry(cube, cif) != 0) return 1;
-            if (cif.ion && NARO_assign_ion_to_sites(cube, cif) != 0) return 1;
-            NARO_assign_interstitial_labels(cube, cif);
+            if (naro_stationary_stage(run, input.smooth_cube != 0) != 0) return 1;
         }
         // A structure task that cannot give its answer does not stop the run, but the
         // exit status reports it: an error line alone would pass for success.
@@ -168,7 +217,54 @@ int NARO(NARO_input& input) {
 
     NARO_init_pathlib(run.pathlib);
     if (input.path && input.cube && naro_path_stage(run) != 0) return 1;
+    if (input.vesta) {
+        // The project overlays structure and landscape: without both (and the
+        // percolation levels of the path stage) there is nothing to show.
+        if (!input.cif || !input.cube || !input.path) {
+            std::fprintf(stderr, "Error: --vesta needs --cif, --cube and --path\n");
+            task_failed = true;
+        } else if (NARO_print_vesta_output(cube, cif, run.pathlib, input) != 0) {
+            task_failed = true;
+        }
+    }
     if (input.summary && naro_write_summary(run) != 0) return 1;
+    if (input.gui) {
+        if (!input.cif || !input.cube || !input.path) {
+            std::fprintf(stderr, "Error: --gui needs --cif, --cube and --path\n");
+            task_failed = true;
+        } else if (NARO_print_GUI_output(cube, cif, run.pathlib, input.dir ? input.output_dir : std::string()) != 0) {
+            task_failed = true;
+        }
+    }
+
+    if (input.cmd) {
+        NaroCmdStages stages;
+        stages.rebuild_stationary = [](NaroRunState& r) {
+            if (!r.input.cif || !r.input.cube) {
+                std::printf("Error: The stationary points need --cif and --cube.\n");
+                return 1;
+            }
+            return naro_stationary_stage(r, false);
+        };
+        stages.rebuild_pathlib = [](NaroRunState& r) {
+            if (!r.input.cube) return 1;
+            if (naro_build_library(r) != 0) return 1;
+            if (NARO_calc_activation_energy(r.cube, r.pathlib) != 0)
+                std::fprintf(stderr, "Error: Unable to calculate activation energy\n");
+            return 0;
+        };
+        stages.write_reaction_pathways = [](NaroRunState& r) {
+            if (!r.pathlib.pathlib) return 1;
+            if (NARO_build_reaction_pathway(r.cube, r.pathlib, r.rp_all) != 0) return 1;
+            return naro_write_reaction_pathways(r);
+        };
+        stages.write_summary = [](NaroRunState& r) { return naro_write_summary(r); };
+        stages.write_gui = [](NaroRunState& r) {
+            if (!r.input.cif || !r.input.cube || !r.input.path) return 1;
+            return NARO_print_GUI_output(r.cube, r.cif, r.pathlib, r.input.dir ? r.input.output_dir : std::string());
+        };
+        if (NARO_parse_command_mode_input(run, stages, stdin) != 0) return 1;
+    }
 
     std::fflush(stdout);
     std::fflush(stderr);

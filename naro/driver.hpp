@@ -15,6 +15,8 @@ std::string naro_output_file_name(const NARO_input& input, const char* name);
 // The path stage (--path with --cube): library, --print-path, --print-perc, activation
 // energies, --print-act and the events file. Returns 1 on a fatal failure.
 int naro_path_stage(NaroRunState& run);
+// NARO_rp.csv from the run's reaction pathways; 1 when it cannot be (fully) written.
+int naro_write_reaction_pathways(const NaroRunState& run);
 // The summary file (--summary): minima, saddles, path library, network analysis.
 // Returns 1 when the file cannot be written.
 int naro_write_summary(const NaroRunState& run);

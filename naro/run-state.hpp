@@ -8,6 +8,7 @@
 
 #include "NARO.hpp"
 #include "path-library.hpp"
+#include "pathway.hpp"
 
 struct NaroRunState {
     explicit NaroRunState(const NARO_input& in) : input(in) {}
@@ -17,5 +18,5 @@ struct NaroRunState {
     NARO_cif cif;                // structure model
     NARO_asymmetric_unit asym;   // grid orbits for the stationary-point search (released after it)
     NARO_pathlib pathlib;        // migration-path library and activation energies
-    // The reaction pathways join here with their stage (pathway.cpp).
+    NARO_reaction_pathway_overall rp_all;   // reaction pathways (pathway.cpp)
 };
