@@ -113,7 +113,14 @@ bool has_block_heading(const std::string& s) {
 
 std::string value_text(const std::string& raw) {
     if (gemmi::cif::is_null(raw)) return raw;
-    return gemmi::cif::as_string(raw);
+    std::string v = gemmi::cif::as_string(raw);
+    if (raw[0] == ';') {
+        // a text field holds a value on lines of its own: the line breaks around it are no part
+        const std::size_t b = v.find_first_not_of(" \t\n");
+        const std::size_t e = v.find_last_not_of(" \t\n");
+        v = b == std::string::npos ? std::string() : v.substr(b, e - b + 1);
+    }
+    return v;
 }
 
 void collect(const gemmi::cif::Document& doc, std::vector<CifBlockView>& blocks) {

@@ -341,10 +341,18 @@ int symcards_record_named(const char* name, bool hall, const char* dir_symcards)
     if (name == nullptr) return 0;
     std::vector<SYMCARD_RECORD> records;
     if (!read_symcards(dir_symcards, records, "Error: unable to open %s\n")) return -1;
-    const std::string key = hall ? symbol_key(name) : hm_key(name);
-    if (key.empty()) return 0;
-    for (std::size_t i = 0; i < records.size(); i++)
-        if (quoted_key_equals(hall ? records[i].hall_line : records[i].hm_line, key)) return static_cast<int>(i + 1);
+    std::vector<std::string> keys = {hall ? symbol_key(name) : hm_key(name)};
+    if (!hall) {
+        // a group with one setting has no :2 or :H record: the symbol without its setting names it
+        const std::size_t colon = keys[0].find(':');
+        if (colon != std::string::npos) keys.push_back(keys[0].substr(0, colon));
+    }
+    for (const std::string& key : keys) {
+        if (key.empty()) continue;
+        for (std::size_t i = 0; i < records.size(); i++)
+            if (quoted_key_equals(hall ? records[i].hall_line : records[i].hm_line, key))
+                return static_cast<int>(i + 1);
+    }
     return 0;
 }
 
@@ -540,6 +548,7 @@ int kelmar_atom_spawn_by_symmetry(std::vector<KELMAR_ATOM>& atom, const KELMAR_S
     }
     // A position reached from two input sites of the same species and occupancy is listed twice
     // in the file (a symmetry copy given as a site of its own): it is counted once, and said so.
+    // Sites of different occupancy at one place (two partial occupants) both stay.
     const std::size_t n = spawn.size();
     std::vector<std::pair<long, long>> told;
     for (std::size_t i = 0; i < n; i++) {
@@ -550,7 +559,9 @@ int kelmar_atom_spawn_by_symmetry(std::vector<KELMAR_ATOM>& atom, const KELMAR_S
             if (c.ignored || c.flag == a.flag || c.os != a.os || a.type[0] != c.type[0] || a.type[1] != c.type[1] ||
                 std::fabs(a.occ - c.occ) >= 0.02)
                 continue;
-            if (min_image_dist2(a.x_f, c.x_f, lattice) >= tol2) continue;
+            // both the distance and the fractional site tolerance: sites of an absurdly short axis
+            // stay apart as the file lists them
+            if (min_image_dist2(a.x_f, c.x_f, lattice) >= tol2 || !kelmar_atom_equal(a, c)) continue;
             c.ignored = true;
             const std::pair<long, long> pair{a.flag, c.flag};
             if (std::find(told.begin(), told.end(), pair) == told.end()) {
