@@ -85,7 +85,7 @@ std::string op_text(const Op& o) {
             comp += axis[j];
         }
         comp.append(translation_text(o.t[i]));
-        if (comp.empty()) comp = "0";
+        if (comp.empty()) comp.push_back('0');
         text.append(comp);
     }
     return text;
