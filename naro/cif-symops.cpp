@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "cif.hpp"
+#include "math.hpp"
 
 namespace {
 
@@ -176,6 +176,19 @@ std::vector<NaroSetting> naro_read_settings(const std::string& path) {
 }
 
 }  // namespace
+
+int NARO_symmetry_parse_symop(const char* component, double x, double y, double z, double* value) {
+    NARO_RPN_token rpn;
+    if (NARO_RPN_compile(component, rpn) != 0 || NARO_RPN_check_variables(rpn, "xyzXYZ") != 0) return 1;
+    NARO_variable_list vars;
+    NARO_store_variable_value(vars, 'x', x);
+    NARO_store_variable_value(vars, 'y', y);
+    NARO_store_variable_value(vars, 'z', z);
+    NARO_store_variable_value(vars, 'X', x);
+    NARO_store_variable_value(vars, 'Y', y);
+    NARO_store_variable_value(vars, 'Z', z);
+    return NARO_RPN_read(rpn, vars, value);
+}
 
 int naro_close_symops(std::vector<std::string>& ops) {
     std::vector<NaroOp> group;

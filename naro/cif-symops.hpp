@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+// Value of one component of an operation ("-x+1/2") at the point (x, y, z), with the expression
+// evaluator (variables x, y, z and X, Y, Z). 0, or 1 when the component is no expression of them.
+int NARO_symmetry_parse_symop(const char* component, double x, double y, double z, double* value);
+
 // Completes the operations to the group they generate. The number of operations added; -2 when
 // an operation cannot be read, -1 when the list grows beyond 192 operations (no space group has
 // more).

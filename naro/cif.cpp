@@ -8,15 +8,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "cif.hpp"
 
-#include "math.hpp"
 #include "cif-doc.hpp"
 #include "cif-symops.hpp"
-#include <initializer_list>
+#include "math.hpp"
 
 static constexpr double NARO_PI = 3.141592653589793;
 static constexpr int NARO_CIF_LINE = 200;
@@ -332,19 +332,6 @@ int NARO_fill_symops(NARO_cif& cif) {
     if (cif.symop.empty()) cif.symop.push_back("x,y,z");
     naro_sync_counts(cif);
     return 0;
-}
-
-int NARO_symmetry_parse_symop(const char* component, double x, double y, double z, double* value) {
-    NARO_RPN_token rpn;
-    if (NARO_RPN_compile(component, rpn) != 0 || NARO_RPN_check_variables(rpn, "xyzXYZ") != 0) return 1;
-    NARO_variable_list vars;
-    NARO_store_variable_value(vars, 'x', x);
-    NARO_store_variable_value(vars, 'y', y);
-    NARO_store_variable_value(vars, 'z', z);
-    NARO_store_variable_value(vars, 'X', x);
-    NARO_store_variable_value(vars, 'Y', y);
-    NARO_store_variable_value(vars, 'Z', z);
-    return NARO_RPN_read(rpn, vars, value);
 }
 
 static double naro_wrap01(double v) {
