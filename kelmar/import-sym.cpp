@@ -492,7 +492,7 @@ int kelmar_atom_spawn_by_symmetry(std::vector<KELMAR_ATOM>& atom, const KELMAR_S
                 continue;
             // both the distance and the fractional site tolerance: sites of an absurdly short axis
             // stay apart as the file lists them
-            if (min_image_dist2(a.x_f, c.x_f, lattice) >= tol2 || !kelmar_atom_equal(a, c)) continue;
+            if (!kelmar_atom_equal(a, c) || min_image_dist2(a.x_f, c.x_f, lattice) >= tol2) continue;
             c.ignored = true;
             const std::pair<long, long> pair{a.flag, c.flag};
             if (std::find(told.begin(), told.end(), pair) == told.end()) {
