@@ -2,7 +2,7 @@
 #   make demo   installs what is missing, builds, and runs the main job on a bundled example
 #   make check  installs what is missing, builds, and runs every test (plain and sanitizer builds)
 
-DEBIAN_PACKAGES := build-essential cmake pkg-config libfftw3-dev libgtest-dev libgmock-dev snakemake python3-matplotlib
+DEBIAN_PACKAGES := build-essential cmake pkg-config libfftw3-dev libgtest-dev libgmock-dev gemmi-dev tao-pegtl-dev libsymspg-dev python3-gemmi python3-spglib python3-numpy python3-scipy snakemake python3-matplotlib
 BUILD := build
 BUILD_ASAN := build-asan
 JOBS ?= $(shell nproc)

@@ -300,6 +300,62 @@ int kelmar_symmetry_count_records(const char* dir_symcards) {
     return static_cast<int>(records.size());
 }
 
+namespace {
+
+// A space-group symbol as compared by name: no blanks, no underscores, lower case.
+std::string symbol_key(const std::string& s) {
+    std::string k;
+    for (char c : s)
+        if (c != ' ' && c != '\t' && c != '_') k += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return k;
+}
+
+// An H-M symbol as databases write it, in the key form: a trailing lone letter names the setting
+// (ICSD: Z and S the origin choices 2 and 1, H and R the axes), "origin 2" and the like too.
+std::string hm_key(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+    const std::size_t blank = s.find_last_of(" \t");
+    if (blank != std::string::npos && blank + 2 == s.size() && s.find(':') == std::string::npos) {
+        const char last = static_cast<char>(std::toupper(static_cast<unsigned char>(s.back())));
+        const char* suffix = last == 'Z' ? ":2" : last == 'S' ? ":1" : last == 'H' ? ":H" : last == 'R' ? ":R" : nullptr;
+        if (suffix != nullptr) s = s.substr(0, blank) + suffix;
+    }
+    return symbol_key(s);
+}
+
+// Whether one of the single-quoted texts of a settings line has the key.
+bool quoted_key_equals(const std::string& line, const std::string& key) {
+    std::size_t p = 0;
+    while ((p = line.find('\'', p)) != std::string::npos) {
+        const std::size_t close = line.find('\'', p + 1);
+        if (close == std::string::npos) return false;
+        if (symbol_key(line.substr(p + 1, close - p - 1)) == key) return true;
+        p = close + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+int symcards_record_named(const char* name, bool hall, const char* dir_symcards) {
+    if (name == nullptr) return 0;
+    std::vector<SYMCARD_RECORD> records;
+    if (!read_symcards(dir_symcards, records, "Error: unable to open %s\n")) return -1;
+    std::vector<std::string> keys = {hall ? symbol_key(name) : hm_key(name)};
+    if (!hall) {
+        // a group with one setting has no :2 or :H record: the symbol without its setting names it
+        const std::size_t colon = keys[0].find(':');
+        if (colon != std::string::npos) keys.push_back(keys[0].substr(0, colon));
+    }
+    for (const std::string& key : keys) {
+        if (key.empty()) continue;
+        for (std::size_t i = 0; i < records.size(); i++)
+            if (quoted_key_equals(hall ? records[i].hall_line : records[i].hm_line, key))
+                return static_cast<int>(i + 1);
+    }
+    return 0;
+}
+
 // --------------------------------------------------------------------------------------------
 // Atoms under operations
 // --------------------------------------------------------------------------------------------
@@ -364,6 +420,92 @@ int kelmar_atom_spawn_by_symmetry(std::vector<KELMAR_ATOM>& atom, const KELMAR_S
         std::fprintf(stderr, "Error: kelmar_atom_remove_duplicate() returns non-zero.\n");
         return 1;
     }
+    kelmar_atom_sort(spawn);
+    atom.swap(spawn);
+    return 0;
+}
+
+namespace {
+
+// Squared length of the shortest lattice vector between two fractional positions.
+double min_image_dist2(const double a[3], const double b[3], const double lattice[3][3]) {
+    double f[3];
+    for (int k = 0; k < 3; k++) {
+        f[k] = a[k] - b[k];
+        f[k] -= std::round(f[k]);
+    }
+    double d2 = 0.0;
+    for (int k = 0; k < 3; k++) {
+        const double dk = f[0] * lattice[0][k] + f[1] * lattice[1][k] + f[2] * lattice[2][k];
+        d2 += dk * dk;
+    }
+    return d2;
+}
+
+}  // namespace
+
+int kelmar_atom_spawn_by_symmetry(std::vector<KELMAR_ATOM>& atom, const KELMAR_SYMMETRY* symmetry,
+                                  const double lattice[3][3]) {
+    if (symmetry == nullptr || symmetry->card.empty() || atom.empty()) {
+        std::fprintf(stderr, "Error: kelmar_atom_new() returns NULL.\n");
+        return 1;
+    }
+    const double tol2 = KELMAR_SITE_TOLERANCE * KELMAR_SITE_TOLERANCE;
+    // merging partly occupied images farther apart than coordinate rounding can explain may
+    // join split positions of a disordered site: worth a word
+    const double round2 = 0.05 * 0.05;
+    std::vector<KELMAR_ATOM> spawn;
+    spawn.reserve(atom.size() * symmetry->card.size());
+    for (std::size_t b = 0; b < atom.size(); b++) {
+        const std::size_t start = spawn.size();
+        double far2 = 0.0;
+        for (const KELMAR_CARD& card : symmetry->card) {
+            KELMAR_ATOM img = kelmar_atom_spawn_by_card(atom[b], card);
+            img.flag = static_cast<long>(b + 1);
+            img.ignored = false;
+            bool same = false;
+            for (std::size_t j = start; j < spawn.size() && !same; j++) {
+                const double d2 = min_image_dist2(img.x_f, spawn[j].x_f, lattice);
+                if (d2 < tol2) {
+                    same = true;
+                    far2 = std::max(far2, d2);
+                }
+            }
+            if (!same) spawn.push_back(img);
+        }
+        if (far2 >= round2 && atom[b].occ < 0.98)
+            std::printf("Warning: images of site %s (occupancy %.3f) up to %.3f A apart are taken as one position.\n",
+                        atom[b].name, atom[b].occ, std::sqrt(far2));
+    }
+    // A position reached from two input sites of the same species and occupancy is listed twice
+    // in the file (a symmetry copy given as a site of its own): it is counted once, and said so.
+    // Sites of different occupancy at one place (two partial occupants) both stay.
+    const std::size_t n = spawn.size();
+    std::vector<std::pair<long, long>> told;
+    for (std::size_t i = 0; i < n; i++) {
+        if (spawn[i].ignored) continue;
+        for (std::size_t j = i + 1; j < n; j++) {
+            const KELMAR_ATOM& a = spawn[i];
+            KELMAR_ATOM& c = spawn[j];
+            if (c.ignored || c.flag == a.flag || c.os != a.os || a.type[0] != c.type[0] || a.type[1] != c.type[1] ||
+                std::fabs(a.occ - c.occ) >= 0.02)
+                continue;
+            // both the distance and the fractional site tolerance: sites of an absurdly short axis
+            // stay apart as the file lists them
+            if (!kelmar_atom_equal(a, c) || min_image_dist2(a.x_f, c.x_f, lattice) >= tol2) continue;
+            c.ignored = true;
+            const std::pair<long, long> pair{a.flag, c.flag};
+            if (std::find(told.begin(), told.end(), pair) == told.end()) {
+                told.push_back(pair);
+                std::printf("Warning: sites %s and %s coincide; %s is taken as a symmetry copy of %s.\n", a.name, c.name,
+                            c.name, a.name);
+            }
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < n; i++)
+        if (!spawn[i].ignored) spawn[kept++] = spawn[i];
+    spawn.resize(kept);
     kelmar_atom_sort(spawn);
     atom.swap(spawn);
     return 0;

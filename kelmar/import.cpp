@@ -1,5 +1,6 @@
-// CIF reading and writing: column readers, atom naming, whole-structure import and export. The
-// line-level scanning of the CIF text is in import-cif-scan.cpp.
+// CIF writing, the fixed-site column, the oxidation-state steps of reading, and the symmetry of a
+// CIF from its lines. The structure reader is import-cif.cpp (on the tokenizer of cif-doc.cpp);
+// the line-level scanning of the plain CIF subset is in import-cif-scan.cpp.
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -24,156 +25,11 @@ long loop_column(const KELMAR_CIF_LOOP& loop, const char* keyword) {
     return -1;
 }
 
-// Reads a real number with the formatted-scanning rule (5.4321(3) reads as 5.4321); the value
-// must be finite.
-bool read_real(const char* s, double* out) {
-    if (s == nullptr) return false;
-    double v = 0.0;
-    if (std::sscanf(s, "%lf", &v) != 1 || !std::isfinite(v)) return false;
-    *out = v;
-    return true;
-}
-
-// Type letters from a symbol such as "Li1+" or "O2-": the first letter and the next character
-// when that is a letter too. False when there is no letter.
-bool type_from_symbol(char type[3], const char* value) {
-    const char* p = value;
-    while (*p != '\0' && !std::isalpha(static_cast<unsigned char>(*p))) p++;
-    if (*p == '\0') return false;
-    type[0] = *p;
-    type[1] = std::isalpha(static_cast<unsigned char>(p[1])) ? p[1] : '\0';
-    type[2] = '\0';
-    return true;
-}
-
 }  // namespace
 
 // --------------------------------------------------------------------------------------------
 // Column readers
 // --------------------------------------------------------------------------------------------
-
-int kelmar_cell_import_cif_read_atom_name(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop) {
-    const long col = loop_column(loop, "_atom_site_label");
-    if (col < 0) {
-        std::fprintf(stderr, "Error: unable to find keyword '_atom_site_label'.\n");
-        return 1;
-    }
-    for (std::size_t i = 0; i < atom.size(); i++) {
-        const char* v = kelmar_cif_loop_cell(loop, static_cast<long>(i + 1), col);
-        if (v == nullptr) {
-            std::fprintf(stderr, "Error: sscanf() returns 0.\n");
-            return 1;
-        }
-        kelmar_copy_field(atom[i].name, v);
-        atom[i].value = 99.0;
-    }
-    return 0;
-}
-
-int kelmar_cell_import_cif_read_atom_type(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop) {
-    const long col = loop_column(loop, "_atom_site_type_symbol");
-    if (col < 0) {
-        std::fprintf(stderr, "Error: unable to find keyword '_atom_site_type_symbol'.\n");
-        return 1;
-    }
-    for (std::size_t i = 0; i < atom.size(); i++) {
-        const char* v = kelmar_cif_loop_cell(loop, static_cast<long>(i + 1), col);
-        char value[128] = {};
-        kelmar_copy_field(value, v ? v : "");
-        if (!type_from_symbol(atom[i].type, value)) {
-            std::fprintf(stderr, "Error: invalid field content %s.\n", value);
-            return 1;
-        }
-        const char* digit = value;
-        while (*digit != '\0' && !std::isdigit(static_cast<unsigned char>(*digit))) digit++;
-        if (*digit == '\0') {
-            atom[i].value = 99.0;
-            continue;
-        }
-        double os = 0.0;
-        if (std::sscanf(digit, "%lf", &os) != 1 || !std::isfinite(os)) os = 99.0;
-        // the sign may also stand before the number (O-2 as well as O2-)
-        else if (std::strchr(value, '-') != nullptr) os = -os;
-        atom[i].value = os;
-    }
-    return 0;
-}
-
-int kelmar_cell_import_cif_read_atom_typeos(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop,
-                                            const KELMAR_CIF_LOOP& loop_type) {
-    const long col = loop_column(loop, "_atom_site_type_symbol");
-    if (col < 0) {
-        std::fprintf(stderr, "Error: unable to find keyword '_atom_site_type_symbol'.\n");
-        return 1;
-    }
-    const long c_sym = loop_column(loop_type, "_atom_type_symbol");
-    const long c_os = loop_column(loop_type, "_atom_type_oxidation_number");
-    if (c_sym < 0 || c_os < 0 || c_sym == c_os) {
-        std::fprintf(stderr, "Error: invalid keywords.\n");
-        return 1;
-    }
-    for (std::size_t i = 0; i < atom.size(); i++) {
-        const char* v = kelmar_cif_loop_cell(loop, static_cast<long>(i + 1), col);
-        char value[128] = {};
-        kelmar_copy_field(value, v ? v : "");
-        if (!type_from_symbol(atom[i].type, value)) {
-            std::fprintf(stderr, "Error: invalid field content %s.\n", value);
-            return 1;
-        }
-        bool found = false;
-        for (long r = 1; r < static_cast<long>(loop_type.size()); r++) {
-            const char* s = kelmar_cif_loop_cell(loop_type, r, c_sym);
-            if (s == nullptr || std::strcmp(s, value) != 0) continue;
-            double os = 99.0;
-            if (!read_real(kelmar_cif_loop_cell(loop_type, r, c_os), &os)) os = 99.0;
-            atom[i].value = os;
-            found = true;
-            break;
-        }
-        if (!found) {
-            std::fprintf(stderr, "Error: invalid field.\n");
-            return 1;
-        }
-    }
-    return 0;
-}
-
-int kelmar_cell_import_cif_read_atom(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop) {
-    const long c_occ = loop_column(loop, "_atom_site_occupancy");
-    const long c_x[3] = {loop_column(loop, "_atom_site_fract_x"), loop_column(loop, "_atom_site_fract_y"),
-                         loop_column(loop, "_atom_site_fract_z")};
-    if (c_occ < 0 || c_x[0] < 0 || c_x[1] < 0 || c_x[2] < 0) {
-        std::fprintf(stderr, "Error: invalid keywords.\n");
-        return 1;
-    }
-    static const char* const axis = "xyz";
-    for (std::size_t i = 0; i < atom.size(); i++) {
-        const long r = static_cast<long>(i + 1);
-        double occ = 0.0;
-        if (!read_real(kelmar_cif_loop_cell(loop, r, c_occ), &occ)) {
-            std::fprintf(stderr, "Error: unable to read occupancy.\n");
-            return 1;
-        }
-        // a negative occupancy is no site at all; it would also poison every weighted draw later
-        if (occ < 0.0) {
-            std::fprintf(stderr, "Error: negative occupancy %f at %s.\n", occ, atom[i].name);
-            return 1;
-        }
-        atom[i].occ = occ;
-        for (int k = 0; k < 3; k++) {
-            double x = 0.0;
-            if (!read_real(kelmar_cif_loop_cell(loop, r, c_x[k]), &x)) {
-                std::fprintf(stderr, "Error: unable to read fractional %c.\n", axis[k]);
-                return 1;
-            }
-            x = std::fmod(x, 1.0);
-            if (x < 0.0) x += 1.0;
-            if (x >= 1.0) x -= 1.0;
-            atom[i].x_f[k] = x;
-        }
-    }
-    return 0;
-}
 
 int kelmar_cell_import_cif_read_atom_constraint(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop) {
     const long col = loop_column(loop, "_atom_site_kelmar_fixed");
@@ -188,56 +44,9 @@ int kelmar_cell_import_cif_read_atom_constraint(std::vector<KELMAR_ATOM>& atom, 
     return 0;
 }
 
-int kelmar_cell_import_cif_read_lattice(KELMAR_CELL* cell, const std::vector<std::string>& lines) {
-    static const char* const tags[6] = {"_cell_length_a",    "_cell_length_b",   "_cell_length_c",
-                                        "_cell_angle_alpha", "_cell_angle_beta", "_cell_angle_gamma"};
-    double v[6];
-    for (int i = 0; i < 6; i++) {
-        auto s = kelmar_cell_import_cif_grep_keyword(tags[i], lines);
-        if (!s) {
-            std::fprintf(stderr, "Error: kelmar_cell_import_cif_grep_keyword() returns NULL.\n");
-            return 1;
-        }
-        if (!read_real(s->c_str(), &v[i])) {
-            std::fprintf(stderr, "Error: unable to read %s.\n", tags[i]);
-            return 1;
-        }
-    }
-    for (int i = 0; i < 3; i++) {
-        cell->parameter[i] = v[i];
-        cell->angle[i] = v[i + 3];
-    }
-    // A cell of zero or negative length, or angles that close no cell, has no volume: every
-    // later distance and fractional conversion would divide by it.
-    const double vol = kelmar_cell_calculate_volume(cell);
-    if (v[0] <= 0.0 || v[1] <= 0.0 || v[2] <= 0.0 || v[3] <= 0.0 || v[4] <= 0.0 || v[5] <= 0.0 || v[3] >= 180.0 ||
-        v[4] >= 180.0 || v[5] >= 180.0 || !(vol > 1e-6) || !std::isfinite(vol)) {
-        std::fprintf(stderr, "Error: invalid lattice %f %f %f %f %f %f.\n", v[0], v[1], v[2], v[3], v[4], v[5]);
-        return 1;
-    }
-    auto z = kelmar_cell_import_cif_grep_keyword("_cell_formula_units_Z", lines);
-    cell->Z = 0;
-    if (!z || std::sscanf(z->c_str(), "%d", &cell->Z) != 1) {
-        cell->Z = 0;
-        std::printf("Warning: _cell_formula_units_Z is not available. \n");
-    }
-    return 0;
-}
-
 // --------------------------------------------------------------------------------------------
 // Atom-list steps
 // --------------------------------------------------------------------------------------------
-
-int kelmar_atom_name_to_type(std::vector<KELMAR_ATOM>& atom) {
-    for (auto& at : atom) {
-        if (at.type[0] != '\0') continue;
-        if (!type_from_symbol(at.type, at.name)) {
-            std::fprintf(stderr, "Error: unable to read atom.type from atom.name.\n");
-            return 1;
-        }
-    }
-    return 0;
-}
 
 int kelmar_atom_fork_os(std::vector<KELMAR_ATOM>& atom) {
     const std::size_t n = atom.size();
@@ -301,128 +110,6 @@ int kelmar_atom_update_default_os(std::vector<KELMAR_ATOM>& atom, const char* di
         }
     }
     return 0;
-}
-
-// --------------------------------------------------------------------------------------------
-// Reading a structure
-// --------------------------------------------------------------------------------------------
-
-int kelmar_cell_import_cif_from_text(std::unique_ptr<KELMAR_CELL>* cell, std::unique_ptr<KELMAR_SYMMETRY>* symmetry,
-                                     const KELMAR_TEXT* text, const char* dir_symcards, const char* dir_unitary) {
-    cell->reset();
-    symmetry->reset();
-    std::printf("Message: reading cif file...\n");
-    std::vector<std::string> lines;
-    kelmar_text_segregate_into_rows(lines, text, '\n');
-
-    auto sym = kelmar_symmetry_import_from_array_char_2D(lines, dir_symcards);
-    if (!sym) {
-        std::fprintf(stderr, "Error: kelmar_symmetry_import_from_array_char_2D() returns NULL.\n");
-        return 1;
-    }
-    KELMAR_CIF_LOOP loop;
-    long loop_r = 0, loop_c = 0;
-    if (kelmar_cell_import_cif_grep_loop(&loop, &loop_r, &loop_c, "_atom_site_label", lines) != 0) {
-        std::fprintf(stderr, "Error: unable to find compulsory keyword '_atom_site_label' in cif file.\n");
-        return 1;
-    }
-    std::vector<KELMAR_ATOM> atom(static_cast<std::size_t>(loop_r - 1));
-    if (kelmar_cell_import_cif_read_atom_name(atom, loop) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom_name() returns non-zero.\n");
-        return 1;
-    }
-    if (!kelmar_cell_import_cif_exist_keyword("_atom_site_type_symbol", lines)) {
-        std::printf("Message: unable to find keyword '_atom_site_type_symbol'.\n");
-    } else if (kelmar_cell_import_cif_exist_keyword("_atom_type_oxidation_number", lines)) {
-        KELMAR_CIF_LOOP loop_type;
-        long tr = 0, tc = 0;
-        if (kelmar_cell_import_cif_grep_loop(&loop_type, &tr, &tc, "_atom_type_symbol", lines) != 0) {
-            std::fprintf(stderr, "Error: unable to find keyword '_atom_type_symbol' in cif file.\n");
-            return 1;
-        }
-        if (kelmar_cell_import_cif_read_atom_typeos(atom, loop, loop_type) != 0) {
-            std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom_typeos() returns non-zero.\n");
-            return 1;
-        }
-    } else if (kelmar_cell_import_cif_read_atom_type(atom, loop) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom_type() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_cell_import_cif_read_atom(atom, loop) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_atom_name_to_type(atom) != 0) {
-        std::fprintf(stderr, "Error: kelmar_atom_name_to_typeos() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_atom_fork_os(atom) != 0) {
-        std::fprintf(stderr, "Error: kelmar_atom_fork_os() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_atom_spawn_by_symmetry(atom, sym.get()) != 0) {
-        std::fprintf(stderr, "Error: kelmar_atom_spawn_by_symmetry() returns non-zero.\n");
-        return 1;
-    }
-    auto c = kelmar_cell_new(0);
-    c->atom = std::move(atom);
-    if (kelmar_cell_import_cif_read_lattice(c.get(), lines) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_lattice() returns non-zero.\n");
-        return 1;
-    }
-    kelmar_cell_update_cartesion(c.get());
-    bool unknown = false;
-    for (const auto& at : c->atom) unknown = unknown || at.os == KELMAR_OS_UNKNOWN;
-    if (kelmar_atom_update_default_os(c->atom, dir_unitary) != 0) {
-        std::fprintf(stderr, "Error: kelmar_atom_update_default_os() returns non-zero.\n");
-        return 1;
-    }
-    // states filled in from the parameter file can break the type/state order of the list
-    if (unknown) kelmar_atom_sort(c->atom);
-    kelmar_cell_update_name(c.get());
-    std::printf("Message: calculated cell volume = %f\n", kelmar_cell_calculate_volume(c.get()));
-    *cell = std::move(c);
-    *symmetry = std::move(sym);
-    return 0;
-}
-
-int kelmar_cell_import_cif_from_file(std::unique_ptr<KELMAR_CELL>* cell, std::unique_ptr<KELMAR_SYMMETRY>* symmetry,
-                                     const char* cif, const char* dir_symcards, const char* dir_unitary) {
-    cell->reset();
-    symmetry->reset();
-    auto text = kelmar_text_import_from_file(cif);
-    if (!text) {
-        std::fprintf(stderr, "Error: kelmar_text_import_from_file() returns NULL.\n");
-        return 1;
-    }
-    if (kelmar_cell_import_cif_from_text(cell, symmetry, text.get(), dir_symcards, dir_unitary) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_text() returns NULL.\n");
-        return 1;
-    }
-    return 0;
-}
-
-std::vector<std::unique_ptr<KELMAR_CELL>> kelmar_cells_import_cif_from_file(const char* filename, int total,
-                                                                            const char* dir_symcards,
-                                                                            const char* dir_unitary) {
-    std::vector<std::unique_ptr<KELMAR_CELL>> cells;
-    if (total <= 0) {
-        std::fprintf(stderr, "Error: number of cells must be larger than zero.\n");
-        return cells;
-    }
-    for (int i = 0; i < total; i++) {
-        char name[1100];
-        std::snprintf(name, sizeof(name), "%s.%d.cif", filename, i);
-        std::unique_ptr<KELMAR_CELL> cell;
-        std::unique_ptr<KELMAR_SYMMETRY> sym;
-        if (kelmar_cell_import_cif_from_file(&cell, &sym, name, dir_symcards, dir_unitary) != 0) {
-            std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n");
-            cells.clear();
-            return cells;
-        }
-        cells.push_back(std::move(cell));
-    }
-    return cells;
 }
 
 // --------------------------------------------------------------------------------------------

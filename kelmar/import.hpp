@@ -12,7 +12,7 @@
 #include "kelmar.hpp"
 
 // =============================================================================================
-// CIF reader and writer (import.cpp)
+// CIF reader (import-cif.cpp on the tokenizer of cif-doc.cpp) and writer (import.cpp)
 // =============================================================================================
 
 // A loop of a CIF as a table: row 0 holds the tag names (one per column, header order), rows 1..
@@ -58,7 +58,9 @@ int kelmar_cell_import_cif_read_atom_typeos(std::vector<KELMAR_ATOM>& atom, cons
 int kelmar_cell_import_cif_read_atom(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop);
 // Fixed-site column "_atom_site_kelmar_fixed" into `ignored` (read by the relaxation commands).
 int kelmar_cell_import_cif_read_atom_constraint(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop);
-int kelmar_cell_import_cif_read_lattice(KELMAR_CELL* cell, const std::vector<std::string>& lines);
+// The lattice of a structure block (the block as cut by the CIF tokenizer, cif-doc.hpp).
+struct CifBlockView;
+int kelmar_cell_import_cif_read_lattice(KELMAR_CELL* cell, const CifBlockView& block);
 
 // Atom-list steps of the reader.
 int kelmar_atom_name_to_type(std::vector<KELMAR_ATOM>& atom);
@@ -80,11 +82,31 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_keyword_id(const char
 std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_internal_no(int no, const char* dir_symcards);
 // Number of records in the settings file; -1 when it cannot be opened.
 int kelmar_symmetry_count_records(const char* dir_symcards);
+// Running number (from 1) of the first setting whose H-M texts (hall = false) or Hall symbol
+// (hall = true) equal name, compared without blanks, underscores and case (P4322 finds
+// 'P 43 2 2'; an ICSD-style origin or axes letter such as 'F d -3 m Z' or 'R -3 m H' names the
+// :2 or :H setting). 0 when no setting has it, -1 when the file cannot be opened.
+int symcards_record_named(const char* name, bool hall, const char* dir_symcards);
+// Completes a list of operations to the group it generates (operations composed until the list
+// is closed). The number of operations added, or -1 when the list grows beyond 192 operations
+// (no space group has more): such a list is not a set of symmetry operations of one crystal.
+int symops_close_group(KELMAR_SYMMETRY* symmetry);
 
 // The image of an atom under one operation (fractional coordinates in [0, 1)).
 KELMAR_ATOM kelmar_atom_spawn_by_card(KELMAR_ATOM atom, const KELMAR_CARD& card);
 // Replaces the atoms by their full expansion, duplicates removed and sorted. 0 or 1.
 int kelmar_atom_spawn_by_symmetry(std::vector<KELMAR_ATOM>& atom, const KELMAR_SYMMETRY* symmetry);
+// Images of one site closer than this distance (angstrom) are one position of the cell: about
+// 0.005 of a 20 A axis, far above the rounding of coordinates written with four decimals and far
+// below the distance of split positions of a disordered site.
+inline constexpr double KELMAR_SITE_TOLERANCE = 0.1;
+// The same expansion for a cell with lattice vectors `lattice` (rows, angstrom): images of one
+// input atom within KELMAR_SITE_TOLERANCE are one position; images of different input atoms are
+// merged only when type, state and occupancy agree too, with a warning naming both labels, and
+// partly occupied images merged across more than rounding are reported. After the call `flag`
+// holds the 1-based index of the input atom each atom came from. 0 or 1.
+int kelmar_atom_spawn_by_symmetry(std::vector<KELMAR_ATOM>& atom, const KELMAR_SYMMETRY* symmetry,
+                                  const double lattice[3][3]);
 // Drops atoms that are marked (`ignored`) or equal an earlier unmarked atom. 0 or 1.
 int kelmar_atom_remove_duplicate(std::vector<KELMAR_ATOM>& atom);
 bool kelmar_atom_equal(const KELMAR_ATOM& a, const KELMAR_ATOM& b);

@@ -146,10 +146,14 @@ int NARO(NARO_input& input) {
     NARO_asymmetric_unit& asym = run.asym;
     NARO_init_asymmetric_unit(asym);
 
-    if (!std::freopen("NARO_error.txt", "w", stderr)) {
-        // Without the error file there is no error stream left: say so on the console.
-        std::printf("Error: Unable to write to NARO_error.txt\n");
-        return 1;
+    // Every Error: and Warning: line goes to NARO_error.txt; a working directory that cannot take
+    // the file (read-only) keeps them on the console, and the results still come.
+    if (FILE* probe = std::fopen("NARO_error.txt", "w")) {
+        std::fclose(probe);
+        if (!std::freopen("NARO_error.txt", "w", stderr)) return 1;
+    } else {
+        std::fprintf(stderr, "Warning: NARO_error.txt cannot be written in the working directory; errors and "
+                             "warnings go to the console.\n");
     }
 
     NARO_cube& cube = run.cube;

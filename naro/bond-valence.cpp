@@ -214,9 +214,42 @@ int NARO_calc_bv_sum(NARO_cif& cif, NARO_bv_bin& bin) {
     return 0;
 }
 
+// Whether the sums can be computed: every site needs an oxidation state, and every charged
+// species a bond-valence parameter with some counter-ion of the structure. Says what is missing.
+static bool naro_bv_answerable(const NARO_cif& cif, const NARO_bv_bin& bin) {
+    std::string unset;
+    for (const NARO_site& s : cif.site)
+        if (!s.ox_set && unset.size() < 200) unset += (unset.empty() ? "" : ", ") + s.label;
+    if (!unset.empty()) {
+        std::fprintf(stderr, "Error: no oxidation state for site(s) %s: bond-valence sums need charged type symbols "
+                             "(Li1+, O2-) or an _atom_type_oxidation_number loop\n", unset.c_str());
+        return false;
+    }
+    bool ok = true;
+    for (int i = 0; i < bin.total; ++i) {
+        const NARO_type& t = cif.type[static_cast<size_t>(i)];
+        bool used = false, counter = false, paired = false;
+        for (const NARO_site& s : cif.site) used = used || s.type_flag == t.flag;
+        for (int j = 0; j < bin.total; ++j) {
+            const NARO_type& u = cif.type[static_cast<size_t>(j)];
+            bool present = false;
+            for (const NARO_site& s : cif.site) present = present || s.type_flag == u.flag;
+            if (!present || t.ox * u.ox >= 0) continue;
+            counter = true;
+            paired = paired || bin.item[static_cast<size_t>(i)][static_cast<size_t>(j)].status == 1;
+        }
+        if (used && t.ox != 0 && counter && !paired) {
+            std::fprintf(stderr, "Error: database_binary.dat has no bond-valence parameters for %s (oxidation state %g) "
+                                 "with the counter-ions of this structure\n", t.label.c_str(), t.ox);
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 int NARO_print_bv_sum(NARO_cif& cif, FILE* out) {
     NARO_bv_bin bin;
-    if (NARO_build_bv_bin(cif, bin) != 0 || NARO_calc_bv_sum(cif, bin) != 0) return 1;
+    if (NARO_build_bv_bin(cif, bin) != 0 || !naro_bv_answerable(cif, bin) || NARO_calc_bv_sum(cif, bin) != 0) return 1;
     std::fprintf(out, "Printing bond valence sum for each site...\n");
     std::fprintf(out, "> Label [X Y Z] : BV_sum\n");
     for (const NARO_site& s : cif.site)
@@ -227,7 +260,7 @@ int NARO_print_bv_sum(NARO_cif& cif, FILE* out) {
 
 double NARO_calc_GII(NARO_cif& cif) {
     NARO_bv_bin bin;
-    if (NARO_build_bv_bin(cif, bin) != 0 || NARO_calc_bv_sum(cif, bin) != 0) return -1;
+    if (NARO_build_bv_bin(cif, bin) != 0 || !naro_bv_answerable(cif, bin) || NARO_calc_bv_sum(cif, bin) != 0) return -1;
     double num = 0, den = 0;
     for (const NARO_site& s : cif.site) {
         std::printf("%s : %f Ox %f Mul %d Occ %f\n", s.label.c_str(), s.bv_sum, s.ox, s.mul, s.occ);

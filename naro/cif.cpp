@@ -8,11 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "cif.hpp"
 
+#include "cif-doc.hpp"
+#include "cif-symops.hpp"
 #include "math.hpp"
 
 static constexpr double NARO_PI = 3.141592653589793;
@@ -61,18 +64,6 @@ std::vector<std::string> naro_tokens(const std::string& s) {
 
 static bool naro_starts(const std::string& s, const char* tag) {
     return s.compare(0, std::strlen(tag), tag) == 0;
-}
-
-static double naro_second_dbl(const std::string& line) {
-    auto t = naro_tokens(line);
-    if (t.size() < 2) return 0.0;
-    return std::strtod(t[1].c_str(), nullptr);
-}
-
-static int naro_second_int(const std::string& line) {
-    auto t = naro_tokens(line);
-    if (t.size() < 2) return 0;
-    return static_cast<int>(std::strtol(t[1].c_str(), nullptr, 10));
 }
 
 static std::string naro_leading_letters(const std::string& s) {
@@ -255,34 +246,6 @@ void remove_unnecessary_pluses(std::string& s) {
     s = o;
 }
 
-// Text value of a tag: the rest of the line, or a ";"-delimited text block below it.
-static int naro_text_value(const std::vector<std::string>& lines, size_t& i, const char* tag,
-                           std::string& out) {
-    const std::string& l = lines[i];
-    size_t start = std::strlen(tag) + 1;
-    if (i + 1 < lines.size() && naro_starts(lines[i + 1], ";")) {
-        size_t j = i + 2;
-        while (j < lines.size() && !naro_starts(lines[j], ";")) ++j;
-        int n = static_cast<int>(j - (i + 2));
-        if (n > NARO_CIF_MAX_MULTIPLE_LINES) {
-            std::fprintf(stderr, "Error: NARO_CIF_MAX_MULTIPLE_LINES exceeded\n");
-            return 1;
-        }
-        NARO_cif_concatenate_lines(lines, static_cast<int>(i + 2), static_cast<int>(j) - 1, out, 200);
-        i = j;
-        return 0;
-    }
-    out = start < l.size() ? naro_cut(l.substr(start), 199) : std::string();
-    return 0;
-}
-
-static bool naro_is_symop_row(const std::string& op) {
-    int commas = 0;
-    for (char c : op) commas += (c == ',');
-    if (commas != 2) return false;
-    return op.front() != ',' && op.back() != ',' && op.find(",,") == std::string::npos;
-}
-
 // ---------------------------------------------------------------- loading
 int NARO_is_valid_lattice_parameters(const NARO_cif& cif) {
     const double v[6] = {cif.a, cif.b, cif.c, cif.alpha, cif.beta, cif.gamma};
@@ -353,43 +316,14 @@ void NARO_calc_cif_d_parameters(NARO_cif& cif) {
 }
 
 int NARO_get_symops_from_dat(NARO_cif& cif) {
-    std::string path = NARO_data_file_path("database_symcards.dat");
-    FILE* fp = std::fopen(path.c_str(), "rb");
-    if (!fp) return 0;   // no card database: not an error
-    std::vector<std::string> lines;
-    char buf[1024];
-    while (std::fgets(buf, sizeof buf, fp)) {
-        std::string l(buf);
-        size_t cut = l.find_first_of("\r\n");
-        if (cut != std::string::npos) l.resize(cut);
-        lines.push_back(l);
-    }
-    std::fclose(fp);
-    size_t i = 0;
-    while (i < lines.size() && !naro_starts(lines[i], "DATA_START")) ++i;
-    for (++i; i < lines.size(); ++i) {
-        if (lines[i].find("DATA_END") != std::string::npos) break;
-        if (!naro_starts(lines[i], "#")) continue;
-        if (i + 4 >= lines.size()) break;
-        const std::string& hm = lines[i + 3];
-        bool match = false;
-        size_t p = 0;
-        while (p <= hm.size()) {
-            size_t q = hm.find('\'', p);
-            std::string piece = hm.substr(p, q == std::string::npos ? std::string::npos : q - p);
-            if (!cif.spacegroup_HM.empty() && piece == cif.spacegroup_HM) match = true;
-            if (q == std::string::npos) break;
-            p = q + 1;
-        }
-        if (!match) continue;
-        long n = std::strtol(lines[i + 4].c_str(), nullptr, 10);
-        if (n < 0 || n > NARO_MAX_SYMOP) n = 0;
-        cif.symop.clear();
-        for (long k = 0; k < n && i + 5 + static_cast<size_t>(k) < lines.size(); ++k)
-            cif.symop.push_back(naro_cut(lines[i + 5 + static_cast<size_t>(k)], 29));
-        naro_sync_counts(cif);
-        return 0;
-    }
+    // a missing card database is not an error: the list stays as it is
+    auto ops = naro_symops_from_settings(NARO_data_file_path("database_symcards.dat"), cif.spacegroup_HM, "", 0,
+                                         nullptr);
+    if (ops.empty()) return 0;
+    cif.symop.clear();
+    for (const std::string& op : ops)
+        if (cif.symop.size() < static_cast<size_t>(NARO_MAX_SYMOP)) cif.symop.push_back(naro_cut(op, 29));
+    naro_sync_counts(cif);
     return 0;
 }
 
@@ -400,24 +334,25 @@ int NARO_fill_symops(NARO_cif& cif) {
     return 0;
 }
 
-int NARO_symmetry_parse_symop(const char* component, double x, double y, double z, double* value) {
-    NARO_RPN_token rpn;
-    if (NARO_RPN_compile(component, rpn) != 0 || NARO_RPN_check_variables(rpn, "xyzXYZ") != 0) return 1;
-    NARO_variable_list vars;
-    NARO_store_variable_value(vars, 'x', x);
-    NARO_store_variable_value(vars, 'y', y);
-    NARO_store_variable_value(vars, 'z', z);
-    NARO_store_variable_value(vars, 'X', x);
-    NARO_store_variable_value(vars, 'Y', y);
-    NARO_store_variable_value(vars, 'Z', z);
-    return NARO_RPN_read(rpn, vars, value);
-}
-
 static double naro_wrap01(double v) {
     if (!std::isfinite(v)) return 0;
     v -= std::floor(v);
     if (v >= 1.0) v -= 1.0;
     return v;
+}
+
+// Whether two images of a site are one position: closer than 0.1 A (0.005 of a 20 A axis, far
+// above the rounding of four-decimal coordinates and below the distance of split positions), or,
+// before a cell is known, within 0.001 of each axis.
+static bool naro_same_position(const NARO_cif& cif, const NARO_equiv_pos_frac_coor& p,
+                               const NARO_equiv_pos_frac_coor& q) {
+    double d[3] = {p.a - q.a, p.b - q.b, p.c - q.c};
+    for (double& v : d) v -= std::round(v);
+    if (!(cif.d1 > 0 && cif.d2 > 0 && cif.d3 > 0))
+        return std::fabs(d[0]) < 0.001 && std::fabs(d[1]) < 0.001 && std::fabs(d[2]) < 0.001;
+    const double r2 = cif.d1 * d[0] * d[0] + cif.d2 * d[1] * d[1] + cif.d3 * d[2] * d[2] + cif.d4 * d[0] * d[1] +
+                      cif.d5 * d[1] * d[2] + cif.d6 * d[0] * d[2];
+    return r2 < 0.1 * 0.1;
 }
 
 int NARO_symmetry_generate_equivalent_copies(const NARO_cif& cif, NARO_equiv_pos& pos, double x,
@@ -449,13 +384,9 @@ int NARO_symmetry_generate_equivalent_copies(const NARO_cif& cif, NARO_equiv_pos
                 return 1;
             }
         NARO_equiv_pos_frac_coor f{naro_wrap01(v[0]), naro_wrap01(v[1]), naro_wrap01(v[2])};
-        auto same = [](double a, double b) {
-            double d = std::fabs(a - b);
-            return d < 0.001 || std::fabs(1 - d) < 0.001;
-        };
         bool dup = false;
         for (const auto& e : pos.frac)
-            if (same(e.a, f.a) && same(e.b, f.b) && same(e.c, f.c)) {
+            if (naro_same_position(cif, e, f)) {
                 dup = true;
                 break;
             }
@@ -482,184 +413,282 @@ int NARO_refresh_site_mul(NARO_cif& cif) {
     return 0;
 }
 
-static bool naro_is_symop_tag(const std::string& l) {
-    return naro_starts(l, "_symmetry_equiv_pos_site_id") || naro_starts(l, "_space_group_symop_id") ||
-           naro_starts(l, "_symmetry_equiv_pos_as_xyz") || naro_starts(l, "_space_group_symop_operation_xyz");
+namespace {
+
+// A number as CIFs write it: 5.4321(3) reads as 5.4321, 3/4 as 0.75; ? and . are none.
+bool naro_cif_number(const std::string& s, double* out) {
+    if (s.empty() || naro_cif_is_placeholder(s.c_str())) return false;
+    char* end = nullptr;
+    double v = std::strtod(s.c_str(), &end);
+    if (end == s.c_str()) return false;
+    if (*end == '/') {
+        char* dend = nullptr;
+        const double den = std::strtod(end + 1, &dend);
+        if (dend == end + 1 || den == 0.0) return false;
+        v /= den;
+    }
+    if (!std::isfinite(v)) return false;
+    *out = v;
+    return true;
 }
 
-int NARO_load_cif(const char* file, NARO_cif& cif) {
-    FILE* fp = std::fopen(file, "rb");
-    if (!fp) {
-        std::fprintf(stderr, "Error: Unable to open CIF file\n");
-        return 1;
-    }
-    std::vector<std::string> lines;
-    {
-        std::string cur;
-        int ch;
-        while ((ch = std::fgetc(fp)) != EOF) {
-            if (ch == '\n') {
-                lines.push_back(cur);
-                cur.clear();
-                continue;
-            }
-            if (ch == 0) ch = ' ';
-            if (cur.size() < NARO_CIF_LINE - 1) cur += static_cast<char>(ch);
+const char* const kNaroElements[] = {
+    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",  "S",  "Cl", "Ar", "K",
+    "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr",
+    "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La",
+    "Ce", "Pr", "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re", "Os",
+    "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th", "Pa", "U",  "Np", "Pu", "Am",
+    "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr", "Rf", "Db", "Sg", "Bh", "Hs", "Mt", "Ds", "Rg", "Cn", "Nh", "Fl",
+    "Mc", "Lv", "Ts", "Og", "D"};
+
+// The element a site label names: an element symbol (two letters when they form one) followed by
+// a site name of digits, capitals or at most one small letter (O1, Oa, KI, MgIII). Empty when
+// the label names none (Wat, Lig).
+std::string naro_element_of_label(const std::string& label) {
+    std::size_t p = 0;
+    while (p < label.size() && !std::isalpha(static_cast<unsigned char>(label[p]))) ++p;
+    if (p >= label.size()) return {};
+    auto is_el = [](const std::string& s) {
+        for (const char* e : kNaroElements)
+            if (s == e) return true;
+        return false;
+    };
+    std::string sym(1, static_cast<char>(std::toupper(static_cast<unsigned char>(label[p]))));
+    std::size_t rest = p + 1;
+    if (p + 1 < label.size() && std::isalpha(static_cast<unsigned char>(label[p + 1]))) {
+        const std::string two = sym + static_cast<char>(std::tolower(static_cast<unsigned char>(label[p + 1])));
+        if (is_el(two)) {
+            sym = two;
+            rest = p + 2;
         }
-        if (!cur.empty()) lines.push_back(cur);
+    }
+    if (!is_el(sym)) return {};
+    if (rest + 1 < label.size() && std::islower(static_cast<unsigned char>(label[rest])) &&
+        std::islower(static_cast<unsigned char>(label[rest + 1])))
+        return {};
+    return sym;
+}
+
+const std::string* naro_first_value(const NaroCifBlock& b, std::initializer_list<const char*> tags) {
+    for (const char* t : tags) {
+        const std::string* v = b.value(t);
+        if (v != nullptr && v->find_first_not_of(" \t") != std::string::npos && !naro_cif_is_placeholder(v->c_str()))
+            return v;
+    }
+    return nullptr;
+}
+
+// A text value; the lines of a text field are joined (at most NARO_CIF_MAX_MULTIPLE_LINES).
+bool naro_text_of(const NaroCifBlock& b, const char* tag, std::size_t max, std::string& out) {
+    out.clear();
+    const std::string* v = naro_first_value(b, {tag});
+    if (v == nullptr) return true;
+    int lines = 1;
+    std::string s;
+    for (char c : *v) {
+        if (c == '\n') ++lines;
+        if (c != '\n' && c != '\r') s.push_back(c);
+    }
+    if (lines > NARO_CIF_MAX_MULTIPLE_LINES) {
+        std::fprintf(stderr, "Error: NARO_CIF_MAX_MULTIPLE_LINES exceeded\n");
+        return false;
+    }
+    out = naro_cut(s, max);
+    return true;
+}
+
+double naro_number_of(const NaroCifBlock& b, std::initializer_list<const char*> tags) {
+    double v = 0;
+    const std::string* s = naro_first_value(b, tags);
+    return s != nullptr && naro_cif_number(*s, &v) ? v : 0.0;
+}
+
+const std::string& naro_cell_text(const NaroCifLoop& loop, std::size_t row, long col) {
+    static const std::string none = "?";
+    if (col < 0 || row >= loop.size() || static_cast<std::size_t>(col) >= loop[row].size()) return none;
+    return loop[row][static_cast<std::size_t>(col)];
+}
+
+}  // namespace
+
+int NARO_load_cif(const char* file, NARO_cif& cif) {
+    std::string text;
+    {
+        FILE* fp = std::fopen(file, "rb");
+        if (!fp) {
+            std::fprintf(stderr, "Error: Unable to open CIF file\n");
+            return 1;
+        }
+        char buf[65536];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) text.append(buf, n);
         std::fclose(fp);
     }
-    NARO_trim_cif_buffer(lines, static_cast<int>(lines.size()));
-
-    bool saw_site_loop = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string& l = lines[i];
-        if (naro_starts(l, "_chemical_formula_structural")) {
-            if (naro_text_value(lines, i, "_chemical_formula_structural", cif.chem_form_struct) != 0) return 1;
-        } else if (naro_starts(l, "_chemical_formula_sum")) {
-            if (naro_text_value(lines, i, "_chemical_formula_sum", cif.chem_form_sum) != 0) return 1;
-        } else if (naro_starts(l, "_symmetry_space_group_name_H-M ") ||
-                   naro_starts(l, "_space_group_name_H-M_alt ")) {
-            size_t start = l.find(' ') + 1;
-            std::string v;
-            for (size_t k = start; k < l.size(); ++k)
-                if (l[k] != '\'') v += l[k];
-            cif.spacegroup_HM = naro_cut(v, 19);
-        } else if (naro_starts(l, "_database_code_ICSD ")) {
-            cif.ICSD = naro_cut(l.substr(std::strlen("_database_code_ICSD ")), 9);
-        } else if (naro_starts(l, "_cell_length_a ")) {
-            cif.a = naro_second_dbl(l);
-        } else if (naro_starts(l, "_cell_length_b ")) {
-            cif.b = naro_second_dbl(l);
-        } else if (naro_starts(l, "_cell_length_c ")) {
-            cif.c = naro_second_dbl(l);
-        } else if (naro_starts(l, "_cell_angle_alpha ")) {
-            cif.alpha = naro_second_dbl(l);
-        } else if (naro_starts(l, "_cell_angle_beta ")) {
-            cif.beta = naro_second_dbl(l);
-        } else if (naro_starts(l, "_cell_angle_gamma ")) {
-            cif.gamma = naro_second_dbl(l);
-        } else if (naro_starts(l, "_cell_volume ")) {
-            cif.volume = naro_second_dbl(l);
-        } else if (naro_starts(l, "_cell_formula_units_Z ")) {
-            cif.z = naro_second_int(l);
-        } else if (naro_starts(l, "_refine_ls_R_factor_all ")) {
-            cif.R_factor = naro_second_dbl(l);
-        } else if (naro_starts(l, "_symmetry_Int_Tables_number ") || naro_starts(l, "_space_group_IT_number ")) {
-            cif.int_tab_cryst_no = naro_second_int(l);
-        } else if (naro_starts(l, "loop_") && i + 1 < lines.size()) {
-            const std::string& t1 = lines[i + 1];
-            if (naro_is_symop_tag(t1)) {
-                const bool with_id = naro_starts(t1, "_symmetry_equiv_pos_site_id") ||
-                                     naro_starts(t1, "_space_group_symop_id");
-                size_t d = i + 2;
-                if (d < lines.size() && (naro_starts(lines[d], "_symmetry_equiv_pos") ||
-                                         naro_starts(lines[d], "_space_group_symop_operation_xyz")))
-                    ++d;
-                cif.symop.clear();
-                for (; d < lines.size(); ++d) {
-                    std::string op;
-                    if (with_id) {
-                        auto t = naro_tokens(lines[d]);
-                        if (t.size() < 2) break;
-                        op = t[1];
-                    } else {
-                        op = lines[d];
-                    }
-                    remove_unnecessary_pluses(op);
-                    if (op.empty() || !naro_is_symop_row(op)) break;
-                    if (cif.symop.size() >= static_cast<size_t>(NARO_MAX_SYMOP)) break;
-                    cif.symop.push_back(naro_cut(op, 29));
-                }
-                i = d - 1;
-            } else if (naro_starts(t1, "_atom_type_symbol") && i + 2 < lines.size() &&
-                       naro_starts(lines[i + 2], "_atom_type_oxidation_number")) {
-                size_t d = i + 3;
-                int rows = 0;
-                for (; d < lines.size(); ++d) {
-                    auto t = naro_tokens(lines[d]);
-                    if (t.size() != 2) break;
-                    NARO_add_cif_type(cif, t[0], std::strtod(t[1].c_str(), nullptr), nullptr);
-                    ++rows;
-                }
-                if (rows == 0) {
-                    std::fprintf(stderr, "Error: Atom type is expected but not found!\n");
-                    return 1;
-                }
-                i = d - 1;
-            } else if (naro_starts(t1, "_atom_site_") && !naro_starts(t1, "_atom_site_aniso")) {
-                saw_site_loop = true;
-                enum Col { C_SKIP, C_LABEL, C_TYPE, C_MUL, C_WYCK, C_X, C_Y, C_Z, C_OCC };
-                std::vector<Col> cols;
-                size_t d = i + 1;
-                for (; d < lines.size() && naro_starts(lines[d], "_atom_site_"); ++d) {
-                    const std::string tag = naro_tokens(lines[d]).empty() ? std::string() : naro_tokens(lines[d])[0];
-                    Col c = C_SKIP;
-                    if (tag == "_atom_site_label") c = C_LABEL;
-                    else if (tag == "_atom_site_type_symbol") c = C_TYPE;
-                    else if (tag == "_atom_site_symmetry_multiplicity" ||
-                             tag == "_atom_site_site_symmetry_multiplicity") c = C_MUL;
-                    else if (tag == "_atom_site_Wyckoff_symbol") c = C_WYCK;
-                    else if (tag == "_atom_site_fract_x") c = C_X;
-                    else if (tag == "_atom_site_fract_y") c = C_Y;
-                    else if (tag == "_atom_site_fract_z") c = C_Z;
-                    else if (tag == "_atom_site_occupancy") c = C_OCC;
-                    cols.push_back(c);
-                }
-                bool hx = false, hy = false, hz = false;
-                for (Col c : cols) {
-                    hx |= c == C_X;
-                    hy |= c == C_Y;
-                    hz |= c == C_Z;
-                }
-                if (!hx || !hy || !hz) {
-                    std::fprintf(stderr, "Error: Missing _atom_site_fract entries\n");
-                    return 1;
-                }
-                int rows = 0;
-                for (; d < lines.size(); ++d) {
-                    auto t = naro_tokens(lines[d]);
-                    if (t.size() != cols.size()) break;
-                    std::string label = ".", type = ".";
-                    int mul = 0;
-                    char wy = '.';
-                    double x = 0, y = 0, z = 0, occ = 1.0;
-                    for (size_t c = 0; c < cols.size(); ++c) {
-                        const char* v = t[c].c_str();
-                        switch (cols[c]) {
-                        case C_LABEL: label = t[c]; break;
-                        case C_TYPE: type = t[c]; break;
-                        case C_MUL: mul = static_cast<int>(std::strtol(v, nullptr, 10)); break;
-                        case C_WYCK: wy = t[c][0]; break;
-                        case C_X: x = std::strtod(v, nullptr); break;
-                        case C_Y: y = std::strtod(v, nullptr); break;
-                        case C_Z: z = std::strtod(v, nullptr); break;
-                        case C_OCC: occ = std::strtod(v, nullptr); break;
-                        default: break;
-                        }
-                    }
-                    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(occ)) break;
-                    if (x < 0) x += 1;
-                    if (y < 0) y += 1;
-                    if (z < 0) z += 1;
-                    NARO_add_cif_site(cif, label, type, x, y, z, mul, wy, occ, 0.0);
-                    ++rows;
-                }
-                if (rows == 0) {
-                    std::fprintf(stderr, "Error: No site is found!\n");
-                    return 1;
-                }
-                i = d - 1;
-            }
-        }
+    std::vector<NaroCifBlock> blocks;
+    std::string why, note;
+    if (!naro_cif_parse_blocks(text, blocks, why, note)) {
+        std::fprintf(stderr, "Error: %s: %s\n", file, why.c_str());
+        return 1;
     }
-    naro_sync_counts(cif);
+    if (!note.empty()) std::printf("Message: %s.\n", note.c_str());
+    const NaroCifBlock& b = blocks[static_cast<std::size_t>(naro_cif_structure_block(blocks))];
+    if (blocks.size() > 1)
+        std::printf("Message: %zu data blocks in the CIF; the structure is read from data_%s.\n", blocks.size(),
+                    b.name.c_str());
+    if (naro_cif_block_is_superspace(b)) {
+        std::fprintf(stderr, "Error: data_%s describes a modulated structure in superspace; only three-dimensional "
+                             "structures are read\n", b.name.c_str());
+        return 1;
+    }
+
+    if (!naro_text_of(b, "_chemical_formula_structural", 199, cif.chem_form_struct) ||
+        !naro_text_of(b, "_chemical_formula_sum", 199, cif.chem_form_sum) ||
+        !naro_text_of(b, "_database_code_icsd", 9, cif.ICSD))
+        return 1;
+    const std::string* hm = naro_first_value(b, {"_symmetry_space_group_name_h-m", "_space_group_name_h-m_alt"});
+    cif.spacegroup_HM = hm != nullptr ? naro_cut(*hm, 19) : std::string();
+    const std::string* hall = naro_first_value(b, {"_symmetry_space_group_name_hall", "_space_group_name_hall"});
+    cif.a = naro_number_of(b, {"_cell_length_a"});
+    cif.b = naro_number_of(b, {"_cell_length_b"});
+    cif.c = naro_number_of(b, {"_cell_length_c"});
+    cif.alpha = naro_number_of(b, {"_cell_angle_alpha"});
+    cif.beta = naro_number_of(b, {"_cell_angle_beta"});
+    cif.gamma = naro_number_of(b, {"_cell_angle_gamma"});
+    cif.volume = naro_number_of(b, {"_cell_volume"});
+    cif.z = static_cast<int>(naro_number_of(b, {"_cell_formula_units_z"}));
+    cif.R_factor = naro_number_of(b, {"_refine_ls_r_factor_all"});
+    cif.int_tab_cryst_no = static_cast<int>(naro_number_of(b, {"_symmetry_int_tables_number", "_space_group_it_number"}));
 
     if (!NARO_is_valid_lattice_parameters(cif)) {
         std::fprintf(stderr, "Error: Invalid lattice parameters\n");
         return 1;
     }
-    if (!saw_site_loop || cif.site.empty()) {
+
+    // symmetry operations: the file's list, completed to a group
+    bool listed = false;
+    for (const char* tag : {"_symmetry_equiv_pos_as_xyz", "_space_group_symop_operation_xyz"}) {
+        std::vector<std::string> ops;
+        if (const NaroCifLoop* loop = b.loop_with(tag)) {
+            const long col = naro_cif_loop_column(*loop, tag);
+            for (std::size_t r = 1; r < loop->size(); ++r) ops.push_back(naro_cell_text(*loop, r, col));
+        } else if (const std::string* one = b.value(tag)) {
+            ops.push_back(*one);
+        }
+        if (ops.empty()) continue;
+        for (std::string& op : ops) {
+            std::string o;
+            for (char c : op)
+                if (c != ' ' && c != '\t' && c != '\'') o.push_back(c);
+            remove_unnecessary_pluses(o);
+            op = o;
+        }
+        const std::size_t given = ops.size();
+        const int added = naro_close_symops(ops);
+        if (added == -2) {
+            std::fprintf(stderr, "Error: Invalid symmetry operation\n");
+            return 1;
+        }
+        if (added < 0) {
+            std::fprintf(stderr, "Error: the %zu symmetry operations of the CIF are not those of a space group\n", given);
+            return 1;
+        }
+        if (added > 0)
+            std::printf("Warning: the %zu symmetry operations of the CIF do not form a group; completed by composition "
+                        "to %zu operations.\n", given, ops.size());
+        if (ops.size() > static_cast<std::size_t>(NARO_MAX_SYMOP)) {
+            std::fprintf(stderr, "Error: more than %d symmetry operations\n", NARO_MAX_SYMOP);
+            return 1;
+        }
+        cif.symop.clear();
+        for (const std::string& op : ops) cif.symop.push_back(naro_cut(op, 29));
+        listed = true;
+        break;
+    }
+    if (!listed && (hm != nullptr || hall != nullptr || cif.int_tab_cryst_no > 0)) {
+        // no list: the operations of the setting the file names (naming nothing is P 1)
+        std::string how;
+        auto ops = naro_symops_from_settings(NARO_data_file_path("database_symcards.dat"), hm ? *hm : std::string(),
+                                             hall ? *hall : std::string(), cif.int_tab_cryst_no, &how);
+        if (ops.empty()) {
+            std::fprintf(stderr, "Error: the space group of the CIF (%s) is not in database_symcards.dat\n",
+                         hm ? hm->c_str() : hall ? hall->c_str() : std::to_string(cif.int_tab_cryst_no).c_str());
+            return 1;
+        }
+        cif.symop.clear();
+        for (const std::string& op : ops) cif.symop.push_back(naro_cut(op, 29));
+    }
+
+    // atom types with oxidation states
+    if (const NaroCifLoop* types = b.loop_with("_atom_type_oxidation_number")) {
+        const long cs = naro_cif_loop_column(*types, "_atom_type_symbol");
+        const long co = naro_cif_loop_column(*types, "_atom_type_oxidation_number");
+        if (cs < 0 || types->size() < 2) {
+            std::fprintf(stderr, "Error: Atom type is expected but not found!\n");
+            return 1;
+        }
+        for (std::size_t r = 1; r < types->size(); ++r) {
+            double ox = 0;
+            if (!naro_cif_number(naro_cell_text(*types, r, co), &ox)) continue;  // no state given: none taken
+            NARO_add_cif_type(cif, naro_cut(naro_cell_text(*types, r, cs), 9), ox, nullptr);
+        }
+    }
+
+    // sites
+    const NaroCifLoop* sites = b.loop_with("_atom_site_fract_x");
+    if (sites == nullptr) sites = b.loop_with("_atom_site_label");
+    if (sites == nullptr) {
+        std::fprintf(stderr, "Error: No site is found!\n");
+        return 1;
+    }
+    const long c_label = naro_cif_loop_column(*sites, "_atom_site_label");
+    const long c_type = naro_cif_loop_column(*sites, "_atom_site_type_symbol");
+    long c_mul = naro_cif_loop_column(*sites, "_atom_site_symmetry_multiplicity");
+    if (c_mul < 0) c_mul = naro_cif_loop_column(*sites, "_atom_site_site_symmetry_multiplicity");
+    const long c_wy = naro_cif_loop_column(*sites, "_atom_site_wyckoff_symbol");
+    const long c_x[3] = {naro_cif_loop_column(*sites, "_atom_site_fract_x"),
+                         naro_cif_loop_column(*sites, "_atom_site_fract_y"),
+                         naro_cif_loop_column(*sites, "_atom_site_fract_z")};
+    const long c_occ = naro_cif_loop_column(*sites, "_atom_site_occupancy");
+    if (c_x[0] < 0 || c_x[1] < 0 || c_x[2] < 0) {
+        std::fprintf(stderr, "Error: Missing _atom_site_fract entries\n");
+        return 1;
+    }
+    for (std::size_t r = 1; r < sites->size(); ++r) {
+        const std::string label = c_label >= 0 ? naro_cut(naro_cell_text(*sites, r, c_label), 9) : std::string(".");
+        std::string type = c_type >= 0 ? naro_cell_text(*sites, r, c_type) : std::string("?");
+        if (naro_cif_is_placeholder(type.c_str()) || type.empty()) {
+            // the label names the element; a label that names none is no site we can place
+            type = naro_element_of_label(label);
+            if (type.empty()) {
+                std::fprintf(stderr, "Error: the site label '%s' names no element; the CIF needs an "
+                                     "_atom_site_type_symbol column\n", label.c_str());
+                return 1;
+            }
+        }
+        double x[3];
+        for (int k = 0; k < 3; ++k) {
+            if (!naro_cif_number(naro_cell_text(*sites, r, c_x[k]), &x[k])) {
+                std::fprintf(stderr, "Error: unable to read the fractional coordinates of site %s\n", label.c_str());
+                return 1;
+            }
+            x[k] -= std::floor(x[k]);
+            if (x[k] >= 1.0) x[k] = 0.0;
+        }
+        double occ = 1.0;  // no column, ? or .: fully occupied
+        const std::string& o = naro_cell_text(*sites, r, c_occ);
+        if (c_occ >= 0 && !naro_cif_is_placeholder(o.c_str()) && (!naro_cif_number(o, &occ) || occ < 0)) {
+            std::fprintf(stderr, "Error: unable to read the occupancy of site %s\n", label.c_str());
+            return 1;
+        }
+        double mul = 0;
+        if (c_mul >= 0 && !naro_cif_number(naro_cell_text(*sites, r, c_mul), &mul)) mul = 0;
+        const std::string& wy = naro_cell_text(*sites, r, c_wy);
+        NARO_add_cif_site(cif, label, naro_cut(type, 9), x[0], x[1], x[2], static_cast<int>(mul),
+                          c_wy >= 0 && !naro_cif_is_placeholder(wy.c_str()) ? wy[0] : '.', occ, 0.0);
+    }
+    naro_sync_counts(cif);
+
+    if (cif.site.empty()) {
         std::fprintf(stderr, "Error: No site is found!\n");
         return 1;
     }

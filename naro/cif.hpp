@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "NARO.hpp"
+#include "cif-symops.hpp"
 
 // Locates a data file: "bin/<name>" under the working directory, else the copy beside
 // the running executable. Returns the path to open (may not exist).
@@ -44,7 +45,6 @@ int NARO_remove_all_cif_site_by_type(NARO_cif& cif, const std::string& label);
 
 int NARO_symmetry_generate_equivalent_copies(const NARO_cif& cif, NARO_equiv_pos& pos, double x,
                                              double y, double z);
-int NARO_symmetry_parse_symop(const char* component, double x, double y, double z, double* value);
 void NARO_free_equiv_pos(NARO_equiv_pos& pos);
 int NARO_cif_equal_dbl(double a, double b);
 // Angstrom distance of two fractional positions with the metric terms d1..d6; no

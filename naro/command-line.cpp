@@ -115,11 +115,11 @@ void NARO_process_command(NARO_input& input, int argc, const char* const* argv) 
         };
         if (std::strcmp(w, "--cube") == 0) {
             if (!need_value(w)) continue;
-            input.cube_file = std::string(argv[++i]).substr(0, 999);
+            input.cube_file = argv[++i];
             input.cube = 1;
         } else if (std::strcmp(w, "--cif") == 0) {
             if (!need_value(w)) continue;
-            input.cif_file = std::string(argv[++i]).substr(0, 999);
+            input.cif_file = argv[++i];
             input.cif = 1;
             if (i + 1 < argc && !NARO_isflag(argv[i + 1])) {
                 input.ion_type = std::string(argv[++i]).substr(0, 9);

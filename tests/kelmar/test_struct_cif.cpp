@@ -254,16 +254,19 @@ TEST(StructCifBad, EachBadInputFailsWithAnErrorLine) {
     } cases[] = {
         {"empty", "", "Error:"},
         {"no atom loop", kHead, "Error: unable to find compulsory keyword '_atom_site_label' in cif file.\n"},
-        {"no occupancy column",
-         with_atoms("loop_\n _atom_site_label\n _atom_site_fract_x\n _atom_site_fract_y\n _atom_site_fract_z\n"
-                    "  Li1 0 0 0\n"),
+        // (a missing occupancy column and a . occupancy read as occupancy 1: test_cif_realworld.cpp)
+        {"no z column",
+         with_atoms("loop_\n _atom_site_label\n _atom_site_fract_x\n _atom_site_fract_y\n _atom_site_occupancy\n"
+                    "  Li1 0 0 1\n"),
          "Error: invalid keywords.\n"},
         {"question mark", with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  ? 0.2 0.3  1.0\n"),
          "Error: unable to read fractional x.\n"},
-        {"dot occupancy", with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2 0.3  .\n"),
+        {"dot coordinate", with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 . 0.3  1.0\n"),
+         "Error: unable to read fractional y.\n"},
+        {"word occupancy", with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2 0.3  full\n"),
          "Error: unable to read occupancy.\n"},
         {"loop cut", with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2\n"),
-         "Error: unable to read occupancy.\n"},
+         "Error: malformed CIF: "},
         {"negative occupancy", with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2 0.3  -0.5\n"),
          "Error: negative occupancy"},
         {"zero length", std::string(kHead).replace(std::string(kHead).find("4.0"), 3, "0.0") + atoms,

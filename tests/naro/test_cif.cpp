@@ -17,6 +17,9 @@ struct CifTest : narotest::ErrorStreamTest {
     void SetUp() override {
         NARO_init_cif(cif);
         ErrorStreamTest::SetUp();
+        fs::create_directories(dir / "bin");
+        fs::copy_file(fs::path(NARO_DATA_DIR) / "database_symcards.dat", dir / "bin" / "database_symcards.dat",
+                      fs::copy_options::overwrite_existing);
     }
     int load(const std::string& text) {
         testcli::spit(dir / "t.cif", text);
@@ -66,11 +69,16 @@ TEST_F(CifTest, SymmetryRowsLoseQuotesSpacesAndPluses) {
     const std::string text = std::string(kCell) +
                              "loop_\n_symmetry_equiv_pos_site_id\n_symmetry_equiv_pos_as_xyz\n"
                              "1 'x, y, z'\n2 '+x,+y,+z+1/2'\n3 '-x, -y, -z'\n" + kSites;
+    ::testing::internal::CaptureStdout();
     ASSERT_EQ(load(text), 0) << err();
-    ASSERT_EQ(cif.symop_no, 3);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Warning: the 3 symmetry operations of the CIF do not form a group; completed by composition to 4 "
+              "operations.\n");
+    ASSERT_EQ(cif.symop_no, 4);   // the list is completed to the group it generates
     EXPECT_EQ(cif.symop[0], "x,y,z");
     EXPECT_EQ(cif.symop[1], "x,y,z+1/2");
     EXPECT_EQ(cif.symop[2], "-x,-y,-z");
+    EXPECT_EQ(cif.symop[3], "-x,-y,-z+1/2");
 }
 
 TEST_F(CifTest, SymmetryRowsWithoutIdColumn) {
@@ -97,17 +105,20 @@ TEST_F(CifTest, SitesTypesAndOxidationStates) {
     EXPECT_EQ(cif.site_charge_provided, 1);
 }
 
-TEST_F(CifTest, TypeLoopGivesStatesAndRowsWithOtherTokenCountsEndTheSiteList) {
+TEST_F(CifTest, TypeLoopGivesStatesAndARowWithAnotherValueCountIsRefused) {
     const std::string text = std::string(kCell) +
                              "loop_\n_atom_type_symbol\n_atom_type_oxidation_number\nLi+ 1.0\nO2- -2.0\n"
                              "loop_\n_atom_site_type_symbol\n_atom_site_label\n_atom_site_fract_x\n"
                              "_atom_site_fract_y\n_atom_site_fract_z\n"
-                             "Li+ Li1 0 0 0\nO2- O1 0.5 0.5 0.5\nO2- O2 0.5 0.5 0.5 extra\nO2- O3 0.1 0.1 0.1\n";
+                             "Li+ Li1 0 0 0\nO2- O1 0.5 0.5 0.5\n";
     ASSERT_EQ(load(text), 0) << err();
     EXPECT_EQ(cif.site_no, 2);
     EXPECT_DOUBLE_EQ(cif.site[0].ox, 1.0);
     EXPECT_EQ(cif.site[0].type_flag, cif.type[0].flag);
     EXPECT_EQ(cif.type_no, 2);
+    NARO_init_cif(cif);
+    EXPECT_EQ(load(text + "O2- O2 0.5 0.5 0.5 extra\nO2- O3 0.1 0.1 0.1\n"), 1);
+    EXPECT_NE(err().find("Wrong number of values in the loop"), std::string::npos) << err();
 }
 
 TEST_F(CifTest, SymbolWithoutDigitsLeavesChargeUnknown) {
@@ -132,12 +143,12 @@ TEST_F(CifTest, FormulaTextBlock) {
     EXPECT_EQ(err(), "Error: NARO_CIF_MAX_MULTIPLE_LINES exceeded\n");
 }
 
-TEST_F(CifTest, EmptySymmetryLoopWithoutCardDatabaseKeepsIdentity) {
+TEST_F(CifTest, EmptySymmetryLoopWithoutCardDatabaseIsRefused) {
+    fs::remove(dir / "bin" / "database_symcards.dat");
     const std::string text = std::string(kCell) + "_symmetry_space_group_name_H-M 'P 1 2 1'\n"
-                             "loop_\n_symmetry_equiv_pos_as_xyz\nloop_\n" + kSites;
-    ASSERT_EQ(load(text), 0) << err();
-    ASSERT_EQ(cif.symop_no, 1);
-    EXPECT_EQ(cif.symop[0], "x,y,z");
+                             "loop_\n_symmetry_equiv_pos_as_xyz\n" + kSites;
+    EXPECT_EQ(load(text), 1);
+    EXPECT_EQ(err(), "Error: the space group of the CIF (P 1 2 1) is not in database_symcards.dat\n");
 }
 
 TEST_F(CifTest, EmptySymmetryLoopTakesOperationsFromCardDatabase) {
@@ -146,7 +157,7 @@ TEST_F(CifTest, EmptySymmetryLoopTakesOperationsFromCardDatabase) {
                   "header # not a card\nDATA_START\n# 1\n1\n'P 1'\n'P 1' 'P1'\n1\nx,y,z\n"
                   "# 2\n3\n'P 2y'\n'P 1 2 1' 'P2'\n2\r\nx,y,z\r\n-x,y,-z\r\nDATA_END\n");
     const std::string text = std::string(kCell) + "_symmetry_space_group_name_H-M 'P 1 2 1'\n"
-                             "loop_\n_symmetry_equiv_pos_as_xyz\nloop_\n" + kSites;
+                             "loop_\n_symmetry_equiv_pos_as_xyz\n" + kSites;
     ASSERT_EQ(load(text), 0) << err();
     ASSERT_EQ(cif.symop_no, 2);
     EXPECT_EQ(cif.symop[1], "-x,y,-z");
@@ -201,7 +212,7 @@ TEST_F(CifTest, BadInputFailsWithItsMessage) {
     };
     const Case cases[] = {
         {std::string(kCell), "Error: No site is found!\n"},
-        {"", "Error: Invalid lattice parameters\n"},
+        {"", "Error: t.cif: the file is empty\n"},
         {std::string(kCell) + "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n",
          "Error: No site is found!\n"},
         {std::string(kCell) + "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\nA 0 0\n",
@@ -215,8 +226,8 @@ TEST_F(CifTest, BadInputFailsWithItsMessage) {
         {std::string(kCell) + "loop_\n_atom_type_symbol\n_atom_type_oxidation_number\n" + kSites,
          "Error: Atom type is expected but not found!\n"},
         {std::string(kCell) + "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,w\n" + kSites,
-         "Error: Invalid symmetry operation\nError: Unable to calculate site multiplicity\n"},
-        {std::string("\x00\x01\xff\xfe binary\n\x7f", 13), "Error: Invalid lattice parameters\n"},
+         "Error: Invalid symmetry operation\n"},
+        {std::string("\x00\x01\xff\xfe binary\n\x7f", 13), "Error: t.cif: the file is not text (it holds NUL bytes)\n"},
     };
     int n = 0;
     for (const Case& c : cases) {

@@ -1,0 +1,218 @@
+// CIF text to data blocks, on gemmi's CIF grammar. Only this file includes the parser: it is
+// heavy to compile and nothing else needs it.
+#include "cif-doc.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <exception>
+
+#include <gemmi/cif.hpp>
+
+std::string naro_cif_canonical_tag(const std::string& tag) {
+    std::string t = tag;
+    for (char& c : t) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c == '.') c = '_';
+    }
+    return t;
+}
+
+bool naro_cif_is_placeholder(const char* value) {
+    return value != nullptr && (value[0] == '?' || value[0] == '.') && value[1] == '\0';
+}
+
+long naro_cif_loop_column(const NaroCifLoop& loop, const std::string& tag) {
+    if (loop.empty()) return -1;
+    for (std::size_t c = 0; c < loop[0].size(); c++)
+        if (naro_cif_canonical_tag(loop[0][c]) == tag) return static_cast<long>(c);
+    return -1;
+}
+
+const std::string* NaroCifBlock::value(const std::string& tag) const {
+    for (const auto& p : pairs)
+        if (p.first == tag) return &p.second;
+    for (const auto& loop : loops) {
+        const long c = naro_cif_loop_column(loop, tag);
+        if (c >= 0 && loop.size() == 2 && static_cast<std::size_t>(c) < loop[1].size())
+            return &loop[1][static_cast<std::size_t>(c)];
+    }
+    return nullptr;
+}
+
+const NaroCifLoop* NaroCifBlock::loop_with(const std::string& tag) const {
+    for (const auto& loop : loops)
+        if (naro_cif_loop_column(loop, tag) >= 0) return &loop;
+    return nullptr;
+}
+
+namespace {
+
+// What a file that is not CIF text is, from its first bytes; empty when it may be text.
+std::string not_text_reason(const std::string& s) {
+    auto starts = [&s](const char* magic, std::size_t n) { return s.size() >= n && std::memcmp(s.data(), magic, n) == 0; };
+    if (starts("\x1f\x8b", 2)) return "the file is gzip-compressed; decompress it first (gunzip)";
+    if (starts("PK\x03\x04", 4)) return "the file is a zip archive; extract the CIF from it first";
+    if (starts("BZh", 3)) return "the file is bzip2-compressed; decompress it first (bunzip2)";
+    if (starts("\xfd" "7zXZ", 5)) return "the file is xz-compressed; decompress it first (unxz)";
+    if (starts("\xff\xfe", 2) || starts("\xfe\xff", 2)) return "the file is UTF-16 text; save it as ASCII or UTF-8";
+    std::size_t control = 0;
+    for (unsigned char c : s) {
+        if (c == 0) return "the file is not text (it holds NUL bytes)";
+        if (c < 0x20 && c != '\n' && c != '\r' && c != '\t' && c != '\f' && c != 0x1a) control++;
+    }
+    if (control > 0 && control * 100 >= s.size()) return "the file is not text (it holds binary bytes)";
+    return {};
+}
+
+// Control characters a text editor leaves (form feed, DOS end-of-file mark) are blanks to CIF.
+void normalise_text(std::string& s, std::string& note) {
+    if (s.size() >= 3 && std::memcmp(s.data(), "\xef\xbb\xbf", 3) == 0) s.erase(0, 3);
+    const bool has_lf = s.find('\n') != std::string::npos;
+    bool lone_cr = false;
+    std::string out;
+    out.reserve(s.size() + 8);
+    for (std::size_t i = 0; i < s.size(); i++) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == '\r') {
+            if (i + 1 < s.size() && s[i + 1] == '\n') continue;  // CR LF: the LF follows
+            lone_cr = true;
+            out += '\n';
+        } else if (c < 0x20 && c != '\n' && c != '\t') {
+            out += ' ';
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    s.swap(out);
+    if (lone_cr && !has_lf) note = "lines end with a carriage return alone (classic Mac OS); read as line ends";
+}
+
+// A CIF starts with a data block heading; a fragment without one is read as one unnamed block.
+bool has_block_heading(const std::string& s) {
+    std::size_t p = 0;
+    while (p < s.size()) {
+        while (p < s.size() && std::isspace(static_cast<unsigned char>(s[p]))) p++;
+        if (p >= s.size()) return false;
+        if (s[p] == '#') {
+            p = s.find('\n', p);
+            if (p == std::string::npos) return false;
+            continue;
+        }
+        auto word = [&](const char* w) {
+            const std::size_t n = std::strlen(w);
+            if (s.size() - p < n) return false;
+            for (std::size_t k = 0; k < n; k++)
+                if (std::tolower(static_cast<unsigned char>(s[p + k])) != w[k]) return false;
+            return true;
+        };
+        return word("data_") || word("global_");
+    }
+    return false;
+}
+
+std::string value_text(const std::string& raw) {
+    if (gemmi::cif::is_null(raw)) return raw;
+    std::string v = gemmi::cif::as_string(raw);
+    if (raw[0] == ';') {
+        // a text field holds a value on lines of its own: the line breaks around it are no part
+        const std::size_t b = v.find_first_not_of(" \t\n");
+        const std::size_t e = v.find_last_not_of(" \t\n");
+        v = b == std::string::npos ? std::string() : v.substr(b, e - b + 1);
+    }
+    return v;
+}
+
+void collect(const gemmi::cif::Document& doc, std::vector<NaroCifBlock>& blocks) {
+    for (const auto& b : doc.blocks) {
+        NaroCifBlock v;
+        v.name = b.name;
+        for (const auto& item : b.items) {
+            if (item.type == gemmi::cif::ItemType::Pair) {
+                v.pairs.emplace_back(naro_cif_canonical_tag(item.pair[0]), value_text(item.pair[1]));
+            } else if (item.type == gemmi::cif::ItemType::Loop) {
+                const auto& loop = item.loop;
+                const std::size_t w = loop.tags.size();
+                if (w == 0) continue;
+                NaroCifLoop table;
+                std::vector<std::string> head;
+                for (const auto& t : loop.tags) head.push_back(naro_cif_canonical_tag(t));
+                table.push_back(std::move(head));
+                for (std::size_t r = 0; r + w <= loop.values.size(); r += w) {
+                    std::vector<std::string> row;
+                    row.reserve(w);
+                    for (std::size_t c = 0; c < w; c++) row.push_back(value_text(loop.values[r + c]));
+                    table.push_back(std::move(row));
+                }
+                v.loops.push_back(std::move(table));
+            }
+        }
+        blocks.push_back(std::move(v));
+    }
+}
+
+bool parse(const std::string& s, std::vector<NaroCifBlock>& blocks, std::string& why) {
+    try {
+        gemmi::cif::Document doc;
+        tao::pegtl::memory_input<> in(s.data(), s.size(), "line");
+        gemmi::cif::parse_input(doc, in);
+        collect(doc, blocks);
+        return true;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        why = std::string("malformed CIF: ") + e.what();
+        std::replace(why.begin(), why.end(), '\n', ' ');
+        return false;
+    }
+}
+
+}  // namespace
+
+bool naro_cif_parse_blocks(const std::string& text, std::vector<NaroCifBlock>& blocks, std::string& why,
+                      std::string& note) {
+    blocks.clear();
+    why.clear();
+    note.clear();
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+        why = "the file is empty";
+        return false;
+    }
+    why = not_text_reason(text);
+    if (!why.empty()) return false;
+    std::string s = text;
+    normalise_text(s, note);
+    if (!has_block_heading(s)) s.insert(0, "data_\n");
+    if (parse(s, blocks, why)) return true;
+    // Letters outside ASCII (an author's name written unquoted) are outside CIF 1.1; they are
+    // never part of a number, so the file is read once more with them blanked out.
+    if (std::none_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) return false;
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+    std::string second;
+    blocks.clear();
+    if (!parse(s, blocks, second)) return false;
+    why.clear();
+    return true;
+}
+
+bool naro_cif_block_is_superspace(const NaroCifBlock& block) {
+    return block.value("_space_group_ssg_name") != nullptr ||
+           block.loop_with("_space_group_symop_ssg_operation_algebraic") != nullptr ||
+           block.value("_cell_modulation_dimension") != nullptr;
+}
+
+int naro_cif_structure_block(const std::vector<NaroCifBlock>& blocks) {
+    if (blocks.empty()) return -1;
+    for (std::size_t i = 0; i < blocks.size(); i++)
+        if (blocks[i].value("_cell_length_a") != nullptr && blocks[i].loop_with("_atom_site_fract_x") != nullptr &&
+            !naro_cif_block_is_superspace(blocks[i]))
+            return static_cast<int>(i);
+    for (std::size_t i = 0; i < blocks.size(); i++)
+        if (blocks[i].value("_cell_length_a") != nullptr && blocks[i].loop_with("_atom_site_fract_x") != nullptr)
+            return static_cast<int>(i);
+    for (std::size_t i = 0; i < blocks.size(); i++)
+        if (blocks[i].loop_with("_atom_site_fract_x") != nullptr || blocks[i].loop_with("_atom_site_label") != nullptr)
+            return static_cast<int>(i);
+    return 0;
+}
