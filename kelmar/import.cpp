@@ -439,6 +439,7 @@ int kelmar_atom_update_default_os(std::vector<KELMAR_ATOM>& atom, const char* di
             if (std::sscanf(d.c_str(), "%*d %63s %*d %d", symbol, &os) != 2) continue;
             if (std::strcmp(symbol, at.type) == 0) {
                 at.os = os;
+                at.os_default = true;
                 break;
             }
         }
