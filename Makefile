@@ -2,7 +2,7 @@
 #   make demo   installs what is missing, builds, and runs the main job on a bundled example
 #   make check  installs what is missing, builds, and runs every test (plain and sanitizer builds)
 
-DEBIAN_PACKAGES := build-essential cmake pkg-config libfftw3-dev libgtest-dev libgmock-dev
+DEBIAN_PACKAGES := build-essential cmake pkg-config libfftw3-dev libgtest-dev libgmock-dev libsymspg-dev
 BUILD := build
 BUILD_ASAN := build-asan
 JOBS ?= $(shell nproc)

@@ -507,7 +507,11 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
     std::string list;
     for (auto& [type, v] : chosen) {
         std::sort(v.begin(), v.end());
-        for (int s : v) list += (list.empty() ? "" : " ") + type + signed_state(s);
+        for (int s : v) {
+            if (!list.empty()) list += ' ';
+            list += type;
+            list += signed_state(s);
+        }
     }
     out.inferred = true;
     out.message = std::string(best_gii >= 0 ? "oxidation states from bond valence: "
