@@ -486,7 +486,10 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
         for (const auto& e : elements) {
             if (!tried.empty()) tried += "; ";
             tried += e.type;
-            for (int s : e.states) tried += " " + signed_state(s);
+            for (int s : e.states) {
+                tried += ' ';
+                tried += signed_state(s);
+            }
         }
         out.balanced = false;
         out.failure = "no charge-neutral oxidation states for " + comp + " (tried " + tried + ")";
