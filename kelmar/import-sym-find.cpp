@@ -88,9 +88,8 @@ FoundSpaceGroup find_space_group(const KELMAR_CELL* cell, double tolerance) {
         std::array<int, 9> r;
         for (int i = 0; i < 3; i++)
             for (int j = 0; j < 3; j++) r[static_cast<std::size_t>(3 * i + j)] = ds.p->rotations[k][i][j];
-        g.rotation.push_back(r);
-        g.translation.push_back({wrap(ds.p->translations[k][0]), wrap(ds.p->translations[k][1]),
-                                 wrap(ds.p->translations[k][2])});
+        g.operation[r].push_back({wrap(ds.p->translations[k][0]), wrap(ds.p->translations[k][1]),
+                                  wrap(ds.p->translations[k][2])});
     }
     for (int k = 0; k < 3; k++) {
         const double len = std::sqrt(cell->a[k][0] * cell->a[k][0] + cell->a[k][1] * cell->a[k][1] +
@@ -120,36 +119,112 @@ FoundSpaceGroup find_space_group(const KELMAR_CELL* cell, double tolerance) {
     return g;
 }
 
-bool setting_fits_found_group(const KELMAR_SYMMETRY& setting, const FoundSpaceGroup& group, double origin[3]) {
-    if (group.number == 0 || setting.card.empty()) return false;
-    for (const auto& o : group.origin) {
-        bool all = true;
-        for (const KELMAR_CARD& card : setting.card) {
-            int r[9];
-            for (int i = 0; i < 3; i++)
-                for (int j = 0; j < 3; j++) r[3 * i + j] = static_cast<int>(std::lround(card.r_f[i][j]));
-            // the operation about the origin o of the setting: x -> R (x - o) + t + o
-            double t[3];
-            for (int i = 0; i < 3; i++) {
-                t[i] = card.t_f[i] + o[static_cast<std::size_t>(i)];
-                for (int j = 0; j < 3; j++) t[i] -= r[3 * i + j] * o[static_cast<std::size_t>(j)];
+namespace {
+
+std::array<int, 9> rotation_key(const KELMAR_CARD& card) {
+    std::array<int, 9> r;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) r[static_cast<std::size_t>(3 * i + j)] = static_cast<int>(std::lround(card.r_f[i][j]));
+    return r;
+}
+
+// Origins worth trying for one setting beyond those spglib gives: for an operation of the setting
+// whose rotation R leaves no direction fixed (an inversion, a rotoinversion), the origin o solves
+// (I - R) o = t - tau modulo the lattice, for each translation t the group has with R.
+void origins_from_rotoinversion(const KELMAR_SYMMETRY& setting, const FoundSpaceGroup& group,
+                                std::vector<std::array<double, 3>>& out) {
+    for (const KELMAR_CARD& card : setting.card) {
+        double m[3][3];
+        int r[9];
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++) {
+                r[3 * i + j] = static_cast<int>(std::lround(card.r_f[i][j]));
+                m[i][j] = (i == j ? 1.0 : 0.0) - r[3 * i + j];
             }
-            bool found = false;
-            for (std::size_t k = 0; k < group.rotation.size() && !found; k++) {
-                if (!std::equal(r, r + 9, group.rotation[k].begin())) continue;
-                bool same = true;
-                for (int i = 0; i < 3 && same; i++) {
-                    double d = std::fabs(wrap(t[i]) - group.translation[k][static_cast<std::size_t>(i)]);
-                    same = std::min(d, 1.0 - d) < group.tolerance[i];
+        const double det = kelmar_matrix33_double_determinant(m);
+        if (std::fabs(det) < 0.5) continue;
+        double inv[3][3];
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++) {
+                const int i1 = (j + 1) % 3, i2 = (j + 2) % 3, j1 = (i + 1) % 3, j2 = (i + 2) % 3;
+                inv[i][j] = (m[i1][j1] * m[i2][j2] - m[i1][j2] * m[i2][j1]) / det;
+            }
+        // the solutions for the lattice vectors n differ by inv n modulo 1: |det| distinct offsets
+        const int d = static_cast<int>(std::lround(std::fabs(det)));
+        std::vector<std::array<double, 3>> offset;
+        for (int n0 = 0; n0 < d; n0++)
+            for (int n1 = 0; n1 < d; n1++)
+                for (int n2 = 0; n2 < d; n2++) {
+                    std::array<double, 3> v;
+                    for (int i = 0; i < 3; i++)
+                        v[static_cast<std::size_t>(i)] = wrap(inv[i][0] * n0 + inv[i][1] * n1 + inv[i][2] * n2);
+                    bool seen = false;
+                    for (const auto& e : offset) {
+                        bool same = true;
+                        for (int k = 0; k < 3 && same; k++) {
+                            const double x = std::fabs(e[static_cast<std::size_t>(k)] - v[static_cast<std::size_t>(k)]);
+                            same = std::min(x, 1.0 - x) < 1e-9;
+                        }
+                        seen = seen || same;
+                    }
+                    if (!seen) offset.push_back(v);
                 }
-                found = same;
+        auto it = group.operation.find(rotation_key(card));
+        if (it == group.operation.end()) return;
+        for (const auto& tr : it->second) {
+            const double rhs[3] = {tr[0] - card.t_f[0], tr[1] - card.t_f[1], tr[2] - card.t_f[2]};
+            for (const auto& off : offset) {
+                std::array<double, 3> o;
+                for (int i = 0; i < 3; i++)
+                    o[static_cast<std::size_t>(i)] = wrap(inv[i][0] * rhs[0] + inv[i][1] * rhs[1] +
+                                                          inv[i][2] * rhs[2] + off[static_cast<std::size_t>(i)]);
+                out.push_back(o);
             }
-            if (!found) {
-                all = false;
+        }
+        return;  // one such operation pins the origin down to these candidates
+    }
+}
+
+bool fits_at(const KELMAR_SYMMETRY& setting, const FoundSpaceGroup& group, const std::array<double, 3>& o) {
+    for (const KELMAR_CARD& card : setting.card) {
+        const auto key = rotation_key(card);
+        auto it = group.operation.find(key);
+        if (it == group.operation.end()) return false;
+        // the operation about the origin o of the setting: x -> R (x - o) + t + o
+        double t[3];
+        for (int i = 0; i < 3; i++) {
+            t[i] = card.t_f[i] + o[static_cast<std::size_t>(i)];
+            for (int j = 0; j < 3; j++)
+                t[i] -= key[static_cast<std::size_t>(3 * i + j)] * o[static_cast<std::size_t>(j)];
+        }
+        bool found = false;
+        for (const auto& tr : it->second) {
+            bool same = true;
+            for (int i = 0; i < 3 && same; i++) {
+                const double d = std::fabs(wrap(t[i]) - tr[static_cast<std::size_t>(i)]);
+                same = std::min(d, 1.0 - d) < group.tolerance[i];
+            }
+            if (same) {
+                found = true;
                 break;
             }
         }
-        if (all) {
+        if (!found) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool setting_fits_found_group(const KELMAR_SYMMETRY& setting, const FoundSpaceGroup& group, double origin[3]) {
+    if (group.number == 0 || setting.card.empty()) return false;
+    // every rotation of the setting must be one of the group's
+    for (const KELMAR_CARD& card : setting.card)
+        if (!group.operation.count(rotation_key(card))) return false;
+    std::vector<std::array<double, 3>> origins = group.origin;
+    origins_from_rotoinversion(setting, group, origins);
+    for (const auto& o : origins) {
+        if (fits_at(setting, group, o)) {
             if (origin != nullptr)
                 for (int k = 0; k < 3; k++) origin[k] = o[static_cast<std::size_t>(k)];
             return true;
@@ -157,3 +232,4 @@ bool setting_fits_found_group(const KELMAR_SYMMETRY& setting, const FoundSpaceGr
     }
     return false;
 }
+

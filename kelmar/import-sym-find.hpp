@@ -5,14 +5,15 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <vector>
 
 #include "kelmar.hpp"
 
 struct FoundSpaceGroup {
     int number = 0;  // International Tables number; 0 when no group was found
-    std::vector<std::array<int, 9>> rotation;      // row-major, fractional
-    std::vector<std::array<double, 3>> translation;
+    // the operations: for each rotation (row-major, fractional) its translations in [0, 1)
+    std::map<std::array<int, 9>, std::vector<std::array<double, 3>>> operation;
     std::vector<std::array<double, 3>> origin;     // origin shifts worth trying (the first is 0)
     double tolerance[3] = {};                      // translation tolerance per axis, fractional
 };
