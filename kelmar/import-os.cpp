@@ -524,3 +524,28 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
     kelmar_cell_update_name(cell);
     return out;
 }
+
+bool settle_states_for_command(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* dir_unitary,
+                               const char* dir_binary, bool need_neutral, const char* mobile) {
+    if (cell == nullptr) return false;
+    const OxidationStateOutcome o = settle_oxidation_states(cell, symmetry, dir_unitary, dir_binary);
+    if (o.inferred) std::printf("Message: %s\n", o.message.c_str());
+    bool mobile_present = mobile == nullptr || mobile[0] == '\0';
+    for (const auto& a : cell->atom) mobile_present = mobile_present || std::strncmp(a.type, mobile, 2) == 0;
+    const CellChargeBalance q = cell_charge_balance(cell);
+    const double f = q.fraction();
+    const bool balanced = o.balanced && f <= kLooseBalance + 1e-12;
+    if (balanced) {
+        if (f > kTightBalance)
+            std::printf("Warning: total charge of the cell is %f, %.1f%% of the cation charge; the charges are "
+                        "rescaled to neutrality.\n",
+                        q.total, 100.0 * f);
+        return true;
+    }
+    const char* prefix = need_neutral ? "Error" : "Warning";
+    FILE* stream = need_neutral ? stderr : stdout;
+    if (!mobile_present) std::fprintf(stream, "%s: no %s in the structure.\n", prefix, mobile);
+    else if (!o.balanced) std::fprintf(stream, "%s: %s.\n", prefix, o.failure.c_str());
+    else std::fprintf(stream, "%s: total charge of the cell is not neutral: %f\n", prefix, q.total);
+    return !need_neutral;
+}

@@ -31,6 +31,15 @@ struct OxidationStateOutcome {
 OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
                                               const char* dir_unitary, const char* dir_binary);
 
+// The states of a freshly read structure for a command: settles them (above), reports an
+// inference ("Message: ..."), and judges the charge balance. An imbalance between one and five
+// percent of the cation charge gets one warning line (the fractional charges rescale it). When
+// need_neutral is set, a cell that stays unbalanced is an error: "no <mobile> in the structure"
+// when the mobile element (may be null) is absent, else the states tried or the imbalance. Without
+// need_neutral such a cell only gets a warning. False after an error line.
+bool settle_states_for_command(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* dir_unitary,
+                               const char* dir_binary, bool need_neutral, const char* mobile);
+
 // Occupancy-weighted total charge and cation charge of a cell.
 struct CellChargeBalance {
     double total = 0.0;

@@ -123,3 +123,84 @@ TEST(StructOs, InfersStatesTheDefaultsCannotBalance) {
         EXPECT_NEAR(r.outcome.gii, gii, 1e-9);
     }
 }
+
+TEST(StructOs, StatesRemovedFromEveryFileThatGivesThemComeBack) {
+    int files = 0, same = 0, recoverable = 0, same_recoverable = 0;
+    std::string misses;
+    for (const auto& dir : {"samples", "os", "naro", "electrolytes"}) {
+        for (const auto& e : fs::directory_iterator(kData / dir)) {
+            if (e.path().extension() != ".cif") continue;
+            const std::string cif = slurp(e.path());
+            Loaded given = load_and_settle(cif);
+            if (given.status != 0) continue;
+            bool all_given = true;
+            for (const auto& a : given.cell->atom) all_given = all_given && !a.os_default;
+            if (!all_given) continue;
+            // a state the data file does not list (the peroxide O-1) cannot be a candidate
+            std::ifstream uni(kUni);
+            std::set<std::pair<std::string, int>> listed;
+            for (std::string line; std::getline(uni, line);) {
+                char sym[8];
+                int an = 0, os = 0;
+                if (std::sscanf(line.c_str(), "%d %7s %d", &an, sym, &os) == 3) listed.insert({sym, os});
+            }
+            bool candidates = true;
+            for (const auto& a : given.cell->atom) candidates = candidates && listed.count({a.type, a.os});
+            files++;
+            if (candidates) recoverable++;
+            Loaded back = load_and_settle(strip_states(cif));
+            ASSERT_EQ(back.status, 0) << e.path();
+            std::map<std::string, std::set<int>> want, got;
+            for (const auto& a : given.cell->atom) want[a.name].insert(a.os);
+            for (const auto& a : back.cell->atom) got[a.name].insert(a.os);
+            if (want == got) same++, same_recoverable += candidates ? 1 : 0;
+            else misses += " " + e.path().filename().string() + "(" + back.outcome.message + back.outcome.failure + ")";
+        }
+    }
+    ASSERT_GE(files, 10);
+    EXPECT_GE(same_recoverable * 100, recoverable * 95) << same << " of " << files << "; not recovered:" << misses;
+    std::printf("oxidation states recovered in %d of %d files;%s\n", same, files, misses.c_str());
+}
+
+TEST(StructOs, NothingBalancesGivesOneLineNamingCompositionAndCandidates) {
+    // lithium and a halide with an anion missing: no state of Cl balances Li2 Cl
+    const std::string cif = "data_x\n_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n"
+                            "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+                            "_symmetry_space_group_name_H-M 'P 1'\nloop_\n_atom_site_label\n_atom_site_type_symbol\n"
+                            "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n_atom_site_occupancy\n"
+                            "Li1 Li+ 0 0 0 1\nLi2 Li+ 0.5 0.5 0.5 1\nCl1 Cl 0.5 0 0 1\n";
+    Loaded r = load_and_settle(cif);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_FALSE(r.outcome.balanced);
+    EXPECT_EQ(r.outcome.failure, "no charge-neutral oxidation states for Cl1 Li2 (tried Cl -1 +7 +5 +3; Li +1)");
+    // the states stay the defaults
+    for (const auto& a : r.cell->atom) EXPECT_EQ(a.os, a.type[0] == 'L' ? 1 : -1);
+}
+
+TEST(StructOs, TwentyElementsFinishQuickly) {
+    // a high-entropy cell: twenty cations with several states each on an oxygen lattice
+    const char* cations[] = {"Mn", "Fe", "Co", "Ni", "Cu", "V", "Cr", "Ti", "Nb", "Mo",
+                             "W",  "Sn", "Sb", "Ce", "Pr", "Eu", "Tb", "U",  "Re", "Ru"};
+    std::string cif = "data_x\n_cell_length_a 12\n_cell_length_b 12\n_cell_length_c 12\n"
+                      "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+                      "_symmetry_space_group_name_H-M 'P 1'\nloop_\n_atom_site_label\n_atom_site_type_symbol\n"
+                      "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n_atom_site_occupancy\n";
+    char row[128];
+    for (int i = 0; i < 20; i++) {
+        std::snprintf(row, sizeof(row), "%s%d %s %.4f %.4f %.4f 1\n", cations[i], i, cations[i], (i % 4) * 0.25,
+                      ((i / 4) % 4) * 0.25, (i / 16) * 0.5);
+        cif += row;
+    }
+    for (int i = 0; i < 48; i++) {
+        std::snprintf(row, sizeof(row), "O%d O %.4f %.4f %.4f 1\n", i, (i % 4) * 0.25 + 0.125,
+                      ((i / 4) % 4) * 0.25 + 0.125, (i / 16) * 0.25 + 0.125);
+        cif += row;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    Loaded r = load_and_settle(cif);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(r.status, 0);
+    EXPECT_LT(seconds, 20.0);
+    if (r.outcome.balanced) EXPECT_LT(std::fabs(cell_charge_balance(r.cell.get()).total), 0.05 * 96 + 1e-9);
+    else EXPECT_NE(r.outcome.failure.find("tried"), std::string::npos);
+}
