@@ -96,6 +96,14 @@ public:
         return v;
     }
     double max_cutoff() const { return max_cutoff_; }
+    // Whether some pair of the table has the element in this state (as cation or as anion).
+    bool bonds(const std::string& type, int os) const {
+        for (const auto& [key, v] : pairs_)
+            if ((std::get<0>(key) == type && std::get<1>(key) == os) ||
+                (std::get<2>(key) == type && std::get<3>(key) == os))
+                return true;
+        return false;
+    }
 
 private:
     std::map<PairKey, PairValues> pairs_;
@@ -378,7 +386,9 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
             char symbol[64];
             int os = 0;
             if (std::sscanf(l.c_str(), "%*d %63s %d", symbol, &os) != 2) continue;
-            if (e.type == symbol && os != 0 && std::find(e.states.begin(), e.states.end(), os) == e.states.end())
+            // a state without any bond-valence pair could never be judged (O+6 has none)
+            if (e.type == symbol && os != 0 && std::find(e.states.begin(), e.states.end(), os) == e.states.end() &&
+                table.bonds(e.type, os))
                 e.states.push_back(os);
         }
     }
