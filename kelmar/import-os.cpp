@@ -465,7 +465,9 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
             apply(units, leaves[l].choice);
             score[l] = scorer.gii(os);
         }
-        for (int tier = 0; tier < 4 && best == nullptr; tier++) {
+        // Mixed valence is only taken where the bond-valence sums can judge it.
+        const int tiers = pass == 0 ? 4 : 2;
+        for (int tier = 0; tier < tiers && best == nullptr; tier++) {
             const bool computable = tier < 2;
             const double limit = (tier % 2 == 0) ? kTightBalance + 1e-12 : kLooseBalance + 1e-12;
             for (std::size_t l = 0; l < leaves.size(); l++) {

@@ -204,3 +204,57 @@ TEST(StructOs, TwentyElementsFinishQuickly) {
     if (r.outcome.balanced) EXPECT_LT(std::fabs(cell_charge_balance(r.cell.get()).total), 0.05 * 96 + 1e-9);
     else EXPECT_NE(r.outcome.failure.find("tried"), std::string::npos);
 }
+
+TEST(StructOs, CommandsJudgeTheBalanceOnce) {
+    auto li2o = [](double li_occ, const char* li_symbol) {
+        char rows[512];
+        std::snprintf(rows, sizeof(rows),
+                      "Li1 %s 0.25 0.25 0.25 %.4f\nLi2 %s 0.75 0.75 0.75 %.4f\nO1 O2- 0 0 0 1\n", li_symbol, li_occ,
+                      li_symbol, li_occ);
+        return std::string("data_x\n_cell_length_a 4.6\n_cell_length_b 4.6\n_cell_length_c 4.6\n"
+                           "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+                           "_symmetry_space_group_name_H-M 'P 1'\nloop_\n_atom_site_label\n_atom_site_type_symbol\n"
+                           "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n_atom_site_occupancy\n") +
+               rows;
+    };
+    struct Case {
+        std::string cif;
+        bool need_neutral;
+        const char* mobile;
+        bool ok;
+        const char* out;  // expected standard output after the reader's lines (substring)
+        const char* err;  // expected standard error (whole)
+    };
+    const Case cases[] = {
+        {li2o(1.0, "Li1+"), true, "Li", true, "", ""},
+        {li2o(0.97, "Li1+"), true, "Li", true,
+         "Warning: total charge of the cell is -0.060000, 3.1% of the cation charge; the charges are rescaled to "
+         "neutrality.\n",
+         ""},
+        {li2o(0.9, "Li1+"), true, "Li", false, "", "Error: total charge of the cell is not neutral: -0.200000\n"},
+        {li2o(0.9, "Li1+"), false, nullptr, true, "Warning: total charge of the cell is not neutral: -0.200000\n", ""},
+        {li2o(1.0, "Na1+"), true, "Li", true, "", ""},  // a probe ion the cell does not hold
+        {li2o(0.9, "Na1+"), true, "Li", false, "", "Error: no Li in the structure.\n"},
+        {li2o(1.0, "Cl"), true, "Li", false, "",
+         "Error: no Li in the structure.\n"},
+        {li2o(1.0, "Li"), true, "Li", true, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cif.substr(c.cif.find("Li1 ")));
+        std::unique_ptr<KELMAR_CELL> cell;
+        std::unique_ptr<KELMAR_SYMMETRY> sym;
+        auto text = kelmar_text_new(c.cif.c_str());
+        testing::internal::CaptureStdout();
+        ASSERT_EQ(kelmar_cell_import_cif_from_text(&cell, &sym, text.get(), kSym.c_str(), kUni.c_str()), 0);
+        testing::internal::GetCapturedStdout();
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const bool ok = settle_states_for_command(cell.get(), sym.get(), kUni.c_str(), kBin.c_str(), c.need_neutral,
+                                                  c.mobile);
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(out, c.out);
+        EXPECT_EQ(err, c.err);
+    }
+}
