@@ -291,8 +291,8 @@ struct Leaf {
 class BalanceSearch {
 public:
     BalanceSearch(const std::vector<Unit>& units, const std::vector<FreeElement>& elements, double q_fixed,
-                  double p_fixed)
-        : units_(units), elements_(elements), q_fixed_(q_fixed), p_fixed_(p_fixed) {
+                  double p_fixed, std::size_t score_cap)
+        : units_(units), elements_(elements), q_fixed_(q_fixed), p_fixed_(p_fixed), score_cap_(score_cap) {
         const std::size_t u = units.size();
         lo_.assign(u + 1, 0.0);
         hi_.assign(u + 1, 0.0);
@@ -325,7 +325,7 @@ private:
             const double frac = p > 0 ? std::fabs(q) / p : (q == 0 ? 0.0 : std::numeric_limits<double>::infinity());
             if (frac <= kLooseBalance + 1e-12) {
                 leaves_.push_back({choice_, frac, changes});
-                if (leaves_.size() >= kOxidationSearchScoreCap) capped_ = true;
+                if (leaves_.size() >= score_cap_) capped_ = true;
             }
             return;
         }
@@ -341,6 +341,7 @@ private:
     const std::vector<Unit>& units_;
     const std::vector<FreeElement>& elements_;
     double q_fixed_, p_fixed_, p_hi_ = 0.0;
+    std::size_t score_cap_;
     std::vector<double> lo_, hi_;
     std::vector<int> choice_;
     std::vector<Leaf> leaves_;
@@ -405,6 +406,11 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
     std::vector<int> os(n);
     for (std::size_t i = 0; i < n; i++) os[i] = at[i].os;
 
+    // scoring costs one pass over the neighbour lists: large cells score fewer assignments
+    std::size_t pairs = 1;
+    for (const auto& nb : sites.neighbour) pairs += nb.size();
+    const std::size_t score_cap = std::clamp<std::size_t>(static_cast<std::size_t>(2e8 / static_cast<double>(pairs)),
+                                                           50, kOxidationSearchScoreCap);
     const CellChargeBalance start = cell_charge_balance(cell);
     double gii_default = scorer.gii(os);
     out.gii = gii_default;
@@ -455,7 +461,7 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
     }
     for (int pass = 0; pass < passes && best == nullptr; pass++) {
         units = make_units(pass == 1);
-        BalanceSearch search(units, elements, q_fixed, p_fixed);
+        BalanceSearch search(units, elements, q_fixed, p_fixed, score_cap);
         search.run();
         leaves = search.leaves();
         if (leaves.empty()) continue;
@@ -508,9 +514,47 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
         return out;
     }
 
-    apply(units, best->choice);
+    std::vector<int> choice = best->choice;
+    int changes = best->changes;
+    // The capped enumeration may stop short of the best assignment when many units take
+    // different states (mixed valence in a cell given without symmetry): two units of one element
+    // and equal weight may trade states, or move them apart or together, at the same total
+    // charge; keep every such move that lowers the index, within a budget of scorings.
+    if (best_gii >= 0) {
+        long budget = static_cast<long>(2e8 / static_cast<double>(pairs)) + 20;
+        bool improved = true;
+        while (improved && budget > 0) {
+            improved = false;
+            for (std::size_t u = 0; u < units.size() && budget > 0; u++)
+                for (std::size_t v = u + 1; v < units.size() && budget > 0; v++) {
+                    if (units[u].element != units[v].element || std::fabs(units[u].n - units[v].n) > 1e-9) continue;
+                    const auto& st = elements[static_cast<std::size_t>(units[u].element)].states;
+                    const int sum = st[static_cast<std::size_t>(choice[u])] + st[static_cast<std::size_t>(choice[v])];
+                    for (std::size_t a = 0; a < st.size() && budget > 0; a++) {
+                        const auto b = std::find(st.begin(), st.end(), sum - st[a]);
+                        if (b == st.end()) continue;
+                        const int cu = static_cast<int>(a), cv = static_cast<int>(b - st.begin());
+                        if (cu == choice[u] && cv == choice[v]) continue;
+                        const int old_u = choice[u], old_v = choice[v];
+                        choice[u] = cu, choice[v] = cv;
+                        apply(units, choice);
+                        const double g = scorer.gii(os);
+                        budget--;
+                        if (g >= 0 && g < best_gii - 1e-9) {
+                            best_gii = g;
+                            improved = true;
+                        } else {
+                            choice[u] = old_u, choice[v] = old_v;
+                        }
+                    }
+                }
+        }
+        changes = 0;
+        for (int c : choice) changes += c == 0 ? 0 : 1;
+    }
+    apply(units, choice);
     out.gii = best_gii;
-    if (best->changes == 0) return out;
+    if (changes == 0) return out;
     for (std::size_t i = 0; i < n; i++) at[i].os = os[i];
     // the states chosen per element, in element order
     std::map<std::string, std::vector<int>> chosen;

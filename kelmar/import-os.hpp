@@ -51,4 +51,4 @@ CellChargeBalance cell_charge_balance(const KELMAR_CELL* cell);
 
 // Limits of the search (exposed for the tests).
 inline constexpr long kOxidationSearchNodeCap = 2000000;
-inline constexpr std::size_t kOxidationSearchScoreCap = 3000;
+inline constexpr std::size_t kOxidationSearchScoreCap = 3000;  // fewer in large cells
