@@ -401,6 +401,12 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
             if (at[i].os > 0) p_fixed += at[i].occ * at[i].os;
         }
 
+    // a cell too small for lattice sums is refused where sums are made; nothing to judge here
+    for (int k = 0; k < 3; k++) {
+        const double len = std::sqrt(cell->a[k][0] * cell->a[k][0] + cell->a[k][1] * cell->a[k][1] +
+                                     cell->a[k][2] * cell->a[k][2]);
+        if (!(len > 0.5)) return out;
+    }
     const SiteModel sites = build_sites(cell, symmetry, table.max_cutoff());
     Scorer scorer(*cell, sites, table);
     std::vector<int> os(n);
