@@ -9,6 +9,7 @@
 
 #include "import-ppt.hpp"
 #include "import.hpp"
+#include "neighbor.hpp"
 
 namespace {
 
@@ -48,25 +49,19 @@ std::unique_ptr<KELMAR_BV> bv_calculate(const KELMAR_CELL* cell, const KELMAR_PR
     }
 
     long m[3];
-    double range[3];
+    double len[3];
+    for (int k = 0; k < 3; k++) len[k] = vector_length(cell->a[k]);
+    bool in_range = false;
     if (rule == BV_RULE::PAIR_CUTOFF) {
         double rmax = 0.0;
         for (int i = 0; i < ppt->total; i++)
             for (int j = 0; j < ppt->total; j++)
                 if (ppt->bin[i][j].cutoff > rmax) rmax = ppt->bin[i][j].cutoff;
-        for (int k = 0; k < 3; k++) range[k] = rmax / vector_length(cell->a[k]) + 2;
+        in_range = latimg::image_range(m, len, rmax, 2.0);
     } else {
-        for (int k = 0; k < 3; k++) range[k] = 12.0 / vector_length(cell->a[k]) + 1;
+        in_range = latimg::image_range(m, len, 12.0, 1.0);
     }
-    // A cell vector of tiny or absurd length would ask for billions of images (or overflow the
-    // range); real cells need a few thousand.
-    double images = 1.0;
-    for (int k = 0; k < 3; k++) images *= 2 * std::trunc(range[k]) + 1;
-    if (!(images <= 1e7)) {
-        std::fprintf(stderr, "Error: cell too small for the lattice sums (%.3g images of each pair).\n", images);
-        return nullptr;
-    }
-    for (int k = 0; k < 3; k++) m[k] = static_cast<long>(range[k]);
+    if (!in_range) return nullptr;
 
     const long total = cell->total();
     for (long i = 0; i < n_site; i++) {
@@ -101,27 +96,23 @@ std::unique_ptr<KELMAR_BV> bv_calculate(const KELMAR_CELL* cell, const KELMAR_PR
             // image in the same order whatever the number of neighbours.
             double& sum_i = bv->sum[static_cast<std::size_t>(i)];
             double* value_ij = (cls >= 0 && cls < n_site) ? &bv->at(i, cls) : nullptr;
-            for (long h = -m[0]; h <= m[0]; h++)
-                for (long l = -m[1]; l <= m[1]; l++)
-                    for (long w = -m[2]; w <= m[2]; w++) {
-                        double v[3];
-                        for (int c = 0; c < 3; c++)
-                            v[c] = d0[c] - (h * cell->a[0][c] + l * cell->a[1][c] + w * cell->a[2][c]);
-                        const double d = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-                        if (d < 0.2) {
-                            if (rule == BV_RULE::PAIR_CUTOFF) {
-                                if (occ_sum > 1.01)
-                                    std::printf("Warning: d=%f, occ1=%f, occ2=%f\n", d, site.occ, nb.occ);
-                                continue;
-                            }
-                            if (occ_sum <= 1.0) continue;
-                        }
-                        if (d < cutoff) {
-                            const double s_is = sign * (nb.occ * std::exp((r0 - d) / b));
-                            sum_i += s_is;
-                            if (value_ij != nullptr) *value_ij += s_is;
-                        }
+            latimg::for_each_image(cell->a, m, [&](const latimg::Image& img) {
+                double v[3];
+                img.subtract_from(v, d0);
+                const double d = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+                if (d < 0.2) {
+                    if (rule == BV_RULE::PAIR_CUTOFF) {
+                        if (occ_sum > 1.01) std::printf("Warning: d=%f, occ1=%f, occ2=%f\n", d, site.occ, nb.occ);
+                        return;
                     }
+                    if (occ_sum <= 1.0) return;
+                }
+                if (d < cutoff) {
+                    const double s_is = sign * (nb.occ * std::exp((r0 - d) / b));
+                    sum_i += s_is;
+                    if (value_ij != nullptr) *value_ij += s_is;
+                }
+            });
         }
     }
     return bv;

@@ -5,7 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "cmd.hpp"
+#include "cmd-handlers.hpp"
+#include "cmd-opt.hpp"
 #include "cube.hpp"
 #include "import.hpp"
 

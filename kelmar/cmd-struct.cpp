@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "cmd.hpp"
+#include "cmd-handlers.hpp"
+#include "cmd-opt.hpp"
 #include "import.hpp"
 
 namespace {

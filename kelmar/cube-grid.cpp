@@ -1,6 +1,6 @@
-// Site-energy landscapes on a grid: the bond-valence landscape (reference loop and the binned,
-// threaded production path), the GII and total-energy landscapes, and the levels that build the
-// parameters, resolve partial occupancies and write the cube file.
+// Site-energy landscapes on a grid (the engine): the bond-valence landscape (reference loop and
+// the binned, threaded production path), the GII and total-energy landscapes. The levels that
+// build the parameters, resolve partial occupancies and write the file are in cube-run.cpp.
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -17,7 +17,9 @@
 #include "bv.hpp"
 #include "cube.hpp"
 #include "import-ppt.hpp"
+#include "import-sym-grid.hpp"
 #include "import.hpp"
+#include "neighbor.hpp"
 #include "rx.hpp"
 
 namespace {
@@ -42,113 +44,13 @@ inline void grid_point(double r[3], const double a_i[3][3], long i, long j, long
     for (int d = 0; d < 3; ++d) r[d] = di * a_i[0][d] + dj * a_i[1][d] + dk * a_i[2][d];
 }
 
-// Lattice translation h0 a0 + h1 a1 + h2 a2 added to a position; both paths use this form.
-inline void image_position(double p[3], const double x[3], const double a[3][3], long h0, long h1, long h2) {
-    const double d0 = static_cast<double>(h0), d1 = static_cast<double>(h1), d2 = static_cast<double>(h2);
-    for (int d = 0; d < 3; ++d) p[d] = x[d] + (d0 * a[0][d] + d1 * a[1][d] + d2 * a[2][d]);
-}
-
-// The symmetry operations usable on this grid. An operation is kept only when its integer form is
-// exact: a rotation that exchanges two axes needs equal point counts on them, and a translation
-// must land on a grid point. Other operations would copy values to the wrong points.
-std::vector<KELMAR_CARD> grid_cards(const KELMAR_SYMMETRY& sym, const long n[3]) {
-    std::vector<KELMAR_CARD> out;
-    for (const KELMAR_CARD& c : sym.card) {
-        bool ok = true;
-        for (int r = 0; r < 3 && ok; ++r) {
-            for (int s = 0; s < 3 && ok; ++s) {
-                if (std::fabs(c.r_f[r][s] - static_cast<double>(c.r_i[r][s])) > 1e-6) ok = false;
-                if (c.r_i[r][s] != 0 && n[r] != n[s]) ok = false;
-            }
-            const double t = c.t_f[r] * static_cast<double>(n[r]);
-            if (std::fabs(t - std::round(t)) > 1e-2) ok = false;
-        }
-        if (ok) out.push_back(c);
-    }
-    return out;
-}
-
-// One bit per grid point.
-struct GridBits {
-    std::vector<std::uint64_t> word;
-    explicit GridBits(long total) : word(static_cast<std::size_t>((total + 63) / 64), 0) {}
-    bool get(long p) const { return (word[static_cast<std::size_t>(p >> 6)] >> (p & 63)) & 1u; }
-    void set(long p) { word[static_cast<std::size_t>(p >> 6)] |= std::uint64_t{1} << (p & 63); }
-};
-
-// The integer form of one operation, for the symmetry passes over the grid.
-struct GridCard {
-    long r[3][3];
-    long t[3];
-};
-
-std::vector<GridCard> grid_card_table(const std::vector<KELMAR_CARD>& cards) {
-    std::vector<GridCard> out(cards.size());
-    for (std::size_t c = 0; c < cards.size(); ++c)
-        for (int i = 0; i < 3; ++i) {
-            for (int j = 0; j < 3; ++j) out[c].r[i][j] = cards[c].r_i[i][j];
-            out[c].t[i] = cards[c].t_i[i];
-        }
-    return out;
-}
-
-// Flat index of the image of (i, j, k): r k + t brought into [0, n) on every axis, as
-// kelmar_card_transform_vector3_long does.
-inline long grid_image(const GridCard& c, long i, long j, long k, const long n[3]) {
-    long o[3];
-    for (int d = 0; d < 3; ++d) {
-        long v = c.r[d][0] * i + c.r[d][1] * j + c.r[d][2] * k + c.t[d];
-        v %= n[d];
-        if (v < 0) v += n[d];
-        o[d] = v;
-    }
-    return (o[0] * n[1] + o[1]) * n[2] + o[2];
-}
-
-// The points the grid loop computes itself: each point not yet reached is computed and its images
-// are filled from it, so a point is a representative when no earlier representative reaches it.
-// Returns them in loop order and marks them in is_rep.
-std::vector<std::int32_t> grid_representatives(const std::vector<GridCard>& cards, const long n[3], GridBits* is_rep) {
-    const long total = n[0] * n[1] * n[2];
-    GridBits reached(total);
-    std::vector<std::int32_t> reps;
-    long p = 0;
-    for (long i = 0; i < n[0]; ++i)
-        for (long j = 0; j < n[1]; ++j)
-            for (long k = 0; k < n[2]; ++k, ++p) {
-                if (reached.get(p)) continue;
-                reached.set(p);
-                is_rep->set(p);
-                reps.push_back(static_cast<std::int32_t>(p));
-                for (const GridCard& c : cards) reached.set(grid_image(c, i, j, k, n));
-            }
-    return reps;
-}
-
-// Copies every representative's value to its images, in loop order, wherever the stored value is
-// not above the unknown mark (a signed test, as in the point-by-point loop: a negative value left
-// by an earlier point is overwritten when an operation list that is not closed makes orbits
-// overlap). Points other than representatives start at zero, and no representative is the image
-// of an earlier one, so every value seen here is the one the point-by-point loop would see.
-void grid_spread(KELMAR_CUBE* cube, const std::vector<GridCard>& cards, const std::vector<std::int32_t>& reps) {
-    const long* n = cube->n;
-    double* en = cube->en.data.data();
-    for (const std::int32_t p : reps) {
-        const long i = p / (n[1] * n[2]), j = (p / n[2]) % n[1], k = p % n[2];
-        const double E = en[p];
-        for (const GridCard& c : cards) {
-            const long q = grid_image(c, i, j, k, n);
-            if (en[q] <= KELMAR_CUBE_UNKNOWN) en[q] = E;
-        }
-    }
-}
-
 // Everything the core steps share before the grid loop.
 struct GridSetup {
     long n[3] = {0, 0, 0};
     long m[3] = {0, 0, 0};
     double rmax = 0.0;
-    std::vector<KELMAR_CARD> cards;
+    std::vector<KELMAR_CARD> cards;  // the cards that fit the grid (the others would misplace values)
+    gridsym::GridSymmetry grid_sym;  // the same operations in grid form
     std::unique_ptr<KELMAR_CUBE> cube;
 };
 
@@ -180,7 +82,9 @@ bool grid_setup(GridSetup* g, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry
         std::printf("Error: kelmar_symmetry_fill_card_discrete() returns non-zero.\n");
         return false;
     }
-    g->cards = grid_cards(sym, g->n);
+    for (const KELMAR_CARD& c : sym.card)
+        if (gridsym::card_fits_grid(c, g->n)) g->cards.push_back(c);
+    g->grid_sym = gridsym::GridSymmetry::usable(sym, g->n);
     g->cube = kelmar_cube_new(g->n);
     if (!g->cube) {
         std::fprintf(stderr, "Error: kelmar_cube_new() returns NULL.\n");
@@ -204,8 +108,8 @@ bool grid_setup(GridSetup* g, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry
     g->rmax = KELMAR_COULOMB_CUT;
     for (int i = 0; i < ppt->total; ++i)
         for (int j = 0; j < ppt->total; ++j) g->rmax = std::max(g->rmax, ppt->bin[i][j].cutoff);
-    for (int k = 0; k < 3; ++k) g->m[k] = static_cast<long>(g->rmax / cell->parameter[k] + 2);
-    return true;
+    // Both paths place an image at x + T(h) (latimg::Image::add_to) over the same range.
+    return latimg::image_range(g->m, cell->parameter, g->rmax, 2.0, std::numeric_limits<double>::max());
 }
 
 void clear_marks(KELMAR_CELL* cell) {
@@ -379,23 +283,21 @@ bool build_images(std::vector<SpeciesTerm>* terms, ImageSet* images, const KELMA
         if (t.cutoff < 0) continue;
         const double reach = radius + t.cutoff + KELMAR_CUBE_SLACK;
         const double lim = t.cutoff + KELMAR_CUBE_SLACK;
-        for (long h0 = -g.m[0]; h0 <= g.m[0]; ++h0)
-            for (long h1 = -g.m[1]; h1 <= g.m[1]; ++h1)
-                for (long h2 = -g.m[2]; h2 <= g.m[2]; ++h2) {
-                    double p[3];
-                    image_position(p, atom.x, cell->a, h0, h1, h2);
-                    const double dx = p[0] - centre[0], dy = p[1] - centre[1], dz = p[2] - centre[2];
-                    if (dx * dx + dy * dy + dz * dz > reach * reach) continue;
-                    images->x.push_back(p[0]), images->y.push_back(p[1]), images->z.push_back(p[2]);
-                    images->lim2.push_back(lim * lim), images->occ.push_back(atom.occ), images->s.push_back(X);
-                }
+        latimg::for_each_image(cell->a, g.m, [&](const latimg::Image& img) {
+            double p[3];
+            img.add_to(p, atom.x);
+            const double dx = p[0] - centre[0], dy = p[1] - centre[1], dz = p[2] - centre[2];
+            if (dx * dx + dy * dy + dz * dz > reach * reach) return;
+            images->x.push_back(p[0]), images->y.push_back(p[1]), images->z.push_back(p[2]);
+            images->lim2.push_back(lim * lim), images->occ.push_back(atom.occ), images->s.push_back(X);
+        });
     }
     return true;
 }
 
 // Evaluates every representative point: tiles of 24^3 points are handed out to the threads; each
 // tile narrows the image list, and each 8^3 block of it narrows it again.
-long long evaluate_representatives(KELMAR_CUBE* cube, const GridBits& rep, const ImageSet& images,
+long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& rep, const ImageSet& images,
                                    const std::vector<SpeciesTerm>& terms, int threads) {
     const long* n = cube->n;
     constexpr long TILE = 24, BLOCK = 8;
@@ -515,26 +417,24 @@ double kelmar_cube_point_value_plain(const KELMAR_CELL* cell, const KELMAR_PROPE
         const KELMAR_PROPERTY_BINARY& P = pair_entry(ppt, M, X);
         const bool opposite = (ppt->os[M] > 0 && ppt->os[X] < 0) || (ppt->os[M] < 0 && ppt->os[X] > 0);
         const bool like = same_sign(ppt->os[M], ppt->os[X]);
-        for (long h0 = -m[0]; h0 <= m[0]; ++h0)
-            for (long h1 = -m[1]; h1 <= m[1]; ++h1)
-                for (long h2 = -m[2]; h2 <= m[2]; ++h2) {
-                    double p[3];
-                    image_position(p, atom.x, cell->a, h0, h1, h2);
-                    const double dx = p[0] - r[0], dy = p[1] - r[1], dz = p[2] - r[2];
-                    const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
-                    if (opposite && d <= P.cutoff) {
-                        if (d <= P.r_bc)
-                            bond += atom.occ * kelmar_pseudopotential_energy_bonding(d, P.a2, P.a1, P.a0);
-                        else
-                            bond += atom.occ * kelmar_energy_bonding_with_energy_shift(d, P.d0, P.rmin, P.b, P.en_s);
-                    } else if (like && d <= KELMAR_COULOMB_CUT) {
-                        if (d <= P.r_cc)
-                            coul += atom.occ * kelmar_pseudopotential_energy_coulombic(d, P.a2, P.a1, P.a0);
-                        else
-                            coul += atom.occ * kelmar_energy_coulombic(d, ppt->uni[M].q * ppt->uni[X].q,
-                                                                       ppt->sf * (ppt->uni[M].rc + ppt->uni[X].rc));
-                    }
-                }
+        latimg::for_each_image(cell->a, m, [&](const latimg::Image& img) {
+            double p[3];
+            img.add_to(p, atom.x);
+            const double dx = p[0] - r[0], dy = p[1] - r[1], dz = p[2] - r[2];
+            const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+            if (opposite && d <= P.cutoff) {
+                if (d <= P.r_bc)
+                    bond += atom.occ * kelmar_pseudopotential_energy_bonding(d, P.a2, P.a1, P.a0);
+                else
+                    bond += atom.occ * kelmar_energy_bonding_with_energy_shift(d, P.d0, P.rmin, P.b, P.en_s);
+            } else if (like && d <= KELMAR_COULOMB_CUT) {
+                if (d <= P.r_cc)
+                    coul += atom.occ * kelmar_pseudopotential_energy_coulombic(d, P.a2, P.a1, P.a0);
+                else
+                    coul += atom.occ * kelmar_energy_coulombic(d, ppt->uni[M].q * ppt->uni[X].q,
+                                                               ppt->sf * (ppt->uni[M].rc + ppt->uni[X].rc));
+            }
+        });
     }
     const double E = (bond + coul) * KELMAR_EV;
     return E > KELMAR_CUBE_CAP ? KELMAR_CUBE_CAP : E;
@@ -569,7 +469,7 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_plain(KELMAR_CELL* cell, cons
                 const long in[3] = {i, j, k};
                 for (const KELMAR_CARD& c : g.cards) {
                     long o[3];
-                    kelmar_card_transform_vector3_long(o, in, g.n, &c);
+                    if (kelmar_card_transform_vector3_long(o, in, g.n, &c) != 0) continue;  // fits: never
                     if (cube->en(o[0], o[1], o[2]) <= KELMAR_CUBE_UNKNOWN) cube->en(o[0], o[1], o[2]) = E;
                 }
             }
@@ -600,9 +500,8 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
     }
     if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
     if (threads <= 0) threads = 1;
-    const std::vector<GridCard> cards = grid_card_table(g.cards);
-    GridBits is_rep(g.n[0] * g.n[1] * g.n[2]);
-    const std::vector<std::int32_t> reps = grid_representatives(cards, g.n, &is_rep);
+    gridsym::GridMask is_rep(g.grid_sym.points());
+    const std::vector<std::int32_t> reps = g.grid_sym.representatives(&is_rep);
     KELMAR_CUBE* cube = g.cube.get();
     const long long entered = evaluate_representatives(cube, is_rep, images, terms, threads);
     if (stats != nullptr) {
@@ -612,7 +511,7 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
         stats->pair_terms = entered;
     }
     // every other point takes the value of the first representative that reaches it
-    grid_spread(cube, cards, reps);
+    g.grid_sym.spread(cube->en.data.data(), reps, KELMAR_CUBE_UNKNOWN);
     clear_marks(cell);
     std::printf("Message: cube has been generated successfully.\n");
     return std::move(g.cube);
@@ -737,7 +636,7 @@ std::unique_ptr<KELMAR_CUBE> calculate_by_probe(Variant variant, KELMAR_CELL* ce
                 const long in[3] = {i, j, k};
                 for (const KELMAR_CARD& c : g.cards) {
                     long o[3];
-                    kelmar_card_transform_vector3_long(o, in, g.n, &c);
+                    if (kelmar_card_transform_vector3_long(o, in, g.n, &c) != 0) continue;  // fits: never
                     if (cube->en(o[0], o[1], o[2]) <= KELMAR_CUBE_UNKNOWN) cube->en(o[0], o[1], o[2]) = E;
                 }
             }
@@ -764,211 +663,4 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate(KELMAR_CELL* cell, 
                                                              KELMAR_PROPERTY* ppt, double resolution,
                                                              bool ignore_conducting, bool eam) {
     return calculate_by_probe(Variant::tot_en, cell, symmetry, ppt, resolution, ignore_conducting, eam);
-}
-
-// --- from-cell level ------------------------------------------------------------------------------
-
-namespace {
-
-enum class Kind { bv, gii, tot_en };
-
-const char* core_name(Kind kind) {
-    switch (kind) {
-    case Kind::gii: return "kelmar_cube_by_gii_calculate";
-    case Kind::tot_en: return "kelmar_cube_by_tot_en_calculate";
-    default: return "kelmar_cube_calculate";
-    }
-}
-
-std::unique_ptr<KELMAR_CUBE> from_cell(Kind kind, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                       KELMAR_PROPERTY* ppt, double resolution, bool ignore_conducting, bool eam) {
-    if (cell == nullptr) {
-        std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
-        return nullptr;
-    }
-    std::unique_ptr<KELMAR_SYMMETRY> p1;
-    if (symmetry == nullptr) {
-        p1 = kelmar_symmetry_new_p1();
-        if (!p1) {
-            std::fprintf(stderr, "Error: kelmar_symmetry_new_p1() returns NULL.\n");
-            return nullptr;
-        }
-        symmetry = p1.get();
-    }
-    std::unique_ptr<KELMAR_CUBE> cube;
-    switch (kind) {
-    case Kind::bv: cube = kelmar_cube_calculate(cell, symmetry, ppt, resolution, ignore_conducting); break;
-    case Kind::gii: cube = kelmar_cube_by_gii_calculate(cell, symmetry, ppt, resolution, ignore_conducting); break;
-    case Kind::tot_en:
-        cube = kelmar_cube_by_tot_en_calculate(cell, symmetry, ppt, resolution, ignore_conducting, eam);
-        break;
-    }
-    if (!cube) std::fprintf(stderr, "Error: %s() returns NULL.\n", core_name(kind));
-    return cube;
-}
-
-}  // namespace
-
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_from_cell(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                                             const KELMAR_PROPERTY* ppt, const char* /*type*/,
-                                                             int /*os*/, double resolution, bool ignore_conducting) {
-    return from_cell(Kind::bv, cell, symmetry, const_cast<KELMAR_PROPERTY*>(ppt), resolution, ignore_conducting,
-                     false);
-}
-
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_gii_calculate_from_cell(KELMAR_CELL* cell,
-                                                                    const KELMAR_SYMMETRY* symmetry,
-                                                                    const KELMAR_PROPERTY* ppt, const char* /*type*/,
-                                                                    int /*os*/, double resolution,
-                                                                    bool ignore_conducting) {
-    return from_cell(Kind::gii, cell, symmetry, const_cast<KELMAR_PROPERTY*>(ppt), resolution, ignore_conducting,
-                     false);
-}
-
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate_from_cell(KELMAR_CELL* cell,
-                                                                       const KELMAR_SYMMETRY* symmetry,
-                                                                       KELMAR_PROPERTY* ppt, const char* /*type*/,
-                                                                       int /*os*/, double resolution,
-                                                                       bool ignore_conducting, bool eam) {
-    return from_cell(Kind::tot_en, cell, symmetry, ppt, resolution, ignore_conducting, eam);
-}
-
-// --- write-to-file level ----------------------------------------------------------------------------
-
-namespace {
-
-const char* from_cell_name(Kind kind) {
-    switch (kind) {
-    case Kind::gii: return "kelmar_cube_by_gii_calculate_from_cell";
-    case Kind::tot_en: return "kelmar_cube_by_tot_en_calculate_from_cell";
-    default: return "kelmar_cube_calculate_from_cell";
-    }
-}
-
-int write_to_file(Kind kind, const char* filename, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                  const char* type, int os, double sf, double resolution, bool ignore_conducting, bool periodic,
-                  bool eam, const char* dir_unitary, const char* dir_binary) {
-    auto ppt = kelmar_property_import_from_cell(cell, type, os, sf, dir_unitary, dir_binary);
-    if (!ppt) {
-        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
-        return 1;
-    }
-    auto cube = from_cell(kind, cell, symmetry, ppt.get(), resolution, ignore_conducting, eam);
-    if (!cube) {
-        std::fprintf(stderr, "Error: %s() returns NULL.\n", from_cell_name(kind));
-        return 1;
-    }
-    if (kelmar_cube_export_to_file(cube.get(), cell, ppt.get(), filename, periodic) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cube_export_to_file() returns non-zero.\n");
-        return 1;
-    }
-    return 0;
-}
-
-int assign_partial_occ(Kind kind, const char* cubename, const char* cifname, KELMAR_CELL* cell,
-                       const KELMAR_SYMMETRY* symmetry, const char* type, int os, double sf, double resolution,
-                       bool ignore_conducting, bool periodic, bool skip_mix_occ, bool eam, const char* dir_unitary,
-                       const char* dir_binary) {
-    const char* failed = kind == Kind::tot_en
-                             ? "Error: kelmar_cube_calculate_by_tot_en_from_cell_and_write_to_file() returns non-zero.\n"
-                             : "Error: kelmar_cube_calculate_from_cell_and_write_to_file() returns non-zero.\n";
-    if (cell == nullptr || cell->atom.empty()) {
-        std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
-        return 1;
-    }
-    if (type == nullptr || os == 0) {
-        std::fprintf(stderr, "Error: conducting species not correctly specified.\n");
-        return 1;
-    }
-    int rc = 0;
-    if (kelmar_cell_partial_occ_at_conducting_site(cell, type, os)) {
-        if (skip_mix_occ) {
-            std::printf("Message: partial occupancy at conducting sites detected. Cube file generation will be "
-                        "skipped.\n");
-            return 0;
-        }
-        std::printf("Message: partial occupancy at conducting sites detected. Cube will be generated based on an "
-                    "asigned supercell.\n");
-        // The parameter assembly refuses structures whose oxidation states do not balance; the same
-        // test here keeps such a structure from leaving an assigned CIF behind.
-        if (!kelmar_cell_formal_charge_balanced(cell)) return 1;
-        auto super = kelmar_cell_supercell_default(cell);
-        if (!super) {
-            std::printf("Messge: kelmar_cell_supercell_default() returns NULL.\n");
-            return 1;
-        }
-        auto assigned = kelmar_cell_assign_partial_occ_at_conducting_site(super.get(), type, os);
-        if (!assigned) {
-            std::fprintf(stderr, "Error: kelmar_cell_assign_partial_occ_at_conducting_site() returns NULL.\n");
-            return 1;
-        }
-        kelmar_cell_update_name(assigned.get());
-        if (kelmar_cell_export_cif_to_file(cifname, assigned.get(), nullptr) != 0) {
-            std::fprintf(stderr, "Error: kelmar_cell_export_cif_to_file() returns non-zero.\n");
-            return 1;
-        }
-        const std::string name = kelmar_cubename_assigned(cubename);
-        rc = write_to_file(kind, name.c_str(), assigned.get(), nullptr, type, os, sf, resolution, ignore_conducting,
-                           periodic, eam, dir_unitary, dir_binary);
-    } else {
-        rc = write_to_file(kind, cubename, cell, symmetry, type, os, sf, resolution, ignore_conducting, periodic, eam,
-                           dir_unitary, dir_binary);
-    }
-    if (rc != 0) {
-        std::fputs(failed, stderr);
-        return 1;
-    }
-    return 0;
-}
-
-}  // namespace
-
-int kelmar_cube_calculate_from_cell_and_write_to_file(const char* filename, KELMAR_CELL* cell,
-                                                      const KELMAR_SYMMETRY* symmetry, const char* type, int os,
-                                                      double sf, double resolution, bool ignore_conducting,
-                                                      bool periodic, const char* dir_unitary, const char* dir_binary) {
-    return write_to_file(Kind::bv, filename, cell, symmetry, type, os, sf, resolution, ignore_conducting, periodic,
-                         false, dir_unitary, dir_binary);
-}
-
-int kelmar_cube_by_gii_calculate_from_cell_and_write_to_file(const char* filename, KELMAR_CELL* cell,
-                                                             const KELMAR_SYMMETRY* symmetry, const char* type,
-                                                             int os, double sf, double resolution,
-                                                             bool ignore_conducting, bool periodic,
-                                                             const char* dir_unitary, const char* dir_binary) {
-    return write_to_file(Kind::gii, filename, cell, symmetry, type, os, sf, resolution, ignore_conducting, periodic,
-                         false, dir_unitary, dir_binary);
-}
-
-int kelmar_cube_by_tot_en_calculate_from_cell_and_write_to_file(const char* filename, KELMAR_CELL* cell,
-                                                                const KELMAR_SYMMETRY* symmetry, const char* type,
-                                                                int os, double sf, double resolution,
-                                                                bool ignore_conducting, bool periodic, bool eam,
-                                                                const char* dir_unitary, const char* dir_binary) {
-    return write_to_file(Kind::tot_en, filename, cell, symmetry, type, os, sf, resolution, ignore_conducting,
-                         periodic, eam, dir_unitary, dir_binary);
-}
-
-int kelmar_cube_calculate_from_cell_and_write_to_file_assign_partial_occ(
-    const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
-    int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ,
-    const char* dir_unitary, const char* dir_binary) {
-    return assign_partial_occ(Kind::bv, cubename, cifname, cell, symmetry, type, os, sf, resolution,
-                              ignore_conducting, periodic, skip_mix_occ, false, dir_unitary, dir_binary);
-}
-
-int kelmar_cube_by_gii_calculate_from_cell_and_write_to_file_assign_partial_occ(
-    const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
-    int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ,
-    const char* dir_unitary, const char* dir_binary) {
-    return assign_partial_occ(Kind::gii, cubename, cifname, cell, symmetry, type, os, sf, resolution,
-                              ignore_conducting, periodic, skip_mix_occ, false, dir_unitary, dir_binary);
-}
-
-int kelmar_cube_by_tot_en_calculate_from_cell_and_write_to_file_assign_partial_occ(
-    const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
-    int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ, bool eam,
-    const char* dir_unitary, const char* dir_binary) {
-    return assign_partial_occ(Kind::tot_en, cubename, cifname, cell, symmetry, type, os, sf, resolution,
-                              ignore_conducting, periodic, skip_mix_occ, eam, dir_unitary, dir_binary);
 }

@@ -46,7 +46,7 @@ int kelmar_cube_export_to_file(const KELMAR_CUBE* cube, const KELMAR_CELL* cell,
 int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique_ptr<KELMAR_CELL>* cell,
                                  const char* filename, bool periodic, const char* dir_unitary);
 
-// --- building a landscape -----------------------------------------------------------------
+// --- building a landscape (the engine: cube-grid.cpp; helpers in cube.cpp) ----------------
 
 // Checks the parameters the landscape needs around the mobile species; 0 or 1 (one message).
 int kelmar_cube_validate_property(const KELMAR_PROPERTY* ppt);
@@ -90,6 +90,23 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_plain(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
                                                          const KELMAR_PROPERTY* ppt, double resolution,
                                                          bool ignore_conducting);
+
+// Global-instability-index landscape (dimensionless), one full bond-valence evaluation per point.
+std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_gii_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                                          const KELMAR_PROPERTY* ppt, double resolution,
+                                                          bool ignore_conducting);
+
+// Total-energy landscape (eV) of the structure with the probe added; eam adds the embedding term.
+// The record is not const: the embedding parameters are filled in.
+std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                                             KELMAR_PROPERTY* ppt, double resolution,
+                                                             bool ignore_conducting, bool eam);
+
+// --- runs (cube-run.cpp) ------------------------------------------------------------------
+
+// From a cell (P1 when symmetry is null), and from a cell to a written file
+// with the parameters assembled from the databases; the _assign_partial_occ forms first resolve
+// mixed conducting sites in a supercell (written as cifname) and write "<cube>_assigned.cube".
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_from_cell(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
                                                              const KELMAR_PROPERTY* ppt, const char* type, int os,
                                                              double resolution, bool ignore_conducting);
@@ -101,11 +118,6 @@ int kelmar_cube_calculate_from_cell_and_write_to_file_assign_partial_occ(
     const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
     int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ,
     const char* dir_unitary, const char* dir_binary);
-
-// Global-instability-index landscape (dimensionless), one full bond-valence evaluation per point.
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_gii_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                                          const KELMAR_PROPERTY* ppt, double resolution,
-                                                          bool ignore_conducting);
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_gii_calculate_from_cell(KELMAR_CELL* cell,
                                                                     const KELMAR_SYMMETRY* symmetry,
                                                                     const KELMAR_PROPERTY* ppt, const char* type,
@@ -120,12 +132,6 @@ int kelmar_cube_by_gii_calculate_from_cell_and_write_to_file_assign_partial_occ(
     const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
     int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ,
     const char* dir_unitary, const char* dir_binary);
-
-// Total-energy landscape (eV) of the structure with the probe added; eam adds the embedding term.
-// The record is not const: the embedding parameters are filled in.
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                                             KELMAR_PROPERTY* ppt, double resolution,
-                                                             bool ignore_conducting, bool eam);
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate_from_cell(KELMAR_CELL* cell,
                                                                        const KELMAR_SYMMETRY* symmetry,
                                                                        KELMAR_PROPERTY* ppt, const char* type,

@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "import.hpp"
+#include "neighbor.hpp"
 
 double CellChargeBalance::fraction() const {
     if (!(cation > 0.0)) return total == 0.0 ? 0.0 : std::numeric_limits<double>::infinity();
@@ -151,32 +152,19 @@ SiteModel build_sites(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, double
     for (std::size_t s = 0; s < m.rep.size(); s++)
         m.weight[s] = at[static_cast<std::size_t>(m.rep[s])].occ * multi[s];
 
+    // the neighbour lists reach as far as the bond-valence sums look
+    double len[3];
+    for (int k = 0; k < 3; k++)
+        len[k] = std::sqrt(cell->a[k][0] * cell->a[k][0] + cell->a[k][1] * cell->a[k][1] + cell->a[k][2] * cell->a[k][2]);
     long range[3];
-    for (int k = 0; k < 3; k++) {
-        const double len = std::sqrt(cell->a[k][0] * cell->a[k][0] + cell->a[k][1] * cell->a[k][1] +
-                                     cell->a[k][2] * cell->a[k][2]);
-        range[k] = len > 0 ? static_cast<long>(rmax / len + 2.0) : 0;
-    }
+    if (!latimg::image_range(range, len, rmax, 2.0)) return SiteModel{};
     m.neighbour.resize(m.rep.size());
-    const double r2max = rmax * rmax;
     for (std::size_t s = 0; s < m.rep.size(); s++) {
         const KELMAR_ATOM& c = at[static_cast<std::size_t>(m.rep[s])];
-        for (std::size_t j = 0; j < n; j++) {
-            const double base[3] = {at[j].x[0] - c.x[0], at[j].x[1] - c.x[1], at[j].x[2] - c.x[2]};
-            for (long h = -range[0]; h <= range[0]; h++)
-                for (long l = -range[1]; l <= range[1]; l++)
-                    for (long q = -range[2]; q <= range[2]; q++) {
-                        double d2 = 0.0;
-                        for (int k = 0; k < 3; k++) {
-                            const double v = base[k] + h * cell->a[0][k] + l * cell->a[1][k] + q * cell->a[2][k];
-                            d2 += v * v;
-                        }
-                        if (d2 >= r2max) continue;
-                        const double d = std::sqrt(d2);
-                        if (d < kMinBondLength) continue;
-                        m.neighbour[s].push_back({static_cast<int>(j), d});
-                    }
-        }
+        latimg::for_each_neighbor(*cell, range, c.x, rmax, [&](long j, const latimg::Image&, const double*, double d2) {
+            const double d = std::sqrt(d2);
+            if (d >= kMinBondLength && d < rmax) m.neighbour[s].push_back({static_cast<int>(j), d});
+        });
     }
     return m;
 }
@@ -408,6 +396,7 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
         if (!(len > 0.5)) return out;
     }
     const SiteModel sites = build_sites(cell, symmetry, table.max_cutoff());
+    if (sites.rep.empty()) return out;
     Scorer scorer(*cell, sites, table);
     std::vector<int> os(n);
     for (std::size_t i = 0; i < n; i++) os[i] = at[i].os;

@@ -1,16 +1,13 @@
-// Derived force-field quantities (effective b, Morse values, fractional charges, screening factor,
-// short-range parabolas, EAM embedding parameter) and the pair functions.
+// Derived force-field quantities (effective b, Morse values, fractional charges, short-range
+// parabolas, EAM embedding parameter) and the pair functions.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "import-ppt.hpp"
-#include "rx.hpp"
+#include "import-ppt-core.hpp"
 
 namespace {
-
-char sign_char(int os) { return os < 0 ? '-' : '+'; }
 
 bool is_hydrogen(const char* type, int os) {
     return os == 1 && (std::strcmp(type, "H") == 0 || std::strcmp(type, "Hx") == 0 || std::strcmp(type, "D") == 0);
@@ -149,8 +146,8 @@ int kelmar_property_binary_derived(KELMAR_PROPERTY* ppt) {
                 e.rmin = e.r0 * (0.9185 + 0.2285 * std::fabs(uj.soft - ui.soft)) - e.b * std::log(ppt->os[i] / e.cn);
             } else {
                 std::fprintf(stderr, "Warning: r_min for (%s%d%c)-(%s%d%c) is set to 0 due to softness = 0.\n",
-                             ppt->type[i].data(), std::abs(ppt->os[i]), sign_char(ppt->os[i]), ppt->type[j].data(),
-                             std::abs(ppt->os[j]), sign_char(ppt->os[j]));
+                             ppt->type[i].data(), std::abs(ppt->os[i]), os_sign_char(ppt->os[i]), ppt->type[j].data(),
+                             std::abs(ppt->os[j]), os_sign_char(ppt->os[j]));
             }
             const double c = ui.c;
             e.d0 = (e.b * e.b / 2.0) * c * std::pow(c * std::abs(ppt->os[i] * ppt->os[j]), 1.0 / c) /
@@ -233,63 +230,6 @@ int kelmar_property_calculate_fractional_charge(KELMAR_PROPERTY* ppt, const KELM
         std::fprintf(stderr, "Error: total charge of the cell is not neutral: %f\n", total);
         return 1;
     }
-    return 0;
-}
-
-int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMAR_CELL* cell) {
-    if (cell == nullptr || ppt == nullptr) {
-        std::fprintf(stderr, "Error: KELMAR_CELL or KELMAR_PROPERTY has not been initialized properly.\n");
-        return 1;
-    }
-    if (ppt->sf > 0) return 0;
-    ppt->sf = 0.75;
-    if (kelmar_property_validate_generic(ppt) != 0) {
-        std::printf("Warning: kelmar_property_validate_generic() returns non-zero.\n");
-        std::printf("Message: default screening factor used %f.\n", 0.75);
-        return 0;
-    }
-    auto pressure = [&](double* p) {
-        double stress[3];
-        if (kelmar_cell_calculate_stress_diagonal(stress, cell, ppt) != 0) return false;
-        *p = (stress[0] + stress[1] + stress[2]) / 3.0;
-        return true;
-    };
-    double p = 0.0;
-    if (!pressure(&p)) {
-        std::fprintf(stderr, "Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
-        return 1;
-    }
-    bool negative = p <= 0;
-    double delta = 0.1, p_prev = 0.0, dp = 0.0;
-    int counter = 0;
-    bool first = true;
-    do {
-        // The first round is evaluated at the starting sf, whose pressure is already known.
-        if (!first && !pressure(&p)) {
-            std::fprintf(stderr, "Error: kelmar_cell_calculate_stress_diagonal() returns non-zero.\n");
-            return 1;
-        }
-        first = false;
-        if (p > 0) ppt->sf += delta;
-        else ppt->sf -= delta;
-        if ((p <= 0) != negative) delta /= 2.0;
-        negative = p <= 0;
-        dp = p - p_prev;
-        p_prev = p;
-        counter++;
-        if (counter > 100) {
-            std::printf("Warning: failed to converge the screening factor. Default value used.\n");
-            ppt->sf = 0.75;
-            break;
-        }
-        if (ppt->sf < 0.55 || ppt->sf > 1.0) {
-            std::printf("Warning: screening factor out of bound (0.55~1.0). Default value used.\n");
-            ppt->sf = 0.75;
-            break;
-        }
-        std::printf("Message: calculating sf=%8.5f; p=%8.5f (conv: sf=%8.5f; p=%8.5f)\n", ppt->sf, p, delta, dp);
-    } while (delta >= 0.0005 || dp >= 0.0005);
-    std::printf("Message: final screening factor = %f\n", ppt->sf);
     return 0;
 }
 

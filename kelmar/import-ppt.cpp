@@ -1,5 +1,5 @@
-// Parameter record: allocation, data-file readers, species index, assembly, validation, printing.
-#include "import-ppt.hpp"
+// Parameter record: allocation, data-file readers, species index, validation, printing.
+#include "import-ppt-core.hpp"
 
 #include <cmath>
 #include <cstdio>
@@ -8,11 +8,8 @@
 #include <string>
 
 #include "import.hpp"
-#include "rx.hpp"
 
 namespace {
-
-char sign_char(int os) { return os < 0 ? '-' : '+'; }
 
 // Reads a data file line by line (1023 characters a line at most), handing every line between
 // the first line containing DATA_START and the next line containing DATA_END to visit(), which
@@ -472,48 +469,6 @@ int kelmar_property_calculate_type_count(KELMAR_PROPERTY* ppt, const KELMAR_CELL
     return 0;
 }
 
-int kelmar_property_update(KELMAR_PROPERTY* ppt, KELMAR_CELL* cell, const char* dir_unitary,
-                           const char* dir_binary) {
-    if (kelmar_property_update_read_from_file(ppt, dir_unitary, dir_binary) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_update_read_from_file() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_property_estimate(ppt, dir_binary) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_estimate() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_property_calculate_effective_b(ppt, cell) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_calculate_effective_b() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_property_unitary_derived(ppt) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_unitary_derived() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_property_binary_derived(ppt) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_binary_derived() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_property_calculate_fractional_charge(ppt, cell) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_calculate_fractional_charge() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_property_calculate_screening_factor(ppt, cell) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_calculate_screening_factor() returns negative value.\n");
-        return 1;
-    }
-    std::printf("Message: sf=%.6f\n", ppt->sf);
-    if (kelmar_property_binary_pseudopotential(ppt) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_binary_pseudopotential() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_property_calculate_type_count(ppt, cell) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_type_count() returns non-zero.\n");
-        return 1;
-    }
-    return 0;
-}
-
 bool kelmar_cell_formal_charge_balanced(const KELMAR_CELL* cell) {
     if (cell == nullptr) return false;
     double total = 0.0, positive = 0.0;
@@ -526,37 +481,6 @@ bool kelmar_cell_formal_charge_balanced(const KELMAR_CELL* cell) {
         return false;
     }
     return true;
-}
-
-std::unique_ptr<KELMAR_PROPERTY> kelmar_property_import_from_cell(KELMAR_CELL* cell, const char* type, int os,
-                                                                  double sf, const char* dir_unitary,
-                                                                  const char* dir_binary) {
-    // The fractional charges are rescaled to neutrality whatever the oxidation states say, so a
-    // structure with unbalanced states is refused here instead of giving plausible-looking numbers.
-    if (cell != nullptr && !kelmar_cell_formal_charge_balanced(cell)) return nullptr;
-    auto ppt = kelmar_property_new(0);
-    if (ppt == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_property_new() returns NULL.\n");
-        return nullptr;
-    }
-    if (kelmar_property_update_index_by_cell(ppt.get(), cell) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_update_index_by_cell() returns non-zero.\n");
-        return nullptr;
-    }
-    if (type != nullptr) {
-        if (kelmar_property_append_index(ppt.get(), type, os) != 0) {
-            std::fprintf(stderr, "Error: kelmar_property_append_index() returns non-zero.\n");
-            return nullptr;
-        }
-        for (int i = 0; i < ppt->total; i++)
-            if (ppt->os[i] == os && std::strcmp(ppt->type[i].data(), type) == 0) ppt->conducting = i;
-    }
-    ppt->sf = sf;
-    if (kelmar_property_update(ppt.get(), cell, dir_unitary, dir_binary) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_update() returns non-zero.\n");
-        return nullptr;
-    }
-    return ppt;
 }
 
 // --- validation ------------------------------------------------------------------------------------------
@@ -572,19 +496,19 @@ int kelmar_property_validate_generic(const KELMAR_PROPERTY* ppt) {
         const char* t = ppt->type[i].data();
         const int o = ppt->os[i];
         if (!(u.q * o > 0)) {
-            std::fprintf(stderr, "Error: incorrect q at [%d](%s%d%c) q=%f\n", i, t, std::abs(o), sign_char(o), u.q);
+            std::fprintf(stderr, "Error: incorrect q at [%d](%s%d%c) q=%f\n", i, t, std::abs(o), os_sign_char(o), u.q);
             return 1;
         }
         if (!(u.rc > 0)) {
-            std::fprintf(stderr, "Error: incorrect rc at[%d](%s%d%c) rc=%f\n", i, t, std::abs(o), sign_char(o), u.rc);
+            std::fprintf(stderr, "Error: incorrect rc at[%d](%s%d%c) rc=%f\n", i, t, std::abs(o), os_sign_char(o), u.rc);
             return 1;
         }
         if (!(u.m > 0)) {
-            std::fprintf(stderr, "Error: incorrect m at[%d](%s%d%c) m=%f\n", i, t, std::abs(o), sign_char(o), u.m);
+            std::fprintf(stderr, "Error: incorrect m at[%d](%s%d%c) m=%f\n", i, t, std::abs(o), os_sign_char(o), u.m);
             return 1;
         }
         if (!(u.soft > 0)) {
-            std::fprintf(stderr, "Error: incorrect soft at[%d](%s%d%c) soft=%f\n", i, t, std::abs(o), sign_char(o),
+            std::fprintf(stderr, "Error: incorrect soft at[%d](%s%d%c) soft=%f\n", i, t, std::abs(o), os_sign_char(o),
                          u.soft);
             return 1;
         }
@@ -600,8 +524,8 @@ int kelmar_property_validate_generic(const KELMAR_PROPERTY* ppt) {
             for (const auto& c : checks)
                 if (!(c.value > 0)) {  // a NaN from missing data fails too
                     std::fprintf(stderr, "Error: incorrect %s at [%d](%s%d%c)-(%s%d%c) %s=%f\n", c.name, i,
-                                 ppt->type[i].data(), std::abs(ppt->os[i]), sign_char(ppt->os[i]),
-                                 ppt->type[j].data(), std::abs(ppt->os[j]), sign_char(ppt->os[j]), c.name, c.value);
+                                 ppt->type[i].data(), std::abs(ppt->os[i]), os_sign_char(ppt->os[i]),
+                                 ppt->type[j].data(), std::abs(ppt->os[j]), os_sign_char(ppt->os[j]), c.name, c.value);
                     return 1;
                 }
         }

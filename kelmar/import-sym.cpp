@@ -302,75 +302,6 @@ int kelmar_symmetry_count_records(const char* dir_symcards) {
 }
 
 // --------------------------------------------------------------------------------------------
-// Symmetry of a CIF
-// --------------------------------------------------------------------------------------------
-
-std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const std::vector<std::string>& lines,
-                                                                           const char* dir_symcards) {
-    static const char* const op_tags[2] = {"_symmetry_equiv_pos_as_xyz", "_space_group_symop_operation_xyz"};
-    KELMAR_CIF_LOOP loop;
-    long loop_r = 0, loop_c = 0;
-    bool found = false;
-    for (const char* tag : op_tags) {
-        if (kelmar_cell_import_cif_grep_loop(&loop, &loop_r, &loop_c, tag, lines) == 0) {
-            found = true;
-            break;
-        }
-    }
-    if (found) {
-        std::printf("Message: determining symmetry from _symmetry_equiv_pos_as_xyz/_space_group_symop_operation_xyz ...\n");
-        long col = -1;
-        for (long c = 0; c < loop_c; c++) {
-            const std::string& tag = loop[0][static_cast<std::size_t>(c)];
-            if (tag == op_tags[0] || tag == op_tags[1]) col = c;
-        }
-        if (col < 0 || loop_r < 2) {
-            std::fprintf(stderr, "Error: unable to find the column of symmetry operations.\n");
-            return nullptr;
-        }
-        auto sym = kelmar_symmetry_new(static_cast<int>(loop_r - 1));
-        for (long r = 1; r < loop_r; r++) {
-            const char* value = kelmar_cif_loop_cell(loop, r, col);
-            if (value == nullptr || kelmar_card_set_by_text(&sym->card[static_cast<std::size_t>(r - 1)], value) != 0) {
-                std::fprintf(stderr, "kelmar_card_set_by_text() returns non-zero.\n");
-                return nullptr;
-            }
-        }
-        return sym;
-    }
-    std::printf("Warning: kelmar_cell_import_cif_grep_loop() returns non-zero.\n");
-
-    auto first_value = [&lines](std::initializer_list<const char*> tags) -> std::optional<std::string> {
-        for (const char* tag : tags) {
-            // an empty quoted value ('') names nothing; as a substring it would match any record
-            auto v = kelmar_cell_import_cif_grep_keyword(tag, lines);
-            if (v && v->find_first_not_of(" \t") != std::string::npos) return v;
-        }
-        return std::nullopt;
-    };
-    if (auto hm = first_value({"_symmetry_space_group_name_H-M", "_space_group_name_H-M_alt"})) {
-        std::printf("Message: determining symmetry from H-M symbol ...\n");
-        auto sym = kelmar_symmetry_import_by_keyword_HM(hm->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_HM() returns NULL.\n");
-        return sym;
-    }
-    if (auto id = first_value({"_symmetry_Int_Tables_number", "_space_group_IT_number", "_space_group_id"})) {
-        std::printf("Message: determining symmetry from IT id ...\n");
-        auto sym = kelmar_symmetry_import_by_keyword_id(id->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_id() returns NULL.\n");
-        return sym;
-    }
-    if (auto hall = first_value({"_symmetry_space_group_name_Hall", "_space_group_name_Hall"})) {
-        std::printf("Message: determining symmetry from Hall symbol ...\n");
-        auto sym = kelmar_symmetry_import_by_keyword_Hall(hall->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_Hall() returns NULL.\n");
-        return sym;
-    }
-    std::fprintf(stderr, "Error: no symmetry operations, H-M symbol, IT number or Hall symbol found.\n");
-    return nullptr;
-}
-
-// --------------------------------------------------------------------------------------------
 // Atoms under operations
 // --------------------------------------------------------------------------------------------
 
@@ -655,29 +586,4 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL
     }
     std::printf("Message: determined space group: %s\n", sym->sg_HM);
     return sym;
-}
-
-// --------------------------------------------------------------------------------------------
-// Grid form
-// --------------------------------------------------------------------------------------------
-
-int kelmar_symmetry_fill_card_discrete(KELMAR_SYMMETRY* symmetry, const long n[3]) {
-    if (symmetry == nullptr) {
-        std::fprintf(stderr, "Error: KELMAR_SYMMETRY has not been properly initialized.\n");
-        return 1;
-    }
-    for (KELMAR_CARD& card : symmetry->card) {
-        for (int i = 0; i < 3; i++) {
-            for (int j = 0; j < 3; j++) card.r_i[i][j] = static_cast<int>(std::lround(card.r_f[i][j]));
-            card.t_i[i] = std::lround(card.t_f[i] * static_cast<double>(n[i]));
-        }
-    }
-    return 0;
-}
-
-void kelmar_card_transform_vector3_long(long out[3], const long in[3], const long n[3], const KELMAR_CARD* card) {
-    long k[3];
-    for (int i = 0; i < 3; i++)
-        k[i] = card->r_i[i][0] * in[0] + card->r_i[i][1] * in[1] + card->r_i[i][2] * in[2] + card->t_i[i];
-    for (int i = 0; i < 3; i++) out[i] = n[i] > 0 ? kelmar_mod_long(k[i], n[i]) : k[i];
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "import-sym-grid.hpp"
 #include "kelmar.hpp"
 
 // =============================================================================================
@@ -33,6 +34,11 @@ std::vector<std::unique_ptr<KELMAR_CELL>> kelmar_cells_import_cif_from_file(cons
 // Writer: CR LF lines; a null symmetry writes the P1 setting.
 std::unique_ptr<KELMAR_TEXT> kelmar_cell_export_cif_to_text(const KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry);
 int kelmar_cell_export_cif_to_file(const char* filename, const KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry);
+
+// The symmetry of a CIF: operations loop, else H-M symbol, else number, else Hall symbol (the
+// settings importers of import-sym.cpp do the lookup).
+std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const std::vector<std::string>& lines,
+                                                                           const char* dir_symcards);
 
 // Line-level readers over the lines of a file (as split by kelmar_text_segregate_into_rows).
 bool kelmar_cell_import_cif_exist_keyword(const char* keyword, const std::vector<std::string>& lines);
@@ -74,9 +80,6 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_keyword_id(const char
 std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_internal_no(int no, const char* dir_symcards);
 // Number of records in the settings file; -1 when it cannot be opened.
 int kelmar_symmetry_count_records(const char* dir_symcards);
-// The symmetry of a CIF: operations loop, else H-M symbol, else number, else Hall symbol.
-std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const std::vector<std::string>& lines,
-                                                                           const char* dir_symcards);
 
 // The image of an atom under one operation (fractional coordinates in [0, 1)).
 KELMAR_ATOM kelmar_atom_spawn_by_card(KELMAR_ATOM atom, const KELMAR_CARD& card);
@@ -101,10 +104,8 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL
 // Whether every operation maps the structure onto itself within accuracy (angstrom).
 bool kelmar_cell_validate_by_symmetry(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, double accuracy);
 
-// Integer form of the operations for a grid of n[0] x n[1] x n[2] points. 0 or 1.
-int kelmar_symmetry_fill_card_discrete(KELMAR_SYMMETRY* symmetry, const long n[3]);
-// out = r_i in + t_i, wrapped into [0, n).
-void kelmar_card_transform_vector3_long(long out[3], const long in[3], const long n[3], const KELMAR_CARD* card);
+// The grid form of the operations (kelmar_symmetry_fill_card_discrete, the grid passes) is in
+// import-sym-grid.hpp, which this header includes.
 
 // =============================================================================================
 // Cell operations (import-cell.cpp)

@@ -1,5 +1,5 @@
-// Total energy, forces, strain and stress of a periodic cell.
-#include "rx.hpp"
+// Total pair energy, forces, strain and stress of a periodic cell.
+#include "rx-energy.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "bv.hpp"
-#include "import-ppt.hpp"
+#include "import-ppt-core.hpp"
 #include "import.hpp"
+#include "neighbor.hpp"
 
 namespace {
 
@@ -87,27 +87,15 @@ bool species_of_atoms(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const
     return true;
 }
 
-// Most lattice images one pair may visit: a few thousand for real cells, so a cell vector of a
-// tiny or absurd length is refused instead of running for days (or overflowing the range).
-constexpr double KELMAR_MAX_IMAGES = 1e7;
-
 // Image range and the largest interaction distance (at least 12 A) of the record; false after a
 // message when the cell is too small for that many images.
 bool image_range(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, long m[3], double* rmax_out) {
     double rmax = 12.0;
     for (int i = 0; i < ppt->total; i++)
         for (int j = 0; j < ppt->total; j++) rmax = std::max(rmax, ppt->bin[i][j].cutoff);
-    double images = 1.0;
-    double range[3];
-    for (int k = 0; k < 3; k++) {
-        range[k] = 1 + rmax / vector_length(cell->a[k]);
-        images *= 2 * std::trunc(range[k]) + 1;
-    }
-    if (!(images <= KELMAR_MAX_IMAGES)) {
-        std::fprintf(stderr, "Error: cell too small for the lattice sums (%.3g images of each pair).\n", images);
-        return false;
-    }
-    for (int k = 0; k < 3; k++) m[k] = static_cast<long>(range[k]);
+    double len[3];
+    for (int k = 0; k < 3; k++) len[k] = vector_length(cell->a[k]);
+    if (!latimg::image_range(m, len, rmax, 1.0)) return false;
     *rmax_out = rmax;
     return true;
 }
@@ -145,48 +133,20 @@ bool pair_sum(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, PAIR_SUM mode
             const bool close_ok = mode != PAIR_SUM::UNCONSTRAINED && ai.occ + aj.occ > 1.0 &&
                                   std::strcmp(ai.type, aj.type) != 0;
             const double d0[3] = {ai.x[0] - aj.x[0], ai.x[1] - aj.x[1], ai.x[2] - aj.x[2]};
-            for (long h = -m[0]; h <= m[0]; h++)
-                for (long l = -m[1]; l <= m[1]; l++)
-                    for (long w = -m[2]; w <= m[2]; w++) {
-                        double v[3];
-                        for (int c = 0; c < 3; c++)
-                            v[c] = d0[c] + h * cell->a[0][c] + l * cell->a[1][c] + w * cell->a[2][c];
-                        const double d2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-                        if (d2 > reach2 * 1.0000001) continue;
-                        const double d = std::sqrt(d2);
-                        if (mode == PAIR_SUM::UNCONSTRAINED) {
-                            if (!(d > 0.2)) continue;
-                        } else if (!(d >= 0.2 || close_ok)) {
-                            continue;
-                        }
-                        sum += t.energy(d);
-                    }
+            latimg::for_each_image(cell->a, m, [&](const latimg::Image& img) {
+                double v[3];
+                img.add_stepwise(v, d0);
+                const double d2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+                if (d2 > reach2 * 1.0000001) return;
+                const double d = std::sqrt(d2);
+                if (mode == PAIR_SUM::UNCONSTRAINED) {
+                    if (!(d > 0.2)) return;
+                } else if (!(d >= 0.2 || close_ok)) {
+                    return;
+                }
+                sum += t.energy(d);
+            });
         }
-    }
-    *result = sum;
-    return true;
-}
-
-// S_i of an atom from the sums of its site; false after a message when a lookup fails. The total
-// energy adds occ f1 x^2 - occ f1 per atom, the embedding energy alone occ f1 (x^2 - 1): the two
-// round differently in the last digit, and each keeps its own form.
-bool embedding_sum(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const KELMAR_BV* bv, bool factored,
-                   double* result) {
-    double sum = 0.0;
-    for (const KELMAR_ATOM& a : cell->atom) {
-        const int k = kelmar_property_find_index(ppt, a.type, a.os);
-        if (k < 0) {
-            std::fprintf(stderr, "Error: kelmar_property_find_index() returns negative value.\n");
-            return false;
-        }
-        const long s = kelmar_bv_find_index(bv, a.name, a.os);
-        if (s < 0) {
-            std::fprintf(stderr, "Error: kelmar_bv_find_index() returns negative value.\n");
-            return false;
-        }
-        const double dv = (bv->sum[s] - a.os) / a.os;
-        if (factored) sum += a.occ * ppt->uni[k].f1 * (dv * dv - 1.0);
-        else sum += a.occ * ppt->uni[k].f1 * (dv * dv) - a.occ * ppt->uni[k].f1;
     }
     *result = sum;
     return true;
@@ -210,40 +170,10 @@ double kelmar_cell_calculate_total_energy_unconstrained_part(const KELMAR_CELL* 
     return 7.19982 * sum;
 }
 
-double kelmar_cell_calculate_total_energy_eam(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt) {
-    if (!inputs_ready(cell, ppt)) return 0.0;
-    auto bv = kelmar_bv_calculate_from_flagged_cell_at_default_cutoff(cell, ppt);
-    if (bv == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_bv_calculate_from_flagged_cell_at_default_cutoff() returns NULL.\n");
-        return 0.0;
-    }
-    double pair = 0.0, embed = 0.0;
-    if (!pair_sum(cell, ppt, PAIR_SUM::EAM, &pair)) return 0.0;
-    if (!embedding_sum(cell, ppt, bv.get(), false, &embed)) return 0.0;
-    return 7.19982 * (pair + embed);
-}
+bool rx_inputs_ready(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt) { return inputs_ready(cell, ppt); }
 
-double kelmar_cell_calculate_eam_energy(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt) {
-    if (!inputs_ready(cell, ppt)) return 0.0;
-    auto bv = kelmar_bv_calculate_from_flagged_cell(cell, ppt);
-    if (bv == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_bv_calculate_from_flagged_cell() returns NULL.\n");
-        return 0.0;
-    }
-    double embed = 0.0;
-    if (!embedding_sum(cell, ppt, bv.get(), true, &embed)) return 0.0;
-    return 7.19982 * embed;
-}
-
-double kelmar_cell_total_energy(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, bool eam) {
-    if (eam) {
-        const double e = kelmar_cell_calculate_total_energy_eam(cell, ppt);
-        if (e == 0.0) std::fprintf(stderr, "Error: kelmar_cell_calculate_total_energy_eam() returns zero.\n");
-        return e;
-    }
-    const double e = kelmar_cell_calculate_total_energy(cell, ppt);
-    if (e == 0.0) std::fprintf(stderr, "Error: kelmar_cell_calculate_total_energy() returns zero.\n");
-    return e;
+bool rx_pair_sum_eam(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, double* sum) {
+    return pair_sum(cell, ppt, PAIR_SUM::EAM, sum);
 }
 
 // --- forces, strain, stress ---------------------------------------------------------------------
@@ -269,19 +199,16 @@ int kelmar_cell_calculate_force(double (*force)[3], const KELMAR_CELL* cell, con
             if (t.kind == PAIR_TERM::NONE) continue;
             const double reach2 = t.reach() * t.reach();
             const double d0[3] = {aj.x[0] - ai.x[0], aj.x[1] - ai.x[1], aj.x[2] - ai.x[2]};
-            for (long h = -m[0]; h <= m[0]; h++)
-                for (long l = -m[1]; l <= m[1]; l++)
-                    for (long w = -m[2]; w <= m[2]; w++) {
-                        double v[3];
-                        for (int c = 0; c < 3; c++)
-                            v[c] = d0[c] + h * cell->a[0][c] + l * cell->a[1][c] + w * cell->a[2][c];
-                        const double d2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-                        if (d2 > reach2 * 1.0000001) continue;
-                        const double d = std::sqrt(d2);
-                        if (!(d > 0.2)) continue;
-                        const double g = t.derivative(d);
-                        for (int c = 0; c < 3; c++) f[c] += 0.5 * g * v[c] / d;
-                    }
+            latimg::for_each_image(cell->a, m, [&](const latimg::Image& img) {
+                double v[3];
+                img.add_stepwise(v, d0);
+                const double d2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+                if (d2 > reach2 * 1.0000001) return;
+                const double d = std::sqrt(d2);
+                if (!(d > 0.2)) return;
+                const double g = t.derivative(d);
+                for (int c = 0; c < 3; c++) f[c] += 0.5 * g * v[c] / d;
+            });
         }
         for (int c = 0; c < 3; c++) force[i][c] = f[c];
     }

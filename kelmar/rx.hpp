@@ -1,5 +1,5 @@
-// Total energy, forces and stress of a periodic cell in the bond-valence force field, and
-// steepest-descent relaxation.
+// Total energy of a periodic cell in the bond-valence force field with its embedding (EAM) term,
+// and steepest-descent relaxation. The pair energy, forces and stress are in rx-energy.hpp.
 //
 // Force arrays hold one double[3] per atom; allocate them with std::make_unique<double[][3]>(n).
 #pragma once
@@ -7,28 +7,16 @@
 #include <memory>
 
 #include "kelmar.hpp"
+#include "rx-energy.hpp"
 
 struct KELMAR_PROPERTY;
 
-// --- energies (eV; 0 on failure) ---------------------------------------------------------------
+// --- energies with the embedding term (rx-eam.cpp; eV, 0 on failure) ------------------------------
 
 double kelmar_cell_total_energy(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, bool eam);
-double kelmar_cell_calculate_total_energy(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
 // Needs site flags on the cell and f1 on the record; atom 0 is the probe of a landscape cell.
 double kelmar_cell_calculate_total_energy_eam(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
 double kelmar_cell_calculate_eam_energy(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
-// Pairs of atoms that are both not marked ignored.
-double kelmar_cell_calculate_total_energy_unconstrained_part(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
-
-// --- forces, strain and stress (0 or 1) --------------------------------------------------------
-
-// One vector per atom, in e^2/A^2 halved; ignored atoms keep zero.
-int kelmar_cell_calculate_force(double (*force)[3], const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
-// Strains lattice and positions by I + deform; fractional positions are recomputed.
-int kelmar_cell_deform(KELMAR_CELL* cell, const double deform[3][3]);
-// eV/A^3 by central differences of the total energy at strain +-0.0001.
-int kelmar_cell_calculate_stress_diagonal(double stress[3], const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
-int kelmar_cell_calculate_stress_shear(double stress[3], const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
 
 // --- steepest descent ---------------------------------------------------------------------------
 

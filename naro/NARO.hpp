@@ -1,4 +1,5 @@
-// NARO: shared records of the analyser and the declarations every unit uses.
+// NARO: the records the analyser's modules share (command line, structure, landscape,
+// stationary points). Each module declares its functions in its own header.
 //
 // Lists are std::vector; where a record also carries a count field (total_minima,
 // site_no, ...) the count always equals the vector's size and is kept in step by the
@@ -60,6 +61,11 @@ struct NARO_input {
 struct NARO_cube_triple_index { int x = 0, y = 0, z = 0; };
 struct NARO_cube_triple_index_dbl { double x = 0, y = 0, z = 0; };
 struct NARO_xyz_int { int x = 0, y = 0, z = 0; };
+// Grid points (unwrapped) and cell crossings of migration paths.
+struct NARO_path_triple_index { int x = 0, y = 0, z = 0; };
+struct NARO_cubeloc { int x = 0, y = 0, z = 0; };
+struct NARO_cellcross { int x = 0, y = 0, z = 0; };
+using NARO_cellcross_diff = NARO_path_triple_index;
 
 // ---------------------------------------------------------------- expression evaluator
 enum NARO_token_type { type_op = 0, type_number = 1, type_var = 2 };
@@ -289,69 +295,3 @@ struct NARO_same_energy_grid_list {
     int cap = 0;
     std::vector<NARO_cube_triple_index> item;
 };
-
-#include "MT19937AR.hpp"
-#include "math.hpp"
-#include "cmd.hpp"
-#include "cif.hpp"
-#include "cube.hpp"
-
-// ---------------------------------------------------------------- stationary points (NARO.cpp)
-void NARO_prepare_fastgen_symop(NARO_cif& cif, const NARO_cube& cube);
-void NARO_fastgen_sym_copies(const NARO_cif& cif, const NARO_cube& cube, NARO_symcopies& copies,
-                             int x, int y, int z);
-void NARO_fastgen_sym_copies_dbl(const NARO_cif& cif, const NARO_cube& cube, NARO_symcopies& copies,
-                                 double p, double q, double r);
-int NARO_is_symmetrically_related(const NARO_cif& cif, const NARO_cube& cube, int x1, int y1, int z1,
-                                  int x2, int y2, int z2);
-void NARO_condense_copies(const NARO_cif& cif, const NARO_cube& cube, NARO_symcopies& copies,
-                          int radius);
-int NARO_round_copies(double a, int b);
-
-void NARO_init_asymmetric_unit(NARO_asymmetric_unit& asym);
-int NARO_add_asymmetric_unit_grid(NARO_asymmetric_unit& asym, int x, int y, int z);
-int NARO_add_asymmetric_unit_sgrid(NARO_asymmetric_unit& asym, int x, int y, int z);
-void NARO_free_asymmetric_unit(NARO_asymmetric_unit& asym);
-int NARO_find_asymmetric_unit(const NARO_cube& cube, const NARO_cif& cif, NARO_asymmetric_unit& asym);
-
-int NARO_smooth_cube_with_symmetry(NARO_cube& cube, const NARO_cif& cif,
-                                   const NARO_asymmetric_unit& asym);
-void NARO_fast_refresh_global_min(NARO_cube& cube, const NARO_asymmetric_unit& asym);
-
-int NARO_find_lower_energy_neighbour_cluster(const NARO_cube& cube, int i, int j, int k);
-int NARO_find_same_energy_neighbours(const NARO_cube& cube, NARO_same_energy_grid_list& list, int i,
-                                     int j, int k);
-int NARO_find_stationary_points(NARO_cube& cube, const NARO_cif& cif, const NARO_asymmetric_unit& asym);
-int NARO_find_stationary_points2(NARO_cube& cube, const NARO_cif& cif);
-
-void NARO_init_cube_stationary_points(NARO_cube& cube);
-int NARO_add_cube_minima_point(NARO_cube& cube, int x, int y, int z, double tx, double ty, double tz,
-                               double e, int type);
-int NARO_add_cube_minima_ion(NARO_minima& minimum, const std::string& label, double occ);
-int NARO_add_cube_saddle_point(NARO_cube& cube, int x, int y, int z, double e, int type);
-int NARO_ins_cube_saddle_point(NARO_cube& cube, int x, int y, int z, double e, int type, int pos);
-int NARO_del_cube_minima_point(NARO_cube& cube, int k);
-int NARO_del_cube_saddle_point(NARO_cube& cube, int k);
-int NARO_del_cube_minima_point_by_loc(NARO_cube& cube, int i, int j, int k);
-int NARO_del_cube_saddle_point_by_loc(NARO_cube& cube, int i, int j, int k);
-int NARO_inlist_cube_saddle_point(const NARO_cube& cube, int x, int y, int z);
-
-int NARO_group_minima_by_symmetry(NARO_cube& cube, const NARO_cif& cif);
-int NARO_group_saddle_by_symmetry(NARO_cube& cube, const NARO_cif& cif);
-void NARO_refresh_minima_type_index(NARO_cube& cube);
-void NARO_refresh_saddle_type_index(NARO_cube& cube);
-int NARO_delete_minima(NARO_cube& cube, int k);
-int NARO_delete_saddle(NARO_cube& cube, int k);
-int NARO_delete_minima_type(NARO_cube& cube, int k);
-int NARO_delete_saddle_type(NARO_cube& cube, int k);
-
-int NARO_assign_ion_to_sites(NARO_cube& cube, const NARO_cif& cif);
-void NARO_assign_interstitial_labels(NARO_cube& cube, const NARO_cif& cif);
-// Label of minimum type `type`: "i<n>" for interstitials, else the ion labels joined by "/".
-int NARO_label_minima_site(const NARO_cube& cube, std::string& out, int type);
-
-int NARO_printminima(const NARO_cube& cube, FILE* out);
-int NARO_printsaddle(const NARO_cube& cube, FILE* out);
-
-// ---------------------------------------------------------------- driver (NARO.cpp)
-int NARO(NARO_input& input);

@@ -1,11 +1,17 @@
 // Structure model of the analyser: CIF loading/writing, types, sites, symmetry text
 // operations, bond-valence sums, GII and cell charge.
 #pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "NARO.hpp"
 
 // Locates a data file: "bin/<name>" under the working directory, else the copy beside
 // the running executable. Returns the path to open (may not exist).
 std::string NARO_data_file_path(const char* name);
+// Words of a line separated by blanks (tabs and line ends are not separators).
+std::vector<std::string> naro_tokens(const std::string& s);
 
 int NARO_init_cif(NARO_cif& cif);
 int NARO_load_cif(const char* file, NARO_cif& cif);
@@ -41,6 +47,10 @@ int NARO_symmetry_generate_equivalent_copies(const NARO_cif& cif, NARO_equiv_pos
 int NARO_symmetry_parse_symop(const char* component, double x, double y, double z, double* value);
 void NARO_free_equiv_pos(NARO_equiv_pos& pos);
 int NARO_cif_equal_dbl(double a, double b);
+// Angstrom distance of two fractional positions with the metric terms d1..d6; no
+// periodic image is sought.
+double NARO_distance_frac_cif(const NARO_cif& cif, double x1, double y1, double z1, double x2,
+                              double y2, double z2);
 
 // True when a site type names the probe ion: the same text, the same element and
 // oxidation state written differently ("Li+" and "Li1+"), or the bare element symbol
@@ -56,28 +66,5 @@ void NARO_print_cif_ICSD(const NARO_cif& cif, FILE* out);
 void NARO_check_ion_sub(const NARO_cif& cif, FILE* out);
 void NARO_check_ions_sub(const NARO_cif& cif, FILE* out);
 
-// Bond valence
-double NARO_calc_unit_cell_charge(NARO_cif& cif);
-// 0 when printed, 1 when the charge is unknown (message on the error stream).
-int NARO_print_unit_cell_charge(NARO_cif& cif);
+// P1 expansion: site_all gets one copy of every site per equivalent position.
 int NARO_add_P1_to_cif(NARO_cif& cif);
-int NARO_init_bv_bin(NARO_bv_bin& bin, int size);
-int NARO_alloc_bv_bin(NARO_bv_bin& bin, int size);
-void NARO_free_bv_bin(NARO_bv_bin& bin);
-int NARO_build_bv_bin(const NARO_cif& cif, NARO_bv_bin& bin);
-int NARO_bv_bin_find_index(const NARO_cif& cif, const char* element, int os);
-// Longest cation-anion bond worth drawing: the distance at which the bond valence
-// falls to V / (4.25 CN), from the first matching line of the binary parameter file.
-// An unknown reference coordination number (0 in the file) is estimated for Cl, Br
-// and I from the fluoride line and for S from the oxide line; -1 when there is no
-// line, no usable coordination number or no file.
-double NARO_maximum_pair_distance(const char* cat, const char* ani, double ox_1, double ox_2);
-double NARO_distance_frac_cif(const NARO_cif& cif, double x1, double y1, double z1, double x2,
-                              double y2, double z2);
-int NARO_calc_bv_sum(NARO_cif& cif, NARO_bv_bin& bin);
-int NARO_print_bv_sum(NARO_cif& cif, FILE* out);
-double NARO_calc_GII(NARO_cif& cif);
-// 0 when printed, 1 when the index could not be calculated.
-int NARO_print_GII(NARO_cif& cif, FILE* out);
-int NARO_calc_bv_sum_minima(NARO_cube& cube, NARO_cif& cif, NARO_bv_bin& bin);
-int NARO_calc_bv_sum_saddle(NARO_cube& cube, NARO_cif& cif, NARO_bv_bin& bin);

@@ -8,10 +8,26 @@
 #include <cstring>
 #include <string>
 
-#include "NARO.hpp"
+#include "cube.hpp"
+
+#include "math.hpp"
+#include "neighbours.hpp"
 
 static constexpr double NARO_BOHR_TO_ANGSTROM = 0.529177249;
 static constexpr int NARO_CUBE_LINE = 1000;
+
+// Empty minima and saddle lists (the stationary points belong to the cube record).
+void NARO_init_cube_stationary_points(NARO_cube& cube) {
+    cube.minima.clear();
+    cube.saddle.clear();
+    cube.minima_type_index.assign(1, 0);
+    cube.saddle_type_index.assign(1, 0);
+    cube.total_minima_type = cube.total_saddle_type = 0;
+    cube.total_minima = 0;
+    cube.total_minima_cap = static_cast<int>(cube.minima.capacity());
+    cube.total_saddle = 0;
+    cube.total_saddle_cap = static_cast<int>(cube.saddle.capacity());
+}
 
 void NARO_init_cube(NARO_cube& cube) {
     cube = NARO_cube{};
@@ -475,17 +491,13 @@ static int naro_get_nearest(const NARO_cube& cube, const std::vector<Point>& pts
         int inserted = 0;
         for (size_t m = 0; m < pts.size(); ++m) {
             const Point& p = pts[m];
-            for (int i = -shell; i <= shell; ++i)
-                for (int j = -shell; j <= shell; ++j)
-                    for (int l = -shell; l <= shell; ++l) {
-                        if (std::max(std::abs(i), std::max(std::abs(j), std::abs(l))) != shell) continue;
-                        double px = p.tx + i * cube.a_grid, py = p.ty + j * cube.b_grid,
-                               pz = p.tz + l * cube.c_grid;
-                        if (std::fabs(px - x) < 1e-7 && std::fabs(py - y) < 1e-7 && std::fabs(pz - z) < 1e-7)
-                            nn.include_target = 0;
-                        double d = NARO_distance_grid(cube, px, py, pz, x, y, z);
-                        inserted += NARO_add_nearest_neighbour(nn, static_cast<int>(m), i, j, l, d);
-                    }
+            naro_for_each_shell_shift(shell, [&](NaroShift t) {
+                double px = p.tx + t.i * cube.a_grid, py = p.ty + t.j * cube.b_grid, pz = p.tz + t.k * cube.c_grid;
+                if (std::fabs(px - x) < 1e-7 && std::fabs(py - y) < 1e-7 && std::fabs(pz - z) < 1e-7)
+                    nn.include_target = 0;
+                double d = NARO_distance_grid(cube, px, py, pz, x, y, z);
+                inserted += NARO_add_nearest_neighbour(nn, static_cast<int>(m), t.i, t.j, t.k, d);
+            });
         }
         if (!inserted) break;
     }

@@ -1,9 +1,14 @@
 // Landscape record: cube loading, energy scaling, periodic index arithmetic,
 // distances, angles and nearest stationary points.
 #pragma once
+#include <cstdio>
+#include <string>
+
 #include "NARO.hpp"
 
 void NARO_init_cube(NARO_cube& cube);
+// Empties the minima and saddle lists and their type indices.
+void NARO_init_cube_stationary_points(NARO_cube& cube);
 int NARO_load_cube(const char* file, NARO_cube& cube);
 int NARO_process_cube(NARO_cube& cube);
 void NARO_free_cube(NARO_cube& cube);

@@ -3,6 +3,8 @@
 #include <new>
 
 #include "NARO.hpp"
+#include "command-line.hpp"
+#include "driver.hpp"
 
 int main(int argc, char** argv) {
     try {

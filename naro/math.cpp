@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "NARO.hpp"
+#include "math.hpp"
 
 static constexpr char NARO_UNARY_MINUS = '~';
 

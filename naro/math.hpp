@@ -1,5 +1,7 @@
 // Expression evaluator (scaling expressions, symmetry operations) and heap helpers.
 #pragma once
+#include <vector>
+
 #include "NARO.hpp"
 
 void NARO_init_RPN_token(NARO_RPN_token& t);

@@ -7,11 +7,11 @@
 
 #include "bv.hpp"
 #include "import-ppt.hpp"
-#include "ppt_fixtures.hpp"
+#include "kelmar_fixtures.hpp"
 
 namespace {
 
-using pptfix::add_atom;
+using kmfix::add_atom;
 
 // A Li(+1)/O(-2) record with hand-set bond-valence values.
 std::unique_ptr<KELMAR_PROPERTY> li_o_record(double r0 = 1.2, double b = 0.5, double cutoff = 5.0) {
@@ -31,10 +31,10 @@ std::unique_ptr<KELMAR_SYMMETRY> p1() { return kelmar_symmetry_new_p1(); }
 }  // namespace
 
 TEST(BvSums, Li2OSumsAreNearTheOxidationStates) {
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     auto sym = p1();
     testing::internal::CaptureStdout();
-    auto bv = kelmar_bv_calculate_from_cell(cell.get(), sym.get(), pptfix::unitary().c_str(), pptfix::binary().c_str());
+    auto bv = kelmar_bv_calculate_from_cell(cell.get(), sym.get(), kmfix::unitary().c_str(), kmfix::binary().c_str());
     testing::internal::GetCapturedStdout();
     ASSERT_NE(bv, nullptr);
     ASSERT_EQ(bv->total, 12);  // P1: every atom its own site
@@ -61,11 +61,11 @@ TEST(BvSums, Li2OSumsAreNearTheOxidationStates) {
 
 TEST(BvSums, HandComputedPairWithImages) {
     // Cell of 6 A: Li at the origin, O at 2 A along a; cutoff 5 A reaches the O image at 4 A too.
-    auto cell = pptfix::box(6, 20, 20);
+    auto cell = kmfix::box(6, 20, 20);
     add_atom(cell.get(), "Li1", "Li", 1, 0, 0, 0);
     add_atom(cell.get(), "O1", "O", -2, 2.0 / 6.0, 0, 0, 0.5);
     kelmar_cell_update_cartesion(cell.get());
-    pptfix::flag_each(cell.get());
+    kmfix::flag_each(cell.get());
     auto ppt = li_o_record(1.2, 0.5, 5.0);
     auto bv = kelmar_bv_calculate_from_flagged_cell(cell.get(), ppt.get());
     ASSERT_NE(bv, nullptr);
@@ -90,11 +90,11 @@ TEST(BvSums, HandComputedPairWithImages) {
 }
 
 TEST(BvSums, CoincidentAtomsAndTinyCutoffs) {
-    auto cell = pptfix::box(8, 8, 8);
+    auto cell = kmfix::box(8, 8, 8);
     add_atom(cell.get(), "Li1", "Li", 1, 0.5, 0.5, 0.5, 0.6);
     add_atom(cell.get(), "O1", "O", -2, 0.5, 0.5, 0.5, 0.6);
     kelmar_cell_update_cartesion(cell.get());
-    pptfix::flag_each(cell.get());
+    kmfix::flag_each(cell.get());
     auto ppt = li_o_record(1.2, 0.5, 3.0);
     testing::internal::CaptureStdout();
     auto bv = kelmar_bv_calculate_from_flagged_cell(cell.get(), ppt.get());
@@ -127,12 +127,12 @@ TEST(BvSums, CoincidentAtomsAndTinyCutoffs) {
 }
 
 TEST(BvSums, ValidationAndMissingSpecies) {
-    auto cell = pptfix::box(8, 8, 8);
+    auto cell = kmfix::box(8, 8, 8);
     add_atom(cell.get(), "Li1", "Li", 1, 0, 0, 0);
     add_atom(cell.get(), "O1", "O", -2, 0.25, 0, 0);
     add_atom(cell.get(), "F1", "F", -1, 0.5, 0, 0);
     kelmar_cell_update_cartesion(cell.get());
-    pptfix::flag_each(cell.get());
+    kmfix::flag_each(cell.get());
     auto bad = li_o_record(1.2, 0.0, 3.0);
     testing::internal::CaptureStderr();
     EXPECT_EQ(kelmar_bv_calculate_from_flagged_cell(cell.get(), bad.get()), nullptr);
@@ -149,13 +149,13 @@ TEST(BvSums, WithTypeKeepsOnlyTheTwoSpecies) {
     testing::internal::CaptureStdout();
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
-    ASSERT_EQ(kelmar_cell_import_cif_from_file(&cell, &sym, pptfix::sample("LiFePO4.cif").c_str(),
-                                               pptfix::symcards().c_str(), pptfix::unitary().c_str()),
+    ASSERT_EQ(kelmar_cell_import_cif_from_file(&cell, &sym, kmfix::sample("LiFePO4.cif").c_str(),
+                                               kmfix::symcards().c_str(), kmfix::unitary().c_str()),
               0);
     auto bv = kelmar_bv_calculate_from_cell_with_type(cell.get(), sym.get(), "Li", 1, "O", -2,
-                                                      pptfix::unitary().c_str(), pptfix::binary().c_str());
-    auto all = kelmar_bv_calculate_from_cell(cell.get(), sym.get(), pptfix::unitary().c_str(),
-                                             pptfix::binary().c_str());
+                                                      kmfix::unitary().c_str(), kmfix::binary().c_str());
+    auto all = kelmar_bv_calculate_from_cell(cell.get(), sym.get(), kmfix::unitary().c_str(),
+                                             kmfix::binary().c_str());
     testing::internal::GetCapturedStdout();
     ASSERT_NE(bv, nullptr);
     ASSERT_NE(all, nullptr);
@@ -173,7 +173,7 @@ TEST(BvSums, WithTypeKeepsOnlyTheTwoSpecies) {
     // Species the cell does not hold are named.
     testing::internal::CaptureStderr();
     EXPECT_EQ(kelmar_bv_calculate_from_cell_with_type(cell.get(), sym.get(), "Na", 1, "Cl", -1,
-                                                      pptfix::unitary().c_str(), pptfix::binary().c_str()),
+                                                      kmfix::unitary().c_str(), kmfix::binary().c_str()),
               nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: the cell has no atoms of Na(1) or Cl(-1).\n");
 }
@@ -263,7 +263,7 @@ TEST(BvSums, EveryImageIsAddedToTheRunningSums) {
     add_atom(cell.get(), "O1", "O", -2, 0.35, 0.7, 0.05, 0.9);
     add_atom(cell.get(), "O2", "O", -2, 0.85, 0.1, 0.6);
     kelmar_cell_update_cartesion(cell.get());
-    pptfix::flag_each(cell.get());
+    kmfix::flag_each(cell.get());
     auto ppt = li_o_record(1.466, 0.37, 11.0);
     auto bv = kelmar_bv_calculate_from_flagged_cell(cell.get(), ppt.get());
     ASSERT_NE(bv, nullptr);
@@ -301,11 +301,11 @@ TEST(BvSums, EveryImageIsAddedToTheRunningSums) {
 
 TEST(BvSums, ACellTooSmallForTheImagesIsRefused) {
     for (double a : {1e-6, 1e-30}) {
-        auto cell = pptfix::box(a, 4.61, 4.61);
+        auto cell = kmfix::box(a, 4.61, 4.61);
         add_atom(cell.get(), "Li1", "Li", 1, 0.25, 0.25, 0.25);
         add_atom(cell.get(), "O1", "O", -2, 0, 0, 0);
         kelmar_cell_update_cartesion(cell.get());
-        pptfix::flag_each(cell.get());
+        kmfix::flag_each(cell.get());
         auto ppt = li_o_record();
         testing::internal::CaptureStderr();
         EXPECT_EQ(kelmar_bv_calculate_from_flagged_cell(cell.get(), ppt.get()), nullptr);

@@ -7,12 +7,12 @@
 
 #include "cli.hpp"
 #include "import-ppt.hpp"
-#include "ppt_fixtures.hpp"
+#include "kelmar_fixtures.hpp"
 #include "rx.hpp"
 
 namespace {
 
-using pptfix::add_atom;
+using kmfix::add_atom;
 
 const char* UNITARY_HEADER = "comment line mentioning nothing\nanother DATA_START line starts the block\n";
 
@@ -166,7 +166,7 @@ TEST(PptDataFiles, HalideAndSulfideEstimation) {
 // --- species index and assembly ---------------------------------------------------------------
 
 TEST(PptAssembly, SpeciesIndexSortsTheCellAndAppendsTheMobileSpecies) {
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     auto ppt = kelmar_property_new(0);
     ASSERT_EQ(kelmar_property_update_index_by_cell(ppt.get(), cell.get()), 0);
     ASSERT_EQ(ppt->total, 2);
@@ -186,10 +186,10 @@ TEST(PptAssembly, SpeciesIndexSortsTheCellAndAppendsTheMobileSpecies) {
 }
 
 TEST(PptAssembly, Li2OFromTheDataFiles) {
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     testing::internal::CaptureStdout();
-    auto ppt = kelmar_property_import_from_cell(cell.get(), "Na", 1, 0.75, pptfix::unitary().c_str(),
-                                                pptfix::binary().c_str());
+    auto ppt = kelmar_property_import_from_cell(cell.get(), "Na", 1, 0.75, kmfix::unitary().c_str(),
+                                                kmfix::binary().c_str());
     const std::string out = testing::internal::GetCapturedStdout();
     ASSERT_NE(ppt, nullptr);
     EXPECT_EQ(out, "Message: sf=0.750000\n");  // a given sf is used unchanged, no search
@@ -221,7 +221,7 @@ TEST(PptAssembly, Li2OFromTheDataFiles) {
 }
 
 TEST(PptAssembly, EffectiveBMixesTheAnionsOfTheCell) {
-    auto cell = pptfix::box(10, 10, 10);
+    auto cell = kmfix::box(10, 10, 10);
     add_atom(cell.get(), "Na1", "Na", 1, 0, 0, 0);
     add_atom(cell.get(), "Na2", "Na", 1, 0.5, 0, 0);
     add_atom(cell.get(), "F1", "F", -1, 0.25, 0, 0);
@@ -335,7 +335,7 @@ TEST(PptDerived, DExponentTwoForDBlockCations) {
 
 TEST(PptDerived, ChargesAreCappedAtTheOxidationState) {
     // Li (n_eff 1) and Cs (n 6 -> n_eff 4) with a hydride anion (n 1): Li would get more than +1.
-    auto cell = pptfix::box(8, 8, 8);
+    auto cell = kmfix::box(8, 8, 8);
     add_atom(cell.get(), "Li1", "Li", 1, 0, 0, 0);
     add_atom(cell.get(), "Cs1", "Cs", 1, 0.5, 0.5, 0.5);
     add_atom(cell.get(), "H1", "H", -1, 0.5, 0, 0);
@@ -357,12 +357,12 @@ TEST(PptDerived, ChargesAreCappedAtTheOxidationState) {
 }
 
 TEST(PptAssembly, UnbalancedOxidationStatesStopWithTheNeutralityError) {
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     for (auto& a : cell->atom)
         if (a.os == 1) a.os = 2;  // Li(+2) exists in no structure but balances nothing either
     testing::internal::CaptureStderr();
-    EXPECT_EQ(kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
-                                               pptfix::binary().c_str()),
+    EXPECT_EQ(kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, kmfix::unitary().c_str(),
+                                               kmfix::binary().c_str()),
               nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: total charge of the cell is not neutral: 8.000000\n");
     // Partly occupied sites that miss by a fraction of a percent still count as neutral.
@@ -380,10 +380,10 @@ TEST(PptAssembly, UnbalancedOxidationStatesStopWithTheNeutralityError) {
 }
 
 TEST(PptDerived, ParabolasJoinTheirTermsContinuously) {
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     testing::internal::CaptureStdout();
-    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
-                                                pptfix::binary().c_str());
+    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, kmfix::unitary().c_str(),
+                                                kmfix::binary().c_str());
     testing::internal::GetCapturedStdout();
     ASSERT_NE(ppt, nullptr);
     const KELMAR_PROPERTY_BINARY& e = ppt->bin[0][1];
@@ -408,10 +408,10 @@ TEST(PptDerived, ParabolasJoinTheirTermsContinuously) {
 }
 
 TEST(PptDerived, EmbeddingParameterFollowsTheFitFormula) {
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     testing::internal::CaptureStdout();
-    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
-                                                pptfix::binary().c_str());
+    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, kmfix::unitary().c_str(),
+                                                kmfix::binary().c_str());
     testing::internal::GetCapturedStdout();
     ASSERT_NE(ppt, nullptr);
     ASSERT_EQ(kelmar_property_calculate_unitary_eam_parameter(ppt.get()), 0);
@@ -424,10 +424,10 @@ TEST(PptDerived, EmbeddingParameterFollowsTheFitFormula) {
 }
 
 TEST(PptScreening, AutomaticSearchConvergesOnLi2O) {
-    auto cell = pptfix::li2o(4.65884171);
+    auto cell = kmfix::li2o(4.65884171);
     testing::internal::CaptureStdout();
-    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, -1.0, pptfix::unitary().c_str(),
-                                                pptfix::binary().c_str());
+    auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, -1.0, kmfix::unitary().c_str(),
+                                                kmfix::binary().c_str());
     const std::string out = testing::internal::GetCapturedStdout();
     ASSERT_NE(ppt, nullptr);
     EXPECT_NE(out.find("Message: calculating sf="), std::string::npos);
@@ -443,7 +443,7 @@ TEST(PptScreening, AutomaticSearchConvergesOnLi2O) {
 }
 
 TEST(PptScreening, InvalidRecordFallsBackToTheDefault) {
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     auto ppt = two_species("Li", 1, 0.03, 2, "O", -2, 0.15, 2);  // q left 0: invalid
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -527,12 +527,12 @@ TEST(PptRecord, NewCopyAndConducting) {
 
 TEST(PptMissingData, ASpeciesWithoutAUnitaryLineIsNamedInsteadOfGivingNan) {
     // A peroxide: O(-1) has no line in either data file, so its period is 0.
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     for (auto& a : cell->atom)
         if (a.os < 0) a.os = -1;
     auto ppt = kelmar_property_new(0);
     ASSERT_EQ(kelmar_property_update_index_by_cell(ppt.get(), cell.get()), 0);
-    ASSERT_EQ(kelmar_property_update_read_from_file(ppt.get(), pptfix::unitary().c_str(), pptfix::binary().c_str()),
+    ASSERT_EQ(kelmar_property_update_read_from_file(ppt.get(), kmfix::unitary().c_str(), kmfix::binary().c_str()),
               0);
     testing::internal::CaptureStderr();
     EXPECT_EQ(kelmar_property_calculate_fractional_charge(ppt.get(), cell.get()), 1);
@@ -541,11 +541,11 @@ TEST(PptMissingData, ASpeciesWithoutAUnitaryLineIsNamedInsteadOfGivingNan) {
 }
 
 TEST(PptMissingData, AnAppendedSpeciesWithoutDataKeepsChargeZero) {
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    auto ppt = kelmar_property_import_from_cell(cell.get(), "Xq", 1, 0.75, pptfix::unitary().c_str(),
-                                                pptfix::binary().c_str());
+    auto ppt = kelmar_property_import_from_cell(cell.get(), "Xq", 1, 0.75, kmfix::unitary().c_str(),
+                                                kmfix::binary().c_str());
     testing::internal::GetCapturedStderr();
     testing::internal::GetCapturedStdout();
     ASSERT_NE(ppt, nullptr);
@@ -564,13 +564,13 @@ TEST(PptMissingData, AnAppendedSpeciesWithoutDataKeepsChargeZero) {
 }
 
 TEST(PptMissingData, ChargesOfACellWithoutAnionsAreZero) {
-    auto cell = pptfix::box(5, 5, 5);
+    auto cell = kmfix::box(5, 5, 5);
     add_atom(cell.get(), "Li1", "Li", 1, 0, 0, 0);
     kelmar_cell_update_cartesion(cell.get());
     auto ppt = kelmar_property_new(0);
     ASSERT_EQ(kelmar_property_update_index_by_cell(ppt.get(), cell.get()), 0);
     ASSERT_EQ(kelmar_property_append_index(ppt.get(), "O", -2), 0);
-    ASSERT_EQ(kelmar_property_update_read_from_file(ppt.get(), pptfix::unitary().c_str(), pptfix::binary().c_str()),
+    ASSERT_EQ(kelmar_property_update_read_from_file(ppt.get(), kmfix::unitary().c_str(), kmfix::binary().c_str()),
               0);
     ASSERT_EQ(kelmar_property_calculate_fractional_charge(ppt.get(), cell.get()), 0);
     EXPECT_EQ(ppt->uni[0].q, 0.0);
@@ -659,10 +659,10 @@ static std::string expected_search(const KELMAR_CELL* cell, KELMAR_PROPERTY* ppt
 TEST(PptScreening, SearchStepsMessagesAndBounds) {
     // A compressed cell drives sf below 0.55 (default used); a stretched one converges.
     for (double a : {3.9, 5.2}) {
-        auto cell = pptfix::li2o(a);
+        auto cell = kmfix::li2o(a);
         testing::internal::CaptureStdout();
-        auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, pptfix::unitary().c_str(),
-                                                    pptfix::binary().c_str());
+        auto ppt = kelmar_property_import_from_cell(cell.get(), nullptr, 0, 0.75, kmfix::unitary().c_str(),
+                                                    kmfix::binary().c_str());
         testing::internal::GetCapturedStdout();
         ASSERT_NE(ppt, nullptr);
         double sf = 0;

@@ -7,24 +7,16 @@
 #include "bv.hpp"
 #include "cli.hpp"
 #include "import-ppt.hpp"
-#include "ppt_fixtures.hpp"
+#include "kelmar_fixtures.hpp"
 #include "rx.hpp"
 
 namespace {
 
-using pptfix::add_atom;
-
-std::unique_ptr<KELMAR_PROPERTY> assemble(KELMAR_CELL* cell, double sf = 0.75) {
-    testing::internal::CaptureStdout();
-    auto ppt = kelmar_property_import_from_cell(cell, nullptr, 0, sf, pptfix::unitary().c_str(),
-                                                pptfix::binary().c_str());
-    testing::internal::GetCapturedStdout();
-    return ppt;
-}
+using kmfix::add_atom;
 
 // Li2O with one Li pushed off its site, so that forces do not vanish by symmetry.
 std::unique_ptr<KELMAR_CELL> distorted_li2o() {
-    auto cell = pptfix::li2o();
+    auto cell = kmfix::li2o();
     cell->atom[4].x_f[0] += 0.03;
     cell->atom[4].x_f[2] -= 0.02;
     kelmar_cell_update_cartesion(cell.get());
@@ -35,7 +27,7 @@ std::unique_ptr<KELMAR_CELL> distorted_li2o() {
 
 TEST(RxEnergy, ForceIsTheScaledNegativeGradient) {
     auto cell = distorted_li2o();
-    auto ppt = assemble(cell.get());
+    auto ppt = kmfix::record(cell.get());
     ASSERT_NE(ppt, nullptr);
     const long n = cell->total();
     auto force = std::make_unique<double[][3]>(static_cast<std::size_t>(n));
@@ -60,7 +52,7 @@ TEST(RxEnergy, ForceIsTheScaledNegativeGradient) {
 
 TEST(RxEnergy, IgnoredAtomsAndTheUnconstrainedPart) {
     auto cell = distorted_li2o();
-    auto ppt = assemble(cell.get());
+    auto ppt = kmfix::record(cell.get());
     const double full = kelmar_cell_calculate_total_energy(cell.get(), ppt.get());
     EXPECT_DOUBLE_EQ(kelmar_cell_calculate_total_energy_unconstrained_part(cell.get(), ppt.get()), full);
     cell->atom[3].ignored = true;
@@ -81,14 +73,14 @@ TEST(RxEnergy, IgnoredAtomsAndTheUnconstrainedPart) {
 }
 
 TEST(RxEnergy, SplitSitesAndFarCoulombPairs) {
-    auto cell = pptfix::box(9, 9, 9);
+    auto cell = kmfix::box(9, 9, 9);
     add_atom(cell.get(), "Li1", "Li", 1, 0.1, 0.1, 0.1);
     add_atom(cell.get(), "Na1", "Na", 1, 0.1, 0.1, 0.1, 0.5);
     add_atom(cell.get(), "Li2", "Li", 1, 0.1, 0.1, 0.1, 0.5);
     add_atom(cell.get(), "O1", "O", -2, 0.6, 0.6, 0.6, 0.75);
     kelmar_cell_update_cartesion(cell.get());
     cell->atom[0].occ = 0.5;
-    auto ppt = assemble(cell.get());
+    auto ppt = kmfix::record(cell.get());
     ASSERT_NE(ppt, nullptr);
     const double split = kelmar_cell_calculate_total_energy(cell.get(), ppt.get());
     EXPECT_TRUE(std::isfinite(split));
@@ -97,12 +89,12 @@ TEST(RxEnergy, SplitSitesAndFarCoulombPairs) {
     EXPECT_TRUE(std::isinf(stacked) || stacked > 1e3);  // Li and Na on one point at full occupancy
 
     // A like-charged pair between 10 A and the image range is small and negative.
-    auto far = pptfix::box(60, 60, 60);
+    auto far = kmfix::box(60, 60, 60);
     add_atom(far.get(), "Li1", "Li", 1, 0, 0, 0);
     add_atom(far.get(), "Li2", "Li", 1, 11.0 / 60, 0, 0);
     add_atom(far.get(), "O1", "O", -2, 0.5, 0.5, 0.5);
     kelmar_cell_update_cartesion(far.get());
-    auto fp = assemble(far.get());
+    auto fp = kmfix::record(far.get());
     ASSERT_NE(fp, nullptr);
     const double q = fp->uni[0].q * fp->uni[0].q, r_eff = fp->sf * 2 * fp->uni[0].rc;
     const double e = kelmar_energy_coulombic(11.0, q, r_eff);
@@ -112,8 +104,8 @@ TEST(RxEnergy, SplitSitesAndFarCoulombPairs) {
 }
 
 TEST(RxEnergy, NullInputsAndMissingSpecies) {
-    auto cell = pptfix::li2o();
-    auto ppt = assemble(cell.get());
+    auto cell = kmfix::li2o();
+    auto ppt = kmfix::record(cell.get());
     testing::internal::CaptureStderr();
     EXPECT_EQ(kelmar_cell_calculate_total_energy(nullptr, ppt.get()), 0.0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -137,9 +129,9 @@ TEST(RxEnergy, NullInputsAndMissingSpecies) {
 }
 
 TEST(RxEnergy, EmbeddingTerms) {
-    auto cell = pptfix::li2o(4.65884171);
-    pptfix::flag_each(cell.get());
-    auto ppt = assemble(cell.get());
+    auto cell = kmfix::li2o(4.65884171);
+    kmfix::flag_each(cell.get());
+    auto ppt = kmfix::record(cell.get());
     ASSERT_EQ(kelmar_property_calculate_unitary_eam_parameter(ppt.get()), 0);
     auto bv = kelmar_bv_calculate_from_flagged_cell(cell.get(), ppt.get());
     double expect = 0;
@@ -161,8 +153,8 @@ TEST(RxEnergy, EmbeddingTerms) {
 }
 
 TEST(RxStrain, DeformAndStress) {
-    auto cell = pptfix::li2o(4.65884171);
-    auto ppt = assemble(cell.get(), 0.6);
+    auto cell = kmfix::li2o(4.65884171);
+    auto ppt = kmfix::record(cell.get(), 0.6);
     const double v0 = kelmar_cell_calculate_volume(cell.get());
     auto strained = kelmar_cell_copy(cell.get());
     const double d[3][3] = {{0.01, 0, 0}, {0, 0.01, 0}, {0, 0, 0.01}};
@@ -191,7 +183,7 @@ TEST(RxStrain, DeformAndStress) {
 }
 
 TEST(RxSd, StepSizeIsCappedAtATenthOfAnAngstrom) {
-    auto cell = pptfix::box(10, 10, 10);
+    auto cell = kmfix::box(10, 10, 10);
     add_atom(cell.get(), "Li1", "Li", 1, 0, 0, 0);
     add_atom(cell.get(), "O1", "O", -2, 0.5, 0, 0);
     auto ppt = kelmar_property_new(2);
@@ -220,7 +212,7 @@ TEST(RxSd, StepSizeIsCappedAtATenthOfAnAngstrom) {
 
 TEST(RxSd, FixedAtomsStayAndLimitsHold) {
     auto cell = distorted_li2o();
-    auto ppt = assemble(cell.get());
+    auto ppt = kmfix::record(cell.get());
     cell->atom[0].ignored = true;  // fixed
     cell->atom[4].ignored = true;
     testing::internal::CaptureStdout();
@@ -241,7 +233,7 @@ TEST(RxSd, FixedAtomsStayAndLimitsHold) {
 
 TEST(RxSd, LatticeOnlyAndAtomsOnlyRuns) {
     auto cell = distorted_li2o();
-    auto ppt = assemble(cell.get());
+    auto ppt = kmfix::record(cell.get());
     testing::internal::CaptureStdout();
     auto lattice = kelmar_cell_relax_sd(cell.get(), ppt.get(), -3, 0, 0, 0);
     const std::string out = testing::internal::GetCapturedStdout();
@@ -261,8 +253,8 @@ TEST(RxSd, LatticeOnlyAndAtomsOnlyRuns) {
 }
 
 TEST(RxSd, ConvergedRunReportsItsEnergies) {
-    auto cell = pptfix::li2o(4.65884171);  // ideal positions: forces vanish by symmetry
-    auto ppt = assemble(cell.get());
+    auto cell = kmfix::li2o(4.65884171);  // ideal positions: forces vanish by symmetry
+    auto ppt = kmfix::record(cell.get());
     testing::internal::CaptureStdout();
     auto rx = kelmar_rx_sd_new(cell.get(), ppt.get());
     ASSERT_NE(rx, nullptr);
@@ -293,7 +285,7 @@ TEST(RxSd, ConstraintColumn) {
     testcli::spit(dir.path() / "plain.cif", head +
                                                 "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n"
                                                 "_atom_site_fract_y\n_atom_site_fract_z\nLi1 Li 0 0 0\n");
-    auto cell = pptfix::box(5, 5, 5);
+    auto cell = kmfix::box(5, 5, 5);
     add_atom(cell.get(), "Li1", "Li", 1, 1.0, 0, 0);  // the same site seen across the cell edge
     add_atom(cell.get(), "Li2", "Li", 1, 0.5, 0.5, 0.5);
     add_atom(cell.get(), "O1", "O", -2, 0.5, 0.0, 0.0);
@@ -317,14 +309,14 @@ TEST(RxSd, ConstraintColumn) {
 }
 
 TEST(RxEnergy, EmbeddingEnergyAloneAndInTheTotalKeepTheirOwnForms) {
-    auto cell = pptfix::li2o(4.65884171);
+    auto cell = kmfix::li2o(4.65884171);
     // Every atom a little off its site, so that no two sums are alike.
     for (long i = 0; i < cell->total(); i++)
         for (int c = 0; c < 3; c++) cell->atom[i].x_f[c] += 0.004 * ((i * 7 + c * 3) % 5) - 0.008;
     cell->atom[9].occ = 0.996;  // partly occupied, still neutral within the tolerance
     kelmar_cell_update_cartesion(cell.get());
-    pptfix::flag_each(cell.get());
-    auto ppt = assemble(cell.get());
+    kmfix::flag_each(cell.get());
+    auto ppt = kmfix::record(cell.get());
     ASSERT_EQ(kelmar_property_calculate_unitary_eam_parameter(ppt.get()), 0);
     ppt->uni[0].f1 = 0.7071067811865476;  // values whose two forms round apart
     ppt->uni[1].f1 = 0.1;
@@ -345,11 +337,11 @@ TEST(RxEnergy, EmbeddingEnergyAloneAndInTheTotalKeepTheirOwnForms) {
 }
 
 TEST(RxEnergy, ACellTooSmallForTheImagesIsRefused) {
-    auto li2o = pptfix::li2o();
-    auto ppt = assemble(li2o.get());
+    auto li2o = kmfix::li2o();
+    auto ppt = kmfix::record(li2o.get());
     ASSERT_NE(ppt, nullptr);
     for (double a : {1e-6, 1e-30}) {
-        auto cell = pptfix::box(a, 4.61, 4.61);
+        auto cell = kmfix::box(a, 4.61, 4.61);
         add_atom(cell.get(), "Li1", "Li", 1, 0.25, 0.25, 0.25);
         add_atom(cell.get(), "O1", "O", -2, 0, 0, 0);
         kelmar_cell_update_cartesion(cell.get());

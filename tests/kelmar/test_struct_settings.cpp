@@ -15,8 +15,13 @@
 
 #include "cli.hpp"
 #include "import.hpp"
+#include "kelmar_fixtures.hpp"
 
 namespace {
+
+using kmfix::atom_at;
+using kmfix::card_of;
+using kmfix::cubic;
 
 const std::string kSym = std::string(KELMAR_DATA_DIR) + "/database_symcards.dat";
 const std::string kUni = std::string(KELMAR_DATA_DIR) + "/database_unitary.dat";
@@ -83,33 +88,6 @@ std::vector<std::string> ops_of(const KELMAR_SYMMETRY& s) {
     for (const auto& c : s.card) ops.push_back(c.text);
     std::sort(ops.begin(), ops.end());
     return ops;
-}
-
-KELMAR_ATOM atom_at(const char* name, const char* type, int os, double x, double y, double z, double occ = 1.0) {
-    KELMAR_ATOM a;
-    kelmar_copy_field(a.name, name);
-    kelmar_copy_field(a.type, type);
-    a.os = os;
-    a.x_f[0] = x;
-    a.x_f[1] = y;
-    a.x_f[2] = z;
-    a.occ = occ;
-    return a;
-}
-
-std::unique_ptr<KELMAR_CELL> cubic(double a, std::vector<KELMAR_ATOM> atoms) {
-    auto cell = kelmar_cell_new(0);
-    cell->parameter[0] = cell->parameter[1] = cell->parameter[2] = a;
-    cell->angle[0] = cell->angle[1] = cell->angle[2] = 90.0;
-    cell->atom = std::move(atoms);
-    kelmar_cell_update_cartesion(cell.get());
-    return cell;
-}
-
-KELMAR_CARD card_of(const char* text) {
-    KELMAR_CARD c;
-    EXPECT_EQ(kelmar_card_set_by_text(&c, text), 0);
-    return c;
 }
 
 }  // namespace

@@ -10,26 +10,12 @@
 
 #include "cli.hpp"
 #include "import.hpp"
+#include "kelmar_fixtures.hpp"
 
 namespace {
 
-KELMAR_CARD card_of(const char* text) {
-    KELMAR_CARD c;
-    EXPECT_EQ(kelmar_card_set_by_text(&c, text), 0) << text;
-    return c;
-}
-
-KELMAR_ATOM atom_at(const char* name, const char* type, int os, double x, double y, double z, double occ = 1.0) {
-    KELMAR_ATOM a;
-    kelmar_copy_field(a.name, name);
-    kelmar_copy_field(a.type, type);
-    a.os = os;
-    a.x_f[0] = x;
-    a.x_f[1] = y;
-    a.x_f[2] = z;
-    a.occ = occ;
-    return a;
-}
+using kmfix::atom_at;
+using kmfix::card_of;
 
 // A small settings file in the shipped layout: P 1, P -1, F m -3 m (centring only + inversion
 // is enough for the tests), a second record numbered 225, and an I-centred P 1.

@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "NARO.hpp"
-#include "naro_test_util.hpp"
+#include "naro_fixtures.hpp"
 
 namespace {
 
@@ -22,8 +21,7 @@ const char* kCsCl =
     "_atom_site_occupancy\n"
     "Cs1 Cs1+ 0 0 0 1\nCl1 Cl1- 0.5 0.5 0.5 1\n";
 
-struct BvTest : ::testing::Test {
-    testcli::ScratchDir dir;
+struct BvTest : narotest::ErrorStreamTest {
     NARO_cif cif;
     std::unique_ptr<narotest::CwdGuard> cwd;
     void SetUp() override {
@@ -34,17 +32,13 @@ struct BvTest : ::testing::Test {
                       "K   1  Cl  -1  2.5   0.37  8.0  6.0\nDATA_END\n");
         testcli::spit(dir / "t.cif", kCsCl);
         cwd = std::make_unique<narotest::CwdGuard>(dir.path());
-        std::freopen("err.txt", "w", stderr);
+        ErrorStreamTest::SetUp();
         NARO_init_cif(cif);
         ASSERT_EQ(NARO_load_cif("t.cif", cif), 0);
     }
     void TearDown() override {
-        std::freopen("/dev/null", "w", stderr);
+        ErrorStreamTest::TearDown();
         cwd.reset();
-    }
-    std::string err() {
-        std::fflush(stderr);
-        return testcli::slurp(dir / "err.txt");
     }
 };
 

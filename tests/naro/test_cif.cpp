@@ -6,24 +6,17 @@
 #include <filesystem>
 #include <string>
 
-#include "NARO.hpp"
-#include "naro_test_util.hpp"
+#include "naro_fixtures.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CifTest : ::testing::Test {
-    testcli::ScratchDir dir;
+struct CifTest : narotest::ErrorStreamTest {
     NARO_cif cif;
     void SetUp() override {
         NARO_init_cif(cif);
-        std::freopen((dir / "err.txt").c_str(), "w", stderr);
-    }
-    void TearDown() override { std::freopen("/dev/null", "w", stderr); }
-    std::string err() {
-        std::fflush(stderr);
-        return testcli::slurp(dir / "err.txt");
+        ErrorStreamTest::SetUp();
     }
     int load(const std::string& text) {
         testcli::spit(dir / "t.cif", text);

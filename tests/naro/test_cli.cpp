@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "NARO.hpp"
-#include "naro_test_util.hpp"
+#include "naro_fixtures.hpp"
 
 namespace fs = std::filesystem;
 using narotest::errors;

@@ -8,8 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "NARO.hpp"
-#include "naro_test_util.hpp"
+#include "naro_fixtures.hpp"
 
 namespace {
 
@@ -19,17 +18,11 @@ const double kCubic4[3][3] = {{4, 0, 0}, {0, 4, 0}, {0, 0, 4}};
 
 double ramp(int i, int j, int k) { return 100 * i + 10 * j + k - 3.5; }
 
-struct CubeTest : ::testing::Test {
-    testcli::ScratchDir dir;
+struct CubeTest : narotest::ErrorStreamTest {
     NARO_cube cube;
     void SetUp() override {
         NARO_init_cube(cube);
-        std::freopen((dir / "err.txt").c_str(), "w", stderr);
-    }
-    void TearDown() override { std::freopen("/dev/null", "w", stderr); }
-    std::string err() {
-        std::fflush(stderr);
-        return testcli::slurp(dir / "err.txt");
+        ErrorStreamTest::SetUp();
     }
     int load(const std::string& name) { return NARO_load_cube((dir / name).c_str(), cube); }
 };

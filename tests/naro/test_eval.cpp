@@ -5,7 +5,8 @@
 #include <cmath>
 #include <string>
 
-#include "NARO.hpp"
+#include "naro_fixtures.hpp"
+
 
 namespace {
 

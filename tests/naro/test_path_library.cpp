@@ -2,7 +2,7 @@
 // copies, the redundancy filter, ordering and the printout.
 #include <gtest/gtest.h>
 
-#include "test_path_fixtures.hpp"
+#include "naro_fixtures.hpp"
 
 using namespace pathfix;
 
@@ -15,16 +15,6 @@ NARO_cube channel_cube(double eb) {
         return cosine(x, 0, 24, eb) + cosine(y, 6, 12, 2.0) + cosine(z, 6, 12, 2.0);
     });
     set_points(c, {{0, 6, 6, 0.0, 1}}, {{12, 6, 6, eb, 1}});
-    return c;
-}
-
-// Three barriers: 0.8 eV along a, 0.3 along b, 0.5 along c (saddle types in that order).
-NARO_cube network_cube() {
-    NARO_cube c = make_cube(24, 24, 24, 5, 5, 5, [](int x, int y, int z) {
-        return cosine(x, 0, 24, 0.8) + cosine(y, 0, 24, 0.3) + cosine(z, 0, 24, 0.5);
-    });
-    set_points(c, {{0, 0, 0, 0.0, 1}},
-               {{12, 0, 0, 0.8, 1}, {0, 12, 0, 0.3, 2}, {0, 0, 12, 0.5, 3}});
     return c;
 }
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "test_path_fixtures.hpp"
+#include "naro_fixtures.hpp"
 
 using namespace pathfix;
 
@@ -34,15 +34,6 @@ NARO_cube sheet_cube(double eb) {
         return cosine(x, 0, 24, eb) + cosine(y, 0, 24, eb) + cosine(z, 6, 12, 2.0);
     });
     set_points(c, {{0, 0, 6, 0.0, 1}}, {{12, 0, 6, eb, 1}, {0, 12, 6, eb, 1}});
-    return c;
-}
-
-NARO_cube network_cube() {
-    NARO_cube c = make_cube(24, 24, 24, 5, 5, 5, [](int x, int y, int z) {
-        return cosine(x, 0, 24, 0.8) + cosine(y, 0, 24, 0.3) + cosine(z, 0, 24, 0.5);
-    });
-    set_points(c, {{0, 0, 0, 0.0, 1}},
-               {{12, 0, 0, 0.8, 1}, {0, 12, 0, 0.3, 2}, {0, 0, 12, 0.5, 3}});
     return c;
 }
 

@@ -11,8 +11,7 @@
 #include <string>
 #include <tuple>
 
-#include "NARO.hpp"
-#include "naro_test_util.hpp"
+#include "naro_fixtures.hpp"
 
 namespace {
 

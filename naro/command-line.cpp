@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "NARO.hpp"
+#include "command-line.hpp"
 
 void NARO_init_input(NARO_input& input) { input = NARO_input{}; }
 

@@ -1,6 +1,5 @@
-// Migration paths and percolation: the library of hops between minima, every periodic
-// copy of each hop with its cell crossings, the clusters of minima that these hops join
-// below an energy ceiling, their percolation dimension and the activation energies.
+// The library of migration paths: the distinct hops between minima, every periodic copy
+// of each hop with its cell crossings, and the grid walks they follow.
 #pragma once
 
 #include <cstdio>
@@ -45,10 +44,6 @@ struct NARO_pathlib {
     double oneD = 999.0, twoD = 999.0, threeD = 999.0;   // activation energies (scaled)
 };
 
-struct NARO_path_triple_index { int x = 0, y = 0, z = 0; };
-struct NARO_cubeloc { int x = 0, y = 0, z = 0; };
-struct NARO_cellcross { int x = 0, y = 0, z = 0; };
-using NARO_cellcross_diff = NARO_path_triple_index;
 
 // A walk over unwrapped grid points.
 struct NARO_grid_path {
@@ -56,24 +51,6 @@ struct NARO_grid_path {
     int saddle = 0;                          // index of the highest point
     std::vector<int> color, style, marker;   // one per point, -1 = none
     std::vector<NARO_path_triple_index> grid;
-};
-
-// One connected cluster of minima below an energy ceiling.
-struct NARO_cluster {
-    int mul = 1;          // number of disconnected clusters of this kind
-    int dimension = 0;    // percolation dimension 0..3
-    int ribbon = 0;       // 1D only: survives the removal of any single node
-    int ID = -1;          // distinct path holding the highest saddle
-    int total_path = 0;
-    std::vector<int> path;   // distinct paths used
-    double minimum = 0;      // unscaled
-    double maximum = 0;      // unscaled
-    NARO_path_triple_index vector[3];   // spanning lattice vectors in grid steps
-};
-
-struct NARO_cluster_list {
-    int total = 0;
-    std::vector<NARO_cluster> clust;
 };
 
 // ---------------------------------------------------------------- library
@@ -120,38 +97,3 @@ void NARO_reverse_path(NARO_grid_path& path);
 void NARO_free_grid_path(NARO_grid_path& path);
 
 void NARO_print_pathlib(const NARO_cube& cube, const NARO_pathlib& pathlib, FILE* out);
-
-// ---------------------------------------------------------------- percolation
-void NARO_init_cluster(NARO_cluster& clust);
-void NARO_copy_cluster(const NARO_cluster& in, NARO_cluster& out);
-int NARO_alloc_path_clust(NARO_cluster_list& list, int total);
-void NARO_free_path_clust(NARO_cluster_list& list);
-
-int NARO_analyze_network_at_energy(const NARO_cube& cube, const NARO_pathlib& pathlib,
-                                   NARO_cluster_list& clustlist, double energy);
-int NARO_analyze_network(const NARO_cube& cube, const NARO_pathlib& pathlib,
-                         NARO_cluster_list& clustlist);
-// Lattice vectors (grid steps) between nodes of the same minimum; each kept once up to sign.
-int NARO_generate_path_vectors(const NARO_cube& cube, int listnum, const int* listmin,
-                               const NARO_path_triple_index* listcoor, int* listvecnum,
-                               std::vector<NARO_path_triple_index>& listvec);
-void NARO_generate_path_dimension(const NARO_cube& cube, int listvecnum,
-                                  const std::vector<NARO_path_triple_index>& listvec,
-                                  int* dimension, NARO_path_triple_index spanning_vectors[3]);
-int NARO_analyze_network_at_saddles(const NARO_cube& cube, const NARO_pathlib& pathlib, FILE* out,
-                                    double threshold);
-int NARO_calc_activation_energy(const NARO_cube& cube, NARO_pathlib& pathlib);
-void NARO_print_clustlist(const NARO_cube& cube, const NARO_pathlib& pathlib,
-                          const NARO_cluster_list& clustlist, FILE* out);
-void NARO_print_activation_energy(const NARO_pathlib& pathlib, FILE* out);
-
-// ---------------------------------------------------------------- driver stages
-// Output file name: the --dir text glued directly before the name (no separator added).
-std::string NARO_output_file_name(const NARO_input& input, const char* name);
-// The path stage of a run (--path with --cube): library, --print-path, --print-perc,
-// activation energies, --print-act and the events file. Returns 1 on a fatal failure.
-int NARO_run_path_stage(const NARO_input& input, NARO_cube& cube, const NARO_cif& cif,
-                        NARO_pathlib& pathlib);
-// The summary file (--summary): minima, saddles, path library, network analysis.
-// Returns 1 when the file cannot be written.
-int NARO_write_summary(const NARO_input& input, const NARO_cube& cube, const NARO_pathlib& pathlib);

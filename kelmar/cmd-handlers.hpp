@@ -1,0 +1,38 @@
+// The command handlers of kelmar.x, one per command word, grouped by the file that defines them.
+// Each is listed in the command table (cmd-table.cpp), which says how to add one. A handler takes
+// its arguments from opt->argv (argv[1] is the command word), prints its usage text when they are
+// too few, and returns 0 when it did its work or printed its usage, 1 after an "Error:" line.
+#pragma once
+
+#include "cmd-opt.hpp"
+
+// cmd-struct.cpp: reading, rewriting and symmetry of structures
+int kelmar_cmd_opt_do_print_cell(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_print_sym(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_cif(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_cif_reduced(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_cif_p1(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_cif_assign(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_cif_assign_all(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_cal_sym(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_cal_charge(KELMAR_CMD_OPT* opt);
+
+// cmd-ppt.cpp: parameters, bond-valence sums and the global instability index
+int kelmar_cmd_opt_do_print_ppt(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_print_ppt_full(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_cal_bv(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_cal_bv_gui(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_cal_bv_type(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_cal_gii(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_text_cal_bv(KELMAR_CMD_OPT* opt);
+
+// cmd-rx.cpp: the force field (total energy, relaxation; nudged elastic band to come)
+int kelmar_cmd_opt_do_cal_tot_en(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_rx_sd(KELMAR_CMD_OPT* opt);
+
+// cmd-cube.cpp: site-energy landscapes
+int kelmar_cmd_opt_do_print_cube(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_cube(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_cube_gii(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_cube_tot(KELMAR_CMD_OPT* opt);
+int kelmar_cmd_opt_do_gen_cube_tot_eam(KELMAR_CMD_OPT* opt);
