@@ -15,6 +15,7 @@
 #include <string>
 
 #include "bv.hpp"
+#include "cli.hpp"
 #include "import-os.hpp"
 #include "import.hpp"
 
@@ -257,4 +258,30 @@ TEST(StructOs, CommandsJudgeTheBalanceOnce) {
         EXPECT_EQ(out, c.out);
         EXPECT_EQ(err, c.err);
     }
+}
+
+TEST(StructOs, WrittenCifsCarryTheInferredStatesToTheNextReader) {
+    testcli::ScratchDir d;
+    d.add(kData / "electrolytes/gvd.cif", "Li3N.cif");
+    auto r = testcli::run(KELMAR_EXE, "--gen-cif Li3N.cif out.cif", d.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Message: oxidation states from bond valence: Li+1 N-3\n"), std::string::npos) << r.out;
+    const std::string out = testcli::slurp(d / "out.cif");
+    EXPECT_NE(out.find("  N3-     -3\r\n"), std::string::npos) << out;
+    // read back, the states are the file's own: nothing left to infer
+    r = testcli::run(KELMAR_EXE, "--cal-charge out.cif", d.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("oxidation states from"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Total charge per unit cell: 0.000\n"), std::string::npos) << r.out;
+    // a landscape of an ion the unbalanced structure does not hold
+    const std::string cut = "data_x\n_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n"
+                            "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+                            "_symmetry_space_group_name_H-M 'P 1'\nloop_\n_atom_site_label\n_atom_site_type_symbol\n"
+                            "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n_atom_site_occupancy\n"
+                            "Fe1 Fe 0 0 0 1\nP1 P 0.5 0.5 0.5 1\nO1 O 0.5 0 0 1\nO2 O 0 0.5 0 1\n";
+    testcli::spit(d / "nolithium.cif", cut);
+    r = testcli::run(KELMAR_EXE, "--gen-cube nolithium.cif Li 1 0.75 1.0", d.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: no Li in the structure.\n");
+    EXPECT_FALSE(std::filesystem::exists(d / "nolithium.cube"));
 }
