@@ -84,7 +84,9 @@ int gen_cube(KELMAR_CMD_OPT* opt, Landscape kind) {
 
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> symmetry;
-    if (!kelmar_cmd_opt_load_structure(opt, cif, &cell, &symmetry)) return 1;
+    // A landscape needs a neutral cell, unless shared mobile sites are to be skipped: that
+    // decision comes first.
+    if (!kelmar_cmd_opt_load_structure(opt, cif, &cell, &symmetry, !skip_mix_occ, type)) return 1;
     const std::clock_t start = std::clock();
     int rc = 0;
     switch (kind) {

@@ -13,6 +13,7 @@
 #include "ds.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
+#include "import-os.hpp"
 
 namespace {
 
@@ -165,12 +166,14 @@ const char* kelmar_cmd_opt_arg(const KELMAR_CMD_OPT* opt, int i) {
 }
 
 bool kelmar_cmd_opt_load_structure(const KELMAR_CMD_OPT* opt, const char* cif, std::unique_ptr<KELMAR_CELL>* cell,
-                                   std::unique_ptr<KELMAR_SYMMETRY>* sym) {
+                                   std::unique_ptr<KELMAR_SYMMETRY>* sym, bool need_neutral, const char* mobile) {
     if (kelmar_cell_import_cif_from_file(cell, sym, cif, opt->dir_symcards.c_str(), opt->dir_unitary.c_str()) != 0) {
         std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n");
         return false;
     }
-    return true;
+    // states the file leaves out, and the charge balance the command can live with
+    return settle_states_for_command(cell->get(), sym->get(), opt->dir_unitary.c_str(), opt->dir_binary.c_str(),
+                                     need_neutral, mobile);
 }
 
 bool kelmar_cmd_opt_load_structure_text(const KELMAR_CMD_OPT* opt, std::unique_ptr<KELMAR_CELL>* cell,

@@ -53,9 +53,13 @@ std::string kelmar_cmd_opt_name_append(const char* input, const char* suffix);
 std::string kelmar_cmd_opt_name_replace4(const char* input, const char* suffix);
 // The argument at index i, or null when there is none.
 const char* kelmar_cmd_opt_arg(const KELMAR_CMD_OPT* opt, int i);
-// Reads a CIF with the run's data files; false (after the error line) on failure.
+// Reads a CIF with the run's data files and settles the oxidation states the file leaves out
+// (import-os.hpp); false (after the error line) on failure. need_neutral: a cell that stays
+// unbalanced is an error here (else a warning, and the commands that need charges refuse it when
+// they assemble them); mobile: the element of a landscape's mobile ion.
 bool kelmar_cmd_opt_load_structure(const KELMAR_CMD_OPT* opt, const char* cif, std::unique_ptr<KELMAR_CELL>* cell,
-                                   std::unique_ptr<KELMAR_SYMMETRY>* sym);
+                                   std::unique_ptr<KELMAR_SYMMETRY>* sym, bool need_neutral = false,
+                                   const char* mobile = nullptr);
 // Reads the CIF given on the command line after the text-mode key phrase; false (after the error
 // line) on failure.
 bool kelmar_cmd_opt_load_structure_text(const KELMAR_CMD_OPT* opt, std::unique_ptr<KELMAR_CELL>* cell,

@@ -330,9 +330,52 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(K
                 }
             }
     }
-    std::vector<double> sum(static_cast<std::size_t>(m), 0.0);
+    // Mixed sites: the marked atoms within 0.3 angstrom of one another form one site. A species'
+    // share of a site counts each of its labels once, so that images of one refined position that
+    // the expansion left a little apart are one atom, not several; a species receives as many
+    // whole sites as its shares add up to, rounded (a remainder of one half or more is one site).
+    std::vector<int> site(n, -1);
+    int sites = 0;
+    for (std::size_t i = 0; i < n; i++) {
+        if (!at[i].ignored || site[i] >= 0) continue;
+        std::vector<std::size_t> stack{i};
+        site[i] = sites;
+        while (!stack.empty()) {
+            const std::size_t k = stack.back();
+            stack.pop_back();
+            for (std::size_t j = 0; j < n; j++)
+                if (at[j].ignored && site[j] < 0 &&
+                    kelmar_cell_min_distance_btw_atoms(cell, &at[k], &at[j]) < MIXED_SITE_DISTANCE) {
+                    site[j] = sites;
+                    stack.push_back(j);
+                }
+        }
+        sites++;
+    }
+    std::vector<std::vector<std::size_t>> member(static_cast<std::size_t>(sites));
     for (std::size_t i = 0; i < n; i++)
-        if (at[i].ignored) sum[static_cast<std::size_t>(species[i])] += at[i].occ;
+        if (site[i] >= 0) member[static_cast<std::size_t>(site[i])].push_back(i);
+    // share[site * m + species]: each label once, with the occupancy of its largest image
+    std::vector<double> share(static_cast<std::size_t>(sites) * static_cast<std::size_t>(m), 0.0);
+    for (int st = 0; st < sites; st++) {
+        const auto& mem = member[static_cast<std::size_t>(st)];
+        for (std::size_t p = 0; p < mem.size(); p++) {
+            const std::size_t i = mem[p];
+            bool label_seen = false;
+            for (std::size_t q = 0; q < p && !label_seen; q++)
+                label_seen = species[mem[q]] == species[i] && std::strcmp(at[mem[q]].name, at[i].name) == 0;
+            if (label_seen) continue;
+            double occ = 0.0;
+            for (std::size_t q = p; q < mem.size(); q++)
+                if (species[mem[q]] == species[i] && std::strcmp(at[mem[q]].name, at[i].name) == 0)
+                    occ = std::max(occ, at[mem[q]].occ);
+            share[static_cast<std::size_t>(st) * static_cast<std::size_t>(m) + static_cast<std::size_t>(species[i])] += occ;
+        }
+    }
+    std::vector<double> sum(static_cast<std::size_t>(m), 0.0);
+    for (int st = 0; st < sites; st++)
+        for (int s = 0; s < m; s++)
+            sum[static_cast<std::size_t>(s)] += share[static_cast<std::size_t>(st) * static_cast<std::size_t>(m) + static_cast<std::size_t>(s)];
     std::vector<int> order(static_cast<std::size_t>(m));
     for (int s = 0; s < m; s++) order[static_cast<std::size_t>(s)] = s;
     for (std::size_t i = 0; i < order.size(); i++)
@@ -340,39 +383,39 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(K
             if (sum[static_cast<std::size_t>(order[j])] <= sum[static_cast<std::size_t>(order[i])])
                 std::swap(order[i], order[j]);
 
-    // one species at a time, lowest total first: pick whole sites by weighted draws
+    // one species at a time, lowest total first: whole sites drawn by their shares, each site once
+    std::vector<char> taken(static_cast<std::size_t>(sites), 0);
     for (int s : order) {
-        double& sm = sum[static_cast<std::size_t>(s)];
-        while (sm >= 0.5) {
-            double left = 0.0;  // occupancy still on mixed sites; stop when none is left
-            for (std::size_t i = 0; i < n; i++)
-                if (at[i].ignored && species[i] == s) left += at[i].occ;
-            if (left <= 1e-9) break;
-            // Drawing again whenever r lies beyond the shares of the sites left (left / sm, which
-            // falls below 1 once competitors of the same species were removed) is the same as
-            // drawing r within them; a tiny remainder would otherwise spin here for ages.
-            const double r = kelmar_random() * std::min(1.0, left / sm);
+        long want = static_cast<long>(std::floor(sum[static_cast<std::size_t>(s)] + 0.5));
+        while (want > 0) {
+            double total = 0.0;
+            for (int st = 0; st < sites; st++)
+                if (!taken[static_cast<std::size_t>(st)])
+                    total += share[static_cast<std::size_t>(st) * static_cast<std::size_t>(m) + static_cast<std::size_t>(s)];
+            if (!(total > 1e-12)) break;  // no free site of this species left
+            const double r = kelmar_random() * total;
             double run = 0.0;
-            long chosen = -1;
-            for (std::size_t i = 0; i < n; i++) {
-                if (!at[i].ignored || species[i] != s) continue;
-                const double share = at[i].occ / sm;
-                if (!(r > run + share)) {
-                    chosen = static_cast<long>(i);
-                    break;
-                }
-                run += share;
+            int chosen = -1;
+            for (int st = 0; st < sites; st++) {
+                if (taken[static_cast<std::size_t>(st)]) continue;
+                const double w = share[static_cast<std::size_t>(st) * static_cast<std::size_t>(m) + static_cast<std::size_t>(s)];
+                if (!(w > 0)) continue;
+                chosen = st;  // the last candidate also takes a draw that rounding left beyond the total
+                if (r < run + w) break;
+                run += w;
             }
-            if (chosen < 0) continue;
-            KELMAR_ATOM& c = at[static_cast<std::size_t>(chosen)];
-            c.occ = 1.0;
-            c.ignored = false;
-            sm -= 1.0;
-            for (std::size_t j = 0; j < n; j++) {
-                if (!at[j].ignored) continue;
-                if (kelmar_cell_min_distance_btw_atoms(cell, &c, &at[j]) < MIXED_SITE_DISTANCE) {
-                    at[j].ignored = false;
-                    at[j].occ = 0.0;
+            if (chosen < 0) break;
+            taken[static_cast<std::size_t>(chosen)] = 1;
+            want--;
+            // the first atom of the species on the site stays, whole; the rest of the site goes
+            bool kept = false;
+            for (std::size_t i : member[static_cast<std::size_t>(chosen)]) {
+                at[i].ignored = false;
+                if (!kept && species[i] == s) {
+                    at[i].occ = 1.0;
+                    kept = true;
+                } else {
+                    at[i].occ = 0.0;
                 }
             }
         }

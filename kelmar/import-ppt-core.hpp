@@ -91,7 +91,7 @@ void kelmar_property_print_format(const KELMAR_PROPERTY* ppt);
 // Whether the occupancy-weighted oxidation states of the cell add up to zero within
 // KELMAR_FORMAL_CHARGE_TOLERANCE of the cation charge; prints the neutrality error when not.
 // kelmar_property_import_from_cell (import-ppt.hpp) refuses unbalanced cells with it.
-inline constexpr double KELMAR_FORMAL_CHARGE_TOLERANCE = 0.01;
+inline constexpr double KELMAR_FORMAL_CHARGE_TOLERANCE = 0.05;
 bool kelmar_cell_formal_charge_balanced(const KELMAR_CELL* cell);
 int kelmar_property_update_index_by_cell(KELMAR_PROPERTY* ppt, KELMAR_CELL* cell);
 int kelmar_property_append_index(KELMAR_PROPERTY* ppt, const char* type, int os);

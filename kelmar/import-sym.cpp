@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "import.hpp"
+#include "import-sym-find.hpp"
 
 // --------------------------------------------------------------------------------------------
 // Operation text
@@ -687,16 +688,33 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL
     if (!read_symcards(dir_symcards, records, "Error: unable to open %s.\n", true)) return nullptr;
     const int count = static_cast<int>(records.size());
     std::printf("Message: total %d space group settings found in %s.\n", count, dir_symcards);
+    // Every operation of the structure, in its own cell and origin. A setting fits when its
+    // operations are among them, at the setting's origin or moved to one the group allows, so a
+    // structure away from the standard origin keeps its group. Of the fitting settings the one
+    // with the most operations is the space group; among equals the first in file order (the
+    // reference setting), unless one of them fits at the structure's own origin. Without a group
+    // from the finder, the plain fit test decides.
+    const FoundSpaceGroup group = find_space_group(cell, accuracy);
     int found = 0;
+    int found_order = 0;
+    bool found_in_place = false;
     for (int no = 1; no <= count; no++) {
         auto sym = symmetry_from_record(records[static_cast<std::size_t>(no - 1)]);
         if (!sym) {
             std::fprintf(stderr, "Error: kelmar_symmetry_import_by_internal_no() returns NULL at %d.\n", no);
             return nullptr;
         }
-        if (validate(cell, sym.get(), accuracy)) {
+        double origin[3] = {0.0, 0.0, 0.0};
+        const bool fits = group.number > 0 ? setting_fits_found_group(*sym, group, origin)
+                                           : validate(cell, sym.get(), accuracy);
+        if (fits) {
             std::printf("Message: structure fits to symmetry %s.\n", sym->sg_HM);
-            found = no;
+            const bool in_place = origin[0] == 0.0 && origin[1] == 0.0 && origin[2] == 0.0;
+            if (sym->total() > found_order || (sym->total() == found_order && in_place && !found_in_place)) {
+                found = no;
+                found_order = sym->total();
+                found_in_place = in_place;
+            }
         }
     }
     if (found == 0) {

@@ -105,6 +105,7 @@ int kelmar_atom_update_default_os(std::vector<KELMAR_ATOM>& atom, const char* di
             if (std::sscanf(d.c_str(), "%*d %63s %*d %d", symbol, &os) != 2) continue;
             if (std::strcmp(symbol, at.type) == 0) {
                 at.os = os;
+                at.os_default = true;
                 break;
             }
         }
@@ -137,12 +138,12 @@ std::unique_ptr<KELMAR_TEXT> kelmar_cell_export_cif_to_text(const KELMAR_CELL* c
     KELMAR_TEXT* t = text.get();
     kelmar_text_append(t, "data_generated-by-kelmar\r\n\n");
     kelmar_text_appendf(t, "_chemical_name_systematic         '%s'\r\n", cell->name);
-    kelmar_text_appendf(t, "_cell_length_a                    %.3f\r\n", cell->parameter[0]);
-    kelmar_text_appendf(t, "_cell_length_b                    %.3f\r\n", cell->parameter[1]);
-    kelmar_text_appendf(t, "_cell_length_c                    %.3f\r\n", cell->parameter[2]);
-    kelmar_text_appendf(t, "_cell_angle_alpha                 %.3f\r\n", cell->angle[0]);
-    kelmar_text_appendf(t, "_cell_angle_beta                  %.3f\r\n", cell->angle[1]);
-    kelmar_text_appendf(t, "_cell_angle_gamma                 %.3f\r\n", cell->angle[2]);
+    kelmar_text_appendf(t, "_cell_length_a                    %.6f\r\n", cell->parameter[0]);
+    kelmar_text_appendf(t, "_cell_length_b                    %.6f\r\n", cell->parameter[1]);
+    kelmar_text_appendf(t, "_cell_length_c                    %.6f\r\n", cell->parameter[2]);
+    kelmar_text_appendf(t, "_cell_angle_alpha                 %.6f\r\n", cell->angle[0]);
+    kelmar_text_appendf(t, "_cell_angle_beta                  %.6f\r\n", cell->angle[1]);
+    kelmar_text_appendf(t, "_cell_angle_gamma                 %.6f\r\n", cell->angle[2]);
     kelmar_text_appendf(t, "_cell_volume                      %.3f\r\n", kelmar_cell_calculate_volume(cell));
     kelmar_text_appendf(t, "_cell_formula_units_Z             %d\r\n", cell->Z);
     kelmar_text_appendf(t, "_symmetry_space_group_name_H-M    '%s'\r\n", symmetry->sg_HM);
@@ -173,7 +174,7 @@ std::unique_ptr<KELMAR_TEXT> kelmar_cell_export_cif_to_text(const KELMAR_CELL* c
         const bool quote = a.name[0] == '\0' || std::strpbrk(a.name, " \t") != nullptr || a.name[0] == '\'';
         char label[20];
         std::snprintf(label, sizeof(label), quote ? "'%s'" : "%s", a.name);
-        kelmar_text_appendf(t, "  %s  %s%d%c  %.3f  %.3f  %.3f  %.3f\r\n", label, a.type, std::abs(a.os),
+        kelmar_text_appendf(t, "  %s  %s%d%c  %.8f  %.8f  %.8f  %.6f\r\n", label, a.type, std::abs(a.os),
                             a.os < 0 ? '-' : '+', a.x_f[0], a.x_f[1], a.x_f[2], a.occ);
     }
     kelmar_text_append(t, "\r\n#end of data\r\n");

@@ -119,7 +119,8 @@ inline void kelmar_atom_sort(std::vector<KELMAR_ATOM>& atom) {
 // Natural order of labels: -1, 0 or 1 (Li2 before Li10).
 int kelmar_atom_name_compare(const char* a, const char* b);
 
-// The last setting of the settings file that the structure fits; null when none fits.
+// The setting of the settings file that the structure fits with the most operations (the first of
+// them in file order), allowing a shift of origin; null when none fits.
 std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL* cell, double accuracy,
                                                                      const char* dir_symcards);
 // Whether every operation maps the structure onto itself within accuracy (angstrom).

@@ -24,6 +24,7 @@ struct KELMAR_ATOM {
     long flag = 0;        // integer mark for the analyses
     double value = 0.0;   // real work slot (oxidation state from the file while reading)
     bool ignored = false; // duplicate / matched / fixed-site mark
+    bool os_default = false; // state filled from the data file's default, not given by the input
 };
 
 // Lattice plus its sites.

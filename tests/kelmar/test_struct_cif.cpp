@@ -321,12 +321,12 @@ TEST(StructCifWrite, LayoutOfTheWrittenFile) {
     const std::string want =
         "data_generated-by-kelmar\r\n\n"
         "_chemical_name_systematic         'Li1+:2.000 O2-:0.500 '\r\n"
-        "_cell_length_a                    4.000\r\n"
-        "_cell_length_b                    5.000\r\n"
-        "_cell_length_c                    6.000\r\n"
-        "_cell_angle_alpha                 90.000\r\n"
-        "_cell_angle_beta                  90.000\r\n"
-        "_cell_angle_gamma                 90.000\r\n"
+        "_cell_length_a                    4.000000\r\n"
+        "_cell_length_b                    5.000000\r\n"
+        "_cell_length_c                    6.000000\r\n"
+        "_cell_angle_alpha                 90.000000\r\n"
+        "_cell_angle_beta                  90.000000\r\n"
+        "_cell_angle_gamma                 90.000000\r\n"
         "_cell_volume                      120.000\r\n"
         "_cell_formula_units_Z             2\r\n"
         "_symmetry_space_group_name_H-M    ''\r\n"
@@ -337,8 +337,8 @@ TEST(StructCifWrite, LayoutOfTheWrittenFile) {
         "  Li1+     1\r\n  O2-     -2\r\n"
         "\r\nloop_\r\n  _atom_site_label\r\n  _atom_site_type_symbol\r\n  _atom_site_fract_x\r\n"
         "  _atom_site_fract_y\r\n  _atom_site_fract_z\r\n  _atom_site_occupancy\r\n"
-        "  Li1  Li1+  0.100  0.200  0.300  1.000\r\n"
-        "  O1  O2-  0.000  0.000  0.000  0.500\r\n"
+        "  Li1  Li1+  0.10000000  0.20000000  0.30000000  1.000000\r\n"
+        "  O1  O2-  0.00000000  0.00000000  0.00000000  0.500000\r\n"
         "\r\n#end of data\r\n";
     EXPECT_EQ(text->content, want);
 
@@ -347,7 +347,7 @@ TEST(StructCifWrite, LayoutOfTheWrittenFile) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Message: symmetry info missing. Using P1.\n");
     ASSERT_TRUE(p1);
     EXPECT_NE(p1->content.find("_symmetry_space_group_name_H-M    'P 1'\r\n"), std::string::npos);
-    EXPECT_NE(p1->content.find("  Li1  Li1+  0.900  0.800  0.700  1.000\r\n"), std::string::npos);
+    EXPECT_NE(p1->content.find("  Li1  Li1+  0.90000000  0.80000000  0.70000000  1.000000\r\n"), std::string::npos);
 }
 
 TEST(StructCifWrite, RoundTripOverAllSampleFiles) {

@@ -110,7 +110,7 @@ TEST(StructCli, AssignCommands) {
     EXPECT_TRUE(has(r.out, "Message: symmetry info missing. Using P1.\n"));
     const std::string out = testcli::slurp(d / "l.cif.assign.cif");
     EXPECT_TRUE(has(out, "_symmetry_space_group_name_H-M    'P 1'\r\n"));
-    EXPECT_FALSE(has(out, "0.500\r\n"));  // no half-occupied Li left
+    EXPECT_FALSE(has(out, "0.500000\r\n"));  // no half-occupied Li left
 
     auto all = kelmar(d, "--gen-cif-assign-all l.cif all.cif");
     ASSERT_EQ(all.status, 0) << all.err;
@@ -119,7 +119,7 @@ TEST(StructCli, AssignCommands) {
     ASSERT_NE(p, std::string::npos);
     for (std::size_t q = whole.find("\r\n", p) + 2; q < whole.size() && whole[q] == ' ';) {
         const std::size_t e = whole.find("\r\n", q);
-        EXPECT_EQ(whole.substr(e - 5, 5), "1.000") << whole.substr(q, e - q);
+        EXPECT_EQ(whole.substr(e - 8, 8), "1.000000") << whole.substr(q, e - q);
         q = e + 2;
     }
 }

@@ -272,7 +272,7 @@ TEST(StructSymSort, TypeThenStateThenOccupancyThenLabel) {
     for (std::size_t i = 0; i < atoms.size(); i++) EXPECT_STREQ(atoms[i].name, want[i]) << i;
 }
 
-TEST(StructSymFit, LastFittingSettingWins) {
+TEST(StructSymFit, FittingSettingOfHighestOrderWinsFirstInFileOrder) {
     SymFile f;
     // a rock-salt-like F lattice of one species: fits P 1, P -1, both 225 records and I 1? (no)
     auto cell = kelmar_cell_new(0);
@@ -285,11 +285,12 @@ TEST(StructSymFit, LastFittingSettingWins) {
     auto sym = kelmar_symmetry_calculate_from_cell(cell.get(), -1, f.path.c_str());
     const std::string out = testing::internal::GetCapturedStdout();
     ASSERT_TRUE(sym);
-    EXPECT_STREQ(sym->sg_HM, "F m -3 m second");  // the later of the fitting records
+    EXPECT_STREQ(sym->sg_HM, "F m -3 m");  // the first of the fitting records of highest order
     EXPECT_NE(out.find("Message: total 5 space group settings found in"), std::string::npos);
     EXPECT_NE(out.find("Message: structure fits to symmetry F m -3 m.\n"), std::string::npos);
     EXPECT_EQ(out.find("fits to symmetry I 1"), std::string::npos);
-    EXPECT_NE(out.find("Message: determined space group: F m -3 m second\n"), std::string::npos);
+    EXPECT_NE(out.find("Message: structure fits to symmetry F m -3 m second.\n"), std::string::npos);
+    EXPECT_NE(out.find("Message: determined space group: F m -3 m\n"), std::string::npos);
 
     // the same cell shifted off the centring no longer fits the F record
     cell->atom[1].x_f[0] = 0.1;

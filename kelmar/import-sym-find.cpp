@@ -1,0 +1,235 @@
+// Space group of a structure by spglib, and the test of a setting against it.
+#include "import-sym-find.hpp"
+
+#include <spglib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "import.hpp"
+
+namespace {
+
+// One spglib dataset, freed with the handle.
+struct DatasetHandle {
+    SpglibDataset* p = nullptr;
+    explicit DatasetHandle(SpglibDataset* d) : p(d) {}
+    ~DatasetHandle() {
+        if (p) spg_free_dataset(p);
+    }
+    DatasetHandle(const DatasetHandle&) = delete;
+    DatasetHandle& operator=(const DatasetHandle&) = delete;
+};
+
+double wrap(double v) {
+    v -= std::floor(v);
+    return v >= 1.0 ? v - 1.0 : v;
+}
+
+bool is_identity(const double m[3][3]) {
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            if (std::fabs(m[i][j] - (i == j ? 1.0 : 0.0)) > 1e-6) return false;
+    return true;
+}
+
+}  // namespace
+
+FoundSpaceGroup find_space_group(const KELMAR_CELL* cell, double tolerance) {
+    FoundSpaceGroup g;
+    if (cell == nullptr || cell->atom.empty()) return g;
+    if (!(tolerance > 0.0)) tolerance = 0.01;
+    const auto& at = cell->atom;
+    const std::size_t n = at.size();
+
+    // sites: atoms closer than the tolerance share one site; a site's kind is its species list
+    std::vector<int> site_of(n, -1);
+    std::vector<std::vector<std::size_t>> members;
+    for (std::size_t i = 0; i < n; i++) {
+        if (site_of[i] >= 0) continue;
+        site_of[i] = static_cast<int>(members.size());
+        members.push_back({i});
+        for (std::size_t j = i + 1; j < n; j++)
+            if (site_of[j] < 0 && kelmar_cell_min_distance_btw_atoms(cell, &at[i], &at[j]) < tolerance) {
+                site_of[j] = site_of[i];
+                members.back().push_back(j);
+            }
+    }
+    std::map<std::string, int> kind_of;
+    std::vector<std::array<double, 3>> position(members.size());
+    std::vector<int> kind(members.size());
+    for (std::size_t s = 0; s < members.size(); s++) {
+        std::vector<std::string> parts;
+        for (std::size_t i : members[s]) {
+            char buf[64];
+            std::snprintf(buf, sizeof(buf), "%s:%d:%.3f", at[i].type, at[i].os, at[i].occ);
+            parts.emplace_back(buf);
+        }
+        std::sort(parts.begin(), parts.end());
+        std::string key;
+        for (const auto& p : parts) key += p + ";";
+        auto it = kind_of.emplace(key, static_cast<int>(kind_of.size()) + 1).first;
+        kind[s] = it->second;
+        for (int k = 0; k < 3; k++) position[s][k] = wrap(at[members[s].front()].x_f[k]);
+    }
+
+    double lattice[3][3];
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) lattice[i][j] = cell->a[j][i];  // basis vectors as columns
+    const int count = static_cast<int>(position.size());
+    auto* pos = reinterpret_cast<double(*)[3]>(position.data());
+    DatasetHandle ds(spg_get_dataset(lattice, pos, kind.data(), count, tolerance));
+    if (ds.p == nullptr || ds.p->spacegroup_number <= 0) return g;
+    g.number = ds.p->spacegroup_number;
+    for (int k = 0; k < ds.p->n_operations; k++) {
+        std::array<int, 9> r;
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++) r[static_cast<std::size_t>(3 * i + j)] = ds.p->rotations[k][i][j];
+        g.operation[r].push_back({wrap(ds.p->translations[k][0]), wrap(ds.p->translations[k][1]),
+                                  wrap(ds.p->translations[k][2])});
+    }
+    for (int k = 0; k < 3; k++) {
+        const double len = std::sqrt(cell->a[k][0] * cell->a[k][0] + cell->a[k][1] * cell->a[k][1] +
+                                     cell->a[k][2] * cell->a[k][2]);
+        g.tolerance[k] = 1e-4 + (len > 0 ? 2.0 * tolerance / len : 0.0);
+    }
+    // origins: none, then the shift to every setting of the group whose axes are the cell's own
+    g.origin.push_back({0.0, 0.0, 0.0});
+    auto add_origin = [&](const double p[3]) {
+        const std::array<double, 3> o = {wrap(-p[0]), wrap(-p[1]), wrap(-p[2])};
+        for (const auto& e : g.origin) {
+            bool same = true;
+            for (int k = 0; k < 3; k++) {
+                double d = std::fabs(e[static_cast<std::size_t>(k)] - o[static_cast<std::size_t>(k)]);
+                same = same && std::min(d, 1.0 - d) < 1e-6;
+            }
+            if (same) return;
+        }
+        g.origin.push_back(o);
+    };
+    if (is_identity(ds.p->transformation_matrix)) add_origin(ds.p->origin_shift);
+    for (int hall = 1; hall <= 530; hall++) {
+        if (spg_get_spacegroup_type(hall).number != g.number || hall == ds.p->hall_number) continue;
+        DatasetHandle h(spg_get_dataset_with_hall_number(lattice, pos, kind.data(), count, hall, tolerance));
+        if (h.p != nullptr && is_identity(h.p->transformation_matrix)) add_origin(h.p->origin_shift);
+    }
+    return g;
+}
+
+namespace {
+
+std::array<int, 9> rotation_key(const KELMAR_CARD& card) {
+    std::array<int, 9> r;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) r[static_cast<std::size_t>(3 * i + j)] = static_cast<int>(std::lround(card.r_f[i][j]));
+    return r;
+}
+
+// Origins worth trying for one setting beyond those spglib gives: for an operation of the setting
+// whose rotation R leaves no direction fixed (an inversion, a rotoinversion), the origin o solves
+// (I - R) o = t - tau modulo the lattice, for each translation t the group has with R.
+void origins_from_rotoinversion(const KELMAR_SYMMETRY& setting, const FoundSpaceGroup& group,
+                                std::vector<std::array<double, 3>>& out) {
+    for (const KELMAR_CARD& card : setting.card) {
+        double m[3][3];
+        int r[9];
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++) {
+                r[3 * i + j] = static_cast<int>(std::lround(card.r_f[i][j]));
+                m[i][j] = (i == j ? 1.0 : 0.0) - r[3 * i + j];
+            }
+        const double det = kelmar_matrix33_double_determinant(m);
+        if (std::fabs(det) < 0.5) continue;
+        double inv[3][3];
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++) {
+                const int i1 = (j + 1) % 3, i2 = (j + 2) % 3, j1 = (i + 1) % 3, j2 = (i + 2) % 3;
+                inv[i][j] = (m[i1][j1] * m[i2][j2] - m[i1][j2] * m[i2][j1]) / det;
+            }
+        // the solutions for the lattice vectors n differ by inv n modulo 1: |det| distinct offsets
+        const int d = static_cast<int>(std::lround(std::fabs(det)));
+        std::vector<std::array<double, 3>> offset;
+        for (int n0 = 0; n0 < d; n0++)
+            for (int n1 = 0; n1 < d; n1++)
+                for (int n2 = 0; n2 < d; n2++) {
+                    std::array<double, 3> v;
+                    for (int i = 0; i < 3; i++)
+                        v[static_cast<std::size_t>(i)] = wrap(inv[i][0] * n0 + inv[i][1] * n1 + inv[i][2] * n2);
+                    bool seen = false;
+                    for (const auto& e : offset) {
+                        bool same = true;
+                        for (int k = 0; k < 3 && same; k++) {
+                            const double x = std::fabs(e[static_cast<std::size_t>(k)] - v[static_cast<std::size_t>(k)]);
+                            same = std::min(x, 1.0 - x) < 1e-9;
+                        }
+                        seen = seen || same;
+                    }
+                    if (!seen) offset.push_back(v);
+                }
+        auto it = group.operation.find(rotation_key(card));
+        if (it == group.operation.end()) return;
+        for (const auto& tr : it->second) {
+            const double rhs[3] = {tr[0] - card.t_f[0], tr[1] - card.t_f[1], tr[2] - card.t_f[2]};
+            for (const auto& off : offset) {
+                std::array<double, 3> o;
+                for (int i = 0; i < 3; i++)
+                    o[static_cast<std::size_t>(i)] = wrap(inv[i][0] * rhs[0] + inv[i][1] * rhs[1] +
+                                                          inv[i][2] * rhs[2] + off[static_cast<std::size_t>(i)]);
+                out.push_back(o);
+            }
+        }
+        return;  // one such operation pins the origin down to these candidates
+    }
+}
+
+bool fits_at(const KELMAR_SYMMETRY& setting, const FoundSpaceGroup& group, const std::array<double, 3>& o) {
+    for (const KELMAR_CARD& card : setting.card) {
+        const auto key = rotation_key(card);
+        auto it = group.operation.find(key);
+        if (it == group.operation.end()) return false;
+        // the operation about the origin o of the setting: x -> R (x - o) + t + o
+        double t[3];
+        for (int i = 0; i < 3; i++) {
+            t[i] = card.t_f[i] + o[static_cast<std::size_t>(i)];
+            for (int j = 0; j < 3; j++)
+                t[i] -= key[static_cast<std::size_t>(3 * i + j)] * o[static_cast<std::size_t>(j)];
+        }
+        bool found = false;
+        for (const auto& tr : it->second) {
+            bool same = true;
+            for (int i = 0; i < 3 && same; i++) {
+                const double d = std::fabs(wrap(t[i]) - tr[static_cast<std::size_t>(i)]);
+                same = std::min(d, 1.0 - d) < group.tolerance[i];
+            }
+            if (same) {
+                found = true;
+                break;
+            }
+        }
+        if (!found) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool setting_fits_found_group(const KELMAR_SYMMETRY& setting, const FoundSpaceGroup& group, double origin[3]) {
+    if (group.number == 0 || setting.card.empty()) return false;
+    // every rotation of the setting must be one of the group's
+    for (const KELMAR_CARD& card : setting.card)
+        if (!group.operation.count(rotation_key(card))) return false;
+    std::vector<std::array<double, 3>> origins = group.origin;
+    origins_from_rotoinversion(setting, group, origins);
+    for (const auto& o : origins) {
+        if (fits_at(setting, group, o)) {
+            if (origin != nullptr)
+                for (int k = 0; k < 3; k++) origin[k] = o[static_cast<std::size_t>(k)];
+            return true;
+        }
+    }
+    return false;
+}
+
