@@ -727,5 +727,12 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_calculate_from_cell(KELMAR_CELL
         return nullptr;
     }
     std::printf("Message: determined space group: %s\n", sym->sg_HM);
+    // A cell that is not in any tabulated setting (a reduced primitive cell of a centred lattice,
+    // say) keeps only the subgroup written in its own axes: say so rather than pass it off as the
+    // structure's group.
+    if (group.number > 0 && sym->sg_id > 0 && sym->sg_id != group.number)
+        std::printf("Warning: the structure has the symmetry of space group No. %d, which no setting matches "
+                    "in this cell's axes; transform the cell to a standard setting to see it.\n",
+                    group.number);
     return sym;
 }

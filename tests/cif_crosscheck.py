@@ -107,7 +107,11 @@ def reference_ops(block):
             return ops
     hm = block_value(block, {"_symmetry_space_group_name_h-m", "_space_group_name_h-m_alt"})
     if hm:
-        sg = gemmi.find_spacegroup_by_name(hm)
+        # Both programs read a bare symbol of a group with two origins in origin choice 2.
+        sg = None
+        if ":" not in hm:
+            sg = gemmi.find_spacegroup_by_name(hm.strip() + ":2")
+        sg = sg or gemmi.find_spacegroup_by_name(hm)
         if sg:
             return sg.operations()
     hall = block_value(block, {"_symmetry_space_group_name_hall", "_space_group_name_hall"})

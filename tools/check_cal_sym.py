@@ -66,6 +66,11 @@ def lattice(par):
 
 def cal_sym(exe, cif, numbers):
     out = subprocess.run([exe, "--cal-sym", cif], capture_output=True, text=True).stdout
+    # A cell in no tabulated setting reports its own-axes subgroup and names the true group in a
+    # warning line; that counts as finding the group.
+    w = re.search(r"^Warning: the structure has the symmetry of space group No\. (\d+)", out, re.M)
+    if w:
+        return int(w.group(1))
     m = re.search(r"^Message: determined space group: (.*)$", out, re.M)
     return numbers.get(m.group(1)) if m else None
 
