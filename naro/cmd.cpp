@@ -366,6 +366,11 @@ void cmd_fastgensym(Ctx& c) {
         return;
     }
     if (!have_cube(c) || !ints(c, 3, v)) return;
+    if (!c.run.input.cif) {
+        // The grid operations come from the structure's symmetry.
+        std::printf("Error: No CIF file has been loaded yet.\n");
+        return;
+    }
     NARO_symcopies copies;
     NARO_fastgen_sym_copies(c.run.cif, c.run.cube, copies, v[0], v[1], v[2]);
     std::printf("\nTotal symmetrical copies in unit cell: %d\n", copies.total);

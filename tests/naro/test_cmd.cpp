@@ -216,3 +216,35 @@ TEST(CommandMode, SupercellWithWholeOccupancies) {
     // The draw is repeatable.
     EXPECT_EQ(sc, testcli::slurp(dir / "again.cif"));
 }
+
+TEST(CommandMode, WithoutALandscape) {
+    // Structure only: grid commands say that no cube is loaded and the session goes on.
+    testcli::ScratchDir dir;
+    const std::vector<std::pair<std::string, std::string>> steps = {
+        {"vesta", "Error: No CUBE file has been loaded yet.\n"},
+        {"neighbour minima 0 0 0 1", "Error: No CUBE file has been loaded yet.\n"},
+        {"fastgensym 1 2 3", "Error: No CUBE file has been loaded yet.\n"},
+        {"slice plane z 0", "Error: No CUBE file has been loaded yet.\n"},
+        {"export cif ins", "Error: No stationary points: ins, sad, updatecoor and updatelabel need --cif and --cube.\n"},
+        {"gensymf 0.1 0.2 0.3", "\nTotal symmetrical copies in unit cell: 8\n"},
+        {"export cif updatecoor", "Error: No stationary points"},
+        {"export cif P1", "Finished exporting.\n"},
+    };
+    std::string script;
+    for (const auto& s : steps) script += s.first + "\n";
+    testcli::spit(dir / "script.txt", script);
+    const std::string naro = testcli::quote(NARO_EXE) + " --cif " + testcli::quote(kData + "/electrolytes/e6b.cif") +
+                             " Li1+ --cmd < script.txt";
+    const auto r = testcli::run("/bin/sh", "-c " + testcli::quote("exec " + naro), dir.path());
+    ASSERT_EQ(r.status, 0) << r.out;
+    size_t at = 0;
+    for (const auto& s : steps) {
+        const size_t p = r.out.find(s.second, at);
+        EXPECT_NE(p, std::string::npos) << s.first;
+        if (p != std::string::npos) at = p + 1;
+    }
+    EXPECT_FALSE(fs::exists(dir / "NARO.vesta"));
+    EXPECT_FALSE(fs::exists(dir / "plane.csv"));
+    // Pnma: the general position 8d, written once per position in P1.
+    EXPECT_EQ(count_in(testcli::slurp(dir / "NARO.cif"), " 1 a "), 8 + 8 + 4 + 4 + 8 + 4 + 4);
+}
