@@ -320,6 +320,12 @@ void neighbour_search(Ctx& c, bool minima) {
         return;
     }
     const NARO_cube& cube = c.run.cube;
+    // The shells of images grow until one adds nothing: a point many cells away would
+    // keep them growing for as many shells.
+    if (std::abs(v[0]) > 10 * cube.a_grid || std::abs(v[1]) > 10 * cube.b_grid || std::abs(v[2]) > 10 * cube.c_grid) {
+        std::printf("Error: The grid point lies more than ten cells outside the unit cell.\n");
+        return;
+    }
     const double fa = static_cast<double>(v[0]) / cube.a_grid, fb = static_cast<double>(v[1]) / cube.b_grid,
                  fc = static_cast<double>(v[2]) / cube.c_grid;
     std::printf(minima ? "Searching for the nearest %d energy minima from (%d,%d,%d) (%.3f,%.3f,%.3f)\n"

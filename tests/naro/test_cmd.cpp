@@ -77,6 +77,7 @@ TEST(CommandMode, EveryCommandInOneSession) {
         {"neighbour saddle 0 0 0 2", "Searching for the nearest 2 saddle points from (0,0,0) (0.000,0.000,0.000)\n> 1 : ("},
         {"neighbour saddle 0 0 0 0", "Error: Number of neighbours must be greater than zero.\n"},
         {"neighbour minima 0 0 0 99999", "Error: Number of neighbours must not exceed 1000.\n"},
+        {"neighbour minima 0 999999 0 1", "Error: The grid point lies more than ten cells outside the unit cell.\n"},
         {"fastgensym 12 0 0", "\nTotal symmetrical copies in unit cell: 2\n         X     Y     Z\n"
                               "  1.    12     0     0\n  2.    12    12    24\n"},
         {"fastgensym 12", "Error: Format gensym x y z\n"},
