@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr double kTie = 0.0001;  // eV (and A for lengths) within which cycles count as equal
+constexpr double kTie = 0.0001;        // eV (and A for lengths) within which cycles count as equal
+constexpr double kLengthTie = 0.001;   // A within which two listed cycles have the same length
 
 double hop_cost(const KELMAR_GRAPH_EDGE* e) {
     const double back = e->e_r != nullptr ? e->e_r->barrier : e->barrier;
@@ -41,6 +42,13 @@ bool cycles_share_vertex(const KELMAR_GRAPH_CYCLE* a, const KELMAR_GRAPH_CYCLE* 
         for (const KELMAR_GRAPH_EDGE* y : b->e)
             if (x->v_i == y->v_i) return true;
     return false;
+}
+
+void print_cycles(const KELMAR_GRAPH_CYCLE* const* cycles, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        std::printf("KELMAR_GRAPH_CYCLE: [%3ld]\n", static_cast<long>(i));
+        kelmar_graph_cycle_print(cycles[i]);
+    }
 }
 
 double point_distance(const KELMAR_FPCUBE* cube, long p, const double prev[3], const double a[3][3], double x[3]) {
@@ -240,6 +248,39 @@ std::unique_ptr<KELMAR_GRAPH_CYCLE_LIST> kelmar_graph_cycle_list_new_from_graph(
     return list;
 }
 
+int kelmar_graph_cycle_list_reduce(KELMAR_GRAPH_CYCLE_LIST* list) {
+    if (list == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_GRAPH_CYCLE list has not been properly initialized.\n");
+        return 1;
+    }
+    const auto repeats = [](const KELMAR_GRAPH_CYCLE* a, const KELMAR_GRAPH_CYCLE* b) {
+        return a->total == b->total && std::fabs(a->barrier - b->barrier) <= kTie &&
+               std::fabs(a->l - b->l) <= kLengthTie;
+    };
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < list->size(); ++i) {
+        bool seen = false;
+        for (std::size_t j = 0; j < kept && !seen; ++j) seen = repeats((*list)[j].get(), (*list)[i].get());
+        if (!seen) (*list)[kept++] = std::move((*list)[i]);
+    }
+    list->resize(kept);
+    return 0;
+}
+
+std::vector<const KELMAR_GRAPH_CYCLE*> kelmar_graph_cycle_list_local_loops(const KELMAR_GRAPH_CYCLE_LIST* list,
+                                                                           double e_cutoff, double l_cutoff) {
+    std::vector<const KELMAR_GRAPH_CYCLE*> loops;
+    if (list == nullptr) return loops;
+    for (const auto& c : *list) {
+        if (!zero_bound(c->bound)) continue;
+        if (e_cutoff >= 0.0 && c->barrier > e_cutoff) continue;
+        if (l_cutoff > 0.0 && c->l > l_cutoff) continue;
+        loops.push_back(c.get());
+    }
+    print_cycles(loops.data(), loops.size());
+    return loops;
+}
+
 // Linked when the cycles form one connected set through shared start vertices.
 bool kelmar_graph_cycles_is_connected(const KELMAR_GRAPH_CYCLE* const* cycles, long n) {
     if (n < 2) return true;
@@ -338,10 +379,10 @@ void kelmar_graph_cycle_print(const KELMAR_GRAPH_CYCLE* cycle) {
 }
 
 void kelmar_graph_cycle_list_print(const KELMAR_GRAPH_CYCLE_LIST* list) {
-    for (std::size_t i = 0; i < list->size(); ++i) {
-        std::printf("KELMAR_GRAPH_CYCLE: [%3ld]\n", static_cast<long>(i));
-        kelmar_graph_cycle_print((*list)[i].get());
-    }
+    if (list == nullptr) return;
+    std::vector<const KELMAR_GRAPH_CYCLE*> all;
+    for (const auto& c : *list) all.push_back(c.get());
+    print_cycles(all.data(), all.size());
 }
 
 void kelmar_graph_network_print(const KELMAR_GRAPH_NETWORK* n) {

@@ -185,6 +185,15 @@ int kelmar_graph_cycle_compare(const KELMAR_GRAPH_CYCLE* a, const KELMAR_GRAPH_C
 void kelmar_graph_cycle_list_sort(KELMAR_GRAPH_CYCLE_LIST* list);
 // All fundamental cycles, sorted; null after the failing step's message.
 std::unique_ptr<KELMAR_GRAPH_CYCLE_LIST> kelmar_graph_cycle_list_new_from_graph(KELMAR_GRAPH* graph);
+// Drops every cycle that repeats an earlier kept one: barrier within 0.0001 eV, length within
+// 0.001 A and the same number of hops. Symmetry-equivalent cycles along different axes count as
+// repeats, so this is for listing loops, never for the 1D/2D/3D search. 0, or 1 for a null list.
+int kelmar_graph_cycle_list_reduce(KELMAR_GRAPH_CYCLE_LIST* list);
+// The closed local loops (zero net translation) with barrier at most e_cutoff and length at most
+// l_cutoff, in list order, borrowed from the list, and printed as a cycle list; a negative
+// e_cutoff or a non-positive l_cutoff switches that test off.
+std::vector<const KELMAR_GRAPH_CYCLE*> kelmar_graph_cycle_list_local_loops(const KELMAR_GRAPH_CYCLE_LIST* list,
+                                                                           double e_cutoff, double l_cutoff);
 bool kelmar_graph_cycles_is_connected(const KELMAR_GRAPH_CYCLE* const* cycles, long n);
 std::unique_ptr<KELMAR_GRAPH_NETWORK> kelmar_graph_network_new_from_cycle_list(const KELMAR_GRAPH_CYCLE_LIST* list);
 void kelmar_graph_cycle_print(const KELMAR_GRAPH_CYCLE* cycle);
