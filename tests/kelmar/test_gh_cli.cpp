@@ -112,6 +112,39 @@ TEST(GraphCli, NetworkFilesAndEnergies) {
     }
 }
 
+// The network lines of a --gh run.
+std::string network_lines(const std::string& out) {
+    std::istringstream in(out);
+    std::string line, kept;
+    while (std::getline(in, line))
+        if (line.rfind("KELMAR_GRAPH_NETWORK:", 0) == 0) kept += line + "\n";
+    return kept;
+}
+
+// A CIF that gives bare element symbols gets its oxidation states settled by charge balance and
+// bond valence, as the landscape command did: the network is that of the labelled file.
+TEST(GraphCli, StatesLeftOutAreSettled) {
+    testcli::ScratchDir dir;
+    stage(dir, "LiFePO4");
+    std::string cif = testcli::slurp(dir / "LiFePO4.cif");
+    const auto types = cif.find("loop_\n _atom_type_symbol");
+    ASSERT_NE(types, std::string::npos);
+    cif.erase(types, cif.find("loop_\n _atom_site_type_symbol") - types);
+    for (const auto& [from, to] : {std::pair{"  Li+  ", "  Li   "}, std::pair{"  Fe2+  ", "  Fe    "},
+                                   std::pair{"  P5+  ", "  P    "}, std::pair{"  O2-  ", "  O    "}})
+        for (auto at = cif.find(from); at != std::string::npos; at = cif.find(from, at))
+            cif.replace(at, std::string(from).size(), to);
+    ASSERT_FALSE(has(cif, "Fe2+"));
+    testcli::spit(dir / "bare.cif", cif);
+    const auto labelled = kelmar(dir, "--gh LiFePO4.cif LiFePO4.cube Li 1");
+    const auto bare = kelmar(dir, "--gh bare.cif LiFePO4.cube Li 1");
+    ASSERT_EQ(labelled.status, 0) << labelled.err;
+    ASSERT_EQ(bare.status, 0) << bare.err;
+    EXPECT_TRUE(has(bare.out, "Message: oxidation states from bond valence: Fe+2 Li+1 O-2 P+5"));
+    EXPECT_FALSE(network_lines(bare.out).empty());
+    EXPECT_EQ(network_lines(bare.out), network_lines(labelled.out));
+}
+
 struct bad_case {
     const char* name;
     std::string args;
