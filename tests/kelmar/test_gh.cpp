@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
 #include "cube.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
+#include "gh-near.hpp"
 #include "gh.hpp"
 #include "kelmar_fixtures.hpp"
 
@@ -139,6 +141,42 @@ TEST(GraphDots, PeriodicHelpers) {
     EXPECT_NEAR(dir[0], -1.0, 1e-12);
     kelmar_dot_pivot(piv, q, p, cell);
     EXPECT_NEAR(piv[0], -0.1, 1e-12);
+}
+
+// The screen in front of the 27-image distance never changes a "closer than" answer: random
+// point pairs (inside the cell and a little outside, as positions of atoms and grid points are)
+// in cubic, hexagonal and strongly oblique cells, cutoffs from well below to well above the pairs'
+// distances, and pairs placed right at the cutoff.
+TEST(GraphDots, NearScreenAgreesWithTheFullDistance) {
+    const double cells[][3][3] = {
+        {{6, 0, 0}, {0, 6, 0}, {0, 0, 6}},
+        {{5, 0, 0}, {-2.5, 4.330127, 0}, {0, 0, 9}},
+        {{4, 0, 0}, {3.1, 2.2, 0}, {-1.7, 1.4, 3.3}},
+        {{12.9, 0, 0}, {0, 12.9, 0}, {6.45, 6.45, 6.45}},
+    };
+    std::srand(7);
+    const auto uniform = []() { return static_cast<double>(std::rand()) / RAND_MAX; };
+    long measured = 0, screened = 0;
+    for (const auto& a : cells) {
+        const PeriodicNearScreen screen(a);
+        for (int pair = 0; pair < 400; ++pair) {
+            double x1[3] = {0, 0, 0}, x2[3] = {0, 0, 0};
+            for (int r = 0; r < 3; ++r) {
+                const double f1 = uniform() * 1.2 - 0.1, f2 = uniform() * 1.2 - 0.1;
+                for (int d = 0; d < 3; ++d) {
+                    x1[d] += f1 * a[r][d];
+                    x2[d] += f2 * a[r][d];
+                }
+            }
+            const double full = kelmar_dot_distance(x1, x2, a);
+            for (double cutoff : {0.3, 0.6, 1.2, 2.5, 5.0, full, std::nextafter(full, 0.0), full * (1 + 1e-12)}) {
+                ASSERT_EQ(screen.closer(x1, x2, a, cutoff), full < cutoff) << cutoff << " " << full;
+                ++measured;
+                screened += screen.apart(x1, x2, cutoff) ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(screened, measured / 4);  // and it does spare work
 }
 
 // --- landscapes -----------------------------------------------------------------------------------
