@@ -107,6 +107,18 @@ private:
     std::vector<std::size_t> found_;
 };
 
+// Length of the hop from x_i to x_f translated by bound_i + bound_f cells.
+double hop_length(const double x_i[3], const double x_f[3], const int bound_i[3], const int bound_f[3],
+                  const double a[3][3]) {
+    double s = 0.0;
+    for (int d = 0; d < 3; ++d) {
+        double t = x_f[d] - x_i[d];
+        for (int r = 0; r < 3; ++r) t += (bound_i[r] + bound_f[r]) * a[r][d];
+        s += t * t;
+    }
+    return std::sqrt(s);
+}
+
 // Copies at most 11 characters and terminates.
 void copy_name(char dst[12], const char* src) {
     int k = 0;
@@ -281,7 +293,7 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
             long sc[3], mc[3];
             index_of_point(fpcube, hc.dot.front(), sc);
             index_of_point(fpcube, hc.dot[static_cast<std::size_t>(hc.total - 1)], mc);
-            if (kelmar_dot_adjacent(mc, mp, graph->n)) continue;
+            const bool one_site = kelmar_dot_adjacent(mc, mp, graph->n);
 
             // translations of the hop from p's minimum to c's minimum
             int bound_i[3] = {0, 0, 0}, bound_f[3] = {0, 0, 0};
@@ -298,6 +310,11 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
                 index_of_point(fpcube, hc.dot[static_cast<std::size_t>(m)], to);
                 add_crossing(bound_f, from, to);
             }
+            // Both halves at one site: a hop to the site's own image in another cell (a channel
+            // with one site per repeat) is kept; a saddle leading back to the same copy is not.
+            if (one_site && bound_i[0] + bound_f[0] == 0 && bound_i[1] + bound_f[1] == 0 &&
+                bound_i[2] + bound_f[2] == 0)
+                continue;
             from_vertices = vertex_at.around(mp);
             for (std::size_t di : from_vertices) {
                 KELMAR_GRAPH_VERTEX& d = graph->v[di];
@@ -308,7 +325,9 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
                         for (int r = 0; r < 3; ++r) e->x_i[r] = sp[r];
                         position_of_index(graph->a_i, sp, e->x);
                         e->en = fpcube->en[static_cast<std::size_t>(hp.dot.front())];
-                        e->l = kelmar_dot_distance(d.x, t.x, graph->a);
+                        // to the site's own image the hop is as long as the translation
+                        e->l = one_site ? hop_length(d.x, t.x, bound_i, bound_f, graph->a)
+                                        : kelmar_dot_distance(d.x, t.x, graph->a);
                     }
                     fwd.v_i = &d;
                     fwd.v_f = &t;

@@ -277,14 +277,28 @@ TEST(GraphLandscape, ThreeBarriersOpenThreeDimensions) {
     for (long i = 0; i < 8; ++i) EXPECT_EQ(sites->site[static_cast<std::size_t>(i)].total_neigh, 3);  // the site across each axis, reached both ways
 }
 
-// One minimum per cell: both halves of every saddle end at the same site, so there is no hop.
-TEST(GraphLandscape, SelfHopsGiveNoEdge) {
+// One minimum per cell: both halves of every saddle end at the same site, in the next cell. Each
+// saddle is a hop from the site to its own image, one cell length long, so the simple cubic net
+// opens along a, b and c at 2 A_r like the net of eight sites above.
+TEST(GraphLandscape, SelfHopsLeadToTheNextCell) {
     const double amp[3] = {0.1, 0.2, 0.3};
     landscape l = cosine_landscape(amp, 1, 12, 4.0);
     built b = graph_of(l);
     ASSERT_NE(b.graph, nullptr);
     EXPECT_EQ(b.graph->total_v, 1);
-    EXPECT_EQ(b.graph->total_e, 0);
+    ASSERT_EQ(b.graph->total_e, 6);
+    for (const KELMAR_GRAPH_EDGE& e : b.graph->e) {
+        EXPECT_EQ(e.v_i, e.v_f);
+        EXPECT_EQ(std::abs(e.bound[0]) + std::abs(e.bound[1]) + std::abs(e.bound[2]), 1);
+        EXPECT_NEAR(e.l, 4.0, 1e-9);
+        for (int r = 0; r < 3; ++r) EXPECT_EQ(e.bound[r], -e.e_r->bound[r]);
+    }
+    auto cycles = kelmar_graph_cycle_list_new_from_graph(b.graph.get());
+    auto net = kelmar_graph_network_new_from_cycle_list(cycles.get());
+    EXPECT_NEAR(net->e1, 0.2, 1e-9);
+    EXPECT_NEAR(net->e2, 0.4, 1e-9);
+    EXPECT_NEAR(net->e3, 0.6, 1e-9);
+    EXPECT_EQ(net->el, -1.0);
 }
 
 // Sites closer than dr chain into one merged site even when the ends are farther apart.
