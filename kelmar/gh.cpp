@@ -119,6 +119,16 @@ double hop_length(const double x_i[3], const double x_f[3], const int bound_i[3]
     return std::sqrt(s);
 }
 
+// A half-path that may complete a hop begun at an adjacent two-branch saddle: one from a
+// three-branch saddle to a minimum. On a grid one saddle of the landscape can show as two
+// neighbouring points, one with two and one with three down branches, each holding one side.
+bool partner_half(const KELMAR_FPCUBE* cube, const KELMAR_FPHALF& h) {
+    if (h.total < 2) return false;
+    const long s = h.dot.front(), m = h.dot[static_cast<std::size_t>(h.total - 1)];
+    return cube->type[static_cast<std::size_t>(s)] == FP_SAD && fpgrid_total_dn(cube, s) == 3 &&
+           cube->type[static_cast<std::size_t>(m)] == FP_MIN;
+}
+
 // Copies at most 11 characters and terminates.
 void copy_name(char dst[12], const char* src) {
     int k = 0;
@@ -271,7 +281,7 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
     GridPointIndex hop_at(graph->n);   // the usable half-paths by saddle point
     GridPointIndex used_at(graph->n);  // the saddles already turned into edges
     for (std::size_t c = 0; c < total_half; ++c)
-        if (hop_half(fpcube, half[c])) {
+        if (hop_half(fpcube, half[c]) || partner_half(fpcube, half[c])) {
             long sc[3];
             index_of_point(fpcube, half[c].dot.front(), sc);
             hop_at.add(sc, c);

@@ -145,6 +145,40 @@ TEST(GraphCli, StatesLeftOutAreSettled) {
     EXPECT_EQ(network_lines(bare.out), network_lines(labelled.out));
 }
 
+// Percolation energies of two electrolytes on 0.2 A landscapes, against the levels at which the
+// flooded grid itself first wraps around the cell in 1, 2 and 3 dimensions, above the lowest
+// point of the wrapping pool (bench/flood_referee.py, which uses no saddle and no path). In
+// LiV(PO4)F the 1D channel runs over a saddle that the grid shows as two neighbouring points,
+// one with two and one with three down branches, each holding one side of the hop.
+TEST(GraphCli, ElectrolyteNetworksMatchTheFloodedGrid) {
+    const struct {
+        const char* id;
+        double e1, e2, e3;
+    } cases[] = {
+        {"1e9", 0.388, 0.532, 0.532},  // Li3SbS3
+        {"2t8", 0.682, 1.434, 1.924},  // LiV(PO4)F
+    };
+    for (const auto& c : cases) {
+        testcli::ScratchDir dir;
+        const std::string cif = std::string(c.id) + ".cif";
+        dir.add(kData + "/electrolytes/" + cif, cif);
+        const auto gen = kelmar(dir, "--gen-cube " + cif + " Li 1 0.75 0.2");
+        ASSERT_EQ(gen.status, 0) << gen.err;
+        const auto r = kelmar(dir, "--gh " + cif + " " + c.id + ".cube Li 1");
+        ASSERT_EQ(r.status, 0) << r.err;
+        double e[3] = {-9, -9, -9};
+        for (int d = 0; d < 3; ++d) {
+            const std::string key = "KELMAR_GRAPH_NETWORK: e_" + std::to_string(d + 1) + "D = ";
+            const auto at = r.out.find(key);
+            ASSERT_NE(at, std::string::npos) << c.id;
+            e[d] = std::stod(r.out.substr(at + key.size()));
+        }
+        EXPECT_NEAR(e[0], c.e1, 0.002) << c.id;
+        EXPECT_NEAR(e[1], c.e2, 0.002) << c.id;
+        EXPECT_NEAR(e[2], c.e3, 0.002) << c.id;
+    }
+}
+
 struct bad_case {
     const char* name;
     std::string args;
