@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <numeric>
+#include <set>
+#include <vector>
 
 #include "ds.hpp"
 #include "fp.hpp"
@@ -61,14 +63,14 @@ double point_distance(const KELMAR_FPCUBE* cube, long p, const double prev[3], c
 
 }  // namespace
 
-std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_prim_forest(KELMAR_GRAPH* graph) {
-    if (graph == nullptr || graph->v.empty()) {
-        std::fprintf(stderr, "Error: KELMAR_GRAPH has not been properly initialized.\n");
-        return nullptr;
-    }
+namespace {
+
+// Prim's algorithm on all vertices with the given price of a hop: the vertex of lowest price is
+// taken next (lowest index on ties), so every tree starts at the lowest remaining index.
+std::unique_ptr<KELMAR_GRAPH_LIST> prim_forest(KELMAR_GRAPH* graph, double (*price)(const KELMAR_GRAPH_EDGE*)) {
     const std::size_t nv = graph->v.size();
     double top = 0.0;
-    for (const KELMAR_GRAPH_EDGE& e : graph->e) top = std::max(top, e.barrier);
+    for (const KELMAR_GRAPH_EDGE& e : graph->e) top = std::max(top, price(&e));
     std::vector<double> cost(nv, top + 1.0);
     std::vector<KELMAR_GRAPH_EDGE*> tree(nv, nullptr);
     std::vector<char> removed(nv, 0);
@@ -79,8 +81,8 @@ std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_prim_forest(KELMAR_GRAPH* g
         removed[best] = 1;
         for (KELMAR_GRAPH_EDGE* e : graph->v[best].e) {
             const std::size_t to = static_cast<std::size_t>(e->v_f->index);
-            if (!removed[to] && hop_cost(e) < cost[to]) {
-                cost[to] = hop_cost(e);
+            if (!removed[to] && price(e) < cost[to]) {
+                cost[to] = price(e);
                 tree[to] = e;
             }
         }
@@ -101,12 +103,8 @@ std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_prim_forest(KELMAR_GRAPH* g
     return list;
 }
 
-std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_subgraph_minimum_spanning_forest(KELMAR_GRAPH* graph) {
-    auto prim = kelmar_graph_list_prim_forest(graph);
-    if (prim == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_graph_list_prim_forest() returns NULL.\n");
-        return nullptr;
-    }
+// The forest of a Prim list as a graph: parent-to-child edges, each child's v_b its parent.
+std::unique_ptr<KELMAR_GRAPH> forest_of(KELMAR_GRAPH* graph, const KELMAR_GRAPH_LIST* prim) {
     const long nv = static_cast<long>(graph->v.size());
     long ne = 0;
     for (const KELMAR_GRAPH_EDGE* e : prim->e) ne += e != nullptr ? 1 : 0;
@@ -129,6 +127,27 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_subgraph_minimum_spanning_forest(
         ++k;
     }
     return forest;
+}
+
+double hop_level(const KELMAR_GRAPH_EDGE* e) { return e->en; }
+
+}  // namespace
+
+std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_prim_forest(KELMAR_GRAPH* graph) {
+    if (graph == nullptr || graph->v.empty()) {
+        std::fprintf(stderr, "Error: KELMAR_GRAPH has not been properly initialized.\n");
+        return nullptr;
+    }
+    return prim_forest(graph, hop_cost);
+}
+
+std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_subgraph_minimum_spanning_forest(KELMAR_GRAPH* graph) {
+    auto prim = kelmar_graph_list_prim_forest(graph);
+    if (prim == nullptr) {
+        std::fprintf(stderr, "Error: kelmar_graph_list_prim_forest() returns NULL.\n");
+        return nullptr;
+    }
+    return forest_of(graph, prim.get());
 }
 
 std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_edge_complementary(KELMAR_GRAPH* graph,
@@ -217,6 +236,10 @@ void kelmar_graph_cycle_list_sort(KELMAR_GRAPH_CYCLE_LIST* list) {
     });
 }
 
+// The fundamental cycles of two spanning forests: the forest of lowest hop barriers and the
+// forest of lowest saddles. In the second, the forest path that closes a hop never climbs above
+// that hop's saddle, so every channel that opens at some energy is closed by cycles lying below
+// it; the first keeps the loops of few deep steps. A cycle both forests give is listed once.
 std::unique_ptr<KELMAR_GRAPH_CYCLE_LIST> kelmar_graph_cycle_list_new_from_graph(KELMAR_GRAPH* graph) {
     if (graph != nullptr)
         for (KELMAR_GRAPH_VERTEX& v : graph->v) {
@@ -228,21 +251,30 @@ std::unique_ptr<KELMAR_GRAPH_CYCLE_LIST> kelmar_graph_cycle_list_new_from_graph(
         std::fprintf(stderr, "Error: kelmar_graph_new_subgraph_minimum_spanning_forest() returns NULL.\n");
         return nullptr;
     }
-    auto complement = kelmar_graph_list_edge_complementary(graph, forest.get());
-    if (complement == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_graph_list_edge_complementary() returns NULL.\n");
-        return nullptr;
-    }
+    auto by_level = prim_forest(graph, hop_level);
+    std::unique_ptr<KELMAR_GRAPH> forests[2] = {std::move(forest), forest_of(graph, by_level.get())};
     auto list = std::make_unique<KELMAR_GRAPH_CYCLE_LIST>();
-    for (KELMAR_GRAPH_EDGE* e : complement->e) {
-        auto walk = kelmar_graph_list_cycle_from_spanning_forest(forest.get(), e);
-        if (walk == nullptr) continue;
-        auto cycle = kelmar_graph_cycle_new_from_list(walk.get());
-        if (cycle == nullptr) {
-            std::fprintf(stderr, "Error: kelmar_graph_cycle_new_from_list() returns NULL.\n");
+    std::set<std::vector<long>> seen;  // hop pairs of the cycles listed
+    for (const auto& f : forests) {
+        auto complement = kelmar_graph_list_edge_complementary(graph, f.get());
+        if (complement == nullptr) {
+            std::fprintf(stderr, "Error: kelmar_graph_list_edge_complementary() returns NULL.\n");
             return nullptr;
         }
-        list->push_back(std::move(cycle));
+        for (KELMAR_GRAPH_EDGE* e : complement->e) {
+            auto walk = kelmar_graph_list_cycle_from_spanning_forest(f.get(), e);
+            if (walk == nullptr) continue;
+            std::vector<long> key;
+            for (const KELMAR_GRAPH_EDGE* w : walk->e) key.push_back(w->index / 2);
+            std::sort(key.begin(), key.end());
+            if (!seen.insert(std::move(key)).second) continue;
+            auto cycle = kelmar_graph_cycle_new_from_list(walk.get());
+            if (cycle == nullptr) {
+                std::fprintf(stderr, "Error: kelmar_graph_cycle_new_from_list() returns NULL.\n");
+                return nullptr;
+            }
+            list->push_back(std::move(cycle));
+        }
     }
     kelmar_graph_cycle_list_sort(list.get());
     return list;

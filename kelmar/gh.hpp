@@ -183,7 +183,8 @@ std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_cycle_from_spanning_forest(
 std::unique_ptr<KELMAR_GRAPH_CYCLE> kelmar_graph_cycle_new_from_list(const KELMAR_GRAPH_LIST* list);
 int kelmar_graph_cycle_compare(const KELMAR_GRAPH_CYCLE* a, const KELMAR_GRAPH_CYCLE* b);
 void kelmar_graph_cycle_list_sort(KELMAR_GRAPH_CYCLE_LIST* list);
-// All fundamental cycles, sorted; null after the failing step's message.
+// The fundamental cycles of the forest of lowest barriers and of the forest of lowest saddles,
+// each cycle once, sorted; null after the failing step's message.
 std::unique_ptr<KELMAR_GRAPH_CYCLE_LIST> kelmar_graph_cycle_list_new_from_graph(KELMAR_GRAPH* graph);
 // Drops every cycle that repeats an earlier kept one: barrier within 0.0001 eV, length within
 // 0.001 A and the same number of hops. Symmetry-equivalent cycles along different axes count as
