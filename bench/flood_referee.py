@@ -1,20 +1,14 @@
 #!/usr/bin/python3
 """Percolation energies of a landscape by flooding its grid: a referee for --gh and NARO.x.
 
-    bench/flood_referee.py IN.cube [--floor]
+    bench/flood_referee.py IN.cube
 
 Floods the periodic grid from its lowest point upwards (26 neighbours, as the fingerprint
 uses) and follows how many independent lattice translations each connected pool of flooded
-points has wrapped around: 1, 2 and 3 give the levels at which the pool percolates in 1D, 2D and
-3D. Two readings of the activation energy are printed:
-
-  pool    level minus the lowest point of the percolating pool (every site the pool has reached
-          counts, dead ends included: the analyser's reading);
-  window  the smallest level minus floor over floors at the landscape's minima, flooding only the
-          points at or above the floor (a channel that avoids the deeper sites: the reading of the
-          cycle windows of --gh). Only with --floor, which floods once per minimum.
-
-No method of either program is used: no saddles, no half-paths, no path library.
+points has wrapped around: 1, 2 and 3 give the levels at which a pool percolates in 1D, 2D and
+3D. Printed is the smallest level minus the lowest point of the percolating pool, per dimension
+(every site the pool has reached counts, dead ends included). No saddle, half-path or path
+library of either program is used.
 """
 import sys
 
@@ -36,7 +30,7 @@ def rank(vectors):
     return 0 if not vectors else int(np.linalg.matrix_rank(np.array(vectors, dtype=float)))
 
 
-def flood(en, floor=None):
+def flood(en):
     """Levels (energy above pool minimum) at which some pool first wraps in 1, 2, 3 dimensions."""
     n = en.shape
     flat = en.reshape(-1)
@@ -74,8 +68,6 @@ def flood(en, floor=None):
     order = np.argsort(flat, kind="stable").tolist()
     for x in order:
         e = flat_list[x]
-        if floor is not None and e < floor:
-            continue
         active[x] = True
         cx = coord[x]
         for t, step in enumerate(steps):
@@ -109,37 +101,14 @@ def flood(en, floor=None):
     return best
 
 
-def local_minima(en):
-    low = np.ones(en.shape, dtype=bool)
-    for p in (-1, 0, 1):
-        for q in (-1, 0, 1):
-            for r in (-1, 0, 1):
-                if (p, q, r) != (0, 0, 0):
-                    low &= en < np.roll(en, (p, q, r), axis=(0, 1, 2))
-    return np.unique(np.round(en[low], 4))
-
-
 def show(label, best):
     print(label + " ".join("%.3f" % b if b is not None else "none" for b in best))
 
 
 def main():
-    if len(sys.argv) < 2:
+    if len(sys.argv) != 2:
         sys.exit(__doc__)
-    en = read_cube(sys.argv[1])
-    pool = flood(en)
-    show("pool   1D 2D 3D: ", pool)
-    if "--floor" in sys.argv[2:]:
-        top = en.min() + max(b for b in pool if b is not None)
-        window = list(pool)
-        for floor in local_minima(en):
-            if floor > top:
-                break
-            best = flood(en, floor - 1e-9)
-            for d in range(3):
-                if best[d] is not None and (window[d] is None or best[d] < window[d]):
-                    window[d] = best[d]
-        show("window 1D 2D 3D: ", window)
+    show("pool   1D 2D 3D: ", flood(read_cube(sys.argv[1])))
 
 
 if __name__ == "__main__":

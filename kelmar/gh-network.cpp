@@ -353,16 +353,35 @@ std::unique_ptr<KELMAR_GRAPH_NETWORK> kelmar_graph_network_new_from_cycle_list(c
         }
         if (!loop) moving.push_back(c.get());
     }
-    // pairwise links among the percolating cycles, computed once
+    // links among the percolating cycles, measured when a pair or triple could win and kept:
+    // 0 not measured yet, 1 apart, 2 sharing a start vertex
     const std::size_t m = moving.size();
+    std::vector<std::vector<long>> starts(m);
+    for (std::size_t i = 0; i < m; ++i) {
+        for (const KELMAR_GRAPH_EDGE* e : moving[i]->e) starts[i].push_back(e->v_i->index);
+        std::sort(starts[i].begin(), starts[i].end());
+    }
     std::vector<char> link(m * m, 0);
-    for (std::size_t i = 0; i < m; ++i)
-        for (std::size_t j = i + 1; j < m; ++j) link[i * m + j] = link[j * m + i] = cycles_share_vertex(moving[i], moving[j]);
+    const auto linked = [&](std::size_t i, std::size_t j) {
+        char& known = link[i * m + j];
+        if (known == 0) {
+            const auto& a = starts[i];
+            const auto& b = starts[j];
+            bool shared = false;
+            for (std::size_t p = 0, q = 0; p < a.size() && q < b.size() && !shared;) {
+                if (a[p] < b[q]) ++p;
+                else if (b[q] < a[p]) ++q;
+                else shared = true;
+            }
+            known = link[j * m + i] = shared ? 2 : 1;
+        }
+        return known == 2;
+    };
     for (std::size_t i = 0; i < m; ++i)
         for (std::size_t j = i + 1; j < m; ++j) {
             const double lo = std::min(moving[i]->e_min, moving[j]->e_min);
             const double hi = std::max(moving[i]->e_max, moving[j]->e_max);
-            if (link[i * m + j] && span_plane(moving[i]->bound, moving[j]->bound) && hi - lo < e2 - kTie) {
+            if (hi - lo < e2 - kTie && span_plane(moving[i]->bound, moving[j]->bound) && linked(i, j)) {
                 e2 = hi - lo;
                 net->c2[0] = moving[i];
                 net->c2[1] = moving[j];
@@ -374,8 +393,9 @@ std::unique_ptr<KELMAR_GRAPH_NETWORK> kelmar_graph_network_new_from_cycle_list(c
             for (std::size_t k = j + 1; k < m; ++k) {
                 const double lo3 = std::min(lo, moving[k]->e_min), hi3 = std::max(hi, moving[k]->e_max);
                 if (!(hi3 - lo3 < e3 - kTie)) continue;
-                const int links = link[i * m + j] + link[i * m + k] + link[j * m + k];
-                if (links < 2 || !span_space(moving[i]->bound, moving[j]->bound, moving[k]->bound)) continue;
+                if (!span_space(moving[i]->bound, moving[j]->bound, moving[k]->bound)) continue;
+                const int links = (linked(i, j) ? 1 : 0) + (linked(i, k) ? 1 : 0) + (linked(j, k) ? 1 : 0);
+                if (links < 2) continue;
                 e3 = hi3 - lo3;
                 net->c3[0] = moving[i];
                 net->c3[1] = moving[j];
