@@ -102,12 +102,23 @@ TEST(GraphCli, NetworkFilesAndEnergies) {
     const std::string table = testcli::slurp(dir / "Li2O.cif.gh.txt");
     EXPECT_EQ(table.rfind("r_coor, energy,   site, dn,      x,      y,      z, index\r\n", 0), 0U);
     EXPECT_TRUE(has(table, ", 1D, "));
-    for (const char* f : {"Li2O.cif.gh.cif", "Li2O.cif.gh.1d.cif"}) {
+    // every CIF written reads back through kelmar.x and gemmi, with the same atoms; the graph
+    // holds the 8 Li sites, the 4 octahedral holes and one saddle per hop
+    for (const char* f : {"Li2O.cif.gh.cif", "Li2O.cif.gh.1d.cif", "Li2O.cif.gh.2d.cif", "Li2O.cif.gh.3d.cif",
+                          "Li2O.cif.gh.0d.cif"}) {
         const auto back = kelmar(dir, std::string("--print-cell ") + f);
         EXPECT_EQ(back.status, 0) << f << back.err;
+        long atoms = -1;
+        const auto at = back.out.find("CELL: total atom: ");
+        ASSERT_NE(at, std::string::npos) << f;
+        std::sscanf(back.out.c_str() + at, "CELL: total atom: %ld", &atoms);
+        EXPECT_GT(atoms, 0) << f;
         const long g = gemmi_sites(dir, f);
         if (g != -1) {
-            EXPECT_GT(g, 0) << f;
+            EXPECT_EQ(g, atoms) << f;
+        }
+        if (std::string(f) == "Li2O.cif.gh.cif") {
+            EXPECT_EQ(atoms, 8 + 4 + 32);
         }
     }
 }
