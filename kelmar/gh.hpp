@@ -41,7 +41,8 @@ struct KELMAR_GRAPH_EDGE {
     long x_i[3] = {};          // grid index of the saddle
     double x[3] = {};          // Cartesian position of the saddle
     double en = 0.0;           // saddle energy
-    double l = 0.0;            // minimum-image distance between the two vertices
+    double l = 0.0;            // minimum-image distance between the two vertices (a hop to the
+                               // start's own image in another cell: the translation's length)
     long index = 0;            // position in the edge vector
     KELMAR_GRAPH_VERTEX* v_i = nullptr;
     KELMAR_GRAPH_VERTEX* v_f = nullptr;
