@@ -216,7 +216,7 @@ int kelmar_md_init_vv(KELMAR_MD* md) {
         }
         md->species[i] = s;
         md->m[i] = md->ppt->uni[static_cast<std::size_t>(s)].m * KELMAR_MD_AMU;
-        md->x[i] = md->x0[i] = {at.x[0], at.x[1], at.x[2]};
+        md->x[i] = md->x0[i] = md->x_p1[i] = {at.x[0], at.x[1], at.x[2]};
         md->v[i] = md->v_nh[i] = md->f[i] = md->r[i] = {0.0, 0.0, 0.0};
     }
     for (long i : md->mobile)
