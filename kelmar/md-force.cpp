@@ -92,6 +92,7 @@ bool make_force_field(ForceField* ff, const KELMAR_PROPERTY& ppt) {
             }
             if (r.kind == PairRule::NONE) continue;
             r.reach_force = force_reach(r);
+            r.tail = r.energy(r.reach);
             ff->reach = std::max(ff->reach, r.reach);
             ff->reach_force = std::max(ff->reach_force, r.reach_force);
         }
@@ -218,7 +219,7 @@ Status list_forces(NeighbourList& list, const Frame& fr, const Vec3s& x, Vec3s& 
     return Status::OK;
 }
 
-Status direct_sums(const Frame& fr, const Vec3s& x, DirectSums* sums, Vec3s* force, Contact* contact) {
+Status direct_sums(const Frame& fr, const Vec3s& x, DirectSums* sums, Vec3s* force, Contact* contact, bool exact) {
     const KELMAR_CELL& cell = *fr.cell;
     const std::vector<long>& slot = *fr.slot;
     const std::vector<int>& species = *fr.species;
@@ -254,6 +255,10 @@ Status direct_sums(const Frame& fr, const Vec3s& x, DirectSums* sums, Vec3s* for
                     return;
                 }
                 double e = 0.0, g = 0.0;
+                if (!exact && d > r.reach_force) {
+                    (host ? sums->e_host : sums->e_mobile) += w * r.tail;
+                    return;
+                }
                 if (r.kind == PairRule::COULOMB) {
                     e = kelmar_energy_coulombic(d, r.q, r.r_eff);
                     g = kelmar_force_coulombic(d, r.q, r.r_eff);

@@ -338,7 +338,7 @@ int kelmar_md_calculate_energy_potential(KELMAR_MD* md) {
     if (!md_ready(md) || !md->initialised) return 1;
     mdforce::DirectSums sums;
     mdforce::Contact contact;
-    const mdforce::Status st = mdforce::direct_sums(frame_of(md), md->x, &sums, nullptr, &contact);
+    const mdforce::Status st = mdforce::direct_sums(frame_of(md), md->x, &sums, nullptr, &contact, false);
     if (st == mdforce::Status::CONTACT) report_contact(md, contact);
     if (st != mdforce::Status::OK) return 1;
     // Pairs of two moving atoms are met twice, pairs with the fixed host once: this is the energy
