@@ -347,7 +347,11 @@ int kelmar_md_calculate_energy_potential(KELMAR_MD* md) {
     md->virial = sums.virial;
     md->virial_step = md->step;
     md->virial_valid = true;
-    return std::isfinite(md->en_p) ? 0 : 1;
+    if (!std::isfinite(md->en_p) || !std::isfinite(md->virial)) {
+        std::fprintf(stderr, "Error: the potential energy is not finite at step %ld.\n", md->step);
+        return 1;
+    }
+    return 0;
 }
 
 int kelmar_md_calculate_energy_kinetic(KELMAR_MD* md) {
