@@ -91,13 +91,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "Error: %s could not be prepared.\n", file.c_str());
             return 1;
         }
-        mdforce::Frame fr;
-        fr.cell = md->cell.get();
-        fr.mobile = &md->mobile;
-        fr.slot = &md->slot;
-        fr.species = &md->species;
-        fr.ff = &md->field;
-        fr.inv_a = md->inv_a;
+        const mdforce::Frame fr = md_force_frame(md.get());
         // the plain double sum, as every step would need it without the list
         MdVec plain = md->f;
         mdforce::DirectSums sums;

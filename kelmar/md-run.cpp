@@ -50,18 +50,7 @@ bool all_finite(const KELMAR_MD* md) {
 
 // Observables, averages, results and the three logs of the current step.
 int take_sample(KELMAR_MD* md) {
-    if (kelmar_md_calculate_energy(md) != 0) {
-        std::fprintf(stderr, "Error: kelmar_md_calculate_energy() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_md_calculate_temperature(md) != 0) {
-        std::fprintf(stderr, "Error: kelmar_md_calculate_temperature() returns non-zero.\n");
-        return 1;
-    }
-    if (kelmar_md_calculate_pressure(md) != 0) {
-        std::fprintf(stderr, "Error: kelmar_md_calculate_pressure() returns non-zero.\n");
-        return 1;
-    }
+    if (md_refresh_observables(md) != 0) return 1;
     if (kelmar_md_calculate_average(md) != 0) {
         std::fprintf(stderr, "Error: kelmar_md_calculate_average() returns non-zero.\n");
         return 1;

@@ -21,24 +21,13 @@ bool md_ready(const KELMAR_MD* md) {
     return true;
 }
 
-mdforce::Frame frame_of(const KELMAR_MD* md) {
-    mdforce::Frame fr;
-    fr.cell = md->cell.get();
-    fr.mobile = &md->mobile;
-    fr.slot = &md->slot;
-    fr.species = &md->species;
-    fr.ff = &md->field;
-    fr.inv_a = md->inv_a;
-    return fr;
-}
-
 // Prints why the dynamics stopped at a close contact; the plain sum names the fixed partner that
 // the list does not keep.
 void report_contact(const KELMAR_MD* md, mdforce::Contact c) {
     if (c.j < 0) {
         mdforce::DirectSums sums;
         mdforce::Contact named;
-        if (mdforce::direct_sums(frame_of(md), md->x, &sums, nullptr, &named) == mdforce::Status::CONTACT)
+        if (mdforce::direct_sums(md_force_frame(md), md->x, &sums, nullptr, &named) == mdforce::Status::CONTACT)
             c = named;
     }
     std::fprintf(stderr, "Warning: unphysically low distance %lf detected at step %ld.\n", c.d, md->step);
@@ -239,6 +228,19 @@ int kelmar_md_init_vv(KELMAR_MD* md) {
         std::fprintf(stderr, "Error: kelmar_md_calculate_vi_vv() returns non-zero.\n");
         return 1;
     }
+    if (md_refresh_observables(md) != 0) return 1;
+    double mass = 0.0;
+    for (double& c : md->x_com) c = 0.0;
+    for (long i : md->mobile) {
+        const double mi = md->m[static_cast<std::size_t>(i)];
+        mass += mi;
+        for (int c = 0; c < 3; c++) md->x_com[c] += mi * md->x0[static_cast<std::size_t>(i)][static_cast<std::size_t>(c)];
+    }
+    for (double& c : md->x_com) c /= mass;
+    return 0;
+}
+
+int md_refresh_observables(KELMAR_MD* md) {
     if (kelmar_md_calculate_energy(md) != 0) {
         std::fprintf(stderr, "Error: kelmar_md_calculate_energy() returns non-zero.\n");
         return 1;
@@ -251,15 +253,18 @@ int kelmar_md_init_vv(KELMAR_MD* md) {
         std::fprintf(stderr, "Error: kelmar_md_calculate_pressure() returns non-zero.\n");
         return 1;
     }
-    double mass = 0.0;
-    for (double& c : md->x_com) c = 0.0;
-    for (long i : md->mobile) {
-        const double mi = md->m[static_cast<std::size_t>(i)];
-        mass += mi;
-        for (int c = 0; c < 3; c++) md->x_com[c] += mi * md->x0[static_cast<std::size_t>(i)][static_cast<std::size_t>(c)];
-    }
-    for (double& c : md->x_com) c /= mass;
     return 0;
+}
+
+mdforce::Frame md_force_frame(const KELMAR_MD* md) {
+    mdforce::Frame fr;
+    fr.cell = md->cell.get();
+    fr.mobile = &md->mobile;
+    fr.slot = &md->slot;
+    fr.species = &md->species;
+    fr.ff = &md->field;
+    fr.inv_a = md->inv_a;
+    return fr;
 }
 
 // --- integrator pieces ----------------------------------------------------------------------------
@@ -322,7 +327,7 @@ int kelmar_md_calculate_vi_vv(MdVec& v, const KELMAR_MD* md) {
 int kelmar_md_calculate_force(KELMAR_MD* md) {
     if (!md_ready(md) || !md->initialised) return 1;
     mdforce::Contact contact;
-    const mdforce::Status st = mdforce::list_forces(md->list, frame_of(md), md->x, md->f, &contact);
+    const mdforce::Status st = mdforce::list_forces(md->list, md_force_frame(md), md->x, md->f, &contact);
     if (st == mdforce::Status::CONTACT) report_contact(md, contact);
     if (st != mdforce::Status::OK) return 1;
     for (long i : md->mobile)
@@ -338,7 +343,7 @@ int kelmar_md_calculate_energy_potential(KELMAR_MD* md) {
     if (!md_ready(md) || !md->initialised) return 1;
     mdforce::DirectSums sums;
     mdforce::Contact contact;
-    const mdforce::Status st = mdforce::direct_sums(frame_of(md), md->x, &sums, nullptr, &contact, false);
+    const mdforce::Status st = mdforce::direct_sums(md_force_frame(md), md->x, &sums, nullptr, &contact, false);
     if (st == mdforce::Status::CONTACT) report_contact(md, contact);
     if (st != mdforce::Status::OK) return 1;
     // Pairs of two moving atoms are met twice, pairs with the fixed host once: this is the energy
@@ -436,6 +441,23 @@ int kelmar_md_calculate_conduction_property(KELMAR_MD* md) {
     return 0;
 }
 
+namespace {
+
+// The middle of a step: positions from the half-step velocities, then the new forces.
+bool move_and_push(KELMAR_MD* md) {
+    if (!advance_positions(md, md->v_nh)) {
+        std::fprintf(stderr, "Error: kelmar_md_calculate_x_vv() returns NULL.\n");
+        return false;
+    }
+    if (kelmar_md_calculate_force(md) != 0) {
+        std::fprintf(stderr, "Error: kelmar_md_calculate_force() returns NULL.\n");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 // --- steps ------------------------------------------------------------------------------------------
 
 int kelmar_md_update_vv_langevin(KELMAR_MD* md) {
@@ -448,14 +470,7 @@ int kelmar_md_update_vv_langevin(KELMAR_MD* md) {
         std::fprintf(stderr, "Error: kelmar_md_calculate_v_vv_langevin() returns NULL.\n");
         return 1;
     }
-    if (!advance_positions(md, md->v_nh)) {
-        std::fprintf(stderr, "Error: kelmar_md_calculate_x_vv() returns NULL.\n");
-        return 1;
-    }
-    if (kelmar_md_calculate_force(md) != 0) {
-        std::fprintf(stderr, "Error: kelmar_md_calculate_force() returns NULL.\n");
-        return 1;
-    }
+    if (!move_and_push(md)) return 1;
     fill_normal(md);
     if (kelmar_md_calculate_v_vv_langevin(md->v, md->v_nh, md->f, md->r, md) != 0) {
         std::fprintf(stderr, "Error: kelmar_md_calculate_v_vv_langevin() returns NULL.\n");
@@ -470,14 +485,7 @@ int kelmar_md_update_vv(KELMAR_MD* md) {
     md->t = static_cast<double>(md->step) * md->dt;
     md->virial_valid = false;
     kelmar_md_calculate_v_vv(md->v_nh, md->v, md->f, md);
-    if (!advance_positions(md, md->v_nh)) {
-        std::fprintf(stderr, "Error: kelmar_md_calculate_x_vv() returns NULL.\n");
-        return 1;
-    }
-    if (kelmar_md_calculate_force(md) != 0) {
-        std::fprintf(stderr, "Error: kelmar_md_calculate_force() returns NULL.\n");
-        return 1;
-    }
+    if (!move_and_push(md)) return 1;
     kelmar_md_calculate_v_vv(md->v, md->v_nh, md->f, md);
     return 0;
 }

@@ -108,6 +108,11 @@ int kelmar_md_calculate_vi_vv(MdVec& v, const KELMAR_MD* md);
 int kelmar_md_calculate_v_vv_langevin(MdVec& out, const MdVec& v, const MdVec& f, const MdVec& r,
                                       const KELMAR_MD* md);
 
+// Energy, temperature and pressure of the current state, with the error line of the one that fails.
+int md_refresh_observables(KELMAR_MD* md);
+// What the pair sums of md-force.hpp read about the record.
+mdforce::Frame md_force_frame(const KELMAR_MD* md);
+
 // Logs (md-log.cpp): one record each, only when the file is open.
 int kelmar_md_log_sample(KELMAR_MD* md);
 int kelmar_md_log_xyz(KELMAR_MD* md);

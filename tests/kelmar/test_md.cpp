@@ -61,16 +61,7 @@ std::unique_ptr<KELMAR_MD> make_md(KELMAR_CELL* cell, const MdSettings& s) {
     return md;
 }
 
-mdforce::Frame frame(const KELMAR_MD& md) {
-    mdforce::Frame fr;
-    fr.cell = md.cell.get();
-    fr.mobile = &md.mobile;
-    fr.slot = &md.slot;
-    fr.species = &md.species;
-    fr.ff = &md.field;
-    fr.inv_a = md.inv_a;
-    return fr;
-}
+mdforce::Frame frame(const KELMAR_MD& md) { return md_force_frame(&md); }
 
 // Largest difference between the listed forces and the plain double sum, eV/A; the quick energy
 // and virial of the samples are checked against the plain sum on the way.
