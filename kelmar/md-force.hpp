@@ -58,6 +58,9 @@ struct ForceField {
     const PairRule& at(int si, int sj) const { return rule[static_cast<std::size_t>(si * species + sj)]; }
 };
 
+// erfc(s) for s >= 0 as the listed forces evaluate it (a table of erfc(s) exp(s^2)).
+double table_erfc(double s);
+
 // False after a message when the record lacks a needed entry.
 bool make_force_field(ForceField* ff, const KELMAR_PROPERTY& ppt);
 

@@ -134,6 +134,19 @@ TEST(MdForces, VerletListEqualsThePlainDoubleSum) {
     }
 }
 
+// The tabulated erfc of the listed Coulomb forces against the library's, from contact to well
+// past the force reach (where the table hands over to the library).
+TEST(MdForces, TabulatedErfcMatchesTheLibrary) {
+    double worst = 0.0;
+    for (double s = 0.0; s < 8.0; s += 0.000731) {
+        const double exact = std::erfc(s);
+        worst = std::max(worst, std::fabs(mdforce::table_erfc(s) - exact) / exact);
+    }
+    EXPECT_LT(worst, 1e-13);
+    for (double s : {0.0, 1.0 / 1024.0, 0.5, 6.9999999, 7.0, 7.5})
+        EXPECT_NEAR(mdforce::table_erfc(s), std::erfc(s), 1e-13 * std::erfc(s)) << s;
+}
+
 // Every component of a moving ion's start velocity is normal with variance kB T / m (less the
 // share the zero total momentum takes away), whatever the mass and temperature.
 TEST(MdStart, VelocitiesFollowMaxwellBoltzmannWithZeroMomentum) {
