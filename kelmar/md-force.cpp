@@ -286,12 +286,15 @@ Status direct_sums(const Frame& fr, const Vec3s& x, DirectSums* sums, Vec3s* for
             nearest_image(d0, cell, fr.inv_a);
             const double w = ai.occ * cell.atom[static_cast<std::size_t>(j)].occ;
             const bool host = slot[static_cast<std::size_t>(j)] < 0;
+            const double reach2 = r.reach * r.reach * (1.0 + 1e-12);  // the test on d itself decides
             bool touched = false;
             latimg::for_each_image(cell.a, m, [&](const latimg::Image& img) {
                 if (touched) return;
                 double v[3];
                 img.add_to(v, d0);
-                const double d = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+                const double d2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+                if (d2 > reach2) return;
+                const double d = std::sqrt(d2);
                 if (d > r.reach) return;
                 if (d <= CONTACT) {
                     if (j == i) return;  // the atom itself
