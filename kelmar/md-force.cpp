@@ -17,7 +17,7 @@ constexpr double COULOMB_EV = 14.39964;
 // Largest distance (up to reach) at which the force of the rule is still above the negligible
 // level; scanned down from the reach, so a force that rises again towards short range is kept.
 double force_reach(const PairRule& rule) {
-    const double step = 0.005;
+    const double step = std::max(0.005, rule.reach / 20000.0);  // a bounded scan whatever the cutoff
     for (double x = rule.reach; x > step; x -= step)
         if (!(std::fabs(COULOMB_EV * rule.derivative(x)) < NEGLIGIBLE_FORCE)) return std::min(rule.reach, x + step);
     return step;

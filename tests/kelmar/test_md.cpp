@@ -341,3 +341,35 @@ TEST(MdInit, DefaultsAndSamplingInterval) {
         EXPECT_DOUBLE_EQ(md->t_equil, 2.0);
     }
 }
+
+// Every operation refuses a missing record with one line instead of failing later.
+TEST(MdRecord, MissingRecordIsRefused) {
+    MdVec v;
+    const std::function<int()> calls[] = {
+        [] { return kelmar_md_init_vv(nullptr); },
+        [] { return kelmar_md_equilibrate(nullptr); },
+        [] { return kelmar_md_run(nullptr); },
+        [] { return kelmar_md_update_vv_langevin(nullptr); },
+        [] { return kelmar_md_update_vv(nullptr); },
+        [] { return kelmar_md_calculate_force(nullptr); },
+        [] { return kelmar_md_calculate_energy(nullptr); },
+        [] { return kelmar_md_calculate_temperature(nullptr); },
+        [] { return kelmar_md_calculate_pressure(nullptr); },
+        [] { return kelmar_md_calculate_average(nullptr); },
+        [] { return kelmar_md_calculate_conduction_property(nullptr); },
+        [&] { return kelmar_md_calculate_vi_vv(v, nullptr); },
+        [] { return kelmar_md_log_sample(nullptr); },
+    };
+    for (const auto& call : calls) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(call(), 1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: KELMAR_MD has not been properly initialized.\n");
+    }
+    testing::internal::CaptureStdout();
+    kelmar_md_print(nullptr);
+    kelmar_md_print_short(nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "MD: (null)\nMD: (null)\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(kelmar_md_new(nullptr, nullptr), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: KELMAR_CELL has not been properly initialized.\n");
+}
