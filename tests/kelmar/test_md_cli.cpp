@@ -126,3 +126,47 @@ TEST(MdCli, SeededRunRepeatsAndWritesItsLogs) {
     EXPECT_EQ(printed.status, 0);
     EXPECT_NE(printed.out.find("Total charge per unit cell: 0.000\n"), std::string::npos) << printed.out;
 }
+
+// A site the CIF marks fixed stays where it is for the whole run; its siblings move.
+TEST(MdCli, FixedSiteOfTheMovingSpeciesStays) {
+    testcli::ScratchDir dir;
+    std::string cif =
+        "data_li2o\n_cell_length_a 4.61\n_cell_length_b 4.61\n_cell_length_c 4.61\n_cell_angle_alpha 90\n"
+        "_cell_angle_beta 90\n_cell_angle_gamma 90\nloop_\n_symmetry_equiv_pos_as_xyz\n'x, y, z'\n"
+        "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+        "_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_kelmar_fixed\n"
+        "O1 O 0 0 0 1 F\nO2 O 0 0.5 0.5 1 F\nO3 O 0.5 0 0.5 1 F\nO4 O 0.5 0.5 0 1 F\n";
+    int k = 1;
+    for (const char* x : {"0.25", "0.75"})
+        for (const char* y : {"0.25", "0.75"})
+            for (const char* z : {"0.25", "0.75"}) {
+                cif += "Li" + std::to_string(k) + " Li " + x + " " + y + " " + z + " 1 " + (k == 3 ? "T" : "F") + "\n";
+                k++;
+            }
+    testcli::spit(dir / "fixed.cif", cif);
+    auto r = md(dir, "fixed.cif Li 1 0.75 600 0.2 0.1 0.001 0.05");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("MD: total atoms = 12, free atoms = 7\n"), std::string::npos);
+    std::istringstream trj(testcli::slurp(dir / "fixed.cif.md.trj"));
+    std::string line;
+    std::getline(trj, line);
+    // the column of Li3 in the header "t, d_ave, d_0_O1, ..."
+    std::istringstream head(line);
+    std::string cell;
+    int column = -1;
+    for (int c = 0; std::getline(head, cell, ','); c++)
+        if (cell == " d_" + std::to_string(c - 2) + "_Li3") column = c;
+    ASSERT_GT(column, 1) << line;
+    int rows = 0;
+    double others = 0.0;
+    while (std::getline(trj, line)) {
+        std::istringstream row(line);
+        for (int c = 0; std::getline(row, cell, ','); c++) {
+            if (c == column) EXPECT_EQ(std::stod(cell), 0.0) << line;
+            else if (c > 1) others += std::stod(cell);
+        }
+        rows++;
+    }
+    EXPECT_EQ(rows, 5);
+    EXPECT_GT(others, 0.0);
+}
