@@ -61,3 +61,6 @@ int kelmar_cmd_opt_do_fp_map(KELMAR_CMD_OPT* opt);
 // cmd-graph.cpp: site graph and conduction network
 int kelmar_cmd_opt_do_sites(KELMAR_CMD_OPT* opt);
 int kelmar_cmd_opt_do_gh(KELMAR_CMD_OPT* opt);
+
+// cmd-md.cpp: molecular dynamics of the conducting ions
+int kelmar_cmd_opt_do_md(KELMAR_CMD_OPT* opt);
