@@ -20,6 +20,8 @@
 #include "import-sym-grid.hpp"
 #include "import.hpp"
 #include "neighbor.hpp"
+#include "pair-table.hpp"
+#include "plane-threads.hpp"
 #include "rx.hpp"
 
 namespace {
@@ -108,8 +110,10 @@ bool grid_setup(GridSetup* g, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry
     g->rmax = KELMAR_COULOMB_CUT;
     for (int i = 0; i < ppt->total; ++i)
         for (int j = 0; j < ppt->total; ++j) g->rmax = std::max(g->rmax, ppt->bin[i][j].cutoff);
-    // Both paths place an image at x + T(h) (latimg::Image::add_to) over the same range.
-    return latimg::image_range(g->m, cell->parameter, g->rmax, 2.0, std::numeric_limits<double>::max());
+    // Both paths place an image at x + T(h) (latimg::Image::add_to) over the same range: the padded
+    // range m_k = trunc(rmax / L_k + 2), widened where an oblique cell brings images from further
+    // out within reach.
+    return latimg::image_range_wide(g->m, cell->parameter, cell->a, g->rmax, 2.0);
 }
 
 void clear_marks(KELMAR_CELL* cell) {
@@ -118,31 +122,37 @@ void clear_marks(KELMAR_CELL* cell) {
 
 // --- production path ----------------------------------------------------------------------------
 
-// What the mobile ion feels from one species.
+// What the mobile ion feels from one species: the reach of its term and the term itself as a
+// tabulated function of the squared distance.
 struct SpeciesTerm {
-    bool bonding = false;  // opposite sign: Morse; same sign: screened Coulomb
-    double cutoff = 0.0;   // bonding cutoff, or 10 A for Coulomb
-    double r_par = 0.0;    // below this distance the parabola replaces the term
-    double a0 = 0.0, a1 = 0.0, a2 = 0.0;
-    double d0 = 0.0, rmin = 0.0, b = 0.0, en_s = 0.0;  // bonding
-    double q = 0.0, r_eff = 0.0, shift = 0.0;          // Coulomb
+    double cutoff = -1.0;  // bonding cutoff, or 10 A for Coulomb; negative: no term
+    pairtab::Curve curve;
 };
 
 // Periodic images of the contributing atoms, structure of arrays.
 struct ImageSet {
-    std::vector<double> x, y, z, lim2, occ;
+    std::vector<double> x, y, z, occ;
     std::vector<int> s;
-    void clear() {
-        x.clear(), y.clear(), z.clear(), lim2.clear(), occ.clear(), s.clear();
-    }
-    void reserve(std::size_t n) {
-        x.reserve(n), y.reserve(n), z.reserve(n), lim2.reserve(n), occ.reserve(n), s.reserve(n);
-    }
+    void clear() { x.clear(), y.clear(), z.clear(), occ.clear(), s.clear(); }
+    void reserve(std::size_t n) { x.reserve(n), y.reserve(n), z.reserve(n), occ.reserve(n), s.reserve(n); }
     void push(const ImageSet& from, std::size_t c) {
         x.push_back(from.x[c]), y.push_back(from.y[c]), z.push_back(from.z[c]);
-        lim2.push_back(from.lim2[c]), occ.push_back(from.occ[c]), s.push_back(from.s[c]);
+        occ.push_back(from.occ[c]), s.push_back(from.s[c]);
     }
     std::size_t size() const { return x.size(); }
+};
+
+// The candidates of one block grouped by species: those of species X are begin[X] .. begin[X+1]-1,
+// each group in the order of the tile's list.
+struct BlockImages {
+    std::vector<double> x, y, z, occ;
+    std::vector<std::size_t> begin;
+    std::vector<std::uint32_t> picked;  // tile indices in reach of the block (scratch)
+    void reserve(std::size_t n, std::size_t species) {
+        x.resize(n), y.resize(n), z.resize(n), occ.resize(n);
+        picked.reserve(n);
+        begin.assign(species + 1, 0);
+    }
 };
 
 // Centre and radius of the parallelepiped of grid points [lo, hi] (inclusive) on every axis.
@@ -175,69 +185,59 @@ void filter_images(ImageSet* out, const ImageSet& from, const std::vector<Specie
     }
 }
 
-// As filter_images, with the bonding and the Coulomb candidates in separate lists (each keeps the
-// order of `from`, so the two partial sums add their terms in the same order as before).
-void filter_images_split(ImageSet* bond, ImageSet* coul, const ImageSet& from, const std::vector<SpeciesTerm>& terms,
-                         const double c[3], double radius) {
-    bond->clear();
-    coul->clear();
+// As filter_images, grouped by species for the block. False when no image is in reach.
+bool filter_block(BlockImages* out, const ImageSet& from, const std::vector<SpeciesTerm>& terms, const double c[3],
+                  double radius) {
+    out->picked.clear();
+    std::fill(out->begin.begin(), out->begin.end(), 0);
     for (std::size_t t = 0; t < from.size(); ++t) {
-        const SpeciesTerm& term = terms[static_cast<std::size_t>(from.s[t])];
+        const std::size_t X = static_cast<std::size_t>(from.s[t]);
         const double dx = from.x[t] - c[0], dy = from.y[t] - c[1], dz = from.z[t] - c[2];
-        const double reach = radius + term.cutoff + KELMAR_CUBE_SLACK;
-        if (dx * dx + dy * dy + dz * dz <= reach * reach) (term.bonding ? bond : coul)->push(from, t);
+        const double reach = radius + terms[X].cutoff + KELMAR_CUBE_SLACK;
+        if (dx * dx + dy * dy + dz * dz <= reach * reach) {
+            out->picked.push_back(static_cast<std::uint32_t>(t));
+            ++out->begin[X + 1];
+        }
     }
+    if (out->picked.empty()) return false;
+    for (std::size_t X = 1; X < out->begin.size(); ++X) out->begin[X] += out->begin[X - 1];
+    // begin[X] runs as the fill position of group X and ends as the start of group X + 1
+    for (const std::uint32_t t : out->picked) {
+        const std::size_t at = out->begin[static_cast<std::size_t>(from.s[t])]++;
+        out->x[at] = from.x[t], out->y[at] = from.y[t], out->z[at] = from.z[t], out->occ[at] = from.occ[t];
+    }
+    for (std::size_t X = out->begin.size() - 1; X > 0; --X) out->begin[X] = out->begin[X - 1];
+    out->begin[0] = 0;
+    return true;
 }
 
-// The bond-valence value at r from the bonding and Coulomb candidate lists (eV, capped).
-inline double point_value_split(const ImageSet& bi, const ImageSet& ci, const std::vector<SpeciesTerm>& terms,
-                                const double r[3], long long* count) {
-    double bond = 0.0, coul = 0.0;
+// The bond-valence value at r from the block's candidates (eV, capped): per species, a squared
+// distance, the cutoff test and a table lookup per candidate.
+inline double point_value(const BlockImages& bi, const std::vector<SpeciesTerm>& terms, const double r[3],
+                          long long* count) {
+    double sum = 0.0;
     long long entered = 0;
-    {
-        const std::size_t n = bi.size();
-        const double* px = bi.x.data();
-        const double* py = bi.y.data();
-        const double* pz = bi.z.data();
-        const double* lim2 = bi.lim2.data();
-        for (std::size_t c = 0; c < n; ++c) {
+    const double* px = bi.x.data();
+    const double* py = bi.y.data();
+    const double* pz = bi.z.data();
+    const double* occ = bi.occ.data();
+    for (std::size_t X = 0; X + 1 < bi.begin.size(); ++X) {
+        const std::size_t b = bi.begin[X], e = bi.begin[X + 1];
+        if (b == e) continue;
+        const pairtab::Curve& curve = terms[X].curve;
+        const double s_cut = curve.s_cut;
+        double part = 0.0;
+        for (std::size_t c = b; c < e; ++c) {
             const double dx = px[c] - r[0], dy = py[c] - r[1], dz = pz[c] - r[2];
-            const double d2 = dx * dx + dy * dy + dz * dz;
-            if (d2 > lim2[c]) continue;
-            const double d = std::sqrt(d2);
-            const SpeciesTerm& t = terms[static_cast<std::size_t>(bi.s[c])];
-            if (d > t.cutoff) continue;
+            const double s = dx * dx + dy * dy + dz * dz;
+            if (s > s_cut) continue;
             ++entered;
-            if (d <= t.r_par) {
-                bond += bi.occ[c] * (t.a2 * d * d + t.a1 * d + t.a0);
-            } else {
-                const double e = std::exp((t.rmin - d) / t.b) - 1.0;
-                bond += bi.occ[c] * ((t.d0 / 2.0) * (e * e - 1.0) - t.en_s);
-            }
+            part += occ[c] * curve.value(s);
         }
-    }
-    {
-        const std::size_t n = ci.size();
-        const double* px = ci.x.data();
-        const double* py = ci.y.data();
-        const double* pz = ci.z.data();
-        const double* lim2 = ci.lim2.data();
-        for (std::size_t c = 0; c < n; ++c) {
-            const double dx = px[c] - r[0], dy = py[c] - r[1], dz = pz[c] - r[2];
-            const double d2 = dx * dx + dy * dy + dz * dz;
-            if (d2 > lim2[c]) continue;
-            const double d = std::sqrt(d2);
-            const SpeciesTerm& t = terms[static_cast<std::size_t>(ci.s[c])];
-            if (d > t.cutoff) continue;
-            ++entered;
-            if (d <= t.r_par)
-                coul += ci.occ[c] * (t.a2 * d * d + t.a1 * d + t.a0);
-            else
-                coul += ci.occ[c] * (t.q * std::erfc(d / t.r_eff) / d - t.shift);
-        }
+        sum += part;
     }
     *count += entered;
-    const double E = (bond + coul) * KELMAR_EV;
+    const double E = sum * KELMAR_EV;
     return E > KELMAR_CUBE_CAP ? KELMAR_CUBE_CAP : E;
 }
 
@@ -249,21 +249,14 @@ bool build_images(std::vector<SpeciesTerm>* terms, ImageSet* images, const KELMA
     for (int X = 0; X < ppt->total; ++X) {
         SpeciesTerm& t = (*terms)[static_cast<std::size_t>(X)];
         const KELMAR_PROPERTY_BINARY& P = pair_entry(ppt, M, X);
-        t.a0 = P.a0, t.a1 = P.a1, t.a2 = P.a2;
         if (same_sign(ppt->os[M], ppt->os[X])) {
-            t.bonding = false;
             t.cutoff = KELMAR_COULOMB_CUT;
-            t.r_par = P.r_cc;
-            t.q = ppt->uni[M].q * ppt->uni[X].q;
-            t.r_eff = ppt->sf * (ppt->uni[M].rc + ppt->uni[X].rc);
-            t.shift = t.q * std::erfc(KELMAR_COULOMB_CUT / t.r_eff) / KELMAR_COULOMB_CUT;
+            t.curve = pairtab::curve_coulomb(ppt->uni[M].q * ppt->uni[X].q,
+                                             ppt->sf * (ppt->uni[M].rc + ppt->uni[X].rc), KELMAR_COULOMB_CUT,
+                                             P.r_cc, P.a2, P.a1, P.a0);
         } else if (ppt->os[M] != 0 && ppt->os[X] != 0) {
-            t.bonding = true;
             t.cutoff = P.cutoff;
-            t.r_par = P.r_bc;
-            t.d0 = P.d0, t.rmin = P.rmin, t.b = P.b, t.en_s = P.en_s;
-        } else {
-            t.cutoff = -1.0;  // never reached
+            t.curve = pairtab::curve_bonding(P.d0, P.rmin, P.b, P.en_s, P.cutoff, P.r_bc, P.a2, P.a1, P.a0);
         }
     }
     // only images that can come within reach of some grid point of the cell are kept
@@ -282,21 +275,21 @@ bool build_images(std::vector<SpeciesTerm>* terms, ImageSet* images, const KELMA
         const SpeciesTerm& t = (*terms)[static_cast<std::size_t>(X)];
         if (t.cutoff < 0) continue;
         const double reach = radius + t.cutoff + KELMAR_CUBE_SLACK;
-        const double lim = t.cutoff + KELMAR_CUBE_SLACK;
         latimg::for_each_image(cell->a, g.m, [&](const latimg::Image& img) {
             double p[3];
             img.add_to(p, atom.x);
             const double dx = p[0] - centre[0], dy = p[1] - centre[1], dz = p[2] - centre[2];
             if (dx * dx + dy * dy + dz * dz > reach * reach) return;
             images->x.push_back(p[0]), images->y.push_back(p[1]), images->z.push_back(p[2]);
-            images->lim2.push_back(lim * lim), images->occ.push_back(atom.occ), images->s.push_back(X);
+            images->occ.push_back(atom.occ), images->s.push_back(X);
         });
     }
     return true;
 }
 
 // Evaluates every representative point: tiles of 24^3 points are handed out to the threads; each
-// tile narrows the image list, and each 8^3 block of it narrows it again.
+// tile narrows the image list, and each 8^3 block of it narrows it again. A block that no image
+// reaches holds zeros without a pass over its points.
 long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& rep, const ImageSet& images,
                                    const std::vector<SpeciesTerm>& terms, int threads) {
     const long* n = cube->n;
@@ -312,18 +305,17 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& r
     // so the workers allocate nothing, and an allocation failure is thrown on the calling thread
     // (where it can be caught) instead of ending the process from a worker.
     struct Scratch {
-        ImageSet tile_images, block_bond, block_coul;
+        ImageSet tile_images;
+        BlockImages block;
     };
     std::vector<Scratch> scratch(static_cast<std::size_t>(std::max(threads, 1)));
     for (Scratch& sc : scratch) {
         sc.tile_images.reserve(images.size());
-        sc.block_bond.reserve(images.size());
-        sc.block_coul.reserve(images.size());
+        sc.block.reserve(images.size(), terms.size());
     }
     auto worker = [&](int id) {
         ImageSet& tile_images = scratch[static_cast<std::size_t>(id)].tile_images;
-        ImageSet& block_bond = scratch[static_cast<std::size_t>(id)].block_bond;
-        ImageSet& block_coul = scratch[static_cast<std::size_t>(id)].block_coul;
+        BlockImages& block = scratch[static_cast<std::size_t>(id)].block;
         long last_percent = -1;
         long long entered = 0;
         for (;;) {
@@ -351,21 +343,21 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& r
                             const long blo[3] = {bi, bj, bk};
                             const long bhi[3] = {std::min(bi + BLOCK - 1, thi[0]), std::min(bj + BLOCK - 1, thi[1]),
                                                  std::min(bk + BLOCK - 1, thi[2])};
-                            bool filtered = false;
-                            for (long i = blo[0]; i <= bhi[0]; ++i)
-                                for (long j = blo[1]; j <= bhi[1]; ++j)
+                            int filtered = 0;  // 0 not yet, 1 candidates, -1 none in reach
+                            for (long i = blo[0]; i <= bhi[0] && filtered >= 0; ++i)
+                                for (long j = blo[1]; j <= bhi[1] && filtered >= 0; ++j)
                                     for (long k = blo[2]; k <= bhi[2]; ++k) {
                                         const std::size_t p = cube->en.index(i, j, k);
                                         if (!rep.get(static_cast<long>(p))) continue;
-                                        if (!filtered) {
+                                        if (filtered == 0) {
                                             double bc[3], br;
                                             block_sphere(bc, &br, cube->a_i, blo, bhi);
-                                            filter_images_split(&block_bond, &block_coul, tile_images, terms, bc, br);
-                                            filtered = true;
+                                            filtered = filter_block(&block, tile_images, terms, bc, br) ? 1 : -1;
+                                            if (filtered < 0) break;  // the block keeps its zeros
                                         }
                                         double r[3];
                                         grid_point(r, cube->a_i, i, j, k);
-                                        en[p] = point_value_split(block_bond, block_coul, terms, r, &entered);
+                                        en[p] = point_value(block, terms, r, &entered);
                                     }
                         }
             }
@@ -498,8 +490,7 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
         clear_marks(cell);
         return nullptr;
     }
-    if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
-    if (threads <= 0) threads = 1;
+    threads = grid_threads_resolve(threads);
     gridsym::GridMask is_rep(g.grid_sym.points());
     const std::vector<std::int32_t> reps = g.grid_sym.representatives(&is_rep);
     KELMAR_CUBE* cube = g.cube.get();

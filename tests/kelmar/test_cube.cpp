@@ -598,7 +598,8 @@ TEST(CubeLandscape, TermsExactlyAtTheCutoffsAndAtomsOnCellEdgesEnterBothPaths) {
     auto fast = quiet_calc(cell.get(), p1.get(), ppt.get(), 0.5, false, 2);
     ASSERT_TRUE(plain && fast);
     ASSERT_EQ(fast->n[0], 24);
-    EXPECT_EQ(plain->en.data, fast->en.data);
+    // the fast path's tabulated terms agree to a few 1e-10 eV; a dropped term would show as 0.14 eV
+    expect_same_values(*plain, *fast, 1e-8);
 }
 
 TEST(CubeLandscape, SymmetrySpreadingMatchesFullEvaluation) {
@@ -634,7 +635,7 @@ TEST(CubeLandscape, IncompleteOperationListSpreadsLikeTheReferenceLoop) {
     long negative = 0;
     for (double v : plain->en.data) negative += v < 0.0;
     EXPECT_GT(negative, 100);
-    EXPECT_EQ(plain->en.data, fast->en.data);
+    expect_same_values(*plain, *fast, 1e-8);
 }
 
 TEST(CubeLandscape, AxisExchangeOnUnequalGridIsNotUsed) {
