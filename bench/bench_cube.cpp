@@ -23,6 +23,7 @@
 #include "import-ppt.hpp"
 #include "import.hpp"
 #include "neighbor.hpp"
+#include "plane-threads.hpp"
 
 namespace {
 
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
                  src + "/tests/data/samples/Li10GeP2S12.cif", src + "/tests/data/electrolytes/j5g.cif",
                  src + "/tests/data/electrolytes/xut.cif", src + "/tests/data/electrolytes/9n0.cif"};
     }
-    const int hw = static_cast<int>(std::thread::hardware_concurrency());
+    const int hw = grid_threads_usable();
     double load[3] = {0, 0, 0};
     getloadavg(load, 3);
     std::printf("resolution %.3f A, hardware threads %d, load average %.2f %.2f %.2f\n", resolution, hw, load[0],
