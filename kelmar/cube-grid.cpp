@@ -224,17 +224,7 @@ inline double point_value(const BlockImages& bi, const std::vector<SpeciesTerm>&
     for (std::size_t X = 0; X + 1 < bi.begin.size(); ++X) {
         const std::size_t b = bi.begin[X], e = bi.begin[X + 1];
         if (b == e) continue;
-        const pairtab::Curve& curve = terms[X].curve;
-        const double s_cut = curve.s_cut;
-        double part = 0.0;
-        for (std::size_t c = b; c < e; ++c) {
-            const double dx = px[c] - r[0], dy = py[c] - r[1], dz = pz[c] - r[2];
-            const double s = dx * dx + dy * dy + dz * dz;
-            if (s > s_cut) continue;
-            ++entered;
-            part += occ[c] * curve.value(s);
-        }
-        sum += part;
+        sum += pairtab::sum_terms(terms[X].curve, px + b, py + b, pz + b, occ + b, e - b, r, &entered);
     }
     *count += entered;
     const double E = sum * KELMAR_EV;

@@ -92,6 +92,80 @@ double Curve::exact_slope(double d) const {
     return 0.0;
 }
 
+namespace {
+
+// The terms of candidates whose squared distance falls outside the table and the parabola (the
+// sliver below the table floor, or a curve without table), by the closed form.
+double sum_closed_form(const Curve& curve, const double* x, const double* y, const double* z, const double* occ,
+                       std::size_t n, const double r[3], bool all) {
+    double sum = 0.0;
+    for (std::size_t c = 0; c < n; ++c) {
+        const double dx = x[c] - r[0], dy = y[c] - r[1], dz = z[c] - r[2];
+        const double s = dx * dx + dy * dy + dz * dz;
+        if (s > curve.s_cut || s <= curve.s_par) continue;
+        const std::uint64_t k = (std::bit_cast<std::uint64_t>(s) >> curve.shift) - curve.first;
+        if (all || k >= curve.count) sum += occ[c] * curve.exact(std::sqrt(s));
+    }
+    return sum;
+}
+
+}  // namespace
+
+namespace {
+
+// The branch-free loop: table lookup for every candidate, parabola or table chosen per lane, terms
+// beyond the cutoff masked out. `linear` adds the parabola's a1 d (zero in records the assembly
+// builds, which saves the square root).
+template <bool linear>
+inline __attribute__((always_inline)) double sum_lanes(const Curve& curve, const double* coef, const double* x,
+                                                       const double* y, const double* z, const double* occ,
+                                                       std::size_t n, const double r[3], long long* in_reach,
+                                                       long long* outside) {
+    const double rx = r[0], ry = r[1], rz = r[2];
+    const double s_cut = curve.s_cut, s_par = curve.s_par, a0 = curve.a0, a1 = curve.a1, a2 = curve.a2;
+    const int shift = curve.shift;
+    const std::uint64_t first = curve.first, count = curve.count;
+    double sum = 0.0;
+    long long reached = 0, missed = 0;
+#pragma omp simd reduction(+ : sum, reached, missed)
+    for (std::size_t c = 0; c < n; ++c) {
+        const double dx = x[c] - rx, dy = y[c] - ry, dz = z[c] - rz;
+        const double s = dx * dx + dy * dy + dz * dz;
+        const std::uint64_t key = std::bit_cast<std::uint64_t>(s) >> shift;
+        const std::uint64_t k = key - first;
+        const bool reach = s <= s_cut;
+        const bool parabola = s <= s_par;
+        const bool table = k < count;
+        const std::uint64_t at = 4 * (k & (0 - static_cast<std::uint64_t>(table)));
+        const double u = s - std::bit_cast<double>(key << shift);
+        const double t = coef[at] + u * (coef[at + 1] + u * (coef[at + 2] + u * coef[at + 3]));
+        const double q = linear ? a2 * s + a1 * std::sqrt(s) + a0 : a2 * s + a0;
+        const double v = parabola ? q : t;
+        const bool counted = reach & (parabola | table);
+        sum += counted ? occ[c] * v : 0.0;
+        reached += reach;
+        missed += reach & !parabola & !table;
+    }
+    *in_reach += reached;
+    *outside += missed;
+    return sum;
+}
+
+}  // namespace
+
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) double
+sum_terms(const Curve& curve, const double* x, const double* y, const double* z, const double* occ, std::size_t n,
+          const double r[3], long long* entered) {
+    static const double no_table[4] = {0.0, 0.0, 0.0, 0.0};
+    const double* coef = curve.count > 0 ? curve.coef.data() : no_table;
+    long long in_reach = 0, outside = 0;
+    const double sum = curve.a1 != 0.0 ? sum_lanes<true>(curve, coef, x, y, z, occ, n, r, &in_reach, &outside)
+                                       : sum_lanes<false>(curve, coef, x, y, z, occ, n, r, &in_reach, &outside);
+    *entered += in_reach;
+    if (outside == 0) return sum;
+    return sum + sum_closed_form(curve, x, y, z, occ, n, r, curve.count == 0);
+}
+
 Curve curve_bonding(double d0, double rmin, double b, double en_s, double cutoff, double r_bc, double a2, double a1,
                     double a0, double tolerance) {
     Curve c;

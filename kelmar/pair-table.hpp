@@ -19,6 +19,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -61,6 +62,13 @@ struct Curve {
     }
     bool tabulated() const { return count > 0; }
 };
+
+// The sum of occ[c] * curve(s_c) over the candidates at (x[c], y[c], z[c]) within the cutoff of the
+// point r, with s_c the squared distance; *entered counts the terms. The loop has no branches and
+// runs in SIMD lanes on CPUs that have them (the lanes' partial sums are added in a fixed order,
+// so the result depends on the candidates alone, not on threads or timing).
+double sum_terms(const Curve& curve, const double* x, const double* y, const double* z, const double* occ,
+                 std::size_t n, const double r[3], long long* entered);
 
 // A Morse term shifted to zero at the cutoff, with its parabola below r_bc.
 Curve curve_bonding(double d0, double rmin, double b, double en_s, double cutoff, double r_bc, double a2, double a1,
