@@ -144,7 +144,9 @@ int main(int argc, char** argv) {
             for (int rep = 0; rep < 3; ++rep) {
                 t0 = std::chrono::steady_clock::now();
                 const double c0 = cpu_seconds();
-                fastn = kelmar_cube_calculate_threads(cell.get(), sym.get(), ppt.get(), resolution, true, hw, &stats);
+                KELMAR_CUBE_STATS run;
+                fastn = kelmar_cube_calculate_threads(cell.get(), sym.get(), ppt.get(), resolution, true, hw, &run);
+                if (rep == 0 || run.terms_cpu_seconds < stats.terms_cpu_seconds) stats = run;
                 t_fastn = std::min(t_fastn, seconds_since(t0));
                 cpu_fastn = std::min(cpu_fastn, cpu_seconds() - c0);
                 t0 = std::chrono::steady_clock::now();
@@ -204,6 +206,8 @@ int main(int argc, char** argv) {
                     t_fastn, cpu_fastn, plain_ts, terms / t_fast1, terms / t_fastn, x1, xn, t_gen, cpu_gen);
         std::printf("%-14s max |plain - fast| = %.3g eV over %ld points; one thread and %d threads bit-identical: %s\n",
                     "", worst, checked, hw, same ? "yes" : "NO");
+        std::printf("%-14s pair terms per CPU second: whole landscape %.3g, pair-term loops alone %.3g (%.3f s)\n", "",
+                    terms / cpu_fastn, terms / stats.terms_cpu_seconds, stats.terms_cpu_seconds);
         std::fflush(stdout);
     }
     return 0;

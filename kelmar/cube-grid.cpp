@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <system_error>
 #include <thread>
@@ -142,16 +143,24 @@ struct ImageSet {
     std::size_t size() const { return x.size(); }
 };
 
+// Every species group of a block is padded with far-away candidates of zero weight to a multiple
+// of this (the SIMD width of the widest CPUs), so the pair-term loops run without remainders.
+constexpr std::size_t GROUP_PAD = 8;
+constexpr double FAR_AWAY = 1e100;
+
 // The candidates of one block grouped by species: those of species X are begin[X] .. begin[X+1]-1,
-// each group in the order of the tile's list.
+// each group in the order of the tile's list and then padded.
 struct BlockImages {
     std::vector<double> x, y, z, occ;
     std::vector<std::size_t> begin;
     std::vector<std::uint32_t> picked;  // tile indices in reach of the block (scratch)
+    std::vector<std::size_t> cursor;    // fill positions of the groups (scratch)
     void reserve(std::size_t n, std::size_t species) {
-        x.resize(n), y.resize(n), z.resize(n), occ.resize(n);
+        const std::size_t room = n + GROUP_PAD * species;
+        x.resize(room), y.resize(room), z.resize(room), occ.resize(room);
         picked.reserve(n);
         begin.assign(species + 1, 0);
+        cursor.reserve(species);
     }
 };
 
@@ -200,14 +209,18 @@ bool filter_block(BlockImages* out, const ImageSet& from, const std::vector<Spec
         }
     }
     if (out->picked.empty()) return false;
-    for (std::size_t X = 1; X < out->begin.size(); ++X) out->begin[X] += out->begin[X - 1];
-    // begin[X] runs as the fill position of group X and ends as the start of group X + 1
+    // starts of the groups, each group's size rounded up to the padding
+    const std::size_t groups = out->begin.size() - 1;
+    for (std::size_t X = 1; X <= groups; ++X)
+        out->begin[X] = out->begin[X - 1] + (out->begin[X] + GROUP_PAD - 1) / GROUP_PAD * GROUP_PAD;
+    out->cursor.assign(out->begin.begin(), out->begin.end() - 1);
     for (const std::uint32_t t : out->picked) {
-        const std::size_t at = out->begin[static_cast<std::size_t>(from.s[t])]++;
+        const std::size_t at = out->cursor[static_cast<std::size_t>(from.s[t])]++;
         out->x[at] = from.x[t], out->y[at] = from.y[t], out->z[at] = from.z[t], out->occ[at] = from.occ[t];
     }
-    for (std::size_t X = out->begin.size() - 1; X > 0; --X) out->begin[X] = out->begin[X - 1];
-    out->begin[0] = 0;
+    for (std::size_t X = 0; X < groups; ++X)
+        for (std::size_t at = out->cursor[X]; at < out->begin[X + 1]; ++at)
+            out->x[at] = out->y[at] = out->z[at] = FAR_AWAY, out->occ[at] = 0.0;
     return true;
 }
 
@@ -281,7 +294,7 @@ bool build_images(std::vector<SpeciesTerm>* terms, ImageSet* images, const KELMA
 // tile narrows the image list, and each 8^3 block of it narrows it again. A block that no image
 // reaches holds zeros without a pass over its points.
 long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& rep, const ImageSet& images,
-                                   const std::vector<SpeciesTerm>& terms, int threads) {
+                                   const std::vector<SpeciesTerm>& terms, int threads, double* cpu_seconds) {
     const long* n = cube->n;
     constexpr long TILE = 24, BLOCK = 8;
     const long tiles[3] = {(n[0] + TILE - 1) / TILE, (n[1] + TILE - 1) / TILE, (n[2] + TILE - 1) / TILE};
@@ -303,7 +316,14 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& r
         sc.tile_images.reserve(images.size());
         sc.block.reserve(images.size(), terms.size());
     }
+    std::atomic<long long> cpu_ns{0};
+    auto thread_cpu_ns = []() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+    };
     auto worker = [&](int id) {
+        const long long started = thread_cpu_ns();
         ImageSet& tile_images = scratch[static_cast<std::size_t>(id)].tile_images;
         BlockImages& block = scratch[static_cast<std::size_t>(id)].block;
         long last_percent = -1;
@@ -361,6 +381,7 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& r
             }
         }
         pair_terms += entered;
+        cpu_ns += thread_cpu_ns() - started;
     };
     if (threads <= 1) {
         worker(0);
@@ -378,6 +399,7 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& r
         for (std::thread& th : pool) th.join();
     }
     if (show) std::fprintf(stderr, "\rProgress: 100%%\n");
+    *cpu_seconds = 1e-9 * static_cast<double>(cpu_ns.load());
     return pair_terms.load();
 }
 
@@ -484,12 +506,14 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
     gridsym::GridMask is_rep(g.grid_sym.points());
     const std::vector<std::int32_t> reps = g.grid_sym.representatives(&is_rep);
     KELMAR_CUBE* cube = g.cube.get();
-    const long long entered = evaluate_representatives(cube, is_rep, images, terms, threads);
+    double cpu = 0.0;
+    const long long entered = evaluate_representatives(cube, is_rep, images, terms, threads, &cpu);
     if (stats != nullptr) {
         stats->points = cube->en.size();
         stats->representatives = static_cast<long>(reps.size());
         stats->images = static_cast<long>(images.size());
         stats->pair_terms = entered;
+        stats->terms_cpu_seconds = cpu;
     }
     // every other point takes the value of the first representative that reaches it
     g.grid_sym.spread(cube->en.data.data(), reps, KELMAR_CUBE_UNKNOWN);
