@@ -57,9 +57,9 @@ std::unique_ptr<KELMAR_BV> bv_calculate(const KELMAR_CELL* cell, const KELMAR_PR
         for (int i = 0; i < ppt->total; i++)
             for (int j = 0; j < ppt->total; j++)
                 if (ppt->bin[i][j].cutoff > rmax) rmax = ppt->bin[i][j].cutoff;
-        in_range = latimg::image_range(m, len, rmax, 2.0);
+        in_range = latimg::image_range_wide(m, len, cell->a, rmax, 2.0);
     } else {
-        in_range = latimg::image_range(m, len, 12.0, 1.0);
+        in_range = latimg::image_range_wide(m, len, cell->a, 12.0, 1.0);
     }
     if (!in_range) return nullptr;
 

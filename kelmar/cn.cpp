@@ -22,11 +22,11 @@ char sign_char(int os) { return os <= 0 ? '-' : '+'; }
 
 double length3(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
-// Image range of the neighbour search: m_k = trunc(1 + 10 / |a_k|); false after the error line
-// for a cell of absurdly short vectors.
+// Image range of the neighbour search: m_k = trunc(1 + 10 / |a_k|), widened where an oblique cell
+// needs more; false after the error line for a cell of absurdly short vectors.
 bool search_range(const KELMAR_CELL* cell, long m[3]) {
     const double len[3] = {length3(cell->a[0]), length3(cell->a[1]), length3(cell->a[2])};
-    return latimg::image_range(m, len, CN_RANGE, 1.0);
+    return latimg::image_range_wide(m, len, cell->a, CN_RANGE, 1.0);
 }
 
 // Calls visit(atom, image position, distance) for every image within `range` of the centre of

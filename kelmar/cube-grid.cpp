@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <system_error>
 #include <thread>
@@ -20,6 +21,8 @@
 #include "import-sym-grid.hpp"
 #include "import.hpp"
 #include "neighbor.hpp"
+#include "pair-table.hpp"
+#include "plane-threads.hpp"
 #include "rx.hpp"
 
 namespace {
@@ -108,8 +111,10 @@ bool grid_setup(GridSetup* g, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry
     g->rmax = KELMAR_COULOMB_CUT;
     for (int i = 0; i < ppt->total; ++i)
         for (int j = 0; j < ppt->total; ++j) g->rmax = std::max(g->rmax, ppt->bin[i][j].cutoff);
-    // Both paths place an image at x + T(h) (latimg::Image::add_to) over the same range.
-    return latimg::image_range(g->m, cell->parameter, g->rmax, 2.0, std::numeric_limits<double>::max());
+    // Both paths place an image at x + T(h) (latimg::Image::add_to) over the same range: the padded
+    // range m_k = trunc(rmax / L_k + 2), widened where an oblique cell brings images from further
+    // out within reach.
+    return latimg::image_range_wide(g->m, cell->parameter, cell->a, g->rmax, 2.0);
 }
 
 void clear_marks(KELMAR_CELL* cell) {
@@ -118,31 +123,45 @@ void clear_marks(KELMAR_CELL* cell) {
 
 // --- production path ----------------------------------------------------------------------------
 
-// What the mobile ion feels from one species.
+// What the mobile ion feels from one species: the reach of its term and the term itself as a
+// tabulated function of the squared distance.
 struct SpeciesTerm {
-    bool bonding = false;  // opposite sign: Morse; same sign: screened Coulomb
-    double cutoff = 0.0;   // bonding cutoff, or 10 A for Coulomb
-    double r_par = 0.0;    // below this distance the parabola replaces the term
-    double a0 = 0.0, a1 = 0.0, a2 = 0.0;
-    double d0 = 0.0, rmin = 0.0, b = 0.0, en_s = 0.0;  // bonding
-    double q = 0.0, r_eff = 0.0, shift = 0.0;          // Coulomb
+    double cutoff = -1.0;  // bonding cutoff, or 10 A for Coulomb; negative: no term
+    pairtab::Curve curve;
 };
 
 // Periodic images of the contributing atoms, structure of arrays.
 struct ImageSet {
-    std::vector<double> x, y, z, lim2, occ;
+    std::vector<double> x, y, z, occ;
     std::vector<int> s;
-    void clear() {
-        x.clear(), y.clear(), z.clear(), lim2.clear(), occ.clear(), s.clear();
-    }
-    void reserve(std::size_t n) {
-        x.reserve(n), y.reserve(n), z.reserve(n), lim2.reserve(n), occ.reserve(n), s.reserve(n);
-    }
+    void clear() { x.clear(), y.clear(), z.clear(), occ.clear(), s.clear(); }
+    void reserve(std::size_t n) { x.reserve(n), y.reserve(n), z.reserve(n), occ.reserve(n), s.reserve(n); }
     void push(const ImageSet& from, std::size_t c) {
         x.push_back(from.x[c]), y.push_back(from.y[c]), z.push_back(from.z[c]);
-        lim2.push_back(from.lim2[c]), occ.push_back(from.occ[c]), s.push_back(from.s[c]);
+        occ.push_back(from.occ[c]), s.push_back(from.s[c]);
     }
     std::size_t size() const { return x.size(); }
+};
+
+// Every species group of a block is padded with far-away candidates of zero weight to a multiple
+// of this (the SIMD width of the widest CPUs), so the pair-term loops run without remainders.
+constexpr std::size_t GROUP_PAD = 8;
+constexpr double FAR_AWAY = 1e100;
+
+// The candidates of one block grouped by species: those of species X are begin[X] .. begin[X+1]-1,
+// each group in the order of the tile's list and then padded.
+struct BlockImages {
+    std::vector<double> x, y, z, occ;
+    std::vector<std::size_t> begin;
+    std::vector<std::uint32_t> picked;  // tile indices in reach of the block (scratch)
+    std::vector<std::size_t> cursor;    // fill positions of the groups (scratch)
+    void reserve(std::size_t n, std::size_t species) {
+        const std::size_t room = n + GROUP_PAD * species;
+        x.resize(room), y.resize(room), z.resize(room), occ.resize(room);
+        picked.reserve(n);
+        begin.assign(species + 1, 0);
+        cursor.reserve(species);
+    }
 };
 
 // Centre and radius of the parallelepiped of grid points [lo, hi] (inclusive) on every axis.
@@ -175,69 +194,53 @@ void filter_images(ImageSet* out, const ImageSet& from, const std::vector<Specie
     }
 }
 
-// As filter_images, with the bonding and the Coulomb candidates in separate lists (each keeps the
-// order of `from`, so the two partial sums add their terms in the same order as before).
-void filter_images_split(ImageSet* bond, ImageSet* coul, const ImageSet& from, const std::vector<SpeciesTerm>& terms,
-                         const double c[3], double radius) {
-    bond->clear();
-    coul->clear();
+// As filter_images, grouped by species for the block. False when no image is in reach.
+bool filter_block(BlockImages* out, const ImageSet& from, const std::vector<SpeciesTerm>& terms, const double c[3],
+                  double radius) {
+    out->picked.clear();
+    std::fill(out->begin.begin(), out->begin.end(), 0);
     for (std::size_t t = 0; t < from.size(); ++t) {
-        const SpeciesTerm& term = terms[static_cast<std::size_t>(from.s[t])];
+        const std::size_t X = static_cast<std::size_t>(from.s[t]);
         const double dx = from.x[t] - c[0], dy = from.y[t] - c[1], dz = from.z[t] - c[2];
-        const double reach = radius + term.cutoff + KELMAR_CUBE_SLACK;
-        if (dx * dx + dy * dy + dz * dz <= reach * reach) (term.bonding ? bond : coul)->push(from, t);
+        const double reach = radius + terms[X].cutoff + KELMAR_CUBE_SLACK;
+        if (dx * dx + dy * dy + dz * dz <= reach * reach) {
+            out->picked.push_back(static_cast<std::uint32_t>(t));
+            ++out->begin[X + 1];
+        }
     }
+    if (out->picked.empty()) return false;
+    // starts of the groups, each group's size rounded up to the padding
+    const std::size_t groups = out->begin.size() - 1;
+    for (std::size_t X = 1; X <= groups; ++X)
+        out->begin[X] = out->begin[X - 1] + (out->begin[X] + GROUP_PAD - 1) / GROUP_PAD * GROUP_PAD;
+    out->cursor.assign(out->begin.begin(), out->begin.end() - 1);
+    for (const std::uint32_t t : out->picked) {
+        const std::size_t at = out->cursor[static_cast<std::size_t>(from.s[t])]++;
+        out->x[at] = from.x[t], out->y[at] = from.y[t], out->z[at] = from.z[t], out->occ[at] = from.occ[t];
+    }
+    for (std::size_t X = 0; X < groups; ++X)
+        for (std::size_t at = out->cursor[X]; at < out->begin[X + 1]; ++at)
+            out->x[at] = out->y[at] = out->z[at] = FAR_AWAY, out->occ[at] = 0.0;
+    return true;
 }
 
-// The bond-valence value at r from the bonding and Coulomb candidate lists (eV, capped).
-inline double point_value_split(const ImageSet& bi, const ImageSet& ci, const std::vector<SpeciesTerm>& terms,
-                                const double r[3], long long* count) {
-    double bond = 0.0, coul = 0.0;
+// The bond-valence value at r from the block's candidates (eV, capped): per species, a squared
+// distance, the cutoff test and a table lookup per candidate.
+inline double point_value(const BlockImages& bi, const std::vector<SpeciesTerm>& terms, const double r[3],
+                          long long* count) {
+    double sum = 0.0;
     long long entered = 0;
-    {
-        const std::size_t n = bi.size();
-        const double* px = bi.x.data();
-        const double* py = bi.y.data();
-        const double* pz = bi.z.data();
-        const double* lim2 = bi.lim2.data();
-        for (std::size_t c = 0; c < n; ++c) {
-            const double dx = px[c] - r[0], dy = py[c] - r[1], dz = pz[c] - r[2];
-            const double d2 = dx * dx + dy * dy + dz * dz;
-            if (d2 > lim2[c]) continue;
-            const double d = std::sqrt(d2);
-            const SpeciesTerm& t = terms[static_cast<std::size_t>(bi.s[c])];
-            if (d > t.cutoff) continue;
-            ++entered;
-            if (d <= t.r_par) {
-                bond += bi.occ[c] * (t.a2 * d * d + t.a1 * d + t.a0);
-            } else {
-                const double e = std::exp((t.rmin - d) / t.b) - 1.0;
-                bond += bi.occ[c] * ((t.d0 / 2.0) * (e * e - 1.0) - t.en_s);
-            }
-        }
-    }
-    {
-        const std::size_t n = ci.size();
-        const double* px = ci.x.data();
-        const double* py = ci.y.data();
-        const double* pz = ci.z.data();
-        const double* lim2 = ci.lim2.data();
-        for (std::size_t c = 0; c < n; ++c) {
-            const double dx = px[c] - r[0], dy = py[c] - r[1], dz = pz[c] - r[2];
-            const double d2 = dx * dx + dy * dy + dz * dz;
-            if (d2 > lim2[c]) continue;
-            const double d = std::sqrt(d2);
-            const SpeciesTerm& t = terms[static_cast<std::size_t>(ci.s[c])];
-            if (d > t.cutoff) continue;
-            ++entered;
-            if (d <= t.r_par)
-                coul += ci.occ[c] * (t.a2 * d * d + t.a1 * d + t.a0);
-            else
-                coul += ci.occ[c] * (t.q * std::erfc(d / t.r_eff) / d - t.shift);
-        }
+    const double* px = bi.x.data();
+    const double* py = bi.y.data();
+    const double* pz = bi.z.data();
+    const double* occ = bi.occ.data();
+    for (std::size_t X = 0; X + 1 < bi.begin.size(); ++X) {
+        const std::size_t b = bi.begin[X], e = bi.begin[X + 1];
+        if (b == e) continue;
+        sum += pairtab::sum_terms(terms[X].curve, px + b, py + b, pz + b, occ + b, e - b, r, &entered);
     }
     *count += entered;
-    const double E = (bond + coul) * KELMAR_EV;
+    const double E = sum * KELMAR_EV;
     return E > KELMAR_CUBE_CAP ? KELMAR_CUBE_CAP : E;
 }
 
@@ -249,21 +252,14 @@ bool build_images(std::vector<SpeciesTerm>* terms, ImageSet* images, const KELMA
     for (int X = 0; X < ppt->total; ++X) {
         SpeciesTerm& t = (*terms)[static_cast<std::size_t>(X)];
         const KELMAR_PROPERTY_BINARY& P = pair_entry(ppt, M, X);
-        t.a0 = P.a0, t.a1 = P.a1, t.a2 = P.a2;
         if (same_sign(ppt->os[M], ppt->os[X])) {
-            t.bonding = false;
             t.cutoff = KELMAR_COULOMB_CUT;
-            t.r_par = P.r_cc;
-            t.q = ppt->uni[M].q * ppt->uni[X].q;
-            t.r_eff = ppt->sf * (ppt->uni[M].rc + ppt->uni[X].rc);
-            t.shift = t.q * std::erfc(KELMAR_COULOMB_CUT / t.r_eff) / KELMAR_COULOMB_CUT;
+            t.curve = pairtab::curve_coulomb(ppt->uni[M].q * ppt->uni[X].q,
+                                             ppt->sf * (ppt->uni[M].rc + ppt->uni[X].rc), KELMAR_COULOMB_CUT,
+                                             P.r_cc, P.a2, P.a1, P.a0);
         } else if (ppt->os[M] != 0 && ppt->os[X] != 0) {
-            t.bonding = true;
             t.cutoff = P.cutoff;
-            t.r_par = P.r_bc;
-            t.d0 = P.d0, t.rmin = P.rmin, t.b = P.b, t.en_s = P.en_s;
-        } else {
-            t.cutoff = -1.0;  // never reached
+            t.curve = pairtab::curve_bonding(P.d0, P.rmin, P.b, P.en_s, P.cutoff, P.r_bc, P.a2, P.a1, P.a0);
         }
     }
     // only images that can come within reach of some grid point of the cell are kept
@@ -282,23 +278,23 @@ bool build_images(std::vector<SpeciesTerm>* terms, ImageSet* images, const KELMA
         const SpeciesTerm& t = (*terms)[static_cast<std::size_t>(X)];
         if (t.cutoff < 0) continue;
         const double reach = radius + t.cutoff + KELMAR_CUBE_SLACK;
-        const double lim = t.cutoff + KELMAR_CUBE_SLACK;
         latimg::for_each_image(cell->a, g.m, [&](const latimg::Image& img) {
             double p[3];
             img.add_to(p, atom.x);
             const double dx = p[0] - centre[0], dy = p[1] - centre[1], dz = p[2] - centre[2];
             if (dx * dx + dy * dy + dz * dz > reach * reach) return;
             images->x.push_back(p[0]), images->y.push_back(p[1]), images->z.push_back(p[2]);
-            images->lim2.push_back(lim * lim), images->occ.push_back(atom.occ), images->s.push_back(X);
+            images->occ.push_back(atom.occ), images->s.push_back(X);
         });
     }
     return true;
 }
 
 // Evaluates every representative point: tiles of 24^3 points are handed out to the threads; each
-// tile narrows the image list, and each 8^3 block of it narrows it again.
+// tile narrows the image list, and each 8^3 block of it narrows it again. A block that no image
+// reaches holds zeros without a pass over its points.
 long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& rep, const ImageSet& images,
-                                   const std::vector<SpeciesTerm>& terms, int threads) {
+                                   const std::vector<SpeciesTerm>& terms, int threads, double* cpu_seconds) {
     const long* n = cube->n;
     constexpr long TILE = 24, BLOCK = 8;
     const long tiles[3] = {(n[0] + TILE - 1) / TILE, (n[1] + TILE - 1) / TILE, (n[2] + TILE - 1) / TILE};
@@ -312,18 +308,24 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& r
     // so the workers allocate nothing, and an allocation failure is thrown on the calling thread
     // (where it can be caught) instead of ending the process from a worker.
     struct Scratch {
-        ImageSet tile_images, block_bond, block_coul;
+        ImageSet tile_images;
+        BlockImages block;
     };
     std::vector<Scratch> scratch(static_cast<std::size_t>(std::max(threads, 1)));
     for (Scratch& sc : scratch) {
         sc.tile_images.reserve(images.size());
-        sc.block_bond.reserve(images.size());
-        sc.block_coul.reserve(images.size());
+        sc.block.reserve(images.size(), terms.size());
     }
+    std::atomic<long long> cpu_ns{0};
+    auto thread_cpu_ns = []() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+    };
     auto worker = [&](int id) {
+        const long long started = thread_cpu_ns();
         ImageSet& tile_images = scratch[static_cast<std::size_t>(id)].tile_images;
-        ImageSet& block_bond = scratch[static_cast<std::size_t>(id)].block_bond;
-        ImageSet& block_coul = scratch[static_cast<std::size_t>(id)].block_coul;
+        BlockImages& block = scratch[static_cast<std::size_t>(id)].block;
         long last_percent = -1;
         long long entered = 0;
         for (;;) {
@@ -351,21 +353,21 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& r
                             const long blo[3] = {bi, bj, bk};
                             const long bhi[3] = {std::min(bi + BLOCK - 1, thi[0]), std::min(bj + BLOCK - 1, thi[1]),
                                                  std::min(bk + BLOCK - 1, thi[2])};
-                            bool filtered = false;
-                            for (long i = blo[0]; i <= bhi[0]; ++i)
-                                for (long j = blo[1]; j <= bhi[1]; ++j)
+                            int filtered = 0;  // 0 not yet, 1 candidates, -1 none in reach
+                            for (long i = blo[0]; i <= bhi[0] && filtered >= 0; ++i)
+                                for (long j = blo[1]; j <= bhi[1] && filtered >= 0; ++j)
                                     for (long k = blo[2]; k <= bhi[2]; ++k) {
                                         const std::size_t p = cube->en.index(i, j, k);
                                         if (!rep.get(static_cast<long>(p))) continue;
-                                        if (!filtered) {
+                                        if (filtered == 0) {
                                             double bc[3], br;
                                             block_sphere(bc, &br, cube->a_i, blo, bhi);
-                                            filter_images_split(&block_bond, &block_coul, tile_images, terms, bc, br);
-                                            filtered = true;
+                                            filtered = filter_block(&block, tile_images, terms, bc, br) ? 1 : -1;
+                                            if (filtered < 0) break;  // the block keeps its zeros
                                         }
                                         double r[3];
                                         grid_point(r, cube->a_i, i, j, k);
-                                        en[p] = point_value_split(block_bond, block_coul, terms, r, &entered);
+                                        en[p] = point_value(block, terms, r, &entered);
                                     }
                         }
             }
@@ -379,6 +381,7 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& r
             }
         }
         pair_terms += entered;
+        cpu_ns += thread_cpu_ns() - started;
     };
     if (threads <= 1) {
         worker(0);
@@ -396,6 +399,7 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& r
         for (std::thread& th : pool) th.join();
     }
     if (show) std::fprintf(stderr, "\rProgress: 100%%\n");
+    *cpu_seconds = 1e-9 * static_cast<double>(cpu_ns.load());
     return pair_terms.load();
 }
 
@@ -498,17 +502,18 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
         clear_marks(cell);
         return nullptr;
     }
-    if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
-    if (threads <= 0) threads = 1;
+    threads = grid_threads_resolve(threads);
     gridsym::GridMask is_rep(g.grid_sym.points());
     const std::vector<std::int32_t> reps = g.grid_sym.representatives(&is_rep);
     KELMAR_CUBE* cube = g.cube.get();
-    const long long entered = evaluate_representatives(cube, is_rep, images, terms, threads);
+    double cpu = 0.0;
+    const long long entered = evaluate_representatives(cube, is_rep, images, terms, threads, &cpu);
     if (stats != nullptr) {
         stats->points = cube->en.size();
         stats->representatives = static_cast<long>(reps.size());
         stats->images = static_cast<long>(images.size());
         stats->pair_terms = entered;
+        stats->terms_cpu_seconds = cpu;
     }
     // every other point takes the value of the first representative that reaches it
     g.grid_sym.spread(cube->en.data.data(), reps, KELMAR_CUBE_UNKNOWN);

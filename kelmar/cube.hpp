@@ -83,6 +83,7 @@ struct KELMAR_CUBE_STATS {
     long representatives = 0;     // symmetry-distinct points evaluated
     long images = 0;              // periodic images that can reach the cell
     long long pair_terms = 0;     // pair terms that entered the sums
+    double terms_cpu_seconds = 0; // CPU time of all threads in the pair-term loops (binning included)
 };
 
 // The same landscape with an explicit thread count (0 = the hardware's), for tests and timing;

@@ -157,7 +157,7 @@ SiteModel build_sites(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, double
     for (int k = 0; k < 3; k++)
         len[k] = std::sqrt(cell->a[k][0] * cell->a[k][0] + cell->a[k][1] * cell->a[k][1] + cell->a[k][2] * cell->a[k][2]);
     long range[3];
-    if (!latimg::image_range(range, len, rmax, 2.0)) return SiteModel{};
+    if (!latimg::image_range_wide(range, len, cell->a, rmax, 2.0)) return SiteModel{};
     m.neighbour.resize(m.rep.size());
     for (std::size_t s = 0; s < m.rep.size(); s++) {
         const KELMAR_ATOM& c = at[static_cast<std::size_t>(m.rep[s])];

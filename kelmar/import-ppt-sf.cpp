@@ -1,10 +1,13 @@
 // The automatic screening factor: the Coulomb screening at which the mean diagonal stress of the
-// cell in the force field changes sign, found by halving steps.
+// cell in the force field changes sign, found by halving steps. The pair images of the cell are
+// listed once for the whole search (the positions do not change, only the screening); every
+// pressure is then the plain one, bit for bit, at a fraction of the cost.
 #include "import-ppt.hpp"
 
 #include <cstdio>
 
 #include "rx-energy.hpp"
+#include "rx-strain.hpp"
 
 int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMAR_CELL* cell) {
     if (cell == nullptr || ppt == nullptr) {
@@ -18,9 +21,13 @@ int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMA
         std::printf("Message: default screening factor used %f.\n", 0.75);
         return 0;
     }
+    rxstrain::StrainImages listed;
+    const bool use_list = listed.build(cell, ppt);
     auto pressure = [&](double* p) {
         double stress[3];
-        if (kelmar_cell_calculate_stress_diagonal(stress, cell, ppt) != 0) return false;
+        const int failed = use_list ? rxstrain::stress_diagonal(stress, cell, ppt, listed, 0)
+                                    : kelmar_cell_calculate_stress_diagonal(stress, cell, ppt);
+        if (failed != 0) return false;
         *p = (stress[0] + stress[1] + stress[2]) / 3.0;
         return true;
     };

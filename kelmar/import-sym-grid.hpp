@@ -72,13 +72,25 @@ public:
     // Image of index (i, j, k) under op, as a flat index.
     long image_index(const GridOp& op, long i, long j, long k) const {
         long o[3];
-        for (int d = 0; d < 3; ++d) {
-            long v = op.rot[d][0] * i + op.rot[d][1] * j + op.rot[d][2] * k + op.tran[d];
-            v %= n_[d];
-            if (v < 0) v += n_[d];
-            o[d] = v;
-        }
+        for (int d = 0; d < 3; ++d)
+            o[d] = wrap(op.rot[d][0] * i + op.rot[d][1] * j + op.rot[d][2] * k + op.tran[d], n_[d]);
         return (o[0] * n_[1] + o[1]) * n_[2] + o[2];
+    }
+    // v modulo n in [0, n): images of indices lie within a cell or two of the grid, so a
+    // subtraction or addition nearly always does it without a division (the symmetry passes map
+    // every grid point through every operation).
+    static long wrap(long v, long n) {
+        if (v >= n) {
+            v -= n;
+            if (v >= n) v %= n;
+        } else if (v < 0) {
+            v += n;
+            if (v < 0) {
+                v %= n;
+                if (v < 0) v += n;
+            }
+        }
+        return v;
     }
     // Image of an index as an index.
     void image(long out[3], const GridOp& op, const long in[3]) const {

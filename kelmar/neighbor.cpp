@@ -1,6 +1,7 @@
 // Image ranges of the periodic-image loop.
 #include "neighbor.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace latimg {
@@ -44,6 +45,21 @@ bool image_range_covering(long m[3], const double a[3][3], double reach, double 
         range[k] = std::floor(reach * b / volume) + 1.0;
     }
     return accept_range(m, range, max_images);
+}
+
+bool image_range_wide(long m[3], const double len[3], const double a[3][3], double reach, double pad,
+                      double max_images) {
+    long padded[3], covering[3];
+    if (!image_range(padded, len, reach, pad, max_images) || !image_range_covering(covering, a, reach, max_images))
+        return false;
+    double images = 1.0;
+    for (int k = 0; k < 3; k++) images *= 2.0 * static_cast<double>(std::max(padded[k], covering[k])) + 1.0;
+    if (!(images <= max_images)) {
+        std::fprintf(stderr, "Error: cell too small for the lattice sums (%.3g images of each pair).\n", images);
+        return false;
+    }
+    for (int k = 0; k < 3; k++) m[k] = std::max(padded[k], covering[k]);
+    return true;
 }
 
 }  // namespace latimg

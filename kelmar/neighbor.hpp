@@ -10,6 +10,7 @@
 // Ranges: image_range() is the padded per-axis form the existing sums use; a very oblique cell
 // can hide images within reach beyond it. image_range_covering() reaches every image within the
 // distance for two points of the cell (fractional coordinates in [0, 1)); new code should use it.
+// image_range_wide() is the padded range widened to cover, for the sums that keep their order.
 #pragma once
 
 #include <cmath>
@@ -29,6 +30,11 @@ bool image_range(long m[3], const double len[3], double reach, double pad, doubl
 // m[k] = floor(reach |b_k|) + 1 with b_k the reciprocal vectors of the lattice a (rows): every
 // translation that brings two points of the cell within reach of each other. Same refusal.
 bool image_range_covering(long m[3], const double a[3][3], double reach, double max_images = MAX_IMAGES);
+
+// The padded range widened on every axis to image_range_covering: a sum keeps the images it had
+// (and their order), and an oblique cell no longer hides images within reach. Same refusal.
+bool image_range_wide(long m[3], const double len[3], const double a[3][3], double reach, double pad,
+                      double max_images = MAX_IMAGES);
 
 // One lattice translation of the loop.
 struct Image {

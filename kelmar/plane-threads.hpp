@@ -6,14 +6,25 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
+#include <sched.h>
 #include <thread>
 #include <vector>
 
-// A requested thread count: 0 or less means every hardware thread.
-inline int grid_threads_resolve(int threads) {
-    if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
-    return threads <= 0 ? 1 : threads;
+// The CPUs this process may run on: its affinity mask, which taskset, cgroups and batch systems such
+// as Slurm narrow; the hardware's thread count where the mask cannot be read.
+inline int grid_threads_usable() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
+        const int n = CPU_COUNT(&set);
+        if (n > 0) return n;
+    }
+    const int hw = static_cast<int>(std::thread::hardware_concurrency());
+    return hw > 0 ? hw : 1;
 }
+
+// A requested thread count: 0 or less means every usable CPU.
+inline int grid_threads_resolve(int threads) { return threads > 0 ? threads : grid_threads_usable(); }
 
 // body(i) for every i in [0, n), planes handed out one at a time. An exception thrown by a body
 // (std::bad_alloc) stops the hand-out and is rethrown on the calling thread.

@@ -104,6 +104,14 @@ TEST(GridSymmetry, GridStepsFollowTranslationsAndCoupledAxes) {
     }
 }
 
+// Images of indices wrap into the grid however far out an operation takes them.
+TEST(GridSymmetry, WrapIsTheModuloIntoTheGrid) {
+    for (long n : {1L, 24L, 196L})
+        for (long v : {-5 * n - 3, -3 * n, -2 * n + 1, -n - 1, -n, -1L, 0L, 1L, n - 1, n, n + 1, 2 * n - 1, 2 * n,
+                       7 * n + 5})
+            EXPECT_EQ(gridsym::GridSymmetry::wrap(v, n), ((v % n) + n) % n) << v << " mod " << n;
+}
+
 // Representatives and spreading against orbits computed by brute force on a closed group.
 TEST(GridSymmetry, RepresentativesAndSpreadingMatchBruteForceOrbits) {
     const KELMAR_SYMMETRY sym =
