@@ -61,3 +61,6 @@ int kelmar_cmd_opt_do_fp_map(KELMAR_CMD_OPT* opt);
 // cmd-graph.cpp: site graph and conduction network
 int kelmar_cmd_opt_do_sites(KELMAR_CMD_OPT* opt);
 int kelmar_cmd_opt_do_gh(KELMAR_CMD_OPT* opt);
+
+// cmd-kmc.cpp: kinetic Monte Carlo
+int kelmar_cmd_opt_do_kmc(KELMAR_CMD_OPT* opt);
