@@ -13,6 +13,7 @@
 #include "import-ppt.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
+#include "kmc-near.hpp"
 #include "kmc.hpp"
 
 namespace {
@@ -89,23 +90,10 @@ std::unique_ptr<KELMAR_GRAPH> landscape_graph(const char* cube_name, const KELMA
 // Vertex positions of the supergraph, taken to the frame of the structure's supercell (the cube
 // may orient the same lattice differently).
 void to_structure_frame(KELMAR_CELL* out, const KELMAR_GRAPH* g, std::size_t first) {
-    const double (*A)[3] = g->a;
-    const double det = A[0][0] * (A[1][1] * A[2][2] - A[1][2] * A[2][1]) -
-                       A[0][1] * (A[1][0] * A[2][2] - A[1][2] * A[2][0]) +
-                       A[0][2] * (A[1][0] * A[2][1] - A[1][1] * A[2][0]);
     for (std::size_t k = first; k < out->atom.size(); ++k) {
         KELMAR_ATOM& at = out->atom[k];
-        const double* x = at.x;
-        // fractional f with x = f0 A0 + f1 A1 + f2 A2, by Cramer's rule
         double f[3];
-        for (int c = 0; c < 3; ++c) {
-            double M[3][3];
-            for (int r = 0; r < 3; ++r)
-                for (int q = 0; q < 3; ++q) M[r][q] = (r == c) ? x[q] : A[r][q];
-            f[c] = (M[0][0] * (M[1][1] * M[2][2] - M[1][2] * M[2][1]) - M[0][1] * (M[1][0] * M[2][2] - M[1][2] * M[2][0]) +
-                    M[0][2] * (M[1][0] * M[2][1] - M[1][1] * M[2][0])) /
-                   det;
-        }
+        kmc_fractional(f, g->a, at.x);
         for (int q = 0; q < 3; ++q) at.x[q] = f[0] * out->a[0][q] + f[1] * out->a[1][q] + f[2] * out->a[2][q];
     }
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "import-ppt-core.hpp"
+#include "kmc-near.hpp"
 #include "kmc.hpp"
 #include "la.hpp"
 
@@ -131,19 +132,30 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     const std::size_t nv = static_cast<std::size_t>(g->total_v), ne = static_cast<std::size_t>(g->total_e);
     kmc->kv.resize(nv);
     kmc->ke.resize(ne);
-    for (std::size_t i = 0; i < nv; ++i) {
+    // vertices within the cutoff of each vertex, in vertex order
+    std::vector<double> points(3 * nv);
+    for (std::size_t i = 0; i < nv; ++i)
+        for (int p = 0; p < 3; ++p) points[3 * i + static_cast<std::size_t>(p)] = g->v[i].x[p];
+    const bool reach = cutoff > 0.0;
+    const kmc_near_bins bins(g->a, points, reach ? cutoff : 1.0);
+    std::vector<long> near;
+    for (std::size_t i = 0; i < nv && reach; ++i) {
         KELMAR_KMC_VERTEX& kv = kmc->kv[i];
-        kv.v = &g->v[i];
-        kv.en = g->v[i].en;
-        for (std::size_t j = 0; j < nv; ++j) {
-            if (j == i) continue;
-            const double r = kelmar_dot_distance(g->v[i].x, g->v[j].x, g->a);
+        near.clear();
+        bins.candidates(g->v[i].x, &near);
+        for (long j : near) {
+            if (j == static_cast<long>(i)) continue;
+            const double r = kelmar_dot_distance(g->v[i].x, g->v[static_cast<std::size_t>(j)].x, g->a);
             if (r < cutoff) {
-                kv.v_n.push_back(static_cast<long>(j));
+                kv.v_n.push_back(j);
                 kv.v_de.push_back(pair(r));
             }
         }
-        kv.total_v = static_cast<int>(kv.v_n.size());
+    }
+    for (std::size_t i = 0; i < nv; ++i) {
+        kmc->kv[i].v = &g->v[i];
+        kmc->kv[i].en = g->v[i].en;
+        kmc->kv[i].total_v = static_cast<int>(kmc->kv[i].v_n.size());
     }
     for (std::size_t k = 0; k < ne; ++k) {
         KELMAR_KMC_EDGE& ke = kmc->ke[k];
@@ -157,23 +169,25 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         for (std::size_t m = 0; m < vf.v_n.size(); ++m)
             if (vf.v_n[m] == e->v_i->index) ke.de_end = vf.v_de[m];
     }
-    // saddles near each vertex, and (the same pairs seen from the saddle) vertices near each saddle
-    for (std::size_t j = 0; j < nv; ++j) {
-        KELMAR_KMC_VERTEX& kv = kmc->kv[j];
-        for (std::size_t k = 0; k < ne; ++k) {
-            const KELMAR_GRAPH_EDGE& e = g->e[k];
-            const double r = kelmar_dot_distance(g->v[j].x, e.x, g->a);
+    // vertices near each saddle (edge order outside, so each vertex lists its saddles in edge order)
+    for (std::size_t k = 0; k < ne && reach; ++k) {
+        const KELMAR_GRAPH_EDGE& e = g->e[k];
+        near.clear();
+        bins.candidates(e.x, &near);
+        for (long j : near) {
+            const double r = kelmar_dot_distance(g->v[static_cast<std::size_t>(j)].x, e.x, g->a);
             if (!(r < cutoff)) continue;
             const double de = pair(r);
+            KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(j)];
             kv.e_n.push_back(static_cast<long>(k));
             kv.e_de.push_back(de);
-            if (e.v_i->index != static_cast<long>(j) && e.v_f->index != static_cast<long>(j)) {
-                kmc->ke[k].v_n.push_back(static_cast<long>(j));
+            if (e.v_i->index != j && e.v_f->index != j) {
+                kmc->ke[k].v_n.push_back(j);
                 kmc->ke[k].v_de.push_back(de);
             }
         }
-        kv.total_e = static_cast<int>(kv.e_n.size());
     }
+    for (KELMAR_KMC_VERTEX& kv : kmc->kv) kv.total_e = static_cast<int>(kv.e_n.size());
     for (KELMAR_KMC_EDGE& ke : kmc->ke) ke.total_v = static_cast<int>(ke.v_n.size());
     kmc->tree.assign(static_cast<long>(ne));
     kmc->stamp.assign(ne, 0u);
