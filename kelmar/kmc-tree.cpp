@@ -1,11 +1,48 @@
 // Partial-sum tree of the hop rates.
 #include "kmc-tree.hpp"
 
+#include <algorithm>
+
 void kmc_rate_tree::assign(long n) {
     n_ = n < 0 ? 0 : n;
     leaves_ = 1;
     while (leaves_ < n_) leaves_ *= 2;
     sum_.assign(static_cast<std::size_t>(2 * leaves_), 0.0);
+    mark_.assign(static_cast<std::size_t>(leaves_), 0u);
+    pass_ = 1;
+    level_.clear();
+    next_.clear();
+}
+
+void kmc_rate_tree::stage(long i, double rate) {
+    const std::size_t k = static_cast<std::size_t>(leaves_ + i);
+    sum_[k] = rate;
+    const std::size_t parent = k / 2;
+    if (parent >= 1 && mark_[parent] != pass_) {
+        mark_[parent] = pass_;
+        level_.push_back(static_cast<long>(parent));
+    }
+}
+
+void kmc_rate_tree::flush() {
+    // all staged leaves share one depth, so each round holds the nodes of one level
+    while (!level_.empty()) {
+        next_.clear();
+        for (long node : level_) {
+            const std::size_t k = static_cast<std::size_t>(node);
+            sum_[k] = sum_[2 * k] + sum_[2 * k + 1];
+            const std::size_t parent = k / 2;
+            if (parent >= 1 && mark_[parent] != pass_) {
+                mark_[parent] = pass_;
+                next_.push_back(static_cast<long>(parent));
+            }
+        }
+        level_.swap(next_);
+    }
+    if (++pass_ == 0) {  // wrapped: old marks could collide
+        std::fill(mark_.begin(), mark_.end(), 0u);
+        pass_ = 1;
+    }
 }
 
 void kmc_rate_tree::set(long i, double rate) {

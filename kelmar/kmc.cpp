@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "import-ppt-core.hpp"
 #include "kmc-near.hpp"
@@ -19,33 +20,33 @@ constexpr double kAttempt = 15.6;            // THz from sqrt(eV/A^2/amu)
 constexpr double kRateFloor = 1e-20;         // THz: below this nothing can hop
 
 // Marks one edge for recomputation in the current pass.
-void queue_edge(KELMAR_KMC* kmc, long k) {
+void queue_edge(KELMAR_KMC* kmc, int k) {
     auto& mark = kmc->stamp[static_cast<std::size_t>(k)];
     if (mark == kmc->pass) return;
     mark = kmc->pass;
     kmc->touched.push_back(k);
 }
 
-void queue_vertex_edges(KELMAR_KMC* kmc, const KELMAR_GRAPH_VERTEX* v) {
-    for (const KELMAR_GRAPH_EDGE* e : v->e) {
-        queue_edge(kmc, e->index);
-        queue_edge(kmc, e->e_r->index);
-    }
+bool hop_open(const KELMAR_KMC* kmc, int k) {
+    const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(k)];
+    return kmc->filled[static_cast<std::size_t>(h.from)] && !kmc->filled[static_cast<std::size_t>(h.to)];
 }
 
-// Puts an ion on vertex j or takes it away, keeping the Coulomb sums of the vertices and saddles
+// Puts an ion on vertex j or takes it away, keeping the Coulomb levels of the vertices and saddles
 // around it and the vertex's residence time.
-void set_occupied(KELMAR_KMC* kmc, long j, bool on) {
+void set_occupied(KELMAR_KMC* kmc, int j, bool on) {
     KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(j)];
     if (kv.occupied == on) return;
     kv.occupied = on;
+    kmc->filled[static_cast<std::size_t>(j)] = on ? 1 : 0;
     const double sign = on ? 1.0 : -1.0;
-    for (std::size_t k = 0; k < kv.v_n.size(); ++k) kmc->kv[static_cast<std::size_t>(kv.v_n[k])].coul += sign * kv.v_de[k];
-    for (std::size_t k = 0; k < kv.e_n.size(); ++k) {
-        KELMAR_KMC_EDGE& ke = kmc->ke[static_cast<std::size_t>(kv.e_n[k])];
-        if (ke.e->v_i->index == j || ke.e->v_f->index == j) continue;  // an end does not screen its own hop
-        ke.coul += sign * kv.e_de[k];
-    }
+    const std::size_t jj = static_cast<std::size_t>(j);
+    for (int m = kmc->near.first[jj]; m < kmc->near.first[jj + 1]; ++m)
+        kmc->level[static_cast<std::size_t>(kmc->near.item[static_cast<std::size_t>(m)])] +=
+            sign * kmc->near.value[static_cast<std::size_t>(m)];
+    for (int m = kmc->screen.first[jj]; m < kmc->screen.first[jj + 1]; ++m)
+        kmc->hop[static_cast<std::size_t>(kmc->screen.item[static_cast<std::size_t>(m)])].level +=
+            sign * kmc->screen.value[static_cast<std::size_t>(m)];
     if (on) kv.t_on = kmc->t_total;
     else kv.t += kmc->t_total - kv.t_on;
     if (!kv.update) {
@@ -59,22 +60,21 @@ double barrier_rate(double f, double Ei, double Ef, double Es, double kT) {
     return f * std::exp(-B / kT);
 }
 
-// The rate of edge k from the kept Coulomb sums.
-double edge_rate(const KELMAR_KMC* kmc, long k) {
-    const KELMAR_KMC_EDGE& ke = kmc->ke[static_cast<std::size_t>(k)];
-    const KELMAR_KMC_VERTEX& vi = kmc->kv[static_cast<std::size_t>(ke.e->v_i->index)];
-    const KELMAR_KMC_VERTEX& vf = kmc->kv[static_cast<std::size_t>(ke.e->v_f->index)];
-    if (!vi.occupied || vf.occupied) return 0.0;
-    // f is empty, so nothing is left out at i; the ion at i itself is left out at f
-    return barrier_rate(ke.f, vi.en + vi.coul, vf.en + vf.coul - ke.de_end, ke.en + ke.coul, kmc->kT);
+// The rate of edge k from the kept levels.
+double edge_rate(const KELMAR_KMC* kmc, int k) {
+    if (!hop_open(kmc, k)) return 0.0;
+    const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(k)];
+    // the end is empty, so nothing is left out at the start; the hopping ion is left out at the end
+    return barrier_rate(h.f, kmc->level[static_cast<std::size_t>(h.from)],
+                        kmc->level[static_cast<std::size_t>(h.to)] - h.de_end, h.level, kmc->kT);
 }
 
-void refresh_edge(KELMAR_KMC* kmc, long k) {
+void refresh_edge(KELMAR_KMC* kmc, int k) {
     const double r = edge_rate(kmc, k);
-    KELMAR_KMC_EDGE& ke = kmc->ke[static_cast<std::size_t>(k)];
-    if (r == ke.r) return;
-    ke.r = r;
-    kmc->tree.set(k, r);
+    if (r == kmc->tree.rate(k)) return;
+    kmc->ke[static_cast<std::size_t>(k)].r = r;
+    kmc->live[static_cast<std::size_t>(k)] = r != 0.0;
+    kmc->tree.stage(k, r);
 }
 
 void next_pass(KELMAR_KMC* kmc) {
@@ -107,8 +107,17 @@ long choose_hop(KELMAR_KMC* kmc) {
 }
 
 void do_hop(KELMAR_KMC* kmc, const KELMAR_GRAPH_EDGE* e) {
-    set_occupied(kmc, e->v_i->index, false);
-    set_occupied(kmc, e->v_f->index, true);
+    set_occupied(kmc, static_cast<int>(e->v_i->index), false);
+    set_occupied(kmc, static_cast<int>(e->v_f->index), true);
+}
+
+// One vertex's list of (index, value) pairs appended to a flat list.
+void flat_push(kmc_flat_list* list, const std::vector<long>& items, const std::vector<double>* values) {
+    for (std::size_t m = 0; m < items.size(); ++m) {
+        list->item.push_back(static_cast<int>(items[m]));
+        if (values != nullptr) list->value.push_back((*values)[m]);
+    }
+    list->first.push_back(static_cast<int>(list->item.size()));
 }
 
 }  // namespace
@@ -127,11 +136,20 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     const double q2 = u.q * u.q, r_eff = 2.0 * u.rc * ppt->sf;
     const auto pair = [q2, r_eff](double r) { return kCoulomb * kelmar_energy_coulombic(r, q2, r_eff); };
 
-    auto kmc = std::make_unique<KELMAR_KMC>();
     KELMAR_GRAPH* g = graph.get();
+    if (g->total_v > std::numeric_limits<int>::max() / 2 || g->total_e > std::numeric_limits<int>::max() / 2) {
+        std::fprintf(stderr, "Error: the supergraph of %ld vertices and %ld edges is too large.\n", g->total_v,
+                     g->total_e);
+        return nullptr;
+    }
+    auto kmc = std::make_unique<KELMAR_KMC>();
     const std::size_t nv = static_cast<std::size_t>(g->total_v), ne = static_cast<std::size_t>(g->total_e);
     kmc->kv.resize(nv);
     kmc->ke.resize(ne);
+    kmc->level.resize(nv);
+    kmc->filled.resize(nv);
+    kmc->live.resize(ne);
+    kmc->hop.resize(ne);
     // vertices within the cutoff of each vertex, in vertex order
     std::vector<double> points(3 * nv);
     for (std::size_t i = 0; i < nv; ++i)
@@ -165,10 +183,16 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         ke.l = e->l;
         ke.r2.assign(static_cast<std::size_t>(e->v_f->total_e), 0.0);
         ke.f = kAttempt * std::sqrt(hop_force_constant(e) / g->m);
+        kmc_hop_state& h = kmc->hop[k];
+        h.from = static_cast<int>(e->v_i->index);
+        h.to = static_cast<int>(e->v_f->index);
+        h.f = ke.f;
         const KELMAR_KMC_VERTEX& vf = kmc->kv[static_cast<std::size_t>(e->v_f->index)];
         for (std::size_t m = 0; m < vf.v_n.size(); ++m)
-            if (vf.v_n[m] == e->v_i->index) ke.de_end = vf.v_de[m];
+            if (vf.v_n[m] == e->v_i->index) h.de_end = vf.v_de[m];
     }
+    std::vector<std::vector<long>> screen_edge(nv);
+    std::vector<std::vector<double>> screen_de(nv);
     // vertices near each saddle (edge order outside, so each vertex lists its saddles in edge order)
     for (std::size_t k = 0; k < ne && reach; ++k) {
         const KELMAR_GRAPH_EDGE& e = g->e[k];
@@ -180,10 +204,11 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
             const double de = pair(r);
             KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(j)];
             kv.e_n.push_back(static_cast<long>(k));
-            kv.e_de.push_back(de);
             if (e.v_i->index != j && e.v_f->index != j) {
                 kmc->ke[k].v_n.push_back(j);
                 kmc->ke[k].v_de.push_back(de);
+                screen_edge[static_cast<std::size_t>(j)].push_back(static_cast<long>(k));
+                screen_de[static_cast<std::size_t>(j)].push_back(de);
             }
         }
     }
@@ -192,6 +217,36 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     kmc->tree.assign(static_cast<long>(ne));
     kmc->stamp.assign(ne, 0u);
     kmc->touched.reserve(ne);
+    for (kmc_flat_list* list : {&kmc->out, &kmc->near, &kmc->screen}) list->first.assign(1, 0);
+    for (std::size_t i = 0; i < nv; ++i) {
+        std::vector<long> out;
+        for (const KELMAR_GRAPH_EDGE* e : g->v[i].e) out.push_back(e->index);
+        flat_push(&kmc->out, out, nullptr);
+        flat_push(&kmc->near, kmc->kv[i].v_n, &kmc->kv[i].v_de);
+        flat_push(&kmc->screen, screen_edge[i], &screen_de[i]);
+    }
+    // everything a change of occupation at i can reach, each edge once
+    kmc->affect_first.assign(1, 0);
+    std::vector<int> reach_list;
+    for (std::size_t i = 0; i < nv; ++i) {
+        reach_list.clear();
+        const auto add_hops_of = [&](std::size_t v) {
+            for (int m = kmc->out.first[v]; m < kmc->out.first[v + 1]; ++m) {
+                reach_list.push_back(kmc->out.item[static_cast<std::size_t>(m)]);
+                reach_list.push_back(kmc->out.item[static_cast<std::size_t>(m)] ^ 1);  // reverse pairs are adjacent
+            }
+        };
+        add_hops_of(i);
+        for (int m = kmc->near.first[i]; m < kmc->near.first[i + 1]; ++m)
+            add_hops_of(static_cast<std::size_t>(kmc->near.item[static_cast<std::size_t>(m)]));
+        for (int m = kmc->screen.first[i]; m < kmc->screen.first[i + 1]; ++m)
+            reach_list.push_back(kmc->screen.item[static_cast<std::size_t>(m)]);
+        std::sort(reach_list.begin(), reach_list.end());
+        reach_list.erase(std::unique(reach_list.begin(), reach_list.end()), reach_list.end());
+        for (int k : reach_list)
+            kmc->affect.push_back({k, kmc->hop[static_cast<std::size_t>(k)].from, kmc->hop[static_cast<std::size_t>(k)].to});
+        kmc->affect_first.push_back(static_cast<int>(kmc->affect.size()));
+    }
     kmc->graph = std::move(graph);
     return kmc;
 }
@@ -232,17 +287,24 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     next_pass(kmc);
     if (kT != kmc->kT) {  // a new temperature: every rate is due
         kmc->kT = kT;
-        for (long k = 0; k < static_cast<long>(kmc->ke.size()); ++k) queue_edge(kmc, k);
+        for (int k = 0; k < static_cast<int>(kmc->ke.size()); ++k) queue_edge(kmc, k);
     }
-    for (long j : kmc->changed) {
-        KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(j)];
-        for (long n : kv.v_n) queue_vertex_edges(kmc, &kmc->graph->v[static_cast<std::size_t>(n)]);
-        for (long k : kv.e_n) queue_edge(kmc, k);
-        queue_vertex_edges(kmc, kv.v);
-        kv.update = false;
+    // an edge whose ends keep their occupation needs a new rate only when it is open or was: a
+    // closed edge stays at rate 0 whatever the energies around it do
+    const unsigned char* filled = kmc->filled.data();
+    const unsigned char* live = kmc->live.data();
+    for (int j : kmc->changed) {
+        const std::size_t jj = static_cast<std::size_t>(j);
+        const kmc_touch* t = kmc->affect.data() + kmc->affect_first[jj];
+        const kmc_touch* end = kmc->affect.data() + kmc->affect_first[jj + 1];
+        for (; t != end; ++t)
+            if ((filled[t->from] && !filled[t->to]) || live[t->edge])
+                queue_edge(kmc, t->edge);
+        kmc->kv[jj].update = false;
     }
     kmc->changed.clear();
-    for (long k : kmc->touched) refresh_edge(kmc, k);
+    for (int k : kmc->touched) refresh_edge(kmc, k);
+    kmc->tree.flush();
     return 0;
 }
 
@@ -253,13 +315,16 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
     for (KELMAR_KMC_VERTEX& kv : kmc->kv) {
         kv.occupied = kv.init = kv.update = false;
         kv.origin = -1;
-        kv.coul = 0.0;
         for (int p = 0; p < 3; ++p) {
             kv.y_i[p] = 0;
             kv.d[p] = 0.0;
         }
     }
-    for (KELMAR_KMC_EDGE& ke : kmc->ke) ke.coul = 0.0;
+    for (std::size_t i = 0; i < kmc->kv.size(); ++i) {
+        kmc->level[i] = kmc->kv[i].en;
+        kmc->filled[i] = 0;
+    }
+    for (std::size_t k = 0; k < kmc->ke.size(); ++k) kmc->hop[k].level = kmc->ke[k].en;
     kmc->changed.clear();
     kmc->ions = 0;
 
@@ -268,7 +333,7 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
     for (const KELMAR_KMC_VERTEX& kv : kmc->kv)
         if (kv.v->occ > 0.0) W += kv.v->occ;
     const auto place = [kmc](long i) {
-        set_occupied(kmc, i, true);
+        set_occupied(kmc, static_cast<int>(i), true);
         KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
         kv.init = true;
         kv.origin = i;
@@ -303,7 +368,7 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
         for (long i = 0; i < nv; ++i) {
             const KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
             if (kv.occupied) continue;
-            const double en = kv.en + kv.coul;
+            const double en = kmc->level[static_cast<std::size_t>(i)];
             if (best < 0 || en < best_en) {
                 best = i;
                 best_en = en;

@@ -38,9 +38,7 @@ struct KELMAR_KMC_VERTEX {
     bool update = false;
 
     // bookkeeping
-    double coul = 0.0;                 // sum of v_de over the occupied v_n
     double t_on = 0.0;                 // t_total when the present ion arrived
-    std::vector<double> e_de;          // per e_n entry: energy of an ion here with an ion at that saddle
 };
 
 struct KELMAR_KMC_EDGE {
@@ -54,10 +52,26 @@ struct KELMAR_KMC_EDGE {
     double en = 0.0;                   // saddle energy, eV
     double l = 0.0;                    // hop length, A
     bool update = false;
+};
 
-    // bookkeeping
-    double coul = 0.0;                 // sum of v_de over the occupied v_n
+// What one hop needs, packed for the hot loop: the site energy plus the Coulomb energy of the
+// ions around a vertex or a saddle, kept up to date as ions move.
+struct kmc_hop_state {
+    int from = 0, to = 0;              // vertex indices
+    double f = 0.0;                    // attempt frequency, THz
+    double level = 0.0;                // saddle en + v_de of every occupied v_n of the edge
     double de_end = 0.0;               // Coulomb energy between the two ends (0 beyond the cutoff)
+};
+// A vertex's lists in one flat array each: [first[i], first[i+1]).
+struct kmc_flat_list {
+    std::vector<int> first;
+    std::vector<int> item;
+    std::vector<double> value;
+};
+
+// An edge whose rate may change when a given vertex fills or empties, with its two ends.
+struct kmc_touch {
+    int edge = 0, from = 0, to = 0;
 };
 
 struct kmc_file_closer {
@@ -88,11 +102,20 @@ struct KELMAR_KMC {
     kmc_file xyz;
 
     // bookkeeping
+    std::vector<double> level;            // per vertex: en + v_de of every occupied v_n
+    std::vector<unsigned char> filled;    // per vertex: occupied (bytes, for the cache)
+    std::vector<unsigned char> live;      // per edge: its rate is not zero
+    std::vector<kmc_hop_state> hop;       // per edge
+    kmc_flat_list out;                    // per vertex: outgoing edges
+    kmc_flat_list near;                   // per vertex: v_n with v_de
+    kmc_flat_list screen;                 // per vertex: edges (not its own) whose saddle it screens
+    std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
+    std::vector<kmc_touch> affect;        // its hops and their reverses, those of its v_n, the screened
     kmc_rate_tree tree;                   // the edge rates and their partial sums
-    std::vector<long> touched;            // edges whose rate is due (scratch)
+    std::vector<int> touched;             // edges whose rate is due (scratch)
     std::vector<unsigned> stamp;          // per edge: the pass that last queued it
     unsigned pass = 0;
-    std::vector<long> changed;            // vertices whose `update` is set
+    std::vector<int> changed;             // vertices whose `update` is set
     double kT = 0.0;                      // eV, of the temperature the rates were made for
     long ions = 0;                        // ions placed
 };

@@ -132,6 +132,7 @@ TEST(KmcRandomWalk, DiffusivityArrheniusAndNernstEinstein) {
         const double se = std::sqrt((sum2 / runs - mean * mean) / (runs - 1));
         const double expect = analytic_gamma(A, spacing, T) * spacing * spacing;
         EXPECT_NEAR(mean, expect, 3.5 * se) << "T = " << T;
+        std::printf("random walk at %.0f K: D = %.4g +- %.2g A^2/ps, Gamma a^2 = %.4g A^2/ps\n", T, mean, se, expect);
         EXPECT_LT(se / mean, 0.08);  // the check has teeth
         // the three components add up to the total and share it evenly
         for (int p = 0; p < 3; ++p) EXPECT_NEAR(comp[p] / runs, mean / 3.0, 0.25 * mean) << p;
@@ -151,6 +152,7 @@ TEST(KmcRandomWalk, DiffusivityArrheniusAndNernstEinstein) {
     const double n = static_cast<double>(pts.size());
     const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
     EXPECT_NEAR(-slope * kB, 2.0 * A, 0.03 * 2.0 * A);
+    std::printf("random walk Arrhenius energy %.4f eV for a barrier of %.4f eV\n", -slope * kB, 2.0 * A);
 }
 
 // The tree draws the hop the plain scan draws, before and after rates change, and draws hops in
@@ -160,12 +162,15 @@ TEST(KmcRateTree, SameHopAsLinearScanAndFrequenciesFollowRates) {
     std::uniform_real_distribution<double> U(0.0, 1.0);
     for (long n : {1L, 7L, 4096L, 5000L}) {
         std::vector<double> rates(static_cast<std::size_t>(n));
-        kmc_rate_tree tree;
+        kmc_rate_tree tree, batched;  // one brought up per rate, one per batch of rates
         tree.assign(n);
+        batched.assign(n);
         for (long i = 0; i < n; ++i) {
             rates[static_cast<std::size_t>(i)] = (i > 0 && U(gen) < 0.3) ? 0.0 : std::exp(20.0 * (U(gen) - 0.5));
             tree.set(i, rates[static_cast<std::size_t>(i)]);
+            batched.stage(i, rates[static_cast<std::size_t>(i)]);
         }
+        batched.flush();
         for (int round = 0; round < 3; ++round) {
             double Q = 0.0;
             for (double r : rates) Q += r;
@@ -176,14 +181,19 @@ TEST(KmcRateTree, SameHopAsLinearScanAndFrequenciesFollowRates) {
                 ASSERT_GE(k, 0);
                 EXPECT_GT(rates[static_cast<std::size_t>(k)], 0.0);
                 EXPECT_EQ(k, kmc_pick_linear(rates, u * Q)) << "n = " << n << " u = " << u;
+                EXPECT_EQ(batched.pick(u * batched.total()), k);
             }
             for (long c = 0; c < n / 3 + 1; ++c) {  // change some rates, zero some
                 const long i = static_cast<long>(U(gen) * static_cast<double>(n)) % n;
                 rates[static_cast<std::size_t>(i)] = U(gen) < 0.5 ? 0.0 : U(gen);
                 tree.set(i, rates[static_cast<std::size_t>(i)]);
+                batched.stage(i, rates[static_cast<std::size_t>(i)]);
             }
             rates[0] = 0.5;  // never all zero
             tree.set(0, 0.5);
+            batched.stage(0, 0.5);
+            batched.flush();
+            EXPECT_EQ(batched.total(), tree.total());
         }
     }
     // frequencies
