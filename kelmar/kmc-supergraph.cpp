@@ -9,6 +9,9 @@
 
 namespace {
 
+// Vertices plus edges a supergraph may hold (a few GB of records and neighbour lists).
+constexpr double kMaxRecords = 2e7;
+
 long floor_div(long a, long b) {
     long q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
@@ -22,8 +25,14 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_supergraph(const KELMAR_GRAPH* gr
         std::fprintf(stderr, "Error: KELMAR_GRAPH has not been properly initialized.\n");
         return nullptr;
     }
-    const long S = static_cast<long>(s[0]) * s[1] * s[2];
+    const double copies = static_cast<double>(s[0]) * s[1] * s[2];
     const long nv = graph->total_v, ne = graph->total_e;
+    if (copies * static_cast<double>(nv + ne) > kMaxRecords) {
+        std::fprintf(stderr, "Error: the supercell [%d, %d, %d] of %ld vertices and %ld edges is too large.\n", s[0],
+                     s[1], s[2], nv, ne);
+        return nullptr;
+    }
+    const long S = static_cast<long>(s[0]) * s[1] * s[2];
     auto sg = kelmar_graph_new(nv * S, ne * S);
     if (sg == nullptr) {
         std::fprintf(stderr, "Error: kelmar_graph_new() returns NULL.\n");
