@@ -246,6 +246,7 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         for (int k : reach_list)
             kmc->affect.push_back({k, kmc->hop[static_cast<std::size_t>(k)].from, kmc->hop[static_cast<std::size_t>(k)].to});
         kmc->affect_first.push_back(static_cast<int>(kmc->affect.size()));
+        kmc->due.resize(std::max(kmc->due.size(), reach_list.size()));
     }
     kmc->graph = std::move(graph);
     return kmc;
@@ -297,9 +298,14 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
         const std::size_t jj = static_cast<std::size_t>(j);
         const kmc_touch* t = kmc->affect.data() + kmc->affect_first[jj];
         const kmc_touch* end = kmc->affect.data() + kmc->affect_first[jj + 1];
-        for (; t != end; ++t)
-            if ((filled[t->from] && !filled[t->to]) || live[t->edge])
-                queue_edge(kmc, t->edge);
+        // gathered without branches (occupations look random to the predictor), then deduplicated
+        int* due = kmc->due.data();
+        std::size_t n = 0;
+        for (; t != end; ++t) {
+            due[n] = t->edge;
+            n += static_cast<std::size_t>((filled[t->from] & (filled[t->to] ^ 1)) | live[t->edge]);
+        }
+        for (std::size_t m = 0; m < n; ++m) queue_edge(kmc, due[m]);
         kmc->kv[jj].update = false;
     }
     kmc->changed.clear();

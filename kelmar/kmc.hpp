@@ -111,6 +111,7 @@ struct KELMAR_KMC {
     kmc_flat_list screen;                 // per vertex: edges (not its own) whose saddle it screens
     std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
     std::vector<kmc_touch> affect;        // its hops and their reverses, those of its v_n, the screened
+    std::vector<int> due;                 // scratch: the edges of one affect list that are or were open
     kmc_rate_tree tree;                   // the edge rates and their partial sums
     std::vector<int> touched;             // edges whose rate is due (scratch)
     std::vector<unsigned> stamp;          // per edge: the pass that last queued it
