@@ -1,5 +1,7 @@
 // What a kinetic Monte Carlo run shows: the trajectory logs, the summary with the site-averaged
 // occupancies, the structures with the current or the time-averaged occupation, and listings.
+#include "kmc.hpp"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,7 +11,6 @@
 #include "alloc.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
-#include "kmc.hpp"
 
 namespace {
 
@@ -76,6 +77,22 @@ void print_listing(KELMAR_KMC* kmc, bool full) {
 }
 
 }  // namespace
+
+void kmc_ion_displacement(const KELMAR_KMC* kmc, long i, double d[3]) {
+    const KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
+    const KELMAR_KMC_VERTEX& home = kmc->kv[static_cast<std::size_t>(kv.origin)];
+    const double (*A)[3] = kmc->graph->a;
+    for (int p = 0; p < 3; ++p)
+        d[p] = home.y_i[0] * A[0][p] + home.y_i[1] * A[1][p] + home.y_i[2] * A[2][p] + kv.v->x[p] - home.v->x[p];
+}
+
+void kmc_settle_times(KELMAR_KMC* kmc) {
+    for (KELMAR_KMC_VERTEX& kv : kmc->kv)
+        if (kv.occupied) {
+            kv.t += kmc->t_total - kv.t_on;
+            kv.t_on = kmc->t_total;
+        }
+}
 
 int kelmar_kmc_log(KELMAR_KMC* kmc) {
     if (kmc->step_log <= 0 || kmc->step % kmc->step_log != 0) return 0;

@@ -1,6 +1,8 @@
 // The --kmc chain: structure and parameters -> landscape, fingerprint grid, derivatives and
 // half-paths -> site graph -> supergraph -> kinetic Monte Carlo -> the result files. Everything is
 // read and checked before the first file is written; a run that fails takes its files back.
+#include "kmc.hpp"
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -14,7 +16,6 @@
 #include "import.hpp"
 #include "kelmar.hpp"
 #include "kmc-near.hpp"
-#include "kmc.hpp"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // Kinetic Monte Carlo engine: neighbourhoods and attempt frequencies, placement of the ions,
 // rates, hops, the clock and the transport coefficients.
+#include "kmc.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -7,7 +9,6 @@
 
 #include "import-ppt-core.hpp"
 #include "kmc-near.hpp"
-#include "kmc.hpp"
 #include "la.hpp"
 
 namespace {
@@ -271,14 +272,6 @@ double kmc_rate_from_scratch(const KELMAR_KMC* kmc, long k) {
     return barrier_rate(ke.f, Ei, Ef, Es, kBoltzmann * kmc->temperature);
 }
 
-void kmc_settle_times(KELMAR_KMC* kmc) {
-    for (KELMAR_KMC_VERTEX& kv : kmc->kv)
-        if (kv.occupied) {
-            kv.t += kmc->t_total - kv.t_on;
-            kv.t_on = kmc->t_total;
-        }
-}
-
 int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     if (kmc == nullptr || !(kmc->temperature > 0.0)) {
         std::fprintf(stderr, "Error: wrong inputs for generating rates.\n");
@@ -531,14 +524,6 @@ int kelmar_kmc_run(KELMAR_KMC* kmc) {
         std::printf("Warning: stopped after %ld hops at t = %.3e ps, before t_limit = %.3e ps.\n", kmc->step, kmc->t,
                     kmc->t_limit);
     return 0;
-}
-
-void kmc_ion_displacement(const KELMAR_KMC* kmc, long i, double d[3]) {
-    const KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
-    const KELMAR_KMC_VERTEX& home = kmc->kv[static_cast<std::size_t>(kv.origin)];
-    const double (*A)[3] = kmc->graph->a;
-    for (int p = 0; p < 3; ++p)
-        d[p] = home.y_i[0] * A[0][p] + home.y_i[1] * A[1][p] + home.y_i[2] * A[2][p] + kv.v->x[p] - home.v->x[p];
 }
 
 int kelmar_kmc_calculate_conductivity(KELMAR_KMC* kmc) {

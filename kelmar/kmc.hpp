@@ -148,12 +148,12 @@ double kelmar_kmc_random();
 // The rate of edge k from the occupations alone, summing the Coulomb terms afresh (the reference
 // the kept sums are checked against).
 double kmc_rate_from_scratch(const KELMAR_KMC* kmc, long k);
+
+// kmc-out.cpp
 // The displacement of the ion now at vertex i (identity o = kv[i].origin), A.
 void kmc_ion_displacement(const KELMAR_KMC* kmc, long i, double d[3]);
 // Adds the open stay of every occupied vertex to its t, so the times are current.
 void kmc_settle_times(KELMAR_KMC* kmc);
-
-// kmc-out.cpp
 int kelmar_kmc_log(KELMAR_KMC* kmc);
 int kelmar_kmc_log_trj(KELMAR_KMC* kmc);
 int kelmar_kmc_log_xyz(KELMAR_KMC* kmc);
