@@ -64,3 +64,6 @@ int kelmar_cmd_opt_do_gh(KELMAR_CMD_OPT* opt);
 
 // cmd-kmc.cpp: kinetic Monte Carlo
 int kelmar_cmd_opt_do_kmc(KELMAR_CMD_OPT* opt);
+
+// cmd-md.cpp: molecular dynamics of the conducting ions
+int kelmar_cmd_opt_do_md(KELMAR_CMD_OPT* opt);

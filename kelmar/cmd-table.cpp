@@ -97,7 +97,7 @@ constexpr KmCommand kelmar_cmd_table[] = {
      "generates cif files and csv file representing the characteristic conduction pathway in the given cube "
      "file."},
     {"--sites", kelmar_cmd_opt_do_sites, "output a summary of sites based on graph analysis."},
-    {"--md", nullptr, "perform a molecular dynamics allowing only conducting ions to move."},
+    {"--md", kelmar_cmd_opt_do_md, "perform a molecular dynamics allowing only conducting ions to move."},
     {"--kmc", kelmar_cmd_opt_do_kmc,
      "conducts a kinetic monte carlo simulation to estimate the ionic conductivity given the cif and cube "
      "files."},

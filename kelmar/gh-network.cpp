@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <numeric>
+#include <set>
+#include <vector>
 
 #include "ds.hpp"
 #include "fp.hpp"
@@ -12,7 +14,8 @@
 
 namespace {
 
-constexpr double kTie = 0.0001;  // eV (and A for lengths) within which cycles count as equal
+constexpr double kTie = 0.0001;        // eV (and A for lengths) within which cycles count as equal
+constexpr double kLengthTie = 0.001;   // A within which two listed cycles have the same length
 
 double hop_cost(const KELMAR_GRAPH_EDGE* e) {
     const double back = e->e_r != nullptr ? e->e_r->barrier : e->barrier;
@@ -43,6 +46,13 @@ bool cycles_share_vertex(const KELMAR_GRAPH_CYCLE* a, const KELMAR_GRAPH_CYCLE* 
     return false;
 }
 
+void print_cycles(const KELMAR_GRAPH_CYCLE* const* cycles, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        std::printf("KELMAR_GRAPH_CYCLE: [%3ld]\n", static_cast<long>(i));
+        kelmar_graph_cycle_print(cycles[i]);
+    }
+}
+
 double point_distance(const KELMAR_FPCUBE* cube, long p, const double prev[3], const double a[3][3], double x[3]) {
     const long i = p / (cube->n[1] * cube->n[2]), j = (p / cube->n[2]) % cube->n[1], k = p % cube->n[2];
     for (int d = 0; d < 3; ++d)
@@ -53,14 +63,14 @@ double point_distance(const KELMAR_FPCUBE* cube, long p, const double prev[3], c
 
 }  // namespace
 
-std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_prim_forest(KELMAR_GRAPH* graph) {
-    if (graph == nullptr || graph->v.empty()) {
-        std::fprintf(stderr, "Error: KELMAR_GRAPH has not been properly initialized.\n");
-        return nullptr;
-    }
+namespace {
+
+// Prim's algorithm on all vertices with the given price of a hop: the vertex of lowest price is
+// taken next (lowest index on ties), so every tree starts at the lowest remaining index.
+std::unique_ptr<KELMAR_GRAPH_LIST> prim_forest(KELMAR_GRAPH* graph, double (*price)(const KELMAR_GRAPH_EDGE*)) {
     const std::size_t nv = graph->v.size();
     double top = 0.0;
-    for (const KELMAR_GRAPH_EDGE& e : graph->e) top = std::max(top, e.barrier);
+    for (const KELMAR_GRAPH_EDGE& e : graph->e) top = std::max(top, price(&e));
     std::vector<double> cost(nv, top + 1.0);
     std::vector<KELMAR_GRAPH_EDGE*> tree(nv, nullptr);
     std::vector<char> removed(nv, 0);
@@ -71,8 +81,8 @@ std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_prim_forest(KELMAR_GRAPH* g
         removed[best] = 1;
         for (KELMAR_GRAPH_EDGE* e : graph->v[best].e) {
             const std::size_t to = static_cast<std::size_t>(e->v_f->index);
-            if (!removed[to] && hop_cost(e) < cost[to]) {
-                cost[to] = hop_cost(e);
+            if (!removed[to] && price(e) < cost[to]) {
+                cost[to] = price(e);
                 tree[to] = e;
             }
         }
@@ -93,12 +103,8 @@ std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_prim_forest(KELMAR_GRAPH* g
     return list;
 }
 
-std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_subgraph_minimum_spanning_forest(KELMAR_GRAPH* graph) {
-    auto prim = kelmar_graph_list_prim_forest(graph);
-    if (prim == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_graph_list_prim_forest() returns NULL.\n");
-        return nullptr;
-    }
+// The forest of a Prim list as a graph: parent-to-child edges, each child's v_b its parent.
+std::unique_ptr<KELMAR_GRAPH> forest_of(KELMAR_GRAPH* graph, const KELMAR_GRAPH_LIST* prim) {
     const long nv = static_cast<long>(graph->v.size());
     long ne = 0;
     for (const KELMAR_GRAPH_EDGE* e : prim->e) ne += e != nullptr ? 1 : 0;
@@ -121,6 +127,27 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_subgraph_minimum_spanning_forest(
         ++k;
     }
     return forest;
+}
+
+double hop_level(const KELMAR_GRAPH_EDGE* e) { return e->en; }
+
+}  // namespace
+
+std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_prim_forest(KELMAR_GRAPH* graph) {
+    if (graph == nullptr || graph->v.empty()) {
+        std::fprintf(stderr, "Error: KELMAR_GRAPH has not been properly initialized.\n");
+        return nullptr;
+    }
+    return prim_forest(graph, hop_cost);
+}
+
+std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_subgraph_minimum_spanning_forest(KELMAR_GRAPH* graph) {
+    auto prim = kelmar_graph_list_prim_forest(graph);
+    if (prim == nullptr) {
+        std::fprintf(stderr, "Error: kelmar_graph_list_prim_forest() returns NULL.\n");
+        return nullptr;
+    }
+    return forest_of(graph, prim.get());
 }
 
 std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_edge_complementary(KELMAR_GRAPH* graph,
@@ -209,6 +236,10 @@ void kelmar_graph_cycle_list_sort(KELMAR_GRAPH_CYCLE_LIST* list) {
     });
 }
 
+// The fundamental cycles of two spanning forests: the forest of lowest hop barriers and the
+// forest of lowest saddles. In the second, the forest path that closes a hop never climbs above
+// that hop's saddle, so every channel that opens at some energy is closed by cycles lying below
+// it; the first keeps the loops of few deep steps. A cycle both forests give is listed once.
 std::unique_ptr<KELMAR_GRAPH_CYCLE_LIST> kelmar_graph_cycle_list_new_from_graph(KELMAR_GRAPH* graph) {
     if (graph != nullptr)
         for (KELMAR_GRAPH_VERTEX& v : graph->v) {
@@ -220,24 +251,66 @@ std::unique_ptr<KELMAR_GRAPH_CYCLE_LIST> kelmar_graph_cycle_list_new_from_graph(
         std::fprintf(stderr, "Error: kelmar_graph_new_subgraph_minimum_spanning_forest() returns NULL.\n");
         return nullptr;
     }
-    auto complement = kelmar_graph_list_edge_complementary(graph, forest.get());
-    if (complement == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_graph_list_edge_complementary() returns NULL.\n");
-        return nullptr;
-    }
+    auto by_level = prim_forest(graph, hop_level);
+    std::unique_ptr<KELMAR_GRAPH> forests[2] = {std::move(forest), forest_of(graph, by_level.get())};
     auto list = std::make_unique<KELMAR_GRAPH_CYCLE_LIST>();
-    for (KELMAR_GRAPH_EDGE* e : complement->e) {
-        auto walk = kelmar_graph_list_cycle_from_spanning_forest(forest.get(), e);
-        if (walk == nullptr) continue;
-        auto cycle = kelmar_graph_cycle_new_from_list(walk.get());
-        if (cycle == nullptr) {
-            std::fprintf(stderr, "Error: kelmar_graph_cycle_new_from_list() returns NULL.\n");
+    std::set<std::vector<long>> seen;  // hop pairs of the cycles listed
+    for (const auto& f : forests) {
+        auto complement = kelmar_graph_list_edge_complementary(graph, f.get());
+        if (complement == nullptr) {
+            std::fprintf(stderr, "Error: kelmar_graph_list_edge_complementary() returns NULL.\n");
             return nullptr;
         }
-        list->push_back(std::move(cycle));
+        for (KELMAR_GRAPH_EDGE* e : complement->e) {
+            auto walk = kelmar_graph_list_cycle_from_spanning_forest(f.get(), e);
+            if (walk == nullptr) continue;
+            std::vector<long> key;
+            for (const KELMAR_GRAPH_EDGE* w : walk->e) key.push_back(w->index / 2);
+            std::sort(key.begin(), key.end());
+            if (!seen.insert(std::move(key)).second) continue;
+            auto cycle = kelmar_graph_cycle_new_from_list(walk.get());
+            if (cycle == nullptr) {
+                std::fprintf(stderr, "Error: kelmar_graph_cycle_new_from_list() returns NULL.\n");
+                return nullptr;
+            }
+            list->push_back(std::move(cycle));
+        }
     }
     kelmar_graph_cycle_list_sort(list.get());
     return list;
+}
+
+int kelmar_graph_cycle_list_reduce(KELMAR_GRAPH_CYCLE_LIST* list) {
+    if (list == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_GRAPH_CYCLE list has not been properly initialized.\n");
+        return 1;
+    }
+    const auto repeats = [](const KELMAR_GRAPH_CYCLE* a, const KELMAR_GRAPH_CYCLE* b) {
+        return a->total == b->total && std::fabs(a->barrier - b->barrier) <= kTie &&
+               std::fabs(a->l - b->l) <= kLengthTie;
+    };
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < list->size(); ++i) {
+        bool seen = false;
+        for (std::size_t j = 0; j < kept && !seen; ++j) seen = repeats((*list)[j].get(), (*list)[i].get());
+        if (!seen) (*list)[kept++] = std::move((*list)[i]);
+    }
+    list->resize(kept);
+    return 0;
+}
+
+std::vector<const KELMAR_GRAPH_CYCLE*> kelmar_graph_cycle_list_local_loops(const KELMAR_GRAPH_CYCLE_LIST* list,
+                                                                           double e_cutoff, double l_cutoff) {
+    std::vector<const KELMAR_GRAPH_CYCLE*> loops;
+    if (list == nullptr) return loops;
+    for (const auto& c : *list) {
+        if (!zero_bound(c->bound)) continue;
+        if (e_cutoff >= 0.0 && c->barrier > e_cutoff) continue;
+        if (l_cutoff > 0.0 && c->l > l_cutoff) continue;
+        loops.push_back(c.get());
+    }
+    print_cycles(loops.data(), loops.size());
+    return loops;
 }
 
 // Linked when the cycles form one connected set through shared start vertices.
@@ -280,16 +353,35 @@ std::unique_ptr<KELMAR_GRAPH_NETWORK> kelmar_graph_network_new_from_cycle_list(c
         }
         if (!loop) moving.push_back(c.get());
     }
-    // pairwise links among the percolating cycles, computed once
+    // links among the percolating cycles, measured when a pair or triple could win and kept:
+    // 0 not measured yet, 1 apart, 2 sharing a start vertex
     const std::size_t m = moving.size();
+    std::vector<std::vector<long>> starts(m);
+    for (std::size_t i = 0; i < m; ++i) {
+        for (const KELMAR_GRAPH_EDGE* e : moving[i]->e) starts[i].push_back(e->v_i->index);
+        std::sort(starts[i].begin(), starts[i].end());
+    }
     std::vector<char> link(m * m, 0);
-    for (std::size_t i = 0; i < m; ++i)
-        for (std::size_t j = i + 1; j < m; ++j) link[i * m + j] = link[j * m + i] = cycles_share_vertex(moving[i], moving[j]);
+    const auto linked = [&](std::size_t i, std::size_t j) {
+        char& known = link[i * m + j];
+        if (known == 0) {
+            const auto& a = starts[i];
+            const auto& b = starts[j];
+            bool shared = false;
+            for (std::size_t p = 0, q = 0; p < a.size() && q < b.size() && !shared;) {
+                if (a[p] < b[q]) ++p;
+                else if (b[q] < a[p]) ++q;
+                else shared = true;
+            }
+            known = link[j * m + i] = shared ? 2 : 1;
+        }
+        return known == 2;
+    };
     for (std::size_t i = 0; i < m; ++i)
         for (std::size_t j = i + 1; j < m; ++j) {
             const double lo = std::min(moving[i]->e_min, moving[j]->e_min);
             const double hi = std::max(moving[i]->e_max, moving[j]->e_max);
-            if (link[i * m + j] && span_plane(moving[i]->bound, moving[j]->bound) && hi - lo < e2 - kTie) {
+            if (hi - lo < e2 - kTie && span_plane(moving[i]->bound, moving[j]->bound) && linked(i, j)) {
                 e2 = hi - lo;
                 net->c2[0] = moving[i];
                 net->c2[1] = moving[j];
@@ -301,8 +393,9 @@ std::unique_ptr<KELMAR_GRAPH_NETWORK> kelmar_graph_network_new_from_cycle_list(c
             for (std::size_t k = j + 1; k < m; ++k) {
                 const double lo3 = std::min(lo, moving[k]->e_min), hi3 = std::max(hi, moving[k]->e_max);
                 if (!(hi3 - lo3 < e3 - kTie)) continue;
-                const int links = link[i * m + j] + link[i * m + k] + link[j * m + k];
-                if (links < 2 || !span_space(moving[i]->bound, moving[j]->bound, moving[k]->bound)) continue;
+                if (!span_space(moving[i]->bound, moving[j]->bound, moving[k]->bound)) continue;
+                const int links = (linked(i, j) ? 1 : 0) + (linked(i, k) ? 1 : 0) + (linked(j, k) ? 1 : 0);
+                if (links < 2) continue;
                 e3 = hi3 - lo3;
                 net->c3[0] = moving[i];
                 net->c3[1] = moving[j];
@@ -338,10 +431,10 @@ void kelmar_graph_cycle_print(const KELMAR_GRAPH_CYCLE* cycle) {
 }
 
 void kelmar_graph_cycle_list_print(const KELMAR_GRAPH_CYCLE_LIST* list) {
-    for (std::size_t i = 0; i < list->size(); ++i) {
-        std::printf("KELMAR_GRAPH_CYCLE: [%3ld]\n", static_cast<long>(i));
-        kelmar_graph_cycle_print((*list)[i].get());
-    }
+    if (list == nullptr) return;
+    std::vector<const KELMAR_GRAPH_CYCLE*> all;
+    for (const auto& c : *list) all.push_back(c.get());
+    print_cycles(all.data(), all.size());
 }
 
 void kelmar_graph_network_print(const KELMAR_GRAPH_NETWORK* n) {

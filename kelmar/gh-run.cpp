@@ -10,6 +10,7 @@
 #include "fft.hpp"
 #include "fp.hpp"
 #include "gh.hpp"
+#include "import-os.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
@@ -51,6 +52,8 @@ bool build_graph(graph_inputs* in, const char* cif, const char* cube_name, const
         std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n");
         return false;
     }
+    // states the file leaves out are settled as for the landscape that was computed from it
+    if (!settle_states_for_command(cell.get(), sym.get(), dir_unitary, dir_binary, false, type)) return false;
     sym.reset();
     auto ppt = kelmar_property_import_from_cell(cell.get(), type, os, 0.75, dir_unitary, dir_binary);
     if (ppt == nullptr) {

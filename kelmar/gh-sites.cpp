@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "fp.hpp"
+#include "gh-near.hpp"
 #include "gh.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
@@ -48,16 +50,16 @@ std::unique_ptr<KELMAR_GRAPH_SITES> kelmar_graph_sites_new(const KELMAR_GRAPH* g
         s.index = v.index;
         site.push_back(std::move(s));
     }
-    // near lists, once per unordered pair
-    std::vector<double> dist(total_real * total_real, 0.0);
+    // the pairs closer than dr, i < j in order; each site's near list comes out ascending
+    const PeriodicNearScreen screen(sites->a);
+    std::vector<std::pair<std::size_t, std::size_t>> close;
     for (std::size_t i = 0; i < total_real; ++i)
-        for (std::size_t j = i + 1; j < total_real; ++j) {
-            const double r = kelmar_dot_distance(site[i].x, site[j].x, sites->a);
-            dist[i * total_real + j] = dist[j * total_real + i] = r;
-        }
-    for (std::size_t i = 0; i < total_real; ++i)
-        for (std::size_t j = 0; j < total_real; ++j)
-            if (i != j && dist[i * total_real + j] < sites->dr) site[i].index_near.push_back(static_cast<long>(j));
+        for (std::size_t j = i + 1; j < total_real; ++j)
+            if (screen.closer(site[i].x, site[j].x, sites->a, sites->dr)) {
+                close.emplace_back(i, j);
+                site[i].index_near.push_back(static_cast<long>(j));
+                site[j].index_near.push_back(static_cast<long>(i));
+            }
     // neighbours with the lowest barrier to each
     for (const KELMAR_GRAPH_EDGE& e : graph->e) {
         KELMAR_GRAPH_SITE& s = site[static_cast<std::size_t>(e.v_i->index)];
@@ -135,21 +137,21 @@ std::unique_ptr<KELMAR_GRAPH_SITES> kelmar_graph_sites_new(const KELMAR_GRAPH* g
     // merged sites by single linkage
     std::vector<long> group(total_real, 0);
     long groups = 0;
+    for (const auto& [i, j] : close) {
+        const long old = group[j];
+        const long number = group[i] == 0 ? ++groups : group[i];
+        group[i] = number;
+        group[j] = number;
+        if (old != 0)
+            for (long& g : group)
+                if (g == old) g = number;
+    }
+    std::vector<std::vector<long>> members(static_cast<std::size_t>(groups) + 1);
     for (std::size_t i = 0; i < total_real; ++i)
-        for (std::size_t j = i + 1; j < total_real; ++j) {
-            if (!(dist[i * total_real + j] < sites->dr)) continue;
-            const long old = group[j];
-            const long number = group[i] == 0 ? ++groups : group[i];
-            group[i] = number;
-            group[j] = number;
-            if (old != 0)
-                for (long& g : group)
-                    if (g == old) g = number;
-        }
+        if (group[i] != 0) members[static_cast<std::size_t>(group[i])].push_back(static_cast<long>(i));
     for (long number = 1; number <= groups; ++number) {
         KELMAR_GRAPH_SITE m;
-        for (std::size_t i = 0; i < total_real; ++i)
-            if (group[i] == number) m.index_split.push_back(static_cast<long>(i));
+        m.index_split = std::move(members[static_cast<std::size_t>(number)]);
         if (m.index_split.empty()) continue;
         char name[64];
         std::snprintf(name, sizeof name, "m%ld", sites->total_merge);

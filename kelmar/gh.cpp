@@ -2,14 +2,18 @@
 // two half-paths end at two different minima, occupancies and names from the CIF.
 #include "gh.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "ds.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
+#include "gh-near.hpp"
 #include "import-ppt-core.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
@@ -64,6 +68,64 @@ bool hop_half(const KELMAR_FPCUBE* cube, const KELMAR_FPHALF& h) {
     if (h.total < 2) return false;
     const long s = h.dot.front(), m = h.dot[static_cast<std::size_t>(h.total - 1)];
     return cube->type[static_cast<std::size_t>(s)] == FP_SAD && fpgrid_total_dn(cube, s) == 2 &&
+           cube->type[static_cast<std::size_t>(m)] == FP_MIN;
+}
+
+// Grid points with the entries (half-paths, vertices) that sit on them, to find the entries on
+// the 27 points around a point without scanning them all. Entries come back in ascending order,
+// each once, as a scan of all of them in order would meet them.
+class GridPointIndex {
+public:
+    explicit GridPointIndex(const long n[3]) : n_{n[0], n[1], n[2]} {}
+
+    void add(const long x_i[3], std::size_t entry) { at_[linear(x_i)].push_back(entry); }
+
+    // The entries on the points adjacent to x_i (kelmar_dot_adjacent), x_i itself included.
+    const std::vector<std::size_t>& around(const long x_i[3]) {
+        found_.clear();
+        for (long p = -1; p <= 1; ++p)
+            for (long q = -1; q <= 1; ++q)
+                for (long r = -1; r <= 1; ++r) {
+                    const long y[3] = {x_i[0] + p, x_i[1] + q, x_i[2] + r};
+                    const auto it = at_.find(linear(y));
+                    if (it != at_.end()) found_.insert(found_.end(), it->second.begin(), it->second.end());
+                }
+        std::sort(found_.begin(), found_.end());
+        found_.erase(std::unique(found_.begin(), found_.end()), found_.end());
+        return found_;
+    }
+
+private:
+    long linear(const long y[3]) const {
+        long w[3];
+        for (int d = 0; d < 3; ++d) w[d] = ((y[d] % n_[d]) + n_[d]) % n_[d];
+        return (w[0] * n_[1] + w[1]) * n_[2] + w[2];
+    }
+
+    long n_[3];
+    std::unordered_map<long, std::vector<std::size_t>> at_;
+    std::vector<std::size_t> found_;
+};
+
+// Length of the hop from x_i to x_f translated by bound_i + bound_f cells.
+double hop_length(const double x_i[3], const double x_f[3], const int bound_i[3], const int bound_f[3],
+                  const double a[3][3]) {
+    double s = 0.0;
+    for (int d = 0; d < 3; ++d) {
+        double t = x_f[d] - x_i[d];
+        for (int r = 0; r < 3; ++r) t += (bound_i[r] + bound_f[r]) * a[r][d];
+        s += t * t;
+    }
+    return std::sqrt(s);
+}
+
+// A half-path that may complete a hop begun at an adjacent two-branch saddle: one from a
+// three-branch saddle to a minimum. On a grid one saddle of the landscape can show as two
+// neighbouring points, one with two and one with three down branches, each holding one side.
+bool partner_half(const KELMAR_FPCUBE* cube, const KELMAR_FPHALF& h) {
+    if (h.total < 2) return false;
+    const long s = h.dot.front(), m = h.dot[static_cast<std::size_t>(h.total - 1)];
+    return cube->type[static_cast<std::size_t>(s)] == FP_SAD && fpgrid_total_dn(cube, s) == 3 &&
            cube->type[static_cast<std::size_t>(m)] == FP_MIN;
 }
 
@@ -188,19 +250,15 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
     const std::size_t total_half = half.size();
 
     // vertices: the distinct minima at the ends of the half-paths
+    GridPointIndex vertex_at(graph->n);
     for (const KELMAR_FPHALF& h : half) {
         if (h.total < 1) continue;
         const long m = h.dot[static_cast<std::size_t>(h.total - 1)];
         if (fpcube->type[static_cast<std::size_t>(m)] != FP_MIN) continue;
         long x_i[3];
         index_of_point(fpcube, m, x_i);
-        bool known = false;
-        for (const KELMAR_GRAPH_VERTEX& v : graph->v)
-            if (kelmar_dot_adjacent(v.x_i, x_i, graph->n)) {
-                known = true;
-                break;
-            }
-        if (known) continue;
+        if (!vertex_at.around(x_i).empty()) continue;  // adjacent to a known vertex
+        vertex_at.add(x_i, graph->v.size());
         KELMAR_GRAPH_VERTEX v;
         v.index = static_cast<long>(graph->v.size());
         for (int r = 0; r < 3; ++r) v.x_i[r] = x_i[r];
@@ -220,32 +278,32 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
     }
 
     // edges: pairs of half-paths from one saddle down to two different minima
-    std::vector<long> used_saddle;  // grid points of the saddles already turned into edges
+    GridPointIndex hop_at(graph->n);   // the usable half-paths by saddle point
+    GridPointIndex used_at(graph->n);  // the saddles already turned into edges
+    for (std::size_t c = 0; c < total_half; ++c)
+        if (hop_half(fpcube, half[c]) || partner_half(fpcube, half[c])) {
+            long sc[3];
+            index_of_point(fpcube, half[c].dot.front(), sc);
+            hop_at.add(sc, c);
+        }
+    std::vector<std::size_t> partners;
+    std::vector<std::size_t> from_vertices;
     for (std::size_t p = 0; p < total_half; ++p) {
         const KELMAR_FPHALF& hp = half[p];
         if (!hop_half(fpcube, hp)) continue;
         long sp[3], mp[3];
         index_of_point(fpcube, hp.dot.front(), sp);
         index_of_point(fpcube, hp.dot[static_cast<std::size_t>(hp.total - 1)], mp);
-        bool used = false;
-        for (long s : used_saddle) {
-            long su[3];
-            index_of_point(fpcube, s, su);
-            if (kelmar_dot_adjacent(su, sp, graph->n)) {
-                used = true;
-                break;
-            }
-        }
-        if (used) continue;
+        if (!used_at.around(sp).empty()) continue;
         bool made = false;
-        for (std::size_t c = p + 1; c < total_half; ++c) {
+        partners = hop_at.around(sp);
+        for (std::size_t c : partners) {
+            if (c <= p) continue;
             const KELMAR_FPHALF& hc = half[c];
-            if (!hop_half(fpcube, hc)) continue;
             long sc[3], mc[3];
             index_of_point(fpcube, hc.dot.front(), sc);
-            if (!kelmar_dot_adjacent(sc, sp, graph->n)) continue;
             index_of_point(fpcube, hc.dot[static_cast<std::size_t>(hc.total - 1)], mc);
-            if (kelmar_dot_adjacent(mc, mp, graph->n)) continue;
+            const bool one_site = kelmar_dot_adjacent(mc, mp, graph->n);
 
             // translations of the hop from p's minimum to c's minimum
             int bound_i[3] = {0, 0, 0}, bound_f[3] = {0, 0, 0};
@@ -262,16 +320,24 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
                 index_of_point(fpcube, hc.dot[static_cast<std::size_t>(m)], to);
                 add_crossing(bound_f, from, to);
             }
-            for (KELMAR_GRAPH_VERTEX& d : graph->v) {
-                if (!kelmar_dot_adjacent(d.x_i, mp, graph->n)) continue;
-                for (KELMAR_GRAPH_VERTEX& t : graph->v) {
-                    if (!kelmar_dot_adjacent(t.x_i, mc, graph->n)) continue;
+            // Both halves at one site: a hop to the site's own image in another cell (a channel
+            // with one site per repeat) is kept; a saddle leading back to the same copy is not.
+            if (one_site && bound_i[0] + bound_f[0] == 0 && bound_i[1] + bound_f[1] == 0 &&
+                bound_i[2] + bound_f[2] == 0)
+                continue;
+            from_vertices = vertex_at.around(mp);
+            for (std::size_t di : from_vertices) {
+                KELMAR_GRAPH_VERTEX& d = graph->v[di];
+                for (std::size_t ti : vertex_at.around(mc)) {
+                    KELMAR_GRAPH_VERTEX& t = graph->v[ti];
                     KELMAR_GRAPH_EDGE fwd, rev;
                     for (KELMAR_GRAPH_EDGE* e : {&fwd, &rev}) {
                         for (int r = 0; r < 3; ++r) e->x_i[r] = sp[r];
                         position_of_index(graph->a_i, sp, e->x);
                         e->en = fpcube->en[static_cast<std::size_t>(hp.dot.front())];
-                        e->l = kelmar_dot_distance(d.x, t.x, graph->a);
+                        // to the site's own image the hop is as long as the translation
+                        e->l = one_site ? hop_length(d.x, t.x, bound_i, bound_f, graph->a)
+                                        : kelmar_dot_distance(d.x, t.x, graph->a);
                     }
                     fwd.v_i = &d;
                     fwd.v_f = &t;
@@ -297,7 +363,7 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
                 }
             }
         }
-        if (made) used_saddle.push_back(hp.dot.front());
+        if (made) used_at.add(sp, p);
     }
     kelmar_graph_link_edges(graph.get());
 
@@ -328,6 +394,7 @@ int kelmar_graph_assign_occ(KELMAR_GRAPH* graph, const KELMAR_CELL* cell) {
     double cutoff = mean_voxel_length(graph) / 4.0;
     double residual = graph->total_occ;
     std::vector<std::size_t> near;
+    const PeriodicNearScreen screen(graph->a);
     do {
         for (KELMAR_GRAPH_VERTEX& v : graph->v) v.occ = 0.0;
         cutoff *= 2.0;
@@ -335,7 +402,7 @@ int kelmar_graph_assign_occ(KELMAR_GRAPH* graph, const KELMAR_CELL* cell) {
             if (!mobile_atom(atom, graph->type, graph->os)) continue;
             near.clear();
             for (std::size_t k = 0; k < graph->v.size(); ++k)
-                if (kelmar_dot_distance(atom.x, graph->v[k].x, graph->a) < cutoff) near.push_back(k);
+                if (screen.closer(atom.x, graph->v[k].x, graph->a, cutoff)) near.push_back(k);
             for (std::size_t k : near) {
                 KELMAR_GRAPH_VERTEX& v = graph->v[k];
                 v.occ += atom.occ / static_cast<double>(near.size());
@@ -364,13 +431,14 @@ int kelmar_graph_assign_label(KELMAR_GRAPH* graph, const KELMAR_CELL* cell) {
         if (mobile_atom(atom, graph->type, graph->os)) ++mobile;
     double cutoff = mean_voxel_length(graph) / 4.0;
     long named = 0;
+    const PeriodicNearScreen screen(graph->a);
     do {
         for (KELMAR_GRAPH_VERTEX& v : graph->v) v.name[0] = '\0';
         cutoff *= 2.0;
         for (const KELMAR_ATOM& atom : cell->atom) {
             if (!mobile_atom(atom, graph->type, graph->os)) continue;
             for (KELMAR_GRAPH_VERTEX& v : graph->v)
-                if (kelmar_dot_distance(atom.x, v.x, graph->a) < cutoff) copy_name(v.name, atom.name);
+                if (screen.closer(atom.x, v.x, graph->a, cutoff)) copy_name(v.name, atom.name);
         }
         named = 0;
         for (const KELMAR_GRAPH_VERTEX& v : graph->v)

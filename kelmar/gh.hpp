@@ -41,7 +41,8 @@ struct KELMAR_GRAPH_EDGE {
     long x_i[3] = {};          // grid index of the saddle
     double x[3] = {};          // Cartesian position of the saddle
     double en = 0.0;           // saddle energy
-    double l = 0.0;            // minimum-image distance between the two vertices
+    double l = 0.0;            // minimum-image distance between the two vertices (a hop to the
+                               // start's own image in another cell: the translation's length)
     long index = 0;            // position in the edge vector
     KELMAR_GRAPH_VERTEX* v_i = nullptr;
     KELMAR_GRAPH_VERTEX* v_f = nullptr;
@@ -183,8 +184,18 @@ std::unique_ptr<KELMAR_GRAPH_LIST> kelmar_graph_list_cycle_from_spanning_forest(
 std::unique_ptr<KELMAR_GRAPH_CYCLE> kelmar_graph_cycle_new_from_list(const KELMAR_GRAPH_LIST* list);
 int kelmar_graph_cycle_compare(const KELMAR_GRAPH_CYCLE* a, const KELMAR_GRAPH_CYCLE* b);
 void kelmar_graph_cycle_list_sort(KELMAR_GRAPH_CYCLE_LIST* list);
-// All fundamental cycles, sorted; null after the failing step's message.
+// The fundamental cycles of the forest of lowest barriers and of the forest of lowest saddles,
+// each cycle once, sorted; null after the failing step's message.
 std::unique_ptr<KELMAR_GRAPH_CYCLE_LIST> kelmar_graph_cycle_list_new_from_graph(KELMAR_GRAPH* graph);
+// Drops every cycle that repeats an earlier kept one: barrier within 0.0001 eV, length within
+// 0.001 A and the same number of hops. Symmetry-equivalent cycles along different axes count as
+// repeats, so this is for listing loops, never for the 1D/2D/3D search. 0, or 1 for a null list.
+int kelmar_graph_cycle_list_reduce(KELMAR_GRAPH_CYCLE_LIST* list);
+// The closed local loops (zero net translation) with barrier at most e_cutoff and length at most
+// l_cutoff, in list order, borrowed from the list, and printed as a cycle list; a negative
+// e_cutoff or a non-positive l_cutoff switches that test off.
+std::vector<const KELMAR_GRAPH_CYCLE*> kelmar_graph_cycle_list_local_loops(const KELMAR_GRAPH_CYCLE_LIST* list,
+                                                                           double e_cutoff, double l_cutoff);
 bool kelmar_graph_cycles_is_connected(const KELMAR_GRAPH_CYCLE* const* cycles, long n);
 std::unique_ptr<KELMAR_GRAPH_NETWORK> kelmar_graph_network_new_from_cycle_list(const KELMAR_GRAPH_CYCLE_LIST* list);
 void kelmar_graph_cycle_print(const KELMAR_GRAPH_CYCLE* cycle);

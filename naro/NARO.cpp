@@ -73,7 +73,7 @@ int naro_path_stage(NaroRunState& run) {
         std::fprintf(stderr, "Error: Unable to write to NARO_events.txt\n");
     }
     if (NARO_build_reaction_pathway(cube, pathlib, run.rp_all) != 0) return 1;
-    naro_write_reaction_pathways(run);
+    if (naro_write_reaction_pathways(run) == 0) std::printf("Auto-generated reaction pathway done.\n");
     std::fflush(stdout);
     return 0;
 }
@@ -94,9 +94,7 @@ int naro_write_reaction_pathways(const NaroRunState& run) {
         return 1;
     }
     // A profile cut short by a path that cannot be joined is not reported as done.
-    if (r != 0) return 1;
-    std::printf("Auto-generated reaction pathway done.\n");
-    return 0;
+    return r != 0 ? 1 : 0;
 }
 
 int naro_write_summary(const NaroRunState& run) {

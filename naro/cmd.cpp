@@ -1,18 +1,21 @@
 // Command mode: one table of commands drives dispatch and the help list.
 #include "cmd.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "bond-valence.hpp"
+#include "cif-export.hpp"
 #include "cif.hpp"
 #include "cube.hpp"
 #include "path-library.hpp"
 #include "pathway.hpp"
 #include "percolation.hpp"
 #include "stationary.hpp"
+#include "vesta.hpp"
 
 namespace {
 
@@ -289,6 +292,190 @@ void cmd_isdirectpath(Ctx& c) {
                     : "There is NO direct path between (%d,%d,%d) and (%d,%d,%d)\n",
                 v[0], v[1], v[2], v[3], v[4], v[5]);
 }
+void cmd_vesta(Ctx& c) {
+    if (!have_cube(c)) return;
+    // The project lands in the working directory beside the files of command mode; it
+    // refers to the cube as it was named on the command line.
+    NARO_input here = c.run.input;
+    here.dir = 0;
+    here.output_dir.clear();
+    if (NARO_print_vesta_output(c.run.cube, c.run.cif, c.run.pathlib, here) != 0) {
+        std::printf("Error: Unable to write to NARO.vesta\n");
+        return;
+    }
+    std::printf("VESTA project written to NARO.vesta.\n");
+}
+// Most neighbours one search lists: the shells grow until a shell adds nothing, so the
+// count bounds the work.
+constexpr int kMaxNeighbours = 1000;
+void neighbour_search(Ctx& c, bool minima) {
+    int v[4];
+    if (!have_cube(c) || !ints(c, 4, v)) return;
+    if (v[3] <= 0) {
+        std::printf("Error: Number of neighbours must be greater than zero.\n");
+        return;
+    }
+    if (v[3] > kMaxNeighbours) {
+        std::printf("Error: Number of neighbours must not exceed %d.\n", kMaxNeighbours);
+        return;
+    }
+    const NARO_cube& cube = c.run.cube;
+    // The shells of images grow until one adds nothing: a point many cells away would
+    // keep them growing for as many shells.
+    if (std::abs(v[0]) > 10 * cube.a_grid || std::abs(v[1]) > 10 * cube.b_grid || std::abs(v[2]) > 10 * cube.c_grid) {
+        std::printf("Error: The grid point lies more than ten cells outside the unit cell.\n");
+        return;
+    }
+    const double fa = static_cast<double>(v[0]) / cube.a_grid, fb = static_cast<double>(v[1]) / cube.b_grid,
+                 fc = static_cast<double>(v[2]) / cube.c_grid;
+    std::printf(minima ? "Searching for the nearest %d energy minima from (%d,%d,%d) (%.3f,%.3f,%.3f)\n"
+                       : "Searching for the nearest %d saddle points from (%d,%d,%d) (%.3f,%.3f,%.3f)\n",
+                v[3], v[0], v[1], v[2], fa, fb, fc);
+    NARO_nearest_neighbour nn;
+    const int r = minima ? NARO_get_nearest_minima(cube, nn, v[3], v[0], v[1], v[2])
+                         : NARO_get_nearest_saddle(cube, nn, v[3], v[0], v[1], v[2]);
+    if (r != 0) return;
+    int rank = 0;
+    for (const NARO_nearest_neighbour_item& it : nn.item) {
+        if (it.index < 0) break;   // fewer points than asked for
+        int x, y, z, type;
+        if (minima) {
+            const NARO_minima& m = cube.minima[static_cast<size_t>(it.index)];
+            x = m.x, y = m.y, z = m.z, type = m.type;
+        } else {
+            const NARO_saddle& s = cube.saddle[static_cast<size_t>(it.index)];
+            x = s.x, y = s.y, z = s.z, type = s.type;
+        }
+        x += it.i * cube.a_grid;
+        y += it.j * cube.b_grid;
+        z += it.l * cube.c_grid;
+        const double px = static_cast<double>(x) / cube.a_grid, py = static_cast<double>(y) / cube.b_grid,
+                     pz = static_cast<double>(z) / cube.c_grid;
+        if (minima) {
+            std::string label;
+            NARO_label_minima_site(cube, label, type);
+            std::printf("> %d (%s) : (%d,%d,%d) (%.3f,%.3f,%.3f), %.3f Angstrom\n", ++rank, label.c_str(), x, y, z,
+                        px, py, pz, it.distance);
+        } else {
+            std::printf("> %d : (%d,%d,%d) (%.3f,%.3f,%.3f), %.3f Angstrom\n", ++rank, x, y, z, px, py, pz,
+                        it.distance);
+        }
+    }
+    std::printf("End of search\n");
+}
+void cmd_neighbour_minima(Ctx& c) { neighbour_search(c, true); }
+void cmd_neighbour_saddle(Ctx& c) { neighbour_search(c, false); }
+void cmd_fastgensym(Ctx& c) {
+    int v[3];
+    if (c.args.size() < 3) {
+        std::printf("Error: Format gensym x y z\n");
+        return;
+    }
+    if (!have_cube(c) || !ints(c, 3, v)) return;
+    if (!c.run.input.cif) {
+        // The grid operations come from the structure's symmetry.
+        std::printf("Error: No CIF file has been loaded yet.\n");
+        return;
+    }
+    NARO_symcopies copies;
+    NARO_fastgen_sym_copies(c.run.cif, c.run.cube, copies, v[0], v[1], v[2]);
+    std::printf("\nTotal symmetrical copies in unit cell: %d\n", copies.total);
+    std::printf("         X     Y     Z\n");
+    for (int i = 0; i < copies.total; ++i) {
+        const NARO_fastgen_xyz& p = copies.copy[static_cast<size_t>(i)];
+        std::printf("%3d. %5d %5d %5d\n", i + 1, p.x, p.y, p.z);
+    }
+}
+// Equivalent positions of a fractional point under the structure's operations.
+bool equivalent_positions(Ctx& c, double x, double y, double z, NARO_equiv_pos& pos) {
+    if (!c.run.input.cif) {
+        std::printf("Error: No CIF file has been loaded yet.\n");
+        return false;
+    }
+    if (NARO_symmetry_generate_equivalent_copies(c.run.cif, pos, x, y, z) != 0) {
+        std::printf("Error: Invalid symmetry operation\n");
+        return false;
+    }
+    std::printf("\nTotal symmetrical copies in unit cell: %d\n", pos.total_copies);
+    return true;
+}
+void cmd_gensymf(Ctx& c) {
+    double v[3];
+    if (c.args.size() < 3) {
+        std::printf("Error: Format gensymf x y z\n");
+        return;
+    }
+    NARO_equiv_pos pos;
+    if (!reals(c, 3, v) || !equivalent_positions(c, v[0], v[1], v[2], pos)) return;
+    std::printf("    Frac.x  Frac.y  Frac.z\n");
+    int i = 0;
+    for (const NARO_equiv_pos_frac_coor& f : pos.frac) std::printf("%2d. %.10f  %.10f  %.10f\n", ++i, f.a, f.b, f.c);
+}
+void cmd_gensym(Ctx& c) {
+    int v[3];
+    if (c.args.size() < 3) {
+        std::printf("Error: Format gensym x y z\n");
+        return;
+    }
+    if (!have_cube(c) || !ints(c, 3, v)) return;
+    const NARO_cube& cube = c.run.cube;
+    NARO_equiv_pos pos;
+    if (!equivalent_positions(c, static_cast<double>(v[0]) / cube.a_grid, static_cast<double>(v[1]) / cube.b_grid,
+                              static_cast<double>(v[2]) / cube.c_grid, pos))
+        return;
+    auto grid = [](double f, int n) { return static_cast<int>(((std::lround(f * n) % n) + n) % n); };
+    std::printf("    Grid.x  Grid.y  Grid.z\n");
+    int i = 0;
+    for (const NARO_equiv_pos_frac_coor& f : pos.frac)
+        std::printf("%2d. %5d %5d %5d\n", ++i, grid(f.a, cube.a_grid), grid(f.b, cube.b_grid), grid(f.c, cube.c_grid));
+}
+void cmd_export_cif(Ctx& c) {
+    std::string line = "export cif";
+    for (const std::string& w : c.args) line += " \"" + w + "\"";
+    NARO_cmd_export_cif(line, c.run.cube, c.run.cif);
+}
+void cmd_slice_plane(Ctx& c) {
+    if (!have_cube(c)) return;
+    if (c.args.size() < 2 || c.args[0].size() != 1 || std::string("xyz").find(c.args[0][0]) == std::string::npos) {
+        std::printf("Error: Format slice plane <x|y|z> <index>\n");
+        return;
+    }
+    const int axis = c.args[0][0] - 'x';
+    Ctx one{c.run, c.stages, {c.args[1]}};
+    int i;
+    if (!ints(one, 1, &i)) return;
+    const NARO_cube& cube = c.run.cube;
+    const int n[3] = {cube.a_grid, cube.b_grid, cube.c_grid};
+    if (i < 0 || i >= n[axis]) {
+        std::printf("Error: Input plane is out of unit cell.\n");
+        return;
+    }
+    FILE* f = std::fopen("plane.csv", "w");
+    if (!f) {
+        std::fprintf(stderr, "Error: Unable to write to plane.csv\n");
+        std::printf("Error: Unable to write to plane.csv\n");
+        return;
+    }
+    // Rows run along the next axis, values along the one after it.
+    const int row_axis = (axis + 1) % 3, col_axis = (axis + 2) % 3;
+    for (int r = 0; r < n[row_axis]; ++r) {
+        for (int q = 0; q < n[col_axis]; ++q) {
+            int p[3];
+            p[axis] = i;
+            p[row_axis] = r;
+            p[col_axis] = q;
+            std::fprintf(f, "%f,", NARO_energy_at(cube, p[0], p[1], p[2]));
+        }
+        std::fprintf(f, "\n");
+    }
+    const bool ok = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !ok) {
+        std::fprintf(stderr, "Error: Unable to write to plane.csv\n");
+        std::printf("Error: Unable to write to plane.csv\n");
+        return;
+    }
+    std::printf("Successfully exported plane %c = %d to plane.csv.\n", c.args[0][0], i);
+}
 void cmd_restart(Ctx& c) {
     std::printf("Restarting the pathway analysis...\n");
     bool want_cube = false, want_lib = false, want_rp = false;
@@ -321,41 +508,119 @@ void cmd_end(Ctx& c) {
 }
 
 struct Command {
-    const char* words;   // command words, blank-separated
+    const char* words;     // command words, blank-separated
     void (*run)(Ctx&);
-    const char* help;    // line of the help list; nullptr keeps it out of the list
+    const char* topic;     // the help-list entry the command belongs to
+    const char* syntax;    // usage line of "help <command>"
+    const char* about;     // what it does
+    const char* example;
 };
 
-// Longer commands sharing a first word come first ("energy max" before "energy").
+// Dispatch order: longer commands sharing a first word come first ("energy max"
+// before "energy"). A line is matched word by word, so "gensym" never takes "gensymf".
 const Command kCommands[] = {
-    {"print minima", cmd_print_minima, "print minima  - prints summary of local minima"},
-    {"print saddle", cmd_print_saddle, "print saddle  - prints summary of saddle points"},
-    {"print pathlib", cmd_print_pathlib, "print pathlib - prints summary of paths"},
-    {"print ion types", cmd_print_types, nullptr},
-    {"print symops", cmd_print_symops, nullptr},
-    {"totalgrid", cmd_totalgrid, nullptr},
-    {"hk", cmd_hk, nullptr},
-    {"diff_neigh", cmd_diff_neigh, nullptr},
-    {"angle", cmd_angle, "angle         - finds angles between two vectors formed by three grid coordinates"},
-    {"energy neighbour", cmd_energy_neighbour, nullptr},
-    {"energy max", cmd_energy_max, "energy max    - sets the maximum energy threshold for pathway analysis"},
-    {"energy", cmd_energy, "energy        - prints energy at specified grid coordinates"},
-    {"frac", cmd_frac, "frac          - converts grid coordinates to fractional coordinates"},
-    {"grid", cmd_grid, "grid          - converts fractional coordinates to grid coordinates"},
-    {"index", cmd_index, nullptr},
-    {"distance", cmd_distance, "distance      - calculates distance between two coordinates"},
-    {"network", cmd_network, "perc          - percolation info at certain energy threshold"},
-    {"connect", cmd_connect, "connect       - joins several paths together to form a long reaction path"},
-    {"del pathlib", cmd_del_pathlib, "del           - deletes certain entries from the libraries (pathway, site, etc.)"},
-    {"del minimum", cmd_del_minimum, nullptr},
-    {"del saddletype", cmd_del_saddletype, nullptr},
-    {"gii", cmd_gii, nullptr},
-    {"bv", cmd_bv, nullptr},
-    {"charge", cmd_charge, nullptr},
-    {"isminimum", cmd_isminimum, "isminimum     - checks if the specified location corresponds to a minimum"},
-    {"isdirectpath", cmd_isdirectpath, "isdirectpath  - checks if there is a direct path between two minima sites"},
-    {"restart", cmd_restart, nullptr},
-    {"end", cmd_end, nullptr},
+    {"vesta", cmd_vesta, "vesta", "vesta",
+     "writes NARO.vesta for the loaded cube and structure in the working directory", "vesta"},
+    {"print minima", cmd_print_minima, "print minima", "print minima", "prints the local minima grouped by symmetry type",
+     "print minima"},
+    {"print saddle", cmd_print_saddle, "print saddle", "print saddle", "prints the saddle points grouped by symmetry type",
+     "print saddle"},
+    {"print pathlib", cmd_print_pathlib, "print pathlib", "print pathlib",
+     "prints the library of distinct paths between minima", "print pathlib"},
+    {"print ion types", cmd_print_types, "print", "print ion types", "prints the atom types of the structure",
+     "print ion types"},
+    {"print symops", cmd_print_symops, "print", "print symops",
+     "prints the symmetry operations of the structure and of the grid", "print symops"},
+    {"totalgrid", cmd_totalgrid, "totalgrid", "totalgrid", "prints the number of grid points along a, b and c",
+     "totalgrid"},
+    {"hk", cmd_hk, "hk", "hk", "does nothing (kept for old scripts)", "hk"},
+    {"diff_neigh", cmd_diff_neigh, "diff_neigh", "diff_neigh",
+     "tells whether symmetry-equivalent grid points may have different neighbourhoods", "diff_neigh"},
+    {"angle", cmd_angle, "angle", "angle <x1> <y1> <z1> <x2> <y2> <z2> <x3> <y3> <z3>",
+     "angle at the second of three grid points, in radians and degrees", "angle 1 0 0 0 0 0 0 1 0"},
+    {"neighbour minima", cmd_neighbour_minima, "neighbour", "neighbour minima <x> <y> <z> <N>",
+     "lists the N minima nearest to a grid point, with their periodic images and distances",
+     "neighbour minima 0 0 0 4"},
+    {"neighbour saddle", cmd_neighbour_saddle, "neighbour", "neighbour saddle <x> <y> <z> <N>",
+     "lists the N saddle points nearest to a grid point, with their periodic images and distances",
+     "neighbour saddle 0 0 0 4"},
+    {"energy neighbour", cmd_energy_neighbour, "energy", "energy neighbour <x> <y> <z>",
+     "prints the unscaled energies of the 26 grid neighbours of a grid point", "energy neighbour 10 10 10"},
+    {"energy max", cmd_energy_max, "energy max", "energy max [value]",
+     "sets the maximum energy above the global minimum (scaled, eV) used by restart; without a value prints it",
+     "energy max 1.5"},
+    {"energy", cmd_energy, "energy", "energy <x> <y> <z>", "prints the scaled energy at a grid point",
+     "energy 10 10 10"},
+    {"frac", cmd_frac, "frac", "frac <x> <y> <z>", "converts grid coordinates to fractional coordinates",
+     "frac 12 6 12"},
+    {"grid", cmd_grid, "grid", "grid <x> <y> <z>", "converts fractional coordinates to grid coordinates",
+     "grid 0.5 0.25 0.25"},
+    {"index", cmd_index, "index", "index <x> <y> <z>",
+     "counts the clusters of lower-energy neighbours around a grid point (2 or more marks a saddle)", "index 10 10 10"},
+    {"distance", cmd_distance, "distance", "distance <x1> <y1> <z1> <x2> <y2> <z2>",
+     "distance in Angstrom between two grid points, without periodic images", "distance 0 0 0 12 0 0"},
+    {"network", cmd_network, "perc", "network <energy|all>",
+     "percolation of the path network at every saddle energy up to the given scaled energy, or at all of them "
+     "(a missing or extra argument ends command mode)",
+     "network 0.5"},
+    {"connect", cmd_connect, "connect", "connect <path ID> [path ID] ...",
+     "joins distinct paths (numbers from print pathlib; negative walks a path backwards) into one reaction path "
+     "written to NARO_rp_manual.csv",
+     "connect 5 3 -4"},
+    {"del pathlib", cmd_del_pathlib, "del", "del pathlib <k>", "deletes distinct path k and its periodic copies",
+     "del pathlib 3"},
+    {"del minimum", cmd_del_minimum, "del", "del minimum <k>",
+     "deletes minimum type k (the path library is cleared until restart pathlib)", "del minimum 2"},
+    {"del saddletype", cmd_del_saddletype, "del", "del saddletype <k>",
+     "deletes saddle type k (the path library is cleared until restart pathlib)", "del saddletype 2"},
+    {"fastgensym", cmd_fastgensym, "gensym", "fastgensym <x> <y> <z>",
+     "symmetry copies of a grid point by the integer grid operations", "fastgensym 12 0 0"},
+    {"gensymf", cmd_gensymf, "gensym", "gensymf <x> <y> <z>",
+     "equivalent positions of a fractional point under the operations of the CIF", "gensymf 0.5 0 0"},
+    {"gensym", cmd_gensym, "gensym", "gensym <x> <y> <z>",
+     "equivalent positions of a grid point under the operations of the CIF, as grid points", "gensym 12 0 0"},
+    {"gii", cmd_gii, "gii", "gii", "prints the global instability index of the structure", "gii"},
+    {"bv", cmd_bv, "bv", "bv", "prints the bond-valence sums of the sites", "bv"},
+    {"charge", cmd_charge, "charge", "charge", "prints the total charge of the unit cell", "charge"},
+    {"isminimum", cmd_isminimum, "isminimum", "isminimum <x> <y> <z>",
+     "checks whether a grid point (wrapped into the cell) is a local minimum", "isminimum 12 0 0"},
+    {"isdirectpath", cmd_isdirectpath, "isdirectpath", "isdirectpath <x1> <y1> <z1> <x2> <y2> <z2>",
+     "checks whether one path of the library joins two minima", "isdirectpath 0 0 0 12 0 0"},
+    {"export cif", cmd_export_cif, "export cif",
+     "export cif [P1] [ins] [sad] [updatecoor|updatelabel] [supercell <n1> <n2> <n3>] [-o <file>]",
+     "writes the structure as CIF (NARO.cif unless -o names a file): P1 expands to P1, ins adds the interstitial "
+     "minima, sad the saddle points, updatecoor puts the mobile ions on the occupied minima (updatelabel also "
+     "renumbers them), supercell builds a supercell with whole occupancies",
+     "export cif ins P1 -o out.cif"},
+    {"slice plane", cmd_slice_plane, "slice plane", "slice plane <x|y|z> <index>",
+     "writes the unscaled energies of one grid plane to plane.csv, one line per step along the next axis",
+     "slice plane z 0"},
+    {"restart", cmd_restart, "restart", "restart [cube] [pathlib] [reacpath]",
+     "rebuilds the stationary points (cube), the path library (pathlib) and the reaction pathways (reacpath) with "
+     "the current energy threshold, then rewrites the summary and GUI files that the run wrote",
+     "restart cube pathlib reacpath"},
+    {"end", cmd_end, "end", "end", "leaves command mode", "end"},
+};
+
+// The list that "help" prints, in its order.
+const char* const kHelpList[] = {
+    "\tgrid          - converts fractional coordinates to grid coordinates",
+    "\tfrac          - converts grid coordinates to fractional coordinates",
+    "\tangle         - finds angles between two vectors formed by three grid coordinates",
+    "\tneighbour     - finds the N nearest minima/saddle from a specified coordinate",
+    "\tenergy        - prints energy at specified grid coordinates",
+    "\tenergy max    - sets the maximum energy threshold for pathway analysis",
+    "\tdistance      - calculates distance between two coordinates",
+    "\tprint minima  - prints summary of local minima",
+    "\tprint saddle  - prints summary of saddle points",
+    "\tprint pathlib - prints summary of paths",
+    "\tconnect       - joins several paths together to form a long reaction path",
+    "\tisdirectpath  - checks if there is a direct path between two minima sites",
+    "\tisminimum     - checks if the specified location corresponds to a minimum",
+    "\tdel           - deletes certain entries from the libraries (pathway, site, etc.)",
+    "\tperc          - percolation info at certain energy threshold",
+    "\tgensym        - generates symmetrical copies of specified grid coordinates",
+    "export cif    - exports the CIF content",
 };
 
 }  // namespace
@@ -386,21 +651,135 @@ int NARO_cmd_help(const std::string& line) {
     if (w.empty() || w[0] != "help") return 0;
     if (w.size() == 1) {
         std::printf("\nList of commands:\n");
-        for (const Command& c : kCommands)
-            if (c.help) std::printf("\t%s\n", c.help);
-        std::printf("\tgensym        - generates symmetrical copies of specified grid coordinates\n");
-        std::printf("export cif    - exports the CIF content\n");
+        for (const char* l : kHelpList) std::printf("%s\n", l);
         return 1;
     }
     std::string rest;
     for (size_t i = 1; i < w.size(); ++i) rest += (i > 1 ? " " : "") + w[i];
+    // A command, or an entry of the list that stands for several ("help del").
+    bool found = false;
     for (const Command& c : kCommands)
         if (rest == c.words) {
-            std::printf("\nCommand:     %s\n- %s\n", c.words, c.help ? c.help : c.words);
+            std::printf("\nCommand:     %s\n- %s\n- Example: %s\n", c.syntax, c.about, c.example);
             return 1;
         }
-    std::printf("No help for '%s'.\n", rest.c_str());
+    for (const Command& c : kCommands)
+        if (rest == c.topic) {
+            std::printf("\nCommand:     %s\n- %s\n- Example: %s\n", c.syntax, c.about, c.example);
+            found = true;
+        }
+    if (!found) std::printf("No help for '%s' (type help for a list of available commands).\n", rest.c_str());
     return 1;
+}
+
+int NARO_cmd_export_cif(const std::string& line, const NARO_cube& cube, const NARO_cif& cif) {
+    std::vector<std::string> w;
+    NARO_tokenize_string(line, w, 64);
+    const size_t first = w.size() >= 2 && w[0] == "export" && w[1] == "cif" ? 2 : w.size();
+    std::printf("Exporting to CIF file...\n");
+    bool p1 = false, ins = false, sad = false;
+    int update = 0;   // 1 updatecoor, 2 updatelabel
+    std::string file;
+    int n[3] = {0, 0, 0};
+    const char* const kInvalid =
+        "Error: Invalid input to export cif. Please check 'help export cif' for more information.\n";
+    for (size_t i = first; i < w.size(); ++i) {
+        const std::string& o = w[i];
+        if (o == "P1" || o == "p1") {
+            p1 = true;
+        } else if (o == "ins") {
+            ins = true;
+        } else if (o == "sad") {
+            sad = true;
+        } else if (o == "updatecoor") {
+            update = std::max(update, 1);
+        } else if (o == "updatelabel") {
+            update = 2;
+        } else if (o == "-o") {
+            if (i + 1 >= w.size() || w[i + 1].empty()) {
+                std::printf("%s", kInvalid);
+                return 1;
+            }
+            file = w[++i];
+        } else if (o == "supercell") {
+            if (i + 3 >= w.size()) {
+                std::printf("%s", kInvalid);
+                return 1;
+            }
+            for (int k = 0; k < 3; ++k) {
+                const std::string& t = w[i + 1 + static_cast<size_t>(k)];
+                char* end = nullptr;
+                const long v = std::strtol(t.c_str(), &end, 10);
+                if (end == t.c_str() || *end != '\0' || v < 1 || v > 20) {
+                    std::printf("Error: Supercell factors must be whole numbers from 1 to 20.\n");
+                    return 1;
+                }
+                n[k] = static_cast<int>(v);
+            }
+            i += 3;
+        } else {
+            std::printf("Error: Unknown option '%s' to export cif. Please check 'help export cif' for more "
+                        "information.\n",
+                        o.c_str());
+            return 1;
+        }
+    }
+    if (!cif.cif || cif.site.empty()) {
+        std::printf("Error: No CIF file has been loaded yet.\n");
+        return 1;
+    }
+    if ((ins || sad || update) && cube.minima.empty() && cube.saddle.empty()) {
+        std::printf("Error: No stationary points: ins, sad, updatecoor and updatelabel need --cif and --cube.\n");
+        return 1;
+    }
+    NARO_cif out = cif;
+    // Edits in the structure's own setting come first, so that P1 and supercells copy them.
+    if (update) {
+        std::printf(update == 2 ? "> Updating mobile ion site coordinates and labels...\n"
+                                : "> Updating mobile ion site coordinates...\n");
+        if (naro_export_move_probe_sites(out, cube, update == 2) != 0) return 1;
+    }
+    if (ins) {
+        std::printf("> Adding interstitial sites into CIF...\n");
+        naro_export_add_interstitials(out, cube);
+    }
+    if (sad) {
+        std::printf("> Adding saddle points into CIF...\n");
+        naro_export_add_saddles(out, cube);
+    }
+    if (p1) {
+        std::printf("> Converting to P1 symmetry...\n");
+        if (naro_export_expand_to_p1(out) != 0) {
+            std::printf("Error: Invalid symmetry operation\n");
+            return 1;
+        }
+    }
+    if (n[0] > 0) {
+        std::printf("> Building supercell %d x %d x %d\n", n[0], n[1], n[2]);
+        if (naro_export_supercell(out, n[0], n[1], n[2]) != 0) return 1;
+    }
+    if (file.empty()) {
+        std::printf("> No file output specified... writing to NARO.cif instead\n");
+        file = "NARO.cif";
+    } else {
+        std::printf("> Exporting to %s\n", file.c_str());
+    }
+    FILE* f = std::fopen(file.c_str(), "w");
+    if (!f) {
+        std::fprintf(stderr, "Error: Unable to write to %s\n", file.c_str());
+        std::printf("Error: Unable to write to %s\n", file.c_str());
+        return 1;
+    }
+    NARO_write_cif(out, f);
+    const bool ok = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !ok) {
+        std::remove(file.c_str());
+        std::fprintf(stderr, "Error: Unable to write to %s\n", file.c_str());
+        std::printf("Error: Unable to write to %s\n", file.c_str());
+        return 1;
+    }
+    std::printf("Finished exporting.\n");
+    return 0;
 }
 
 int NARO_parse_command_mode_input(NaroRunState& run, const NaroCmdStages& stages, FILE* in) {

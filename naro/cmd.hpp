@@ -24,5 +24,8 @@ struct NaroCmdStages {
 int NARO_parse_command_mode_input(NaroRunState& run, const NaroCmdStages& stages, FILE* in);
 // 1 when the line was a help request (the help is printed), else 0.
 int NARO_cmd_help(const std::string& line);
+// "export cif" with its options (P1, ins, sad, updatecoor, updatelabel, supercell n1 n2
+// n3, -o file): writes an edited copy of the structure; 0 when written.
+int NARO_cmd_export_cif(const std::string& line, const NARO_cube& cube, const NARO_cif& cif);
 // Words of a command line at blanks; double-quoted text stays one word.
 size_t NARO_tokenize_string(const std::string& text, std::vector<std::string>& words, size_t max);

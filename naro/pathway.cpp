@@ -137,6 +137,50 @@ int new_pathway(const NARO_cube& cube, NARO_pathlib& lib, const NARO_cluster& c,
     return 0;
 }
 
+// True when one pathway walks every distinct path of the cluster.
+bool covered_by_one_pathway(const NARO_reaction_pathway_overall& all, const NARO_cluster& c) {
+    for (const NARO_reaction_pathway& rp : all.rp) {
+        bool every = true;
+        for (int d : c.path)
+            if (!contains(rp.path, d + 1) && !contains(rp.path, -(d + 1))) {
+                every = false;
+                break;
+            }
+        if (every) return true;
+    }
+    return false;
+}
+
+// A pathway that walks all distinct paths of a cluster (an Euler walk over its hops
+// between minimum types); its hops not yet marked take colour 0 and style 1.
+int whole_cluster_pathway(NARO_pathlib& lib, const NARO_cluster& c, NARO_reaction_pathway_overall& all) {
+    NARO_graph g;
+    for (int d : c.path)
+        if (d >= 0 && d < static_cast<int>(lib.path.size())) {
+            const NARO_path& p = lib.path[static_cast<size_t>(d)];
+            NARO_add_edge(g, p.start_type, p.end_type, p.saddle_energy);
+        }
+    if (g.edge.empty()) return 0;
+    std::vector<int> verts;
+    std::vector<double> weights;
+    if (NARO_build_Euler_path(g, verts, weights) != 0) return 1;
+    NARO_reaction_pathway rp;
+    rp.ID = c.ID;
+    rp.initial_dimension = rp.dimension = c.dimension;
+    rp.ribbon = c.ribbon;
+    append_walk_by_weight(lib, rp, verts, weights);
+    if (rp.path.empty()) return 0;
+    for (int d : c.path)
+        if (d >= 0 && d < static_cast<int>(lib.path.size())) {
+            NARO_path& p = lib.path[static_cast<size_t>(d)];
+            NARO_color_pathdimension(p, c);
+            if (p.color == -1) NARO_color_path(p, 0, 1, -1);
+        }
+    all.rp.push_back(std::move(rp));
+    all.total = static_cast<int>(all.rp.size());
+    return 0;
+}
+
 }  // namespace
 
 // ====================================================================== records
@@ -278,7 +322,8 @@ int NARO_build_reaction_pathway(const NARO_cube& cube, NARO_pathlib& pathlib, NA
         previous_type = ap.saddle_type;
     }
     NARO_cluster_list list;
-    for (double level : levels) {
+    for (size_t li = 0; li < levels.size(); ++li) {
+        const double level = levels[li];
         if (NARO_analyze_network_at_energy(cube, pathlib, list, level) != 0) {
             std::fprintf(stderr, "Error: Memory allocation problem in NARO_build_reaction_pathway()\n");
             return 1;
@@ -303,8 +348,17 @@ int NARO_build_reaction_pathway(const NARO_cube& cube, NARO_pathlib& pathlib, NA
             }
         }
         for (size_t c = 0; c < list.clust.size(); ++c)
-            if (!marked[c] && list.clust[c].dimension > 0 && list.clust[c].ID >= 0)
+            if (!marked[c] && list.clust[c].dimension > 0 && list.clust[c].ID >= 0) {
                 if (new_pathway(cube, pathlib, list.clust[c], rp_all) != 0) return 1;
+            }
+        // At the top level every hop is in: a channel that no pathway walks whole gets a
+        // walk over all its distinct paths. The clean-up below keeps it only where it
+        // replaces a walk of the same channel made at this level. Clusters that never
+        // percolate have no long-range migration to profile and get none.
+        if (li + 1 == levels.size())
+            for (const NARO_cluster& cl : list.clust)
+                if (cl.dimension > 0 && !covered_by_one_pathway(rp_all, cl))
+                    if (whole_cluster_pathway(pathlib, cl, rp_all) != 0) return 1;
     }
     NARO_cleanup_redundant_pathways(pathlib, rp_all);
     return 0;

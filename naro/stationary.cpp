@@ -696,28 +696,40 @@ static void naro_renumber_and_sort(std::vector<Point>& pts, int total_types) {
     std::stable_sort(pts.begin(), pts.end(), [](const Point& a, const Point& b) { return a.type < b.type; });
 }
 
-int NARO_group_minima_by_symmetry(NARO_cube& cube, const NARO_cif& cif) {
+// Types by symmetry orbit: each point not yet typed starts a new type and takes the
+// number of its grid copies as multiplicity; every later untyped point that
+// `same_orbit(first, point, copy)` accepts for one of the copies joins that type.
+// Returns the number of types.
+template <class Point, class SameOrbit>
+static int naro_type_by_orbit(const NARO_cif& cif, const NARO_cube& cube, std::vector<Point>& pts,
+                              SameOrbit same_orbit) {
     int types = 0;
     NARO_symcopies copies;
-    for (size_t m = 0; m < cube.minima.size(); ++m) {
-        if (cube.minima[m].type != 0) continue;
-        NARO_minima& p = cube.minima[m];
+    for (size_t m = 0; m < pts.size(); ++m) {
+        if (pts[m].type != 0) continue;
+        Point& p = pts[m];
         p.type = ++types;
         NARO_fastgen_sym_copies(cif, cube, copies, p.x, p.y, p.z);
         p.mul = copies.total;
-        for (size_t o = m + 1; o < cube.minima.size(); ++o) {
-            NARO_minima& q = cube.minima[o];
+        for (size_t o = m + 1; o < pts.size(); ++o) {
+            Point& q = pts[o];
             if (q.type != 0) continue;
-            for (int c = 0; c < copies.total; ++c) {
-                const NARO_fastgen_xyz& k = copies.copy[static_cast<size_t>(c)];
-                if (k.x == q.x && k.y == q.y && k.z == q.z) {
+            for (int c = 0; c < copies.total; ++c)
+                if (same_orbit(p, q, copies.copy[static_cast<size_t>(c)])) {
                     q.type = p.type;
                     q.mul = p.mul;
                     break;
                 }
-            }
         }
     }
+    return types;
+}
+
+int NARO_group_minima_by_symmetry(NARO_cube& cube, const NARO_cif& cif) {
+    const int types = naro_type_by_orbit(cif, cube, cube.minima, [](const NARO_minima&, const NARO_minima& q,
+                                                                    const NARO_fastgen_xyz& k) {
+        return k.x == q.x && k.y == q.y && k.z == q.z;
+    });
     cube.total_minima_type = types;
     naro_renumber_and_sort(cube.minima, types);
     NARO_refresh_minima_type_index(cube);
@@ -794,31 +806,13 @@ static bool naro_near_image(const NARO_cube& cube, double ax, double ay, double 
 }
 
 int NARO_group_saddle_by_symmetry(NARO_cube& cube, const NARO_cif& cif) {
-    int types = 0;
-    NARO_symcopies copies;
-    for (size_t m = 0; m < cube.saddle.size(); ++m) {
-        if (cube.saddle[m].type != 0) continue;
-        NARO_saddle& p = cube.saddle[m];
-        p.type = ++types;
-        NARO_fastgen_sym_copies(cif, cube, copies, p.x, p.y, p.z);
-        p.mul = copies.total;
-        for (size_t o = m + 1; o < cube.saddle.size(); ++o) {
-            NARO_saddle& q = cube.saddle[o];
-            if (q.type != 0) continue;
-            // One type is one orbit: a saddle joins when an operation maps the first
-            // member to within a voxel of it (periodic images included) and the two
-            // energies agree to the rounding of the grid file.
-            if (std::fabs(q.e - p.e) > kOrbitEnergyTolerance) continue;
-            for (int c = 0; c < copies.total; ++c) {
-                const NARO_fastgen_xyz& k = copies.copy[static_cast<size_t>(c)];
-                if (naro_near_image(cube, k.x, k.y, k.z, q.x, q.y, q.z, 1)) {
-                    q.type = p.type;
-                    q.mul = p.mul;
-                    break;
-                }
-            }
-        }
-    }
+    // One type is one orbit: a saddle joins when an operation maps the first member to
+    // within a voxel of it (periodic images included) and the two energies agree to the
+    // rounding of the grid file.
+    const int types = naro_type_by_orbit(cif, cube, cube.saddle, [&cube](const NARO_saddle& p, const NARO_saddle& q,
+                                                                        const NARO_fastgen_xyz& k) {
+        return std::fabs(q.e - p.e) <= kOrbitEnergyTolerance && naro_near_image(cube, k.x, k.y, k.z, q.x, q.y, q.z, 1);
+    });
     cube.total_saddle_type = types;
     naro_renumber_and_sort(cube.saddle, types);
     naro_sync_saddle(cube);

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "cube.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
+#include "gh-near.hpp"
 #include "gh.hpp"
 #include "kelmar_fixtures.hpp"
 
@@ -140,6 +143,42 @@ TEST(GraphDots, PeriodicHelpers) {
     EXPECT_NEAR(piv[0], -0.1, 1e-12);
 }
 
+// The screen in front of the 27-image distance never changes a "closer than" answer: random
+// point pairs (inside the cell and a little outside, as positions of atoms and grid points are)
+// in cubic, hexagonal and strongly oblique cells, cutoffs from well below to well above the pairs'
+// distances, and pairs placed right at the cutoff.
+TEST(GraphDots, NearScreenAgreesWithTheFullDistance) {
+    const double cells[][3][3] = {
+        {{6, 0, 0}, {0, 6, 0}, {0, 0, 6}},
+        {{5, 0, 0}, {-2.5, 4.330127, 0}, {0, 0, 9}},
+        {{4, 0, 0}, {3.1, 2.2, 0}, {-1.7, 1.4, 3.3}},
+        {{12.9, 0, 0}, {0, 12.9, 0}, {6.45, 6.45, 6.45}},
+    };
+    std::srand(7);
+    const auto uniform = []() { return static_cast<double>(std::rand()) / RAND_MAX; };
+    long measured = 0, screened = 0;
+    for (const auto& a : cells) {
+        const PeriodicNearScreen screen(a);
+        for (int pair = 0; pair < 400; ++pair) {
+            double x1[3] = {0, 0, 0}, x2[3] = {0, 0, 0};
+            for (int r = 0; r < 3; ++r) {
+                const double f1 = uniform() * 1.2 - 0.1, f2 = uniform() * 1.2 - 0.1;
+                for (int d = 0; d < 3; ++d) {
+                    x1[d] += f1 * a[r][d];
+                    x2[d] += f2 * a[r][d];
+                }
+            }
+            const double full = kelmar_dot_distance(x1, x2, a);
+            for (double cutoff : {0.3, 0.6, 1.2, 2.5, 5.0, full, std::nextafter(full, 0.0), full * (1 + 1e-12)}) {
+                ASSERT_EQ(screen.closer(x1, x2, a, cutoff), full < cutoff) << cutoff << " " << full;
+                ++measured;
+                screened += screen.apart(x1, x2, cutoff) ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(screened, measured / 4);  // and it does spare work
+}
+
 // --- landscapes -----------------------------------------------------------------------------------
 
 struct landscape {
@@ -238,14 +277,28 @@ TEST(GraphLandscape, ThreeBarriersOpenThreeDimensions) {
     for (long i = 0; i < 8; ++i) EXPECT_EQ(sites->site[static_cast<std::size_t>(i)].total_neigh, 3);  // the site across each axis, reached both ways
 }
 
-// One minimum per cell: both halves of every saddle end at the same site, so there is no hop.
-TEST(GraphLandscape, SelfHopsGiveNoEdge) {
+// One minimum per cell: both halves of every saddle end at the same site, in the next cell. Each
+// saddle is a hop from the site to its own image, one cell length long, so the simple cubic net
+// opens along a, b and c at 2 A_r like the net of eight sites above.
+TEST(GraphLandscape, SelfHopsLeadToTheNextCell) {
     const double amp[3] = {0.1, 0.2, 0.3};
     landscape l = cosine_landscape(amp, 1, 12, 4.0);
     built b = graph_of(l);
     ASSERT_NE(b.graph, nullptr);
     EXPECT_EQ(b.graph->total_v, 1);
-    EXPECT_EQ(b.graph->total_e, 0);
+    ASSERT_EQ(b.graph->total_e, 6);
+    for (const KELMAR_GRAPH_EDGE& e : b.graph->e) {
+        EXPECT_EQ(e.v_i, e.v_f);
+        EXPECT_EQ(std::abs(e.bound[0]) + std::abs(e.bound[1]) + std::abs(e.bound[2]), 1);
+        EXPECT_NEAR(e.l, 4.0, 1e-9);
+        for (int r = 0; r < 3; ++r) EXPECT_EQ(e.bound[r], -e.e_r->bound[r]);
+    }
+    auto cycles = kelmar_graph_cycle_list_new_from_graph(b.graph.get());
+    auto net = kelmar_graph_network_new_from_cycle_list(cycles.get());
+    EXPECT_NEAR(net->e1, 0.2, 1e-9);
+    EXPECT_NEAR(net->e2, 0.4, 1e-9);
+    EXPECT_NEAR(net->e3, 0.6, 1e-9);
+    EXPECT_EQ(net->el, -1.0);
 }
 
 // Sites closer than dr chain into one merged site even when the ends are farther apart.
@@ -265,6 +318,138 @@ TEST(GraphSites, ChainMerges) {
     EXPECT_NEAR(m.x[0], 1.4, 1e-12);
     EXPECT_EQ(sites->site[3].index_merge, 0);
     EXPECT_EQ(sites->site[0].index_merge, m.index);
+}
+
+// Listing loops: one site with hops along a and b at the same saddle (equivalent cycles), a hop
+// along c whose barrier and length equal those of a local triangle, and a local two-hop loop.
+std::unique_ptr<KELMAR_GRAPH> listing_graph() {
+    auto g = hand_graph({0.0, 0.05, 0.05, 0.0},
+                        {{0, 0, 0.3, {1, 0, 0}},
+                         {0, 0, 0.3, {0, 1, 0}},
+                         {0, 0, 0.25, {0, 0, 1}},
+                         {0, 1, 0.2, {0, 0, 0}},
+                         {1, 2, 0.2, {0, 0, 0}},
+                         {2, 0, 0.25, {0, 0, 0}},
+                         {0, 3, 0.4, {0, 0, 0}},
+                         {3, 0, 0.5, {0, 0, 0}}});
+    g->e[4].l = g->e[5].l = 3.0;  // the c hop is as long as the triangle
+    return g;
+}
+
+TEST(GraphCycleList, ReduceKeepsOneOfEachKind) {
+    auto g = listing_graph();
+    auto cycles = kelmar_graph_cycle_list_new_from_graph(g.get());
+    ASSERT_NE(cycles, nullptr);
+    ASSERT_EQ(cycles->size(), 5U);
+    ASSERT_EQ(kelmar_graph_cycle_list_reduce(cycles.get()), 0);
+    // the b cycle repeats the a cycle; the c hop differs from the triangle by its hop count
+    std::vector<std::pair<long, double>> kept;
+    for (const auto& c : *cycles) kept.emplace_back(c->total, c->barrier);
+    const std::vector<std::pair<long, double>> want = {{3, 0.25}, {1, 0.25}, {1, 0.3}, {2, 0.5}};
+    ASSERT_EQ(kept.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(kept[i].first, want[i].first) << i;
+        EXPECT_NEAR(kept[i].second, want[i].second, 1e-12) << i;
+    }
+    EXPECT_EQ(kelmar_graph_cycle_list_reduce(nullptr), 1);
+}
+
+TEST(GraphCycleList, LocalLoopsWithinCutoffs) {
+    auto g = listing_graph();
+    auto cycles = kelmar_graph_cycle_list_new_from_graph(g.get());
+    ASSERT_NE(cycles, nullptr);
+    const struct {
+        double e_cutoff, l_cutoff;
+        std::vector<double> barriers;  // of the loops returned, cheapest first
+    } cases[] = {
+        {-1.0, 0.0, {0.25, 0.5}},  // no test: every closed loop, none of the translations
+        {0.3, 0.0, {0.25}},        // the two-hop loop is too high
+        {-1.0, 2.5, {0.5}},        // the triangle is too long
+        {0.5, 3.0, {0.25, 0.5}},   // both limits are inclusive
+        {0.3, 2.5, {}},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStdout();
+        const auto loops = kelmar_graph_cycle_list_local_loops(cycles.get(), c.e_cutoff, c.l_cutoff);
+        const std::string out = testing::internal::GetCapturedStdout();
+        ASSERT_EQ(loops.size(), c.barriers.size()) << c.e_cutoff << " " << c.l_cutoff;
+        for (std::size_t i = 0; i < loops.size(); ++i) {
+            EXPECT_NEAR(loops[i]->barrier, c.barriers[i], 1e-12);
+            EXPECT_EQ(loops[i]->bound[0] | loops[i]->bound[1] | loops[i]->bound[2], 0);
+        }
+        // printed as a cycle list: one numbered block per loop
+        std::size_t blocks = 0;
+        for (auto at = out.find("KELMAR_GRAPH_CYCLE: ["); at != std::string::npos;
+             at = out.find("KELMAR_GRAPH_CYCLE: [", at + 1))
+            ++blocks;
+        EXPECT_EQ(blocks, loops.size());
+        if (!loops.empty()) {
+            EXPECT_EQ(out.rfind("KELMAR_GRAPH_CYCLE: [  0]\nKELMAR_GRAPH_CYCLE: total = ", 0), 0U) << out;
+        }
+    }
+    EXPECT_TRUE(kelmar_graph_cycle_list_local_loops(nullptr, -1.0, 0.0).empty());
+}
+
+// E = sin 2pi u + sin 2pi v - sin 2pi (u + v) with (u, v) = 2 (x, y) has, per quarter of the ab
+// face, one minimum and one monkey saddle whose three valleys lead to three different minima. The
+// third axis has three planes, the upper two raised by 1e-4 eV, so that every column's low point
+// lies in plane 0 and no saddle forms along c. Every saddle has three down branches: the sites
+// are found, but no hop joins them.
+TEST(GraphLandscape, ThreeBranchSaddlesJoinNoSites) {
+    const long n = 12;
+    const long dims[3] = {n, n, 3};
+    const double L = 6.0, c = 1.5;
+    landscape l;
+    l.cube = kelmar_cube_new(dims);
+    l.cube->a[0][0] = l.cube->a[1][1] = L;
+    l.cube->a[2][2] = c;
+    l.cube->a_i[0][0] = l.cube->a_i[1][1] = L / static_cast<double>(n);
+    l.cube->a_i[2][2] = c / 3.0;
+    for (long i = 0; i < n; ++i)
+        for (long j = 0; j < n; ++j) {
+            // a quarter-voxel shift keeps the saddles off the grid's zero lines
+            const double u = 2.0 * (static_cast<double>(i) + 0.25) / n, v = 2.0 * (static_cast<double>(j) + 0.25) / n;
+            const double e = std::sin(2 * kPi * u) + std::sin(2 * kPi * v) - std::sin(2 * kPi * (u + v));
+            for (long k = 0; k < 3; ++k) l.cube->en(i, j, k) = e + (k == 0 ? 0.0 : 1e-4);
+        }
+    std::vector<KELMAR_ATOM> atoms;
+    for (double x : {1.0 / 3.0, 5.0 / 6.0})
+        for (double y : {1.0 / 3.0, 5.0 / 6.0}) atoms.push_back(kmfix::atom_at("Li1", "Li", 1, x, y, 0.0));
+    l.cell = kmfix::box(L, L, c);
+    l.cell->atom = atoms;
+    kelmar_cell_update_cartesion(l.cell.get());
+
+    built b = graph_of(l);
+    ASSERT_NE(b.list, nullptr);
+    ASSERT_NE(b.graph, nullptr);
+    // four saddles, each with three half-paths to three different minima
+    ASSERT_EQ(b.list->total, 12);
+    for (long s = 0; s < 4; ++s) {
+        const KELMAR_FPHALF* h = &b.list->half[static_cast<std::size_t>(3 * s)];
+        const long saddle = h[0].dot[0];
+        EXPECT_EQ(fpgrid_total_dn(b.fp.get(), saddle), 3);
+        std::set<long> ends;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(h[k].dot[0], saddle);
+            const long end = h[k].dot[static_cast<std::size_t>(h[k].total - 1)];
+            EXPECT_EQ(b.fp->type[static_cast<std::size_t>(end)], FP_MIN);
+            ends.insert(end);
+        }
+        EXPECT_EQ(ends.size(), 3U) << "saddle " << s;
+    }
+    EXPECT_EQ(b.graph->total_v, 4);
+    EXPECT_EQ(b.graph->total_e, 0);
+    for (const KELMAR_GRAPH_VERTEX& v : b.graph->v) {
+        EXPECT_STREQ(v.name, "Li1");
+        EXPECT_NEAR(v.occ, 1.0, 1e-12);
+        EXPECT_EQ(v.site, 1);
+    }
+    auto cycles = kelmar_graph_cycle_list_new_from_graph(b.graph.get());
+    ASSERT_NE(cycles, nullptr);
+    EXPECT_TRUE(cycles->empty());
+    auto net = kelmar_graph_network_new_from_cycle_list(cycles.get());
+    ASSERT_NE(net, nullptr);
+    for (double span : {net->e1, net->e2, net->e3, net->el}) EXPECT_EQ(span, -1.0);
 }
 
 }  // namespace

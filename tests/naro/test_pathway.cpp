@@ -2,6 +2,7 @@
 // NARO_rp.csv on real landscapes (cubes made by tools/bv_landscape.py).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "cli.hpp"
+#include "naro_fixtures.hpp"
 #include "pathway-graph.hpp"
+#include "pathway.hpp"
 
 namespace fs = std::filesystem;
 
@@ -217,5 +220,63 @@ TEST(PathwayProfile, NothingPercolatesOrNowhereToWrite) {
         EXPECT_NE(testcli::slurp(dir / "NARO_error.txt").find("Error: Unable to write to NARO_rp.csv\n"),
                   std::string::npos);
         EXPECT_FALSE(fs::exists(dir / "missing"));
+    }
+}
+
+// Three minimum types A (1), B (2), C (3) in one cell: A-B inside the cell, B-A into the
+// next cell along a (the channel), A-C a dead end. Which hops the pathway walks depends
+// on the level at which the channel appears.
+TEST(PathwayAssembly, HopsOfTheTopLevel) {
+    using namespace pathfix;
+    struct Case {
+        const char* what;
+        double ab, ba, ac;           // saddle energies; ba < 0 leaves the channel out
+        std::vector<int> walked;     // distinct paths (1-based, either direction) walked
+    };
+    const std::vector<Case> cases = {
+        // The channel opens at the top level: the walk over all its hops replaces the
+        // backbone walk, so the dead end is shown too.
+        {"channel at the top level", 0.2, 0.5, 0.3, {1, 2, 3}},
+        // The channel opens below the top level: its pathway keeps the backbone.
+        {"channel below the top level", 0.2, 0.3, 0.5, {1, 2}},
+        {"nothing percolates", 0.2, -1, 0.3, {}},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.what);
+        NARO_cube c = make_flat_cube(12, 6);
+        set_points(c, {{0, 0, 0, 0.0, 1}, {6, 3, 0, 0.1, 2}, {0, 6, 6, 0.1, 3}}, {});
+        NARO_pathlib lib;
+        lib.pathlib = 1;
+        lib.path = {distinct(1, 2, 1, t.ab), distinct(1, 3, 3, t.ac)};
+        lib.allpath = {hop(0, 1, 1, t.ab, 0, 0, 0, 1, 2), hop(0, 2, 3, t.ac, 0, 0, 0, 1, 3)};
+        if (t.ba > 0) {
+            lib.path.insert(lib.path.begin() + 1, distinct(2, 1, 2, t.ba));
+            lib.allpath.push_back(hop(1, 0, 2, t.ba, 1, 0, 0, 2, 1));
+        }
+        // The library lists its copies by rising saddle energy.
+        std::sort(lib.allpath.begin(), lib.allpath.end(),
+                  [](const NARO_allpath& a, const NARO_allpath& b) { return a.saddle_energy < b.saddle_energy; });
+        lib.total_path = static_cast<int>(lib.path.size());
+        lib.total_allpath = static_cast<int>(lib.allpath.size());
+        NARO_reaction_pathway_overall rp;
+        ASSERT_EQ(NARO_build_reaction_pathway(c, lib, rp), 0);
+        if (t.walked.empty()) {
+            EXPECT_TRUE(rp.rp.empty());
+            continue;
+        }
+        ASSERT_EQ(rp.rp.size(), 1u);
+        std::vector<int> used;
+        for (int ref : rp.rp[0].path)
+            if (std::find(used.begin(), used.end(), std::abs(ref)) == used.end()) used.push_back(std::abs(ref));
+        std::sort(used.begin(), used.end());
+        EXPECT_EQ(used, t.walked);
+        EXPECT_EQ(rp.rp[0].dimension, 1);
+        // Consecutive hops meet: each starts in the type where the previous one ended.
+        const auto& refs = rp.rp[0].path;
+        for (size_t k = 1; k < refs.size(); ++k) {
+            const NARO_path& a = lib.path[static_cast<size_t>(std::abs(refs[k - 1]) - 1)];
+            const NARO_path& b = lib.path[static_cast<size_t>(std::abs(refs[k]) - 1)];
+            EXPECT_EQ(refs[k - 1] > 0 ? a.end_type : a.start_type, refs[k] > 0 ? b.start_type : b.end_type);
+        }
     }
 }
