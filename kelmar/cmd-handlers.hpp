@@ -62,5 +62,8 @@ int kelmar_cmd_opt_do_fp_map(KELMAR_CMD_OPT* opt);
 int kelmar_cmd_opt_do_sites(KELMAR_CMD_OPT* opt);
 int kelmar_cmd_opt_do_gh(KELMAR_CMD_OPT* opt);
 
+// cmd-kmc.cpp: kinetic Monte Carlo
+int kelmar_cmd_opt_do_kmc(KELMAR_CMD_OPT* opt);
+
 // cmd-md.cpp: molecular dynamics of the conducting ions
 int kelmar_cmd_opt_do_md(KELMAR_CMD_OPT* opt);

@@ -98,7 +98,7 @@ constexpr KmCommand kelmar_cmd_table[] = {
      "file."},
     {"--sites", kelmar_cmd_opt_do_sites, "output a summary of sites based on graph analysis."},
     {"--md", kelmar_cmd_opt_do_md, "perform a molecular dynamics allowing only conducting ions to move."},
-    {"--kmc", nullptr,
+    {"--kmc", kelmar_cmd_opt_do_kmc,
      "conducts a kinetic monte carlo simulation to estimate the ionic conductivity given the cif and cube "
      "files."},
     paragraph,

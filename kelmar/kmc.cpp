@@ -1,0 +1,574 @@
+// Kinetic Monte Carlo engine: neighbourhoods and attempt frequencies, placement of the ions,
+// rates, hops, the clock and the transport coefficients.
+#include "kmc.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "import-ppt-core.hpp"
+#include "kmc-near.hpp"
+#include "la.hpp"
+
+namespace {
+
+constexpr double kBoltzmann = 8.6173324e-5;  // eV/K
+constexpr double kInvBoltzmann = 11604.52;   // K/eV
+constexpr double kCoulomb = 14.39964;        // eV A
+constexpr double kCharge = 1.60217662;       // e, in 1e-19 C
+constexpr double kAttempt = 15.6;            // THz from sqrt(eV/A^2/amu)
+constexpr double kRateFloor = 1e-20;         // THz: below this nothing can hop
+
+// Marks one edge for recomputation in the current pass.
+void queue_edge(KELMAR_KMC* kmc, int k) {
+    auto& mark = kmc->stamp[static_cast<std::size_t>(k)];
+    if (mark == kmc->pass) return;
+    mark = kmc->pass;
+    kmc->touched.push_back(k);
+}
+
+bool hop_open(const KELMAR_KMC* kmc, int k) {
+    const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(k)];
+    return kmc->filled[static_cast<std::size_t>(h.from)] && !kmc->filled[static_cast<std::size_t>(h.to)];
+}
+
+// Puts an ion on vertex j or takes it away, keeping the Coulomb levels of the vertices and saddles
+// around it and the vertex's residence time.
+void set_occupied(KELMAR_KMC* kmc, int j, bool on) {
+    KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(j)];
+    if (kv.occupied == on) return;
+    kv.occupied = on;
+    kmc->filled[static_cast<std::size_t>(j)] = on ? 1 : 0;
+    const double sign = on ? 1.0 : -1.0;
+    const std::size_t jj = static_cast<std::size_t>(j);
+    for (int m = kmc->near.first[jj]; m < kmc->near.first[jj + 1]; ++m)
+        kmc->level[static_cast<std::size_t>(kmc->near.item[static_cast<std::size_t>(m)])] +=
+            sign * kmc->near.value[static_cast<std::size_t>(m)];
+    for (int m = kmc->screen.first[jj]; m < kmc->screen.first[jj + 1]; ++m)
+        kmc->hop[static_cast<std::size_t>(kmc->screen.item[static_cast<std::size_t>(m)])].level +=
+            sign * kmc->screen.value[static_cast<std::size_t>(m)];
+    if (on) kv.t_on = kmc->t_total;
+    else kv.t += kmc->t_total - kv.t_on;
+    if (!kv.update) {
+        kv.update = true;
+        kmc->changed.push_back(j);
+    }
+}
+
+double barrier_rate(double f, double Ei, double Ef, double Es, double kT) {
+    const double B = (Ei < Es && Ef < Es) ? Es - Ei : Ef - Ei;
+    return f * std::exp(-B / kT);
+}
+
+// The rate of edge k from the kept levels.
+double edge_rate(const KELMAR_KMC* kmc, int k) {
+    if (!hop_open(kmc, k)) return 0.0;
+    const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(k)];
+    // the end is empty, so nothing is left out at the start; the hopping ion is left out at the end
+    return barrier_rate(h.f, kmc->level[static_cast<std::size_t>(h.from)],
+                        kmc->level[static_cast<std::size_t>(h.to)] - h.de_end, h.level, kmc->kT);
+}
+
+void refresh_edge(KELMAR_KMC* kmc, int k) {
+    const double r = edge_rate(kmc, k);
+    if (r == kmc->tree.rate(k)) return;
+    kmc->ke[static_cast<std::size_t>(k)].r = r;
+    kmc->live[static_cast<std::size_t>(k)] = r != 0.0;
+    kmc->tree.stage(k, r);
+}
+
+void next_pass(KELMAR_KMC* kmc) {
+    if (++kmc->pass == 0) {  // wrapped: old marks could collide
+        std::fill(kmc->stamp.begin(), kmc->stamp.end(), 0u);
+        kmc->pass = 1;
+    }
+    kmc->touched.clear();
+}
+
+double row_norm(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+
+// Sum_p |dir . e_p| lambda_p over the start vertex's Hessian, floored at 0.001 eV/A^2.
+double hop_force_constant(const KELMAR_GRAPH_EDGE* e) {
+    double k = 0.0;
+    for (int p = 0; p < 3; ++p) {
+        const double* w = e->v_i->eiv[p];
+        const double n = row_norm(w);
+        if (!(n > 0.0)) continue;
+        k += std::fabs((e->dir[0] * w[0] + e->dir[1] * w[1] + e->dir[2] * w[2]) / n) * e->v_i->eig[p];
+    }
+    return k > 0.001 ? k : 0.001;
+}
+
+// Chooses the hop from the rates (residence-time rule); -1 after the error line.
+long choose_hop(KELMAR_KMC* kmc) {
+    const long k = kmc->tree.pick(kelmar_kmc_random() * kmc->tree.total());
+    if (k < 0) std::fprintf(stderr, "Error: transition failed.\n");
+    return k;
+}
+
+void do_hop(KELMAR_KMC* kmc, const KELMAR_GRAPH_EDGE* e) {
+    set_occupied(kmc, static_cast<int>(e->v_i->index), false);
+    set_occupied(kmc, static_cast<int>(e->v_f->index), true);
+}
+
+// One vertex's list of (index, value) pairs appended to a flat list.
+void flat_push(kmc_flat_list* list, const std::vector<long>& items, const std::vector<double>* values) {
+    for (std::size_t m = 0; m < items.size(); ++m) {
+        list->item.push_back(static_cast<int>(items[m]));
+        if (values != nullptr) list->value.push_back((*values)[m]);
+    }
+    list->first.push_back(static_cast<int>(list->item.size()));
+}
+
+}  // namespace
+
+double kelmar_kmc_random() { return kelmar_random(); }
+
+std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph, const KELMAR_PROPERTY* ppt,
+                                           double cutoff) {
+    if (graph == nullptr || graph->total_v <= 0 || graph->total_e <= 0 || ppt == nullptr || ppt->conducting < 0 ||
+        ppt->conducting >= ppt->total || !(graph->m > 0.0)) {
+        std::fprintf(stderr, "Error: KELMAR_GRAPH or KELMAR_PROPERTY has not been properly initialized.\n");
+        return nullptr;
+    }
+    if (cutoff < 0.0) cutoff = KELMAR_KMC_CUTOFF;
+    const KELMAR_PROPERTY_UNITARY& u = ppt->uni[static_cast<std::size_t>(ppt->conducting)];
+    const double q2 = u.q * u.q, r_eff = 2.0 * u.rc * ppt->sf;
+    const auto pair = [q2, r_eff](double r) { return kCoulomb * kelmar_energy_coulombic(r, q2, r_eff); };
+
+    KELMAR_GRAPH* g = graph.get();
+    if (g->total_v > std::numeric_limits<int>::max() / 2 || g->total_e > std::numeric_limits<int>::max() / 2) {
+        std::fprintf(stderr, "Error: the supergraph of %ld vertices and %ld edges is too large.\n", g->total_v,
+                     g->total_e);
+        return nullptr;
+    }
+    auto kmc = std::make_unique<KELMAR_KMC>();
+    const std::size_t nv = static_cast<std::size_t>(g->total_v), ne = static_cast<std::size_t>(g->total_e);
+    kmc->kv.resize(nv);
+    kmc->ke.resize(ne);
+    kmc->level.resize(nv);
+    kmc->filled.resize(nv);
+    kmc->live.resize(ne);
+    kmc->hop.resize(ne);
+    // vertices within the cutoff of each vertex, in vertex order
+    std::vector<double> points(3 * nv);
+    for (std::size_t i = 0; i < nv; ++i)
+        for (int p = 0; p < 3; ++p) points[3 * i + static_cast<std::size_t>(p)] = g->v[i].x[p];
+    const bool reach = cutoff > 0.0;
+    const kmc_near_bins bins(g->a, points, reach ? cutoff : 1.0);
+    std::vector<long> near;
+    for (std::size_t i = 0; i < nv && reach; ++i) {
+        KELMAR_KMC_VERTEX& kv = kmc->kv[i];
+        near.clear();
+        bins.candidates(g->v[i].x, &near);
+        for (long j : near) {
+            if (j == static_cast<long>(i)) continue;
+            const double r = kelmar_dot_distance(g->v[i].x, g->v[static_cast<std::size_t>(j)].x, g->a);
+            if (r < cutoff) {
+                kv.v_n.push_back(j);
+                kv.v_de.push_back(pair(r));
+            }
+        }
+    }
+    for (std::size_t i = 0; i < nv; ++i) {
+        kmc->kv[i].v = &g->v[i];
+        kmc->kv[i].en = g->v[i].en;
+        kmc->kv[i].total_v = static_cast<int>(kmc->kv[i].v_n.size());
+    }
+    for (std::size_t k = 0; k < ne; ++k) {
+        KELMAR_KMC_EDGE& ke = kmc->ke[k];
+        KELMAR_GRAPH_EDGE* e = &g->e[k];
+        ke.e = e;
+        ke.en = e->en;
+        ke.l = e->l;
+        ke.r2.assign(static_cast<std::size_t>(e->v_f->total_e), 0.0);
+        ke.f = kAttempt * std::sqrt(hop_force_constant(e) / g->m);
+        kmc_hop_state& h = kmc->hop[k];
+        h.from = static_cast<int>(e->v_i->index);
+        h.to = static_cast<int>(e->v_f->index);
+        h.f = ke.f;
+        const KELMAR_KMC_VERTEX& vf = kmc->kv[static_cast<std::size_t>(e->v_f->index)];
+        for (std::size_t m = 0; m < vf.v_n.size(); ++m)
+            if (vf.v_n[m] == e->v_i->index) h.de_end = vf.v_de[m];
+    }
+    std::vector<std::vector<long>> screen_edge(nv);
+    std::vector<std::vector<double>> screen_de(nv);
+    // vertices near each saddle (edge order outside, so each vertex lists its saddles in edge order)
+    for (std::size_t k = 0; k < ne && reach; ++k) {
+        const KELMAR_GRAPH_EDGE& e = g->e[k];
+        near.clear();
+        bins.candidates(e.x, &near);
+        for (long j : near) {
+            const double r = kelmar_dot_distance(g->v[static_cast<std::size_t>(j)].x, e.x, g->a);
+            if (!(r < cutoff)) continue;
+            const double de = pair(r);
+            KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(j)];
+            kv.e_n.push_back(static_cast<long>(k));
+            if (e.v_i->index != j && e.v_f->index != j) {
+                kmc->ke[k].v_n.push_back(j);
+                kmc->ke[k].v_de.push_back(de);
+                screen_edge[static_cast<std::size_t>(j)].push_back(static_cast<long>(k));
+                screen_de[static_cast<std::size_t>(j)].push_back(de);
+            }
+        }
+    }
+    for (KELMAR_KMC_VERTEX& kv : kmc->kv) kv.total_e = static_cast<int>(kv.e_n.size());
+    for (KELMAR_KMC_EDGE& ke : kmc->ke) ke.total_v = static_cast<int>(ke.v_n.size());
+    kmc->tree.assign(static_cast<long>(ne));
+    kmc->stamp.assign(ne, 0u);
+    kmc->touched.reserve(ne);
+    for (kmc_flat_list* list : {&kmc->out, &kmc->near, &kmc->screen}) list->first.assign(1, 0);
+    for (std::size_t i = 0; i < nv; ++i) {
+        std::vector<long> out;
+        for (const KELMAR_GRAPH_EDGE* e : g->v[i].e) out.push_back(e->index);
+        flat_push(&kmc->out, out, nullptr);
+        flat_push(&kmc->near, kmc->kv[i].v_n, &kmc->kv[i].v_de);
+        flat_push(&kmc->screen, screen_edge[i], &screen_de[i]);
+    }
+    // everything a change of occupation at i can reach, each edge once
+    kmc->affect_first.assign(1, 0);
+    std::vector<int> reach_list;
+    for (std::size_t i = 0; i < nv; ++i) {
+        reach_list.clear();
+        const auto add_hops_of = [&](std::size_t v) {
+            for (int m = kmc->out.first[v]; m < kmc->out.first[v + 1]; ++m) {
+                reach_list.push_back(kmc->out.item[static_cast<std::size_t>(m)]);
+                reach_list.push_back(kmc->out.item[static_cast<std::size_t>(m)] ^ 1);  // reverse pairs are adjacent
+            }
+        };
+        add_hops_of(i);
+        for (int m = kmc->near.first[i]; m < kmc->near.first[i + 1]; ++m)
+            add_hops_of(static_cast<std::size_t>(kmc->near.item[static_cast<std::size_t>(m)]));
+        for (int m = kmc->screen.first[i]; m < kmc->screen.first[i + 1]; ++m)
+            reach_list.push_back(kmc->screen.item[static_cast<std::size_t>(m)]);
+        std::sort(reach_list.begin(), reach_list.end());
+        reach_list.erase(std::unique(reach_list.begin(), reach_list.end()), reach_list.end());
+        for (int k : reach_list)
+            kmc->affect.push_back({k, kmc->hop[static_cast<std::size_t>(k)].from, kmc->hop[static_cast<std::size_t>(k)].to});
+        kmc->affect_first.push_back(static_cast<int>(kmc->affect.size()));
+        kmc->due.resize(std::max(kmc->due.size(), reach_list.size()));
+    }
+    kmc->graph = std::move(graph);
+    return kmc;
+}
+
+void kelmar_kmc_free(std::unique_ptr<KELMAR_KMC>& kmc) { kmc.reset(); }
+
+double kmc_rate_from_scratch(const KELMAR_KMC* kmc, long k) {
+    const KELMAR_KMC_EDGE& ke = kmc->ke[static_cast<std::size_t>(k)];
+    const long i = ke.e->v_i->index, f = ke.e->v_f->index;
+    const KELMAR_KMC_VERTEX& vi = kmc->kv[static_cast<std::size_t>(i)];
+    const KELMAR_KMC_VERTEX& vf = kmc->kv[static_cast<std::size_t>(f)];
+    if (!vi.occupied || vf.occupied) return 0.0;
+    const auto occupied = [kmc](long j) { return kmc->kv[static_cast<std::size_t>(j)].occupied; };
+    double Ei = vi.en, Ef = vf.en, Es = ke.en;
+    for (std::size_t m = 0; m < vi.v_n.size(); ++m)
+        if (vi.v_n[m] != f && occupied(vi.v_n[m])) Ei += vi.v_de[m];
+    for (std::size_t m = 0; m < vf.v_n.size(); ++m)
+        if (vf.v_n[m] != i && occupied(vf.v_n[m])) Ef += vf.v_de[m];
+    for (std::size_t m = 0; m < ke.v_n.size(); ++m)
+        if (occupied(ke.v_n[m])) Es += ke.v_de[m];
+    return barrier_rate(ke.f, Ei, Ef, Es, kBoltzmann * kmc->temperature);
+}
+
+int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
+    if (kmc == nullptr || !(kmc->temperature > 0.0)) {
+        std::fprintf(stderr, "Error: wrong inputs for generating rates.\n");
+        return 1;
+    }
+    const double kT = kBoltzmann * kmc->temperature;
+    next_pass(kmc);
+    if (kT != kmc->kT) {  // a new temperature: every rate is due
+        kmc->kT = kT;
+        for (int k = 0; k < static_cast<int>(kmc->ke.size()); ++k) queue_edge(kmc, k);
+    }
+    // an edge whose ends keep their occupation needs a new rate only when it is open or was: a
+    // closed edge stays at rate 0 whatever the energies around it do
+    const unsigned char* filled = kmc->filled.data();
+    const unsigned char* live = kmc->live.data();
+    for (int j : kmc->changed) {
+        const std::size_t jj = static_cast<std::size_t>(j);
+        const kmc_touch* t = kmc->affect.data() + kmc->affect_first[jj];
+        const kmc_touch* end = kmc->affect.data() + kmc->affect_first[jj + 1];
+        // gathered without branches (occupations look random to the predictor), then deduplicated
+        int* due = kmc->due.data();
+        std::size_t n = 0;
+        for (; t != end; ++t) {
+            due[n] = t->edge;
+            n += static_cast<std::size_t>((filled[t->from] & (filled[t->to] ^ 1)) | live[t->edge]);
+        }
+        for (std::size_t m = 0; m < n; ++m) queue_edge(kmc, due[m]);
+        kmc->kv[jj].update = false;
+    }
+    kmc->changed.clear();
+    for (int k : kmc->touched) refresh_edge(kmc, k);
+    kmc->tree.flush();
+    return 0;
+}
+
+int kelmar_kmc_reset(KELMAR_KMC* kmc) {
+    kmc_settle_times(kmc);
+    kmc->step = 0;
+    kmc->t = 0.0;
+    for (KELMAR_KMC_VERTEX& kv : kmc->kv) {
+        kv.occupied = kv.init = kv.update = false;
+        kv.origin = -1;
+        for (int p = 0; p < 3; ++p) {
+            kv.y_i[p] = 0;
+            kv.d[p] = 0.0;
+        }
+    }
+    for (std::size_t i = 0; i < kmc->kv.size(); ++i) {
+        kmc->level[i] = kmc->kv[i].en;
+        kmc->filled[i] = 0;
+    }
+    for (std::size_t k = 0; k < kmc->ke.size(); ++k) kmc->hop[k].level = kmc->ke[k].en;
+    kmc->changed.clear();
+    kmc->ions = 0;
+
+    const long nv = static_cast<long>(kmc->kv.size());
+    double N = kmc->graph->total_occ, W = 0.0;
+    for (const KELMAR_KMC_VERTEX& kv : kmc->kv)
+        if (kv.v->occ > 0.0) W += kv.v->occ;
+    const auto place = [kmc](long i) {
+        set_occupied(kmc, static_cast<int>(i), true);
+        KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
+        kv.init = true;
+        kv.origin = i;
+        ++kmc->ions;
+    };
+    // at random, in proportion to the occupancies
+    while (N >= 1.0 && W > 1e-6) {
+        const double u = kelmar_kmc_random() * W;
+        double sum = 0.0;
+        long hit = -1, last = -1;
+        for (long i = 0; i < nv && hit < 0; ++i) {
+            const KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
+            if (kv.occupied || !(kv.v->occ > 0.0)) continue;
+            last = i;
+            sum += kv.v->occ;
+            if (sum >= u) hit = i;
+        }
+        // the running sum can fall short of W by rounding: the last candidate is then the one
+        if (hit < 0) hit = last;
+        if (hit < 0) {
+            std::fprintf(stderr, "Error: unable to assign occ.\n");
+            return 1;
+        }
+        place(hit);
+        N -= 1.0;
+        W -= kmc->kv[static_cast<std::size_t>(hit)].v->occ;
+    }
+    // what is left of the ions goes to the empty vertices of lowest energy
+    while (N >= 0.999999) {
+        long best = -1;
+        double best_en = 0.0;
+        for (long i = 0; i < nv; ++i) {
+            const KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
+            if (kv.occupied) continue;
+            const double en = kmc->level[static_cast<std::size_t>(i)];
+            if (best < 0 || en < best_en) {
+                best = i;
+                best_en = en;
+            }
+        }
+        if (best < 0) {
+            std::fprintf(stderr, "Error: index_min = %ld out of bound.\n", best);
+            return 1;
+        }
+        place(best);
+        N -= 1.0;
+    }
+    // every rate afresh
+    kmc->changed.clear();
+    for (KELMAR_KMC_VERTEX& kv : kmc->kv) kv.update = false;
+    kmc->kT = 0.0;
+    if (kelmar_kmc_update_rate(kmc) != 0) {
+        std::fprintf(stderr, "Error: kelmar_kmc_update_rate() returns non-zero.\n");
+        return 1;
+    }
+    return 0;
+}
+
+int kelmar_kmc_init(KELMAR_KMC* kmc) {
+    if (kmc == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_KMC has not been properly initialized.\n");
+        return 1;
+    }
+    kmc->t_total = 0.0;
+    if (!(kmc->temperature > 0.0)) kmc->temperature = KELMAR_KMC_TEMPERATURE;
+    if (kmc->t_limit == 0.0 && kmc->step_limit == 0) {
+        kmc->t_limit = 0.0;
+        kmc->step_limit = KELMAR_KMC_STEP_LIMIT;
+    }
+    if (!(kmc->t_limit >= 0.0)) kmc->t_limit = 0.0;
+    if (kmc->step_limit < 0) kmc->step_limit = KELMAR_KMC_STEP_LIMIT;
+    for (KELMAR_KMC_VERTEX& kv : kmc->kv) {
+        kv.t = 0.0;
+        kv.t_on = 0.0;
+    }
+    if (kmc->step_log <= 0 || kmc->step_log > kmc->step_limit) kmc->step_log = KELMAR_KMC_STEP_LOG;
+    const struct {
+        const char* name;
+        kmc_file* file;
+    } logs[] = {{kmc->logname, &kmc->log}, {kmc->xyzname, &kmc->xyz}};
+    for (const auto& lg : logs) {
+        if (lg.name[0] == '\0') continue;
+        lg.file->reset(std::fopen(lg.name, "wb"));
+        if (*lg.file == nullptr) {
+            std::fprintf(stderr, "Error: unable to create log file %s.\n", lg.name);
+            return 1;
+        }
+    }
+    if (kelmar_kmc_reset(kmc) != 0) {
+        std::fprintf(stderr, "Error: kelmar_kmc_reset() returns non-zero.\n");
+        return 1;
+    }
+    return 0;
+}
+
+int kelmar_kmc_equilibrate(KELMAR_KMC* kmc) {
+    const long hops = std::max(kmc->step_limit / 100, 10000L);
+    for (long h = 0; h < hops; ++h) {
+        const double Q = kmc->tree.total();
+        if (!(Q >= kRateFloor)) {
+            std::fprintf(stderr, "Error: overall rate is too small: %.3e (step %ld)\n", Q, h);
+            return 1;
+        }
+        const long k = choose_hop(kmc);
+        if (k < 0) return 1;
+        do_hop(kmc, kmc->ke[static_cast<std::size_t>(k)].e);
+        if (kelmar_kmc_update_rate(kmc) != 0) {
+            std::fprintf(stderr, "Error: kelmar_kmc_update_rate() returns non-zero.\n");
+            return 1;
+        }
+    }
+    // the ions are known by where they stand now
+    for (long i = 0; i < static_cast<long>(kmc->kv.size()); ++i) {
+        KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
+        kv.init = kv.occupied;
+        kv.origin = kv.occupied ? i : -1;
+        for (int p = 0; p < 3; ++p) {
+            kv.y_i[p] = 0;
+            kv.d[p] = 0.0;
+        }
+    }
+    return 0;
+}
+
+int kelmar_kmc_evolve(KELMAR_KMC* kmc) {
+    const double Q = kmc->tree.total();
+    if (!(Q >= kRateFloor)) {
+        std::fprintf(stderr, "Error: overall rate is too small.\n");
+        return 1;
+    }
+    const long k = choose_hop(kmc);
+    if (k < 0) return 1;
+    const KELMAR_GRAPH_EDGE* e = kmc->ke[static_cast<std::size_t>(k)].e;
+    const long i = e->v_i->index, f = e->v_f->index;
+    KELMAR_KMC_VERTEX& vi = kmc->kv[static_cast<std::size_t>(i)];
+    KELMAR_KMC_VERTEX& vf = kmc->kv[static_cast<std::size_t>(f)];
+    do_hop(kmc, e);
+    vf.origin = vi.origin;
+    vi.origin = -1;
+    if (vf.origin >= 0) {
+        KELMAR_KMC_VERTEX& home = kmc->kv[static_cast<std::size_t>(vf.origin)];
+        for (int p = 0; p < 3; ++p) home.y_i[p] += e->bound[p];
+    }
+    double u2 = kelmar_kmc_random();
+    for (int tries = 0; !(u2 >= 0.00001 && u2 <= 0.99999); ++tries) {
+        if (tries == 1000000) {
+            std::fprintf(stderr, "Error: the random generator gives no number inside (0, 1).\n");
+            return 1;
+        }
+        u2 = kelmar_kmc_random();
+    }
+    const double dt = -std::log(u2) / Q;
+    kmc->t += dt;
+    kmc->t_total += dt;  // occupied vertices collect it when they empty (kmc_settle_times)
+    ++kmc->step;
+    if (kelmar_kmc_update_rate(kmc) != 0) {
+        std::fprintf(stderr, "Error: kelmar_kmc_update_rate() returns non-zero.\n");
+        return 1;
+    }
+    if (kelmar_kmc_log(kmc) != 0) {
+        std::fprintf(stderr, "Error: kelmar_kmc_log() returns non-zero.\n");
+        return 1;
+    }
+    return 0;
+}
+
+int kelmar_kmc_run(KELMAR_KMC* kmc) {
+    if (kmc->t_limit <= 0.0 && kmc->step_limit <= 0) {
+        std::fprintf(stderr, "Error: t_limit and step_limit cannot both be zero.\n");
+        return 1;
+    }
+    if (kelmar_kmc_equilibrate(kmc) != 0) {
+        std::fprintf(stderr, "Error: kelmar_kmc_equilibrate() returns non-zero.\n");
+        return 1;
+    }
+    if (kelmar_kmc_log(kmc) != 0) {
+        std::fprintf(stderr, "Error: kelmar_kmc_log() returns non-zero.\n");
+        return 1;
+    }
+    const long cap = kmc->step_limit > 0 ? kmc->step_limit : KELMAR_KMC_STEP_CAP;
+    const bool timed = kmc->t_limit > 0.0;
+    while (kmc->step < cap && (!timed || kmc->t < kmc->t_limit)) {
+        if (kelmar_kmc_evolve(kmc) != 0) {
+            std::fprintf(stderr, "Error: kelmar_kmc_evolve() returns non-zero.\n");
+            return 1;
+        }
+    }
+    if (kmc->step_limit <= 0 && kmc->t < kmc->t_limit)
+        std::printf("Warning: stopped after %ld hops at t = %.3e ps, before t_limit = %.3e ps.\n", kmc->step, kmc->t,
+                    kmc->t_limit);
+    return 0;
+}
+
+int kelmar_kmc_calculate_conductivity(KELMAR_KMC* kmc) {
+    if (kmc == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_KMC has not been properly initialized.\n");
+        return 1;
+    }
+    const KELMAR_GRAPH* g = kmc->graph.get();
+    std::printf("KMC: temperature = %.2lf K.\n", kmc->temperature);
+    std::printf("KMC: t_limit = %.1e ps; step_limit = %ld.\n", kmc->t_limit, kmc->step_limit);
+    std::printf("KMC: c = %.1e A^-3; os = %d.\n", g->c, g->os);
+    std::printf("KMC: start calculating conductivity...\n");
+    std::fflush(stdout);
+    if (kelmar_kmc_reset(kmc) != 0) {
+        std::fprintf(stderr, "Error: kelmar_kmc_reset() returns non-zero.\n");
+        return 1;
+    }
+    if (kelmar_kmc_run(kmc) != 0) {
+        std::fprintf(stderr, "Error: kelmar_kmc_run() returns non-zero.\n");
+        return 1;
+    }
+    if (!(kmc->t > 0.0) || kmc->ions <= 0) {
+        std::fprintf(stderr, "Error: no time was simulated; the transport coefficients are undefined.\n");
+        return 1;
+    }
+    double M[4] = {};
+    for (long i = 0; i < static_cast<long>(kmc->kv.size()); ++i) {
+        KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
+        if (!kv.occupied || kv.origin < 0) continue;
+        double* d = kmc->kv[static_cast<std::size_t>(kv.origin)].d;
+        kmc_ion_displacement(kmc, i, d);
+        for (int p = 0; p < 3; ++p) M[p] += d[p] * d[p];
+        M[3] += d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+    }
+    // per ion that moved: the ions placed, which is total_occ whenever that is a whole number
+    const double N = static_cast<double>(kmc->ions);
+    for (int p = 0; p < 4; ++p) {
+        M[p] /= N;
+        const double D = M[p] / (6.0 * kmc->t);
+        const double mu = D * (g->os / kmc->temperature) * kInvBoltzmann;
+        kmc->diffusivity[p] += D;
+        kmc->mobility[p] += mu;
+        kmc->conductivity[p] += mu * g->c * g->os * kCharge * 10.0;
+        kmc->displacement[p] += std::sqrt(M[p]);
+    }
+    kelmar_kmc_print_result(kmc);
+    return 0;
+}
