@@ -5,12 +5,11 @@
 // For any image of a displacement d, the component along the normal of the lattice planes
 // spanned by the two other cell vectors is (f_r + m) h_r, with f_r the fractional coordinate of d
 // reduced to [-1/2, 1/2], m an integer and h_r the plane spacing. So |f_r| h_r bounds every image
-// distance from below, the 27 of kelmar_dot_distance included.
+// distance from below, the 27 of kelmar_dot_distance included. Callers measure a pair in full
+// only when apart() lets it through.
 #pragma once
 
 #include <cmath>
-
-#include "gh.hpp"
 
 class PeriodicNearScreen {
 public:
@@ -41,11 +40,6 @@ public:
             if (std::fabs(f) * spacing_[r] > limit) return true;
         }
         return false;
-    }
-
-    // kelmar_dot_distance(x1, x2, a) < cutoff, measured only when the screen lets the pair through.
-    bool closer(const double x1[3], const double x2[3], const double a[3][3], double cutoff) const {
-        return !apart(x1, x2, cutoff) && kelmar_dot_distance(x1, x2, a) < cutoff;
     }
 
 private:

@@ -55,7 +55,8 @@ std::unique_ptr<KELMAR_GRAPH_SITES> kelmar_graph_sites_new(const KELMAR_GRAPH* g
     std::vector<std::pair<std::size_t, std::size_t>> close;
     for (std::size_t i = 0; i < total_real; ++i)
         for (std::size_t j = i + 1; j < total_real; ++j)
-            if (screen.closer(site[i].x, site[j].x, sites->a, sites->dr)) {
+            if (!screen.apart(site[i].x, site[j].x, sites->dr) &&
+                kelmar_dot_distance(site[i].x, site[j].x, sites->a) < sites->dr) {
                 close.emplace_back(i, j);
                 site[i].index_near.push_back(static_cast<long>(j));
                 site[j].index_near.push_back(static_cast<long>(i));

@@ -402,7 +402,7 @@ int kelmar_graph_assign_occ(KELMAR_GRAPH* graph, const KELMAR_CELL* cell) {
             if (!mobile_atom(atom, graph->type, graph->os)) continue;
             near.clear();
             for (std::size_t k = 0; k < graph->v.size(); ++k)
-                if (screen.closer(atom.x, graph->v[k].x, graph->a, cutoff)) near.push_back(k);
+                if (!screen.apart(atom.x, graph->v[k].x, cutoff) && kelmar_dot_distance(atom.x, graph->v[k].x, graph->a) < cutoff) near.push_back(k);
             for (std::size_t k : near) {
                 KELMAR_GRAPH_VERTEX& v = graph->v[k];
                 v.occ += atom.occ / static_cast<double>(near.size());
@@ -438,7 +438,7 @@ int kelmar_graph_assign_label(KELMAR_GRAPH* graph, const KELMAR_CELL* cell) {
         for (const KELMAR_ATOM& atom : cell->atom) {
             if (!mobile_atom(atom, graph->type, graph->os)) continue;
             for (KELMAR_GRAPH_VERTEX& v : graph->v)
-                if (screen.closer(atom.x, v.x, graph->a, cutoff)) copy_name(v.name, atom.name);
+                if (!screen.apart(atom.x, v.x, cutoff) && kelmar_dot_distance(atom.x, v.x, graph->a) < cutoff) copy_name(v.name, atom.name);
         }
         named = 0;
         for (const KELMAR_GRAPH_VERTEX& v : graph->v)

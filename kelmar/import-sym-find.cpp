@@ -10,6 +10,7 @@
 #include <string>
 
 #include "import.hpp"
+#include "neighbor.hpp"
 
 namespace {
 
@@ -52,11 +53,17 @@ FoundSpaceGroup find_space_group(const KELMAR_CELL* cell, double tolerance) {
         if (site_of[i] >= 0) continue;
         site_of[i] = static_cast<int>(members.size());
         members.push_back({i});
-        for (std::size_t j = i + 1; j < n; j++)
-            if (site_of[j] < 0 && kelmar_cell_min_distance_btw_atoms(cell, &at[i], &at[j]) < tolerance) {
-                site_of[j] = site_of[i];
-                members.back().push_back(j);
-            }
+        // the nearest images within one cell vector in each direction, as for any other pair
+        // distance of a cell; the tolerance is far below a cell length
+        const long one_cell[3] = {1, 1, 1};
+        latimg::for_each_neighbor(*cell, one_cell, at[i].x, tolerance,
+                                  [&](long jl, const latimg::Image&, const double*, double d2) {
+                                      const auto j = static_cast<std::size_t>(jl);
+                                      if (j > i && site_of[j] < 0 && d2 < tolerance * tolerance) {
+                                          site_of[j] = site_of[i];
+                                          members.back().push_back(j);
+                                      }
+                                  });
     }
     std::map<std::string, int> kind_of;
     std::vector<std::array<double, 3>> position(members.size());

@@ -170,7 +170,7 @@ TEST(GraphDots, NearScreenAgreesWithTheFullDistance) {
             }
             const double full = kelmar_dot_distance(x1, x2, a);
             for (double cutoff : {0.3, 0.6, 1.2, 2.5, 5.0, full, std::nextafter(full, 0.0), full * (1 + 1e-12)}) {
-                ASSERT_EQ(screen.closer(x1, x2, a, cutoff), full < cutoff) << cutoff << " " << full;
+                ASSERT_EQ(!screen.apart(x1, x2, cutoff) && kelmar_dot_distance(x1, x2, a) < cutoff, full < cutoff) << cutoff << " " << full;
                 ++measured;
                 screened += screen.apart(x1, x2, cutoff) ? 1 : 0;
             }
