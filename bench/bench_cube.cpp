@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench_common.hpp"
 #include "cube.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
@@ -27,31 +28,13 @@
 
 namespace {
 
+using benchkit::Quiet;
+using benchkit::seconds_since;
+
 const std::string data_dir = std::string(KELMAR_DATA_DIR) + "/";
 const std::string unitary = data_dir + "database_unitary.dat";
 const std::string binary = data_dir + "database_binary.dat";
 const std::string symcards = data_dir + "database_symcards.dat";
-
-// Console chatter of the library goes to /dev/null while a calculation runs.
-struct Quiet {
-    int saved = -1;
-    Quiet() {
-        std::fflush(stdout);
-        saved = dup(1);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        close(null);
-    }
-    ~Quiet() {
-        std::fflush(stdout);
-        dup2(saved, 1);
-        close(saved);
-    }
-};
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 double cpu_seconds() {
     timespec t{};

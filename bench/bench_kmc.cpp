@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "bench_common.hpp"
 #include "cube.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
@@ -21,25 +22,8 @@
 
 namespace {
 
-struct Quiet {
-    int saved = -1;
-    Quiet() {
-        std::fflush(stdout);
-        saved = dup(1);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        close(null);
-    }
-    ~Quiet() {
-        std::fflush(stdout);
-        dup2(saved, 1);
-        close(saved);
-    }
-};
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using benchkit::Quiet;
+using benchkit::seconds_since;
 
 }  // namespace
 

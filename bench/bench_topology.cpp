@@ -14,31 +14,15 @@
 #include <thread>
 #include <unistd.h>
 
+#include "bench_common.hpp"
 #include "cube.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
 
 namespace {
 
-struct Quiet {
-    int saved = -1;
-    Quiet() {
-        std::fflush(stdout);
-        saved = dup(1);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        close(null);
-    }
-    ~Quiet() {
-        std::fflush(stdout);
-        dup2(saved, 1);
-        close(saved);
-    }
-};
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using benchkit::Quiet;
+using benchkit::seconds_since;
 
 // A smooth periodic landscape in eV with structure on the scale of 2 to 8 A.
 std::unique_ptr<KELMAR_CUBE> synthetic(long points, double cell) {

@@ -5,19 +5,15 @@
 #include <cstdio>
 #include <string>
 
-#include "cube.hpp"
 #include "ds.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
+#include "gh-load.hpp"
 #include "gh.hpp"
-#include "import-os.hpp"
-#include "import-ppt.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
 
 namespace {
-
-constexpr double kCellMatch = 0.02;  // A: lattice lengths of cube and CIF must agree this closely
 
 struct graph_inputs {
     std::unique_ptr<KELMAR_FPCUBE> fpcube;
@@ -25,81 +21,16 @@ struct graph_inputs {
     std::unique_ptr<KELMAR_GRAPH> graph;
 };
 
-double row_length(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
-double row_dot(const double u[3], const double v[3]) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; }
-
-// The landscape must belong to the structure: same lattice lengths and angles (the orientation
-// may differ between writers).
-bool same_lattice(const double a[3][3], const double b[3][3]) {
-    for (int r = 0; r < 3; ++r) {
-        if (std::fabs(row_length(a[r]) - row_length(b[r])) > kCellMatch) return false;
-        for (int s = r + 1; s < 3; ++s) {
-            const double ca = row_dot(a[r], a[s]) / (row_length(a[r]) * row_length(a[s]));
-            const double cb = row_dot(b[r], b[s]) / (row_length(b[r]) * row_length(b[s]));
-            if (std::fabs(ca - cb) > 1e-3) return false;
-        }
-    }
-    return true;
-}
-
 bool build_graph(graph_inputs* in, const char* cif, const char* cube_name, const char* type, int os,
                  double barrier_cutoff, bool periodic, const char* dir_unitary, const char* dir_binary,
                  const char* dir_symcards) {
     // the structure first: a wrong CIF is refused before the landscape analysis runs
-    std::unique_ptr<KELMAR_CELL> cell;
-    std::unique_ptr<KELMAR_SYMMETRY> sym;
-    if (kelmar_cell_import_cif_from_file(&cell, &sym, cif, dir_symcards, dir_unitary) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n");
-        return false;
-    }
-    // states the file leaves out are settled as for the landscape that was computed from it
-    if (!settle_states_for_command(cell.get(), sym.get(), dir_unitary, dir_binary, false, type)) return false;
-    sym.reset();
-    auto ppt = kelmar_property_import_from_cell(cell.get(), type, os, 0.75, dir_unitary, dir_binary);
-    if (ppt == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
-        return false;
-    }
-    long mobile = 0;
-    for (const KELMAR_ATOM& atom : cell->atom)
-        if (atom.type[0] == type[0] && atom.type[1] == type[1] && atom.os == os) ++mobile;
-    if (ppt->conducting < 0 || mobile == 0) {
-        std::fprintf(stderr, "Error: %s holds no %s%d%c ion to move.\n", cif, type, os < 0 ? -os : os,
-                     os < 0 ? '-' : '+');
-        return false;
-    }
-
-    std::unique_ptr<KELMAR_CUBE> cube;
-    if (kelmar_cube_import_from_file(&cube, nullptr, cube_name, periodic, dir_unitary, true) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cube_import_from_file() returns non-zero.\n");
-        return false;
-    }
-    for (int r = 0; r < 3; ++r)
-        if (cube->n[r] < 3) {
-            std::fprintf(stderr, "Error: %s has %ld grid point(s) along axis %d; the analysis needs at least 3.\n",
-                         cube_name, cube->n[r], r + 1);
-            return false;
-        }
-    if (!same_lattice(cube->a, cell->a)) {
-        std::fprintf(stderr, "Error: the cell of %s does not match the cell of %s.\n", cube_name, cif);
-        return false;
-    }
-    in->fpcube = kelmar_fpcube_new_from_cube(cube.get());
-    if (in->fpcube == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_fpcube_new_from_cube() returns NULL.\n");
-        return false;
-    }
-    auto fft = kelmar_fft_new_from_cube(cube.get());
-    if (fft == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_fft_new_from_cube() returns NULL.\n");
-        return false;
-    }
-    cube.reset();
-    in->list = kelmar_fphalf_list_new_from_fpcube(in->fpcube.get());
-    if (in->list == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_fphalf_list_new_from_fpcube() returns NULL.\n");
-        return false;
-    }
+    GraphStructureInput structure;
+    if (!load_graph_structure(&structure, cif, type, os, 0.75, dir_unitary, dir_binary, dir_symcards)) return false;
+    GraphLandscapeInput landscape;
+    if (!load_graph_landscape(&landscape, cube_name, structure.cell.get(), cif, periodic, dir_unitary)) return false;
+    in->fpcube = std::move(landscape.fpcube);
+    in->list = std::move(landscape.list);
     if (in->list->total <= 0) {
         std::fprintf(stderr, "Error: %s has no saddle point, so no site is connected to another.\n", cube_name);
         return false;
@@ -108,7 +39,8 @@ bool build_graph(graph_inputs* in, const char* cif, const char* cube_name, const
         std::fprintf(stderr, "Error: kelmar_fphalf_list_filter() returns non-zero.\n");
         return false;
     }
-    in->graph = kelmar_graph_new_filled(in->list.get(), in->fpcube.get(), fft.get(), cell.get(), ppt.get());
+    in->graph = kelmar_graph_new_filled(in->list.get(), in->fpcube.get(), landscape.fft.get(), structure.cell.get(),
+                                        structure.ppt.get());
     if (in->graph == nullptr) {
         std::fprintf(stderr, "Error: kelmar_graph_new_filled() returns NULL.\n");
         return false;

@@ -11,7 +11,7 @@
 #include "cube.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
-#include "import-os.hpp"
+#include "gh-load.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
@@ -19,22 +19,7 @@
 
 namespace {
 
-constexpr double kLatticeMatch = 0.02;  // A: cube and CIF lattice lengths agree this closely
-
 double length3(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
-
-// Same lattice lengths and angles (writers may orient the axes differently).
-bool lattices_agree(const double a[3][3], const double b[3][3]) {
-    for (int r = 0; r < 3; ++r) {
-        if (std::fabs(length3(a[r]) - length3(b[r])) > kLatticeMatch) return false;
-        for (int s = r + 1; s < 3; ++s) {
-            const double ca = (a[r][0] * a[s][0] + a[r][1] * a[s][1] + a[r][2] * a[s][2]) / (length3(a[r]) * length3(a[s]));
-            const double cb = (b[r][0] * b[s][0] + b[r][1] * b[s][1] + b[r][2] * b[s][2]) / (length3(b[r]) * length3(b[s]));
-            if (std::fabs(ca - cb) > 1e-3) return false;
-        }
-    }
-    return true;
-}
 
 std::string with_suffix(const char* base, const char* suffix) {
     std::string name(base);
@@ -43,40 +28,11 @@ std::string with_suffix(const char* base, const char* suffix) {
 }
 
 // The cell graph of the landscape; null after the error line.
-std::unique_ptr<KELMAR_GRAPH> landscape_graph(const char* cube_name, const KELMAR_CELL* cell,
+std::unique_ptr<KELMAR_GRAPH> landscape_graph(const char* cube_name, const char* cif, const KELMAR_CELL* cell,
                                               const KELMAR_PROPERTY* ppt, const char* dir_unitary) {
-    std::unique_ptr<KELMAR_CUBE> cube;
-    if (kelmar_cube_import_from_file(&cube, nullptr, cube_name, true, dir_unitary, true) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cube_import_from_file() returns non-zero.\n");
-        return nullptr;
-    }
-    for (int r = 0; r < 3; ++r)
-        if (cube->n[r] < 3) {
-            std::fprintf(stderr, "Error: %s has %ld grid point(s) along axis %d; the analysis needs at least 3.\n",
-                         cube_name, cube->n[r], r + 1);
-            return nullptr;
-        }
-    if (!lattices_agree(cube->a, cell->a)) {
-        std::fprintf(stderr, "Error: the cell of %s does not match the cell of the structure.\n", cube_name);
-        return nullptr;
-    }
-    auto fpcube = kelmar_fpcube_new_from_cube(cube.get());
-    if (fpcube == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_fpcube_new_from_cube() returns NULL.\n");
-        return nullptr;
-    }
-    auto list = kelmar_fphalf_list_new_from_fpcube(fpcube.get());
-    if (list == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_fphalf_list_new_from_fpcube() returns NULL.\n");
-        return nullptr;
-    }
-    auto fft = kelmar_fft_new_from_cube(cube.get());
-    if (fft == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_fft_new_from_cube() returns NULL.\n");
-        return nullptr;
-    }
-    cube.reset();
-    auto graph = kelmar_graph_new_filled(list.get(), fpcube.get(), fft.get(), cell, ppt);
+    GraphLandscapeInput landscape;
+    if (!load_graph_landscape(&landscape, cube_name, cell, cif, true, dir_unitary)) return nullptr;
+    auto graph = kelmar_graph_new_filled(landscape.list.get(), landscape.fpcube.get(), landscape.fft.get(), cell, ppt);
     if (graph == nullptr) {
         std::fprintf(stderr, "Error: kelmar_graph_new_filled() returns NULL.\n");
         return nullptr;
@@ -107,29 +63,12 @@ double kelmar_kmc_calculate_conductivity_from_file(const char* cif, const char* 
                                                    const char* dir_unitary, const char* dir_binary,
                                                    const char* dir_symcards) {
     constexpr double kFailed = -0.1;
-    std::unique_ptr<KELMAR_CELL> cell;
-    std::unique_ptr<KELMAR_SYMMETRY> sym;
-    if (kelmar_cell_import_cif_from_file(&cell, &sym, cif, dir_symcards, dir_unitary) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n");
-        return kFailed;
-    }
-    if (!settle_states_for_command(cell.get(), sym.get(), dir_unitary, dir_binary, false, type)) return kFailed;
-    sym.reset();
-    auto ppt = kelmar_property_import_from_cell(cell.get(), type, os, sf, dir_unitary, dir_binary);
-    if (ppt == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
-        return kFailed;
-    }
-    long mobile = 0;
-    for (const KELMAR_ATOM& atom : cell->atom)
-        if (atom.type[0] == type[0] && atom.type[1] == type[1] && atom.os == os) ++mobile;
-    if (ppt->conducting < 0 || mobile == 0) {
-        std::fprintf(stderr, "Error: %s holds no %s%d%c ion to move.\n", cif, type, os < 0 ? -os : os,
-                     os < 0 ? '-' : '+');
-        return kFailed;
-    }
+    GraphStructureInput structure;
+    if (!load_graph_structure(&structure, cif, type, os, sf, dir_unitary, dir_binary, dir_symcards)) return kFailed;
+    std::unique_ptr<KELMAR_CELL> cell = std::move(structure.cell);
+    std::unique_ptr<KELMAR_PROPERTY> ppt = std::move(structure.ppt);
 
-    auto graph = landscape_graph(cube, cell.get(), ppt.get(), dir_unitary);
+    auto graph = landscape_graph(cube, cif, cell.get(), ppt.get(), dir_unitary);
     if (graph == nullptr) return kFailed;
     for (int p = 0; p < 3; ++p)
         if (s[p] < 1) s[p] = static_cast<int>(std::ceil(KELMAR_KMC_SPAN / length3(cell->a[p])));

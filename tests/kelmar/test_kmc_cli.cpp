@@ -106,7 +106,7 @@ TEST(KmcCli, BadInputStopsWithOneErrorAndNoFile) {
         const char* error;  // first error line
     };
     const bad_case cases[] = {
-        {"cells differ", "Li2O", "LiFePO4", "", "Error: the cell of LiFePO4.cube does not match the cell of the structure.\n"},
+        {"cells differ", "Li2O", "LiFePO4", "", "Error: the cell of LiFePO4.cube does not match the cell of Li2O.cif.\n"},
         {"temperature not a number", "Li3V2PO43", "Li3V2PO43", " 1 1 1 0.75 hot", "Error: wrong parameter temperature.\n"},
         {"t_limit nan", "Li3V2PO43", "Li3V2PO43", " 1 1 1 0.75 600 nan", "Error: wrong parameter t_limit.\n"},
         {"step_limit text", "Li3V2PO43", "Li3V2PO43", " 1 1 1 0.75 600 0 many", "Error: wrong parameter step_limit.\n"},
