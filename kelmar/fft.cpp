@@ -420,7 +420,12 @@ std::unique_ptr<KELMAR_FFT> kelmar_fft_new_from_cube_threads(const KELMAR_CUBE* 
     return fft;
 }
 
-std::unique_ptr<KELMAR_FFTCUBE> kelmar_fft_laplacian(const KELMAR_FFT* fft) {
+namespace {
+
+// A grid of the landscape's shape whose value at every point comes from the derivatives there:
+// point(p, value) writes the complex value of point p.
+template <class PointValue>
+std::unique_ptr<KELMAR_FFTCUBE> derived_grid(const KELMAR_FFT* fft, PointValue&& point) {
     if (!fft_complete(fft)) {
         std::fprintf(stderr, "Error: KELMAR_FFT has not been properly initialized.\n");
         return nullptr;
@@ -431,57 +436,41 @@ std::unique_ptr<KELMAR_FFTCUBE> kelmar_fft_laplacian(const KELMAR_FFT* fft) {
         return nullptr;
     }
     const long total = out->size();
-    for (long p = 0; p < total; ++p) {
+    for (long p = 0; p < total; ++p) point(p, out->value[p]);
+    return out;
+}
+
+}  // namespace
+
+std::unique_ptr<KELMAR_FFTCUBE> kelmar_fft_laplacian(const KELMAR_FFT* fft) {
+    return derived_grid(fft, [fft](long p, fftw_complex& v) {
         double re = 0.0, im = 0.0;
         for (int r = 0; r < 3; ++r) {
             const double a = fft->k[r][r]->value[p][0], b = fft->k[r][r]->value[p][1];
             re += a * a - b * b;
             im += 2.0 * a * b;
         }
-        out->value[p][0] = re;
-        out->value[p][1] = im;
-    }
-    return out;
+        v[0] = re;
+        v[1] = im;
+    });
 }
 
 std::unique_ptr<KELMAR_FFTCUBE> kelmar_fft_slope(const KELMAR_FFT* fft) {
-    if (!fft_complete(fft)) {
-        std::fprintf(stderr, "Error: KELMAR_FFT has not been properly initialized.\n");
-        return nullptr;
-    }
-    auto out = kelmar_fftcube_copy(fft->en.get());
-    if (!out) {
-        std::fprintf(stderr, "Error: kelmar_fftcube_copy() returns NULL.\n");
-        return nullptr;
-    }
-    const long total = out->size();
-    for (long p = 0; p < total; ++p) {
-        out->value[p][0] = real_gradient_length(fft, p);
-        out->value[p][1] = 0.0;
-    }
-    return out;
+    return derived_grid(fft, [fft](long p, fftw_complex& v) {
+        v[0] = real_gradient_length(fft, p);
+        v[1] = 0.0;
+    });
 }
 
 std::unique_ptr<KELMAR_FFTCUBE> kelmar_fft_discriminant(const KELMAR_FFT* fft) {
-    if (!fft_complete(fft)) {
-        std::fprintf(stderr, "Error: KELMAR_FFT has not been properly initialized.\n");
-        return nullptr;
-    }
-    auto out = kelmar_fftcube_copy(fft->en.get());
-    if (!out) {
-        std::fprintf(stderr, "Error: kelmar_fftcube_copy() returns NULL.\n");
-        return nullptr;
-    }
-    const long total = out->size();
-    for (long p = 0; p < total; ++p) {
+    return derived_grid(fft, [fft](long p, fftw_complex& v) {
         double h[3][3];
         for (int r = 0; r < 3; ++r)
             for (int s = 0; s < 3; ++s)
                 h[r][s] = 0.5 * (fft->k[r][s]->value[p][0] + fft->k[s][r]->value[p][0]);
-        out->value[p][0] = kelmar_matrix33_double_determinant(h);
-        out->value[p][1] = 0.0;
-    }
-    return out;
+        v[0] = kelmar_matrix33_double_determinant(h);
+        v[1] = 0.0;
+    });
 }
 
 // --- critical points ----------------------------------------------------------------------------
