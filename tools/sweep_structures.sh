@@ -5,8 +5,8 @@
 #   tools/sweep_structures.sh BUILD_DIR OUT_DIR CIF_DIR [CIF_DIR ...]
 #
 # Each CIF gets OUT_DIR/<dir>-<name>/ with one <step>.out/.err/.rc per step and the files the
-# step wrote. Draws are repeated with KELMAR_SEED=1; grids are coarse (0.3 A, 0.5 A for the
-# GII and total-energy landscapes) so a sweep of fifty structures takes a few minutes.
+# step wrote. Draws are repeated with KELMAR_SEED=1; grids are coarse (0.3 A, 0.8 A for the
+# GII and total-energy landscapes, which stop after a minute) so a sweep of fifty structures takes a few minutes.
 set -u
 build=$(cd "$1" && pwd); out=$2; shift 2
 kelmar=$build/kelmar/kelmar.x
@@ -41,7 +41,7 @@ for dir in "$@"; do
             step gen-cube 300 "$kelmar" --gen-cube x.cif Li 1 -1 0.3
             for model in gii tot; do
                 mkdir -p "$model"; cp x.cif "$model/x.cif"
-                (cd "$model" && step gen-cube-$model 300 "$kelmar" --gen-cube-$model x.cif Li 1 -1 0.6)
+                (cd "$model" && step gen-cube-$model 60 "$kelmar" --gen-cube-$model x.cif Li 1 -1 0.8)
             done
             cube=x.cube; cell=x.cif
             if [ -e x_assigned.cube ]; then cube=x_assigned.cube; cell=x_assigned.cif; fi
