@@ -3,7 +3,7 @@
 // expansion to P1 and supercells with whole occupancies.
 #pragma once
 
-#include "NARO.hpp"
+#include "records.hpp"
 
 // One site per interstitial minimum type ("i<n>", type "IS", occupancy 1, charge 0) at
 // the type's first minimum. Returns the number of sites added.

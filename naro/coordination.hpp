@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
 
 struct NARO_CN_center {
     std::string elem;          // probe element

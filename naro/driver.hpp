@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "run-state.hpp"
 
 // The whole run for one command line; 0 on success, 1 after a fatal failure or when a

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "path-library.hpp"
 
 // 0 after writing the file; 1 (with an error line, and no file left behind) otherwise.

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <new>
 
-#include "NARO.hpp"
-#include "command-line.hpp"
+#include "records.hpp"
+#include "flags.hpp"
 #include "driver.hpp"
 
 int main(int argc, char** argv) {

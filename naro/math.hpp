@@ -2,7 +2,7 @@
 #pragma once
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
 
 void NARO_init_RPN_token(NARO_RPN_token& t);
 int NARO_alloc_RPN_token(NARO_RPN_token& t, int cap);

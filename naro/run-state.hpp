@@ -2,11 +2,11 @@
 // read or edit. The driver owns one; the output writers (VESTA file, GUI table,
 // coordination numbers) and the command mode receive it by reference instead of a
 // list of records. Stages that command mode re-runs (summary file, rebuilds) must not
-// make it call back into NARO.cpp, which calls it: the driver hands them over (for
+// make it call back into driver.cpp, which calls it: the driver hands them over (for
 // example as function pointers) or they live below both.
 #pragma once
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "path-library.hpp"
 #include "pathway.hpp"
 

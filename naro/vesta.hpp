@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "path-library.hpp"
 
 // 0 when written; 1 (with one error line) when the file cannot be written, in which

@@ -1,5 +1,5 @@
 // Command mode: one table of commands drives dispatch and the help list.
-#include "cmd.hpp"
+#include "command-mode.hpp"
 
 #include <algorithm>
 #include <cerrno>

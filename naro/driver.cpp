@@ -7,7 +7,7 @@
 
 #include "cif.hpp"
 #include "bond-valence.hpp"
-#include "cmd.hpp"
+#include "command-mode.hpp"
 #include "cube.hpp"
 #include "gui.hpp"
 #include "math.hpp"

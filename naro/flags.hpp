@@ -1,6 +1,6 @@
 // Command line of the analyser.
 #pragma once
-#include "NARO.hpp"
+#include "records.hpp"
 
 void NARO_init_input(NARO_input& input);
 int NARO_isflag(const char* flag);
