@@ -296,10 +296,7 @@ void cmd_vesta(Ctx& c) {
     if (!have_cube(c)) return;
     // The project lands in the working directory beside the files of command mode; it
     // refers to the cube as it was named on the command line.
-    NARO_input here = c.run.input;
-    here.dir = 0;
-    here.output_dir.clear();
-    if (NARO_print_vesta_output(c.run.cube, c.run.cif, c.run.pathlib, here) != 0) {
+    if (NARO_print_vesta_output(c.run, NaroOutputDir::working) != 0) {
         std::printf("Error: Unable to write to NARO.vesta\n");
         return;
     }

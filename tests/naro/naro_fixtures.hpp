@@ -19,7 +19,6 @@
 #include "cli.hpp"
 #include "flags.hpp"
 #include "cube.hpp"
-#include "MT19937AR.hpp"
 #include "math.hpp"
 #include "path-library.hpp"
 #include "percolation.hpp"
