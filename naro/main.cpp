@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <new>
 
-#include "records.hpp"
 #include "flags.hpp"
 #include "driver.hpp"
 
