@@ -11,9 +11,11 @@
 #include "cif-export.hpp"
 #include "cif.hpp"
 #include "cube.hpp"
+#include "gui.hpp"
 #include "path-library.hpp"
 #include "pathway.hpp"
 #include "percolation.hpp"
+#include "result-files.hpp"
 #include "stationary.hpp"
 #include "vesta.hpp"
 
@@ -492,11 +494,17 @@ void cmd_restart(Ctx& c) {
     }
     if (want_rp) {
         std::printf("> Reconstructing the reaction pathway...\n");
-        if (!c.stages.write_reaction_pathways || c.stages.write_reaction_pathways(run) != 0) return;
+        if (!run.pathlib.pathlib) return;
+        if (NARO_build_reaction_pathway(run.cube, run.pathlib, run.rp_all) != 0) return;
+        if (naro_write_reaction_pathways(run) != 0) return;
         std::printf("> Auto-generated reaction pathway done.\n");
     }
-    if (run.input.summary && c.stages.write_summary && c.stages.write_summary(run) != 0) return;
-    if (run.input.gui && c.stages.write_gui && c.stages.write_gui(run) != 0) return;
+    if (run.input.summary && naro_write_summary(run) != 0) return;
+    if (run.input.gui) {
+        // The table lists paths and sites: it needs the structure, the landscape and the path stage.
+        if (!run.input.cif || !run.input.cube || !run.input.path) return;
+        if (NARO_print_GUI_output(run) != 0) return;
+    }
     std::printf("Finished restarting.\n");
 }
 void cmd_end(Ctx& c) {

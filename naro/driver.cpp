@@ -203,16 +203,6 @@ int NARO(NARO_input& input) {
                 std::fprintf(stderr, "Error: Unable to calculate activation energy\n");
             return 0;
         };
-        stages.write_reaction_pathways = [](NaroRunState& r) {
-            if (!r.pathlib.pathlib) return 1;
-            if (NARO_build_reaction_pathway(r.cube, r.pathlib, r.rp_all) != 0) return 1;
-            return naro_write_reaction_pathways(r);
-        };
-        stages.write_summary = [](NaroRunState& r) { return naro_write_summary(r); };
-        stages.write_gui = [](NaroRunState& r) {
-            if (!r.input.cif || !r.input.cube || !r.input.path) return 1;
-            return NARO_print_GUI_output(r);
-        };
         if (NARO_parse_command_mode_input(run, stages, stdin) != 0) return 1;
     }
 
