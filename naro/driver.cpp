@@ -4,7 +4,6 @@
 #include "driver.hpp"
 
 #include <cstdio>
-#include <string>
 
 #include "cif.hpp"
 #include "bond-valence.hpp"

@@ -1,4 +1,4 @@
-// Driver of the analyser: the run order of NARO.x and the stages it owns.
+// Driver of the analyser: the whole run of NARO.x for one parsed command line.
 #pragma once
 
 #include "records.hpp"

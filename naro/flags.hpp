@@ -1,4 +1,4 @@
-// Command line of the analyser.
+// Flags of the analyser: the command line into the input record, banner and help text.
 #pragma once
 #include "records.hpp"
 
