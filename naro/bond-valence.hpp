@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "NARO.hpp"
+#include "records.hpp"
 
 double NARO_calc_unit_cell_charge(NARO_cif& cif);
 // 0 when printed, 1 when the charge is unknown (message on the error stream).

@@ -6,10 +6,10 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
-#include "MT19937AR.hpp"
 #include "cif.hpp"
 #include "stationary.hpp"
 
@@ -209,7 +209,9 @@ int naro_export_supercell(NARO_cif& cif, int n1, int n2, int n3) {
         classes[key].push_back(p);
     }
 
-    init_genrand(5489u);
+    // MT19937 from its reference seed, fresh for every export: the same structure gives
+    // the same atoms every time. The raw 32-bit draws pick the slots.
+    std::mt19937 draw(5489u);
     const int cells = n1 * n2 * n3;
     std::vector<NARO_site> out;
     for (const std::string& key : order) {
@@ -221,7 +223,7 @@ int naro_export_supercell(NARO_cif& cif, int n1, int n2, int n3) {
         for (size_t i = 0; i < total; ++i) slot[i] = i;
         bool whole = species.size() == 1 && all[species.front()].occ > 0.999;
         if (!whole)
-            for (size_t i = total; i > 1; --i) std::swap(slot[i - 1], slot[genrand_int32() % i]);
+            for (size_t i = total; i > 1; --i) std::swap(slot[i - 1], slot[static_cast<size_t>(draw()) % i]);
         size_t next = 0;
         for (size_t si = 0; si < species.size(); ++si) {
             const NARO_site& src = all[species[si]];

@@ -3,7 +3,7 @@
 // expansion to P1 and supercells with whole occupancies.
 #pragma once
 
-#include "NARO.hpp"
+#include "records.hpp"
 
 // One site per interstitial minimum type ("i<n>", type "IS", occupancy 1, charge 0) at
 // the type's first minimum. Returns the number of sites added.
@@ -20,6 +20,6 @@ int naro_export_move_probe_sites(NARO_cif& cif, const NARO_cube& cube, bool rela
 int naro_export_expand_to_p1(NARO_cif& cif);
 // n1 x n2 x n3 copies of the P1 cell. Positions shared by partly occupied sites get whole
 // atoms: of the M copies of such a position, round(occupancy x M) go to each species, the
-// rest stay empty, drawn with the MT19937 generator from a fixed seed so that an export
+// rest stay empty, drawn with std::mt19937 from its reference seed 5489 so that an export
 // is repeatable. 1 for factors outside 1..20.
 int naro_export_supercell(NARO_cif& cif, int n1, int n2, int n3);

@@ -14,11 +14,11 @@
 
 #include "cif.hpp"
 
+#include "cell-metric.hpp"
 #include "cif-doc.hpp"
 #include "cif-symops.hpp"
 #include "math.hpp"
 
-static constexpr double NARO_PI = 3.141592653589793;
 static constexpr int NARO_CIF_LINE = 200;
 
 // ---------------------------------------------------------------- data files
@@ -253,9 +253,7 @@ int NARO_is_valid_lattice_parameters(const NARO_cif& cif) {
         if (!std::isfinite(x) || x < 0 || NARO_cif_equal_dbl(x, 0)) return 0;
     for (int i = 3; i < 6; ++i)
         if (v[i] >= 180.0) return 0;
-    double ca = std::cos(cif.alpha * NARO_PI / 180), cb = std::cos(cif.beta * NARO_PI / 180),
-           cg = std::cos(cif.gamma * NARO_PI / 180);
-    if (1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg <= 1e-10) return 0;
+    if (naro_cell_metric_degrees(cif.alpha, cif.beta, cif.gamma).volume_factor <= 1e-10) return 0;
     return 1;
 }
 
@@ -305,14 +303,14 @@ int NARO_update_cif_type_elem(NARO_cif& cif) {
 }
 
 void NARO_calc_cif_d_parameters(NARO_cif& cif) {
-    const double ca = std::cos(cif.alpha * NARO_PI / 180), cb = std::cos(cif.beta * NARO_PI / 180),
-                 cg = std::cos(cif.gamma * NARO_PI / 180);
-    cif.d1 = cif.a * cif.a;
-    cif.d2 = cif.b * cif.b;
-    cif.d3 = cif.c * cif.c;
-    cif.d4 = 2 * cif.a * cif.b * cg;
-    cif.d5 = 2 * cif.b * cif.c * ca;
-    cif.d6 = 2 * cif.a * cif.c * cb;
+    double d[6];
+    naro_cell_distance_coefficients(cif.a, cif.b, cif.c, naro_cell_metric_degrees(cif.alpha, cif.beta, cif.gamma), d);
+    cif.d1 = d[0];
+    cif.d2 = d[1];
+    cif.d3 = d[2];
+    cif.d4 = d[3];
+    cif.d5 = d[4];
+    cif.d6 = d[5];
 }
 
 int NARO_get_symops_from_dat(NARO_cif& cif) {
@@ -693,9 +691,8 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         return 1;
     }
     if (NARO_cif_equal_dbl(cif.volume, 0)) {
-        double ca = std::cos(cif.alpha * NARO_PI / 180), cb = std::cos(cif.beta * NARO_PI / 180),
-               cg = std::cos(cif.gamma * NARO_PI / 180);
-        cif.volume = cif.a * cif.b * cif.c * std::sqrt(1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg);
+        // The lattice was checked above: the volume factor is positive.
+        cif.volume = naro_cell_volume(cif.a, cif.b, cif.c, naro_cell_metric_degrees(cif.alpha, cif.beta, cif.gamma));
     }
     if (NARO_fill_ox_states_to_sites(cif) != 0) return 1;
     if (NARO_update_cif_type_elem(cif) != 0) {

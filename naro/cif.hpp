@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "cif-symops.hpp"
 
 // Locates a data file: "bin/<name>" under the working directory, else the copy beside

@@ -139,7 +139,9 @@ int NARO_calc_cn_saddle(const NARO_cif& cif, NARO_cube& cube, const NARO_bv_bin&
     return cn_points(cif, cube, bin, cube.saddle, 0);
 }
 
-int NARO_cn_calculate(NARO_cif& cif, NARO_cube& cube) {
+int NARO_cn_calculate(NaroRunState& run) {
+    NARO_cif& cif = run.cif;
+    NARO_cube& cube = run.cube;
     if (NARO_add_cif_type_conduc(cif, cube.ion_type, cube.ion_charge) != 0) {
         std::fprintf(stderr, "Error: Conduction ion type cannot add to cif ion type.\n");
         return 1;

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
+#include "run-state.hpp"
 
 struct NARO_CN_center {
     std::string elem;          // probe element
@@ -25,8 +26,9 @@ struct NARO_CN {
     int cn_index = 0;
 };
 
-// Coordination numbers of every minimum and saddle, stored in their cn fields.
-int NARO_cn_calculate(NARO_cif& cif, NARO_cube& cube);
+// Coordination numbers of every minimum and saddle of the run, stored in their cn
+// fields (the probe's type is added to the structure's types on the way).
+int NARO_cn_calculate(NaroRunState& run);
 int NARO_calc_cn_minima(const NARO_cif& cif, NARO_cube& cube, const NARO_bv_bin& bin);
 int NARO_calc_cn_saddle(const NARO_cif& cif, NARO_cube& cube, const NARO_bv_bin& bin);
 // Centre at minimum site_index (site_option 1) or saddle site_index (site_option 0).

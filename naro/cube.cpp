@@ -10,6 +10,7 @@
 
 #include "cube.hpp"
 
+#include "cell-metric.hpp"
 #include "math.hpp"
 #include "neighbours.hpp"
 
@@ -105,15 +106,16 @@ void NARO_calc_cell_parameter(NARO_cube& cube) {
     cube.alpha = angle(cube.b_x, cube.b_y, cube.b_z, cube.b_unit, cube.c_x, cube.c_y, cube.c_z, cube.c_unit);
     cube.beta = angle(cube.a_x, cube.a_y, cube.a_z, cube.a_unit, cube.c_x, cube.c_y, cube.c_z, cube.c_unit);
     cube.gamma = angle(cube.a_x, cube.a_y, cube.a_z, cube.a_unit, cube.b_x, cube.b_y, cube.b_z, cube.b_unit);
-    double ca = std::cos(cube.alpha), cb = std::cos(cube.beta), cg = std::cos(cube.gamma);
-    double v = 1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg;
-    cube.volume = cube.a * cube.b * cube.c * std::sqrt(v > 0 ? v : 0);
-    cube.d1 = cube.a * cube.a;
-    cube.d2 = cube.b * cube.b;
-    cube.d3 = cube.c * cube.c;
-    cube.d4 = 2 * cube.a * cube.b * cg;
-    cube.d5 = 2 * cube.b * cube.c * ca;
-    cube.d6 = 2 * cube.a * cube.c * cb;
+    const NaroCellMetric metric = naro_cell_metric(cube.alpha, cube.beta, cube.gamma);
+    cube.volume = naro_cell_volume(cube.a, cube.b, cube.c, metric);
+    double d[6];
+    naro_cell_distance_coefficients(cube.a, cube.b, cube.c, metric, d);
+    cube.d1 = d[0];
+    cube.d2 = d[1];
+    cube.d3 = d[2];
+    cube.d4 = d[3];
+    cube.d5 = d[4];
+    cube.d6 = d[5];
 }
 
 int NARO_load_cube_energy(FILE* fp, NARO_cube& cube) {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "NARO.hpp"
+#include "records.hpp"
 
 void NARO_init_cube(NARO_cube& cube);
 // Empties the minima and saddle lists and their type indices.

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "coordination.hpp"
 #include "cube.hpp"
+#include "output-path.hpp"
 #include "stationary.hpp"
 
 namespace {
@@ -99,19 +101,19 @@ bool write_table(FILE* out, const NARO_cube& cube, const NARO_pathlib& pathlib) 
 
 }  // namespace
 
-int NARO_print_GUI_output(NARO_cube& cube, NARO_cif& cif, const NARO_pathlib& pathlib, const std::string& filedir) {
-    const std::string name = filedir.substr(0, 1000) + "NARO_gui.csv";
+int NARO_print_GUI_output(NaroRunState& run) {
+    const std::string name = naro_output_path(run.input, "NARO_gui.csv");
     FILE* out = std::fopen(name.c_str(), "w");
     if (!out) {
         std::fprintf(stderr, "Error: Unable to write to NARO_gui.csv\n");
         return 1;
     }
     bool ok = true;
-    if (NARO_cn_calculate(cif, cube) != 0) {
+    if (NARO_cn_calculate(run) != 0) {
         std::fprintf(stderr, "Error: NARO_cn_calculate() return non zero.\n");
         ok = false;
     }
-    if (ok && !write_table(out, cube, pathlib)) {
+    if (ok && !write_table(out, run.cube, run.pathlib)) {
         std::fprintf(stderr, "Error: Unable to write to NARO_gui.csv\n");
         ok = false;
     }

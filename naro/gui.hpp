@@ -2,10 +2,10 @@
 // minimum and saddle with its coordination number, the paths, the percolation energies).
 #pragma once
 
-#include <string>
-
-#include "NARO.hpp"
-#include "path-library.hpp"
+#include "records.hpp"
+#include "run-state.hpp"
 
 // 0 after writing the file; 1 (with an error line, and no file left behind) otherwise.
-int NARO_print_GUI_output(NARO_cube& cube, NARO_cif& cif, const NARO_pathlib& pathlib, const std::string& filedir);
+// The coordination numbers it lists are computed first and kept in the run's minima
+// and saddles; the file goes to the run's --dir.
+int NARO_print_GUI_output(NaroRunState& run);

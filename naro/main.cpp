@@ -2,8 +2,7 @@
 #include <cstdio>
 #include <new>
 
-#include "NARO.hpp"
-#include "command-line.hpp"
+#include "flags.hpp"
 #include "driver.hpp"
 
 int main(int argc, char** argv) {

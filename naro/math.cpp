@@ -72,15 +72,7 @@ int NARO_pop_char_stack(NARO_char_stack& s, char* c) {
     s.size = static_cast<int>(s.item.size());
     return 0;
 }
-void NARO_free_char_stack(NARO_char_stack& s) {
-    s.item.clear();
-    s.size = s.cap = 0;
-}
 
-void NARO_init_number_stack(NARO_RPN_number_stack& s) {
-    s.size = s.cap = 0;
-    s.item.clear();
-}
 int NARO_RPN_push_number_stack(NARO_RPN_number_stack& s, double v) {
     s.item.push_back(v);
     s.size = static_cast<int>(s.item.size());
@@ -96,10 +88,6 @@ int NARO_RPN_pop_number_stack(NARO_RPN_number_stack& s, double* v) {
     s.item.pop_back();
     s.size = static_cast<int>(s.item.size());
     return 0;
-}
-void NARO_free_number_stack(NARO_RPN_number_stack& s) {
-    s.item.clear();
-    s.size = s.cap = 0;
 }
 
 static bool naro_is_op(char c) {

@@ -2,7 +2,7 @@
 #pragma once
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
 
 void NARO_init_RPN_token(NARO_RPN_token& t);
 int NARO_alloc_RPN_token(NARO_RPN_token& t, int cap);
@@ -13,12 +13,9 @@ void NARO_init_char_stack(NARO_char_stack& s);
 int NARO_alloc_char_stack(NARO_char_stack& s, int cap);
 int NARO_push_char_stack(NARO_char_stack& s, char c);
 int NARO_pop_char_stack(NARO_char_stack& s, char* c);
-void NARO_free_char_stack(NARO_char_stack& s);
 
-void NARO_init_number_stack(NARO_RPN_number_stack& s);
 int NARO_RPN_push_number_stack(NARO_RPN_number_stack& s, double v);
 int NARO_RPN_pop_number_stack(NARO_RPN_number_stack& s, double* v);
-void NARO_free_number_stack(NARO_RPN_number_stack& s);
 
 // Splits an expression into tokens (numbers, variables, operators, brackets); a unary
 // minus gets a 0 inserted before it. 0 on success, 1 with an "Error:" line otherwise.

@@ -4,13 +4,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cell-metric.hpp"
+
 int naro_image_shells(const NARO_cif& cif, double reach) {
-    constexpr double kDeg = 3.141592653589793 / 180;
-    const double ca = std::cos(cif.alpha * kDeg), cb = std::cos(cif.beta * kDeg), cg = std::cos(cif.gamma * kDeg);
-    const double sa = std::sin(cif.alpha * kDeg), sb = std::sin(cif.beta * kDeg), sg = std::sin(cif.gamma * kDeg);
-    double w = 1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg;
-    double v = cif.a * cif.b * cif.c * std::sqrt(w > 0 ? w : 0);
-    double wa = v / (cif.b * cif.c * sa), wb = v / (cif.a * cif.c * sb), wc = v / (cif.a * cif.b * sg);
+    const NaroCellMetric m = naro_cell_metric_degrees(cif.alpha, cif.beta, cif.gamma);
+    const double v = naro_cell_volume(cif.a, cif.b, cif.c, m);
+    // Distances between opposite faces.
+    const double wa = v / (cif.b * cif.c * m.sin_alpha), wb = v / (cif.a * cif.c * m.sin_beta),
+                 wc = v / (cif.a * cif.b * m.sin_gamma);
     double width = std::min(wa, std::min(wb, wc));
     if (!(width > 1e-6)) return 1;
     const double r = reach / width;

@@ -16,7 +16,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "cif.hpp"
 
 // One lattice translation, in cells.

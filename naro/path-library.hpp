@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
 
 // One distinct hop: start minimum -> saddle -> end minimum, recorded once per
 // combination of start type, end type and saddle type.

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "cube.hpp"
 #include "stationary.hpp"
 

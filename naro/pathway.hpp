@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "path-library.hpp"
 #include "pathway-graph.hpp"
 #include "percolation.hpp"

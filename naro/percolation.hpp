@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "path-library.hpp"
 
 // One connected cluster of minima below an energy ceiling.

@@ -1,12 +1,13 @@
 // The state of one analyser run: everything the driver builds and the later stages
 // read or edit. The driver owns one; the output writers (VESTA file, GUI table,
-// coordination numbers) and the command mode receive it by reference instead of a
-// list of records. Stages that command mode re-runs (summary file, rebuilds) must not
-// make it call back into NARO.cpp, which calls it: the driver hands them over (for
-// example as function pointers) or they live below both.
+// coordination numbers, summary, events and NARO_rp.csv) and the command mode receive
+// it by reference instead of a list of records, and name their files from its input
+// (output-path.hpp). Stages that command mode re-runs (summary file, rebuilds) must not
+// make it call back into driver.cpp, which calls it: the driver hands them over (as
+// function objects) or they live below both.
 #pragma once
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "path-library.hpp"
 #include "pathway.hpp"
 

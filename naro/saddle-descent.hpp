@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
 
 struct NaroDescentEnd {
     int minimum = -1;         // index in the minima list

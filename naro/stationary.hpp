@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "NARO.hpp"
+#include "records.hpp"
 
 void NARO_prepare_fastgen_symop(NARO_cif& cif, const NARO_cube& cube);
 void NARO_fastgen_sym_copies(const NARO_cif& cif, const NARO_cube& cube, NARO_symcopies& copies,

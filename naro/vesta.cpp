@@ -178,18 +178,18 @@ void NARO_print_vesta_ISURF(const NARO_cube& cube, const NARO_cif& cif, const NA
     std::fprintf(out, "0 0 0 0\n");
 }
 
-int NARO_print_vesta_output(const NARO_cube& cube, const NARO_cif& cif, const NARO_pathlib& pathlib,
-                            const NARO_input& input) {
-    std::string name;
-    if (input.dir) name = input.output_dir.substr(0, 1000);
-    name += "NARO.vesta";
+int NARO_print_vesta_output(const NaroRunState& run, NaroOutputDir where) {
+    const NARO_cube& cube = run.cube;
+    const NARO_cif& cif = run.cif;
+    const NARO_pathlib& pathlib = run.pathlib;
+    const std::string name = naro_output_path(run.input, "NARO.vesta", where);
     FILE* out = std::fopen(name.c_str(), "w");
     if (!out) {
         std::fprintf(stderr, "Error: Unable to write to NARO.vesta\n");
         return 1;
     }
     lines(out, {"#VESTA_FORMAT_VERSION 3.3.0", "CRYSTAL", "", "", "TITLE", "NARO", "", "IMPORT_DENSITY 1"});
-    std::fprintf(out, "+1.000000E+000 %s\n\n", input.cube_file.c_str());
+    std::fprintf(out, "+1.000000E+000 %s\n\n", run.input.cube_file.c_str());
     std::fprintf(out, "GROUP\n%d 1\n", cif.int_tab_cryst_no);
     NARO_print_vesta_symop(cif, out);
     lines(out, {"TRANM 0", " 0.000000  0.000000  0.000000  1  0  0   0  1  0   0  0  1", "LTRANSL",

@@ -5,13 +5,15 @@
 #include <cstdio>
 #include <string>
 
-#include "NARO.hpp"
+#include "records.hpp"
+#include "output-path.hpp"
 #include "path-library.hpp"
+#include "run-state.hpp"
 
 // 0 when written; 1 (with one error line) when the file cannot be written, in which
 // case no partial NARO.vesta is left behind.
-int NARO_print_vesta_output(const NARO_cube& cube, const NARO_cif& cif, const NARO_pathlib& pathlib,
-                            const NARO_input& input);
+// The file goes to the run's --dir, or to the working directory when command mode asks.
+int NARO_print_vesta_output(const NaroRunState& run, NaroOutputDir where = NaroOutputDir::run);
 void NARO_print_vesta_symop(const NARO_cif& cif, FILE* out);
 void NARO_print_vesta_struc(const NARO_cif& cif, FILE* out);
 void NARO_print_vesta_bond(const NARO_cif& cif, FILE* out);

@@ -13,13 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "NARO.hpp"
+#include "records.hpp"
 #include "bond-valence.hpp"
 #include "cif.hpp"
 #include "cli.hpp"
-#include "command-line.hpp"
+#include "flags.hpp"
 #include "cube.hpp"
-#include "MT19937AR.hpp"
 #include "math.hpp"
 #include "path-library.hpp"
 #include "percolation.hpp"

@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "cif-export.hpp"
 #include "naro_fixtures.hpp"
 
 namespace fs = std::filesystem;
@@ -294,3 +297,37 @@ TEST(CifSamples, EveryShippedStructureLoads) {
 }
 
 }  // namespace
+
+TEST_F(CifTest, SupercellDrawFollowsTheReferenceGenerator) {
+    // A half-occupied Li position in a 2 x 2 x 2 supercell: its 8 copies are shuffled
+    // with the first draws of MT19937 from seed 5489 (the published reference values)
+    // and the first 4 slots get atoms, in slot order.
+    const std::string text =
+        "data_t\n_cell_length_a 4\n_cell_length_b 4\n_cell_length_c 4\n"
+        "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+        "loop_\n_symmetry_equiv_pos_as_xyz\n'x, y, z'\n"
+        "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+        "_atom_site_fract_z\n_atom_site_occupancy\n"
+        "Li1 Li1+ 0 0 0 0.5\nO1 O2- 0.5 0.5 0.5 1.0\n";
+    ASSERT_EQ(load(text), 0) << err();
+    ASSERT_EQ(naro_export_supercell(cif, 2, 2, 2), 0) << err();
+
+    const unsigned long reference[7] = {3499211612UL, 581869302UL,  3890346734UL, 3586334585UL,
+                                        545404204UL,  4161255391UL, 3922919429UL};
+    int slot[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+    for (int i = 8, d = 0; i > 1; --i, ++d) std::swap(slot[i - 1], slot[reference[d] % static_cast<unsigned long>(i)]);
+
+    std::vector<const NARO_site*> li, o;
+    for (const NARO_site& s : cif.site) (s.type == "Li1+" ? li : o).push_back(&s);
+    ASSERT_EQ(li.size(), 4u);
+    EXPECT_EQ(o.size(), 8u);
+    for (size_t n = 0; n < li.size(); ++n) {
+        const int cell = slot[n];
+        SCOPED_TRACE(n);
+        EXPECT_DOUBLE_EQ(li[n]->x, (cell / 4) / 2.0);
+        EXPECT_DOUBLE_EQ(li[n]->y, (cell / 2 % 2) / 2.0);
+        EXPECT_DOUBLE_EQ(li[n]->z, (cell % 2) / 2.0);
+        EXPECT_DOUBLE_EQ(li[n]->occ, 1.0);
+    }
+    EXPECT_DOUBLE_EQ(cif.a, 8.0);
+}

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "naro_fixtures.hpp"
+#include "output-path.hpp"
 
 namespace fs = std::filesystem;
 using narotest::errors;
@@ -69,6 +70,27 @@ TEST(Flags, ValuesAndPlainFlags) {
     EXPECT_EQ(NARO_isflag("--print-all-sites"), 1);
     EXPECT_EQ(NARO_isflag("--Cif"), 0);
     EXPECT_EQ(NARO_isflag("Na1+"), 0);
+}
+
+TEST(Flags, OutputDirectoryIsGluedBeforeEveryFileName) {
+    // --dir is a prefix, not a directory: no separator is added. Command mode's own
+    // files stay in the working directory whatever --dir says.
+    const std::string long_dir(1200, 'd');
+    struct Case {
+        std::vector<const char*> words;
+        NaroOutputDir where;
+        std::string want;
+    } cases[] = {
+        {{"--path"}, NaroOutputDir::run, "NARO_rp.csv"},
+        {{"--dir", "out"}, NaroOutputDir::run, "outNARO_rp.csv"},
+        {{"--dir", "out/"}, NaroOutputDir::run, "out/NARO_rp.csv"},
+        {{"--dir", "out/"}, NaroOutputDir::working, "NARO_rp.csv"},
+        {{"--dir", long_dir.c_str()}, NaroOutputDir::run, long_dir.substr(0, 1000) + "NARO_rp.csv"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.want.substr(0, 20));
+        EXPECT_EQ(naro_output_path(parse(c.words), "NARO_rp.csv", c.where), c.want);
+    }
 }
 
 // ---------------------------------------------------------------- program

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cell-metric.hpp"
 #include "naro_fixtures.hpp"
 
 namespace {
@@ -218,6 +219,36 @@ TEST(CubeGeometry, DistancesAndAngles) {
     EXPECT_NEAR(NARO_angle(cube, 1, 0, 0, 0, 0, 0, 0, 1, 0), 3.14159265 / 2, 1e-7);
     EXPECT_NEAR(NARO_angle(cube, 1, 0, 0, 0, 0, 0, -1, 0, 0), 3.14159265, 1e-7);
     EXPECT_DOUBLE_EQ(NARO_angle(cube, 0, 0, 0, 0, 0, 0, 1, 0, 0), 0);
+}
+
+TEST(CellMetric, VolumeAndDistancesAgreeWithTheCellVectors) {
+    // The metric from lengths and angles against the same cell built as vectors.
+    struct Cell { double a, b, c, al, be, ga; } cells[] = {
+        {4, 4, 4, 90, 90, 90}, {5.1, 6.2, 7.3, 90, 104.5, 90}, {5, 5, 12, 90, 90, 120}, {4.2, 5.7, 6.9, 71.3, 83.9, 97.2}};
+    const double step[3] = {0.3, -0.2, 0.7};
+    for (const Cell& c : cells) {
+        SCOPED_TRACE(c.al + c.be + c.ga);
+        double v[3][3];
+        narotest::cell_vectors(c.a, c.b, c.c, c.al, c.be, c.ga, v);
+        const double det = v[0][0] * (v[1][1] * v[2][2] - v[1][2] * v[2][1]) -
+                           v[0][1] * (v[1][0] * v[2][2] - v[1][2] * v[2][0]) +
+                           v[0][2] * (v[1][0] * v[2][1] - v[1][1] * v[2][0]);
+        const NaroCellMetric m = naro_cell_metric_degrees(c.al, c.be, c.ga);
+        EXPECT_NEAR(naro_cell_volume(c.a, c.b, c.c, m), std::fabs(det), 1e-9);
+        double d[6];
+        naro_cell_distance_coefficients(c.a, c.b, c.c, m, d);
+        double r[3] = {0, 0, 0};
+        for (int i = 0; i < 3; ++i)
+            for (int k = 0; k < 3; ++k) r[k] += step[i] * v[i][k];
+        const double want = r[0] * r[0] + r[1] * r[1] + r[2] * r[2];
+        const double got = d[0] * step[0] * step[0] + d[1] * step[1] * step[1] + d[2] * step[2] * step[2] +
+                           d[3] * step[0] * step[1] + d[4] * step[1] * step[2] + d[5] * step[0] * step[2];
+        EXPECT_NEAR(got, want, 1e-9);
+    }
+    // Angles that close no cell have no volume.
+    const NaroCellMetric flat = naro_cell_metric_degrees(60, 60, 120);
+    EXPECT_LE(flat.volume_factor, 1e-12);
+    EXPECT_EQ(naro_cell_volume(3, 3, 3, naro_cell_metric_degrees(30, 30, 120)), 0.0);
 }
 
 TEST(CubeNearest, PeriodicImagesSortedByDistance) {

@@ -104,13 +104,4 @@ TEST(Heap, ExtractsInAscendingOrder) {
     EXPECT_NE(heap_extract(h, &it), 0);
 }
 
-TEST(MT19937, ReferenceSequence) {
-    init_genrand(5489U);
-    EXPECT_EQ(genrand_int32(), 3499211612U);
-    EXPECT_EQ(genrand_int32(), 581869302U);
-    double r = genrand_real1();
-    EXPECT_GE(r, 0.0);
-    EXPECT_LE(r, 1.0);
-}
-
 }  // namespace

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "command-line.hpp"
+#include "flags.hpp"
 
 void NARO_init_input(NARO_input& input) { input = NARO_input{}; }
 

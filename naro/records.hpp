@@ -1,4 +1,4 @@
-// NARO: the records the analyser's modules share (command line, structure, landscape,
+// The records the analyser's modules share (command line, structure, landscape,
 // stationary points). Each module declares its functions in its own header.
 //
 // Lists are std::vector; where a record also carries a count field (total_minima,

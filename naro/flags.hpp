@@ -1,6 +1,6 @@
-// Command line of the analyser.
+// Flags of the analyser: the command line into the input record, banner and help text.
 #pragma once
-#include "NARO.hpp"
+#include "records.hpp"
 
 void NARO_init_input(NARO_input& input);
 int NARO_isflag(const char* flag);

@@ -10,13 +10,11 @@
 #include "run-state.hpp"
 
 // The driver's stages that "restart" re-runs, handed over by the driver so that the
-// command mode never calls back into it. Each returns 0 on success.
+// command mode never calls back into it. Each returns 0 on success. The result files
+// a restart rewrites come from their writers directly.
 struct NaroCmdStages {
     std::function<int(NaroRunState&)> rebuild_stationary;   // stationary points at the current ceiling
     std::function<int(NaroRunState&)> rebuild_pathlib;      // path library and activation energies
-    std::function<int(NaroRunState&)> write_reaction_pathways;
-    std::function<int(NaroRunState&)> write_summary;
-    std::function<int(NaroRunState&)> write_gui;
 };
 
 // The loop: reads commands from `in` until "end" or the end of input; 0 then, 1 after a

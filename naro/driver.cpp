@@ -1,28 +1,23 @@
-// Driver of the analyser: the run order of NARO.x, the names of its output files, the
-// path stage and the summary file. The records of the run live in one NaroRunState.
+// Driver of the analyser: the run order of NARO.x and the stages it strings together
+// (stationary points, path stage). The records of the run live in one NaroRunState;
+// the writers it calls name their own files.
 #include "driver.hpp"
 
 #include <cstdio>
-#include <string>
 
 #include "cif.hpp"
 #include "bond-valence.hpp"
-#include "cmd.hpp"
+#include "command-mode.hpp"
 #include "cube.hpp"
 #include "gui.hpp"
 #include "math.hpp"
 #include "path-library.hpp"
 #include "pathway.hpp"
 #include "percolation.hpp"
+#include "run-state.hpp"
+#include "result-files.hpp"
 #include "stationary.hpp"
 #include "vesta.hpp"
-
-std::string naro_output_file_name(const NARO_input& input, const char* name) {
-    std::string out;
-    if (input.dir) out = input.output_dir.substr(0, 1000);
-    out += name;
-    return out;
-}
 
 // Path library from the current stationary points; 1 on a fatal failure.
 static int naro_build_library(NaroRunState& run) {
@@ -48,7 +43,9 @@ static int naro_build_library(NaroRunState& run) {
     return 0;
 }
 
-int naro_path_stage(NaroRunState& run) {
+// The path stage (--path with --cube): library, --print-path, --print-perc, activation
+// energies, --print-act, the events file and NARO_rp.csv. Returns 1 on a fatal failure.
+static int naro_path_stage(NaroRunState& run) {
     const NARO_input& input = run.input;
     const NARO_cube& cube = run.cube;
     const NARO_cif& cif = run.cif;
@@ -62,60 +59,10 @@ int naro_path_stage(NaroRunState& run) {
         NARO_print_cif_ICSD(cif, stdout);
         NARO_print_activation_energy(pathlib, stdout);
     }
-    const std::string events = naro_output_file_name(input, "NARO_events.txt");
-    if (FILE* f = std::fopen(events.c_str(), "w")) {
-        NARO_analyze_network_at_saddles(cube, pathlib, f, 999.0);
-        // A full disk must not pass for a written report.
-        const bool ok = std::ferror(f) == 0;
-        if (std::fclose(f) != 0 || !ok)
-            std::fprintf(stderr, "Error: Unable to write to NARO_events.txt\n");
-    } else {
-        std::fprintf(stderr, "Error: Unable to write to NARO_events.txt\n");
-    }
+    naro_write_events(run);
     if (NARO_build_reaction_pathway(cube, pathlib, run.rp_all) != 0) return 1;
     if (naro_write_reaction_pathways(run) == 0) std::printf("Auto-generated reaction pathway done.\n");
     std::fflush(stdout);
-    return 0;
-}
-
-int naro_write_reaction_pathways(const NaroRunState& run) {
-    const std::string name = naro_output_file_name(run.input, "NARO_rp.csv");
-    FILE* f = std::fopen(name.c_str(), "w");
-    if (!f) {
-        std::fprintf(stderr, "Error: Unable to write to NARO_rp.csv\n");
-        return 1;
-    }
-    if (run.rp_all.rp.empty())
-        std::fprintf(stderr, "Warning: No channel percolates; NARO_rp.csv holds no reaction pathway\n");
-    const int r = NARO_print_reaction_pathway(run.cube, run.pathlib, run.rp_all, f);
-    const bool ok = std::ferror(f) == 0;
-    if (std::fclose(f) != 0 || !ok) {
-        std::fprintf(stderr, "Error: Unable to write to NARO_rp.csv\n");
-        return 1;
-    }
-    // A profile cut short by a path that cannot be joined is not reported as done.
-    return r != 0 ? 1 : 0;
-}
-
-int naro_write_summary(const NaroRunState& run) {
-    const NARO_input& input = run.input;
-    const NARO_cube& cube = run.cube;
-    const NARO_pathlib& pathlib = run.pathlib;
-    const std::string name = naro_output_file_name(input, "NARO_summary.txt");
-    FILE* f = std::fopen(name.c_str(), "w");
-    if (!f) {
-        std::fprintf(stderr, "Error: Unable to write to NARO_summary.txt\n");
-        return 1;
-    }
-    NARO_printminima(cube, f);
-    NARO_printsaddle(cube, f);
-    NARO_print_pathlib(cube, pathlib, f);
-    NARO_analyze_network_at_saddles(cube, pathlib, f, 999.0);
-    const bool ok = std::ferror(f) == 0;
-    if (std::fclose(f) != 0 || !ok) {
-        std::fprintf(stderr, "Error: Unable to write to NARO_summary.txt\n");
-        return 1;
-    }
     return 0;
 }
 
@@ -225,7 +172,7 @@ int NARO(NARO_input& input) {
         if (!input.cif || !input.cube || !input.path) {
             std::fprintf(stderr, "Error: --vesta needs --cif, --cube and --path\n");
             task_failed = true;
-        } else if (NARO_print_vesta_output(cube, cif, run.pathlib, input) != 0) {
+        } else if (NARO_print_vesta_output(run) != 0) {
             task_failed = true;
         }
     }
@@ -234,7 +181,7 @@ int NARO(NARO_input& input) {
         if (!input.cif || !input.cube || !input.path) {
             std::fprintf(stderr, "Error: --gui needs --cif, --cube and --path\n");
             task_failed = true;
-        } else if (NARO_print_GUI_output(cube, cif, run.pathlib, input.dir ? input.output_dir : std::string()) != 0) {
+        } else if (NARO_print_GUI_output(run) != 0) {
             task_failed = true;
         }
     }
@@ -254,16 +201,6 @@ int NARO(NARO_input& input) {
             if (NARO_calc_activation_energy(r.cube, r.pathlib) != 0)
                 std::fprintf(stderr, "Error: Unable to calculate activation energy\n");
             return 0;
-        };
-        stages.write_reaction_pathways = [](NaroRunState& r) {
-            if (!r.pathlib.pathlib) return 1;
-            if (NARO_build_reaction_pathway(r.cube, r.pathlib, r.rp_all) != 0) return 1;
-            return naro_write_reaction_pathways(r);
-        };
-        stages.write_summary = [](NaroRunState& r) { return naro_write_summary(r); };
-        stages.write_gui = [](NaroRunState& r) {
-            if (!r.input.cif || !r.input.cube || !r.input.path) return 1;
-            return NARO_print_GUI_output(r.cube, r.cif, r.pathlib, r.input.dir ? r.input.output_dir : std::string());
         };
         if (NARO_parse_command_mode_input(run, stages, stdin) != 0) return 1;
     }

@@ -1,5 +1,5 @@
 // Command mode: one table of commands drives dispatch and the help list.
-#include "cmd.hpp"
+#include "command-mode.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,9 +11,11 @@
 #include "cif-export.hpp"
 #include "cif.hpp"
 #include "cube.hpp"
+#include "gui.hpp"
 #include "path-library.hpp"
 #include "pathway.hpp"
 #include "percolation.hpp"
+#include "result-files.hpp"
 #include "stationary.hpp"
 #include "vesta.hpp"
 
@@ -296,10 +298,7 @@ void cmd_vesta(Ctx& c) {
     if (!have_cube(c)) return;
     // The project lands in the working directory beside the files of command mode; it
     // refers to the cube as it was named on the command line.
-    NARO_input here = c.run.input;
-    here.dir = 0;
-    here.output_dir.clear();
-    if (NARO_print_vesta_output(c.run.cube, c.run.cif, c.run.pathlib, here) != 0) {
+    if (NARO_print_vesta_output(c.run, NaroOutputDir::working) != 0) {
         std::printf("Error: Unable to write to NARO.vesta\n");
         return;
     }
@@ -495,11 +494,17 @@ void cmd_restart(Ctx& c) {
     }
     if (want_rp) {
         std::printf("> Reconstructing the reaction pathway...\n");
-        if (!c.stages.write_reaction_pathways || c.stages.write_reaction_pathways(run) != 0) return;
+        if (!run.pathlib.pathlib) return;
+        if (NARO_build_reaction_pathway(run.cube, run.pathlib, run.rp_all) != 0) return;
+        if (naro_write_reaction_pathways(run) != 0) return;
         std::printf("> Auto-generated reaction pathway done.\n");
     }
-    if (run.input.summary && c.stages.write_summary && c.stages.write_summary(run) != 0) return;
-    if (run.input.gui && c.stages.write_gui && c.stages.write_gui(run) != 0) return;
+    if (run.input.summary && naro_write_summary(run) != 0) return;
+    if (run.input.gui) {
+        // The table lists paths and sites: it needs the structure, the landscape and the path stage.
+        if (!run.input.cif || !run.input.cube || !run.input.path) return;
+        if (NARO_print_GUI_output(run) != 0) return;
+    }
     std::printf("Finished restarting.\n");
 }
 void cmd_end(Ctx& c) {
