@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "symmetry.hpp"
 
 // --------------------------------------------------------------------------------------------
 // Coordinates

@@ -5,10 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 
-#include "cif-doc.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-document.hpp"
+#include "cif-number.hpp"
+#include "cif-parse.hpp"
+#include "cif-read.hpp"
+#include "cif-symmetry.hpp"
+#include "cif-write.hpp"
+#include "symmetry.hpp"
 
 namespace {
 
@@ -50,138 +55,8 @@ bool leading_element(const char* text, char type[3], const char** rest) {
     return true;
 }
 
-// A number as CIFs write it: a standard uncertainty in parentheses is dropped (0.2500(3) reads
-// as 0.25) and a fraction is divided out (3/4 reads as 0.75). The placeholders ? and . are no
-// numbers.
-bool read_number(const char* s, double* out) {
-    if (s == nullptr || cif_is_placeholder(s)) return false;
-    char* end = nullptr;
-    double v = std::strtod(s, &end);
-    if (end == s) return false;
-    if (*end == '/') {
-        char* dend = nullptr;
-        const double den = std::strtod(end + 1, &dend);
-        if (dend == end + 1 || den == 0.0) return false;
-        v /= den;
-    }
-    if (!std::isfinite(v)) return false;
-    *out = v;
-    return true;
-}
-
-const char* cell_at(const KELMAR_CIF_LOOP& loop, std::size_t row, long col) {
-    return kelmar_cif_loop_cell(loop, static_cast<long>(row), col);
-}
-
-// The first of the tags with a value that names something (not empty, not ? or .).
-const std::string* first_value(const CifBlockView& block, std::initializer_list<const char*> tags) {
-    for (const char* tag : tags) {
-        const std::string* v = block.value(tag);
-        if (v != nullptr && v->find_first_not_of(" \t") != std::string::npos && !cif_is_placeholder(v->c_str()))
-            return v;
-    }
-    return nullptr;
-}
-
-std::unique_ptr<KELMAR_SYMMETRY> setting_by_name(const std::string& name, bool hall, const char* dir_symcards) {
-    const int no = symcards_record_named(name.c_str(), hall, dir_symcards);
-    if (no <= 0) {
-        if (no == 0)
-            std::printf("Warning: %s symbol '%s' is not among the settings of %s.\n", hall ? "Hall" : "H-M", name.c_str(),
-                        dir_symcards);
-        return nullptr;
-    }
-    auto sym = kelmar_symmetry_import_by_internal_no(no, dir_symcards);
-    if (sym) kelmar_copy_field(hall ? sym->sg_Hall : sym->sg_HM, name.c_str());
-    return sym;
-}
-
-// The operations of the file, completed to a group; null after a message when they fail.
-std::unique_ptr<KELMAR_SYMMETRY> operations_of(const std::vector<std::string>& ops) {
-    std::printf("Message: determining symmetry from _symmetry_equiv_pos_as_xyz/_space_group_symop_operation_xyz ...\n");
-    auto sym = kelmar_symmetry_new(static_cast<int>(ops.size()));
-    for (std::size_t r = 0; r < ops.size(); r++) {
-        if (kelmar_card_set_by_text(&sym->card[r], ops[r].c_str()) != 0) {
-            std::fprintf(stderr, "kelmar_card_set_by_text() returns non-zero.\n");
-            return nullptr;
-        }
-    }
-    bool identity = false;
-    for (const KELMAR_CARD& c : sym->card) {
-        bool id = true;
-        for (int i = 0; i < 3; i++)
-            for (int j = 0; j < 3; j++) id = id && c.r_f[i][j] == (i == j ? 1.0 : 0.0);
-        for (int i = 0; i < 3; i++) id = id && std::fabs(c.t_f[i] - std::round(c.t_f[i])) < 1e-6;
-        identity = identity || id;
-    }
-    const int added = symops_close_group(sym.get());
-    if (added < 0) {
-        std::fprintf(stderr, "Error: the %zu symmetry operations of the file do not generate a space group.\n",
-                     ops.size());
-        return nullptr;
-    }
-    if (added > 0)
-        std::printf("Warning: the %zu symmetry operations of the file do not form a group (%s); completed by "
-                    "composition to %d operations.\n",
-                    ops.size(), identity ? "products of them are missing" : "the identity is missing", sym->total());
-    return sym;
-}
-
-// The symmetry of a structure block: its operation list, else the setting named by the H-M
-// symbol, else by the Hall symbol, else by the International Tables number.
-std::unique_ptr<KELMAR_SYMMETRY> symmetry_of_block(const CifBlockView& block, const char* dir_symcards) {
-    static const char* const op_tags[2] = {"_symmetry_equiv_pos_as_xyz", "_space_group_symop_operation_xyz"};
-    if (cif_block_is_superspace(block)) {
-        std::fprintf(stderr, "Error: data_%s describes a modulated structure in superspace; only three-dimensional "
-                             "structures are read.\n", block.name.c_str());
-        return nullptr;
-    }
-    for (const char* tag : op_tags) {
-        std::vector<std::string> ops;
-        if (const KELMAR_CIF_LOOP* loop = block.loop_with(tag)) {
-            const long col = cif_loop_column(*loop, tag);
-            for (std::size_t r = 1; r < loop->size(); r++) ops.emplace_back(cell_at(*loop, r, col));
-        } else if (const std::string* one = block.value(tag)) {
-            ops.push_back(*one);
-        }
-        if (!ops.empty()) return operations_of(ops);
-    }
-    for (const char* tag : op_tags) std::printf("Warning: _loop block containing %s not found.\n", tag);
-    std::printf("Warning: kelmar_cell_import_cif_grep_loop() returns non-zero.\n");
-
-    const std::string* hm = first_value(block, {"_symmetry_space_group_name_h-m", "_space_group_name_h-m_alt"});
-    const std::string* hall = first_value(block, {"_symmetry_space_group_name_hall", "_space_group_name_hall"});
-    const std::string* id = first_value(block, {"_symmetry_int_tables_number", "_space_group_it_number"});
-    int number = 0;
-    if (id != nullptr && (std::sscanf(id->c_str(), "%d", &number) != 1 || number < 1 || number > 230)) {
-        std::printf("Warning: '%s' is no space-group number.\n", id->c_str());
-        number = 0;
-    }
-    if (hm != nullptr) {
-        std::printf("Message: determining symmetry from H-M symbol ...\n");
-        if (auto sym = setting_by_name(*hm, false, dir_symcards)) {
-            if (number > 0 && sym->sg_id != number)
-                std::printf("Warning: the H-M symbol %s is group %d, the file gives the number %d; the symbol is used.\n",
-                            hm->c_str(), sym->sg_id, number);
-            return sym;
-        }
-    }
-    if (hall != nullptr) {
-        std::printf("Message: determining symmetry from Hall symbol ...\n");
-        if (auto sym = setting_by_name(*hall, true, dir_symcards)) return sym;
-    }
-    if (number > 0) {
-        std::printf("Message: determining symmetry from IT id ...\n");
-        auto sym = kelmar_symmetry_import_by_keyword_id(std::to_string(number).c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_id() returns NULL.\n");
-        return sym;
-    }
-    if (hm != nullptr || hall != nullptr)
-        std::fprintf(stderr, "Error: the space group of the file (%s) is not among the settings of %s.\n",
-                     hm != nullptr ? hm->c_str() : hall->c_str(), dir_symcards);
-    else
-        std::fprintf(stderr, "Error: no symmetry operations, H-M symbol, IT number or Hall symbol found.\n");
-    return nullptr;
+const char* cell_at(const CifLoop& loop, std::size_t row, long col) {
+    return cif_loop_cell(loop, static_cast<long>(row), col);
 }
 
 // Type letters and the state written in a type symbol (Li1+, O2-, Fe2.5+); false when the symbol
@@ -203,6 +78,15 @@ bool type_and_state(const char* value, KELMAR_ATOM& at) {
     return true;
 }
 
+// Column whose tag is tag (canonical form): an exact tag first, else the first tag holding it.
+long column_holding(const CifLoop& loop, const char* tag) {
+    const long exact = cif_loop_column(loop, tag);
+    if (exact >= 0 || loop.empty()) return exact;
+    for (std::size_t c = 0; c < loop[0].size(); c++)
+        if (cif_canonical_tag(loop[0][c]).find(tag) != std::string::npos) return static_cast<long>(c);
+    return -1;
+}
+
 // Whether a type-symbol cell names nothing, so that the label must.
 bool no_symbol(const char* v) { return v == nullptr || v[0] == '\0' || cif_is_placeholder(v); }
 
@@ -212,7 +96,7 @@ bool no_symbol(const char* v) { return v == nullptr || v[0] == '\0' || cif_is_pl
 // Column readers
 // --------------------------------------------------------------------------------------------
 
-int kelmar_cell_import_cif_read_atom_name(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop) {
+int kelmar_cell_import_cif_read_atom_name(std::vector<KELMAR_ATOM>& atom, const CifLoop& loop) {
     const long col = cif_loop_column(loop, "_atom_site_label");
     if (col < 0) {
         std::fprintf(stderr, "Error: unable to find keyword '_atom_site_label'.\n");
@@ -230,7 +114,7 @@ int kelmar_cell_import_cif_read_atom_name(std::vector<KELMAR_ATOM>& atom, const 
     return 0;
 }
 
-int kelmar_cell_import_cif_read_atom_type(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop) {
+int kelmar_cell_import_cif_read_atom_type(std::vector<KELMAR_ATOM>& atom, const CifLoop& loop) {
     const long col = cif_loop_column(loop, "_atom_site_type_symbol");
     if (col < 0) {
         std::fprintf(stderr, "Error: unable to find keyword '_atom_site_type_symbol'.\n");
@@ -249,8 +133,8 @@ int kelmar_cell_import_cif_read_atom_type(std::vector<KELMAR_ATOM>& atom, const 
     return 0;
 }
 
-int kelmar_cell_import_cif_read_atom_typeos(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop,
-                                            const KELMAR_CIF_LOOP& loop_type) {
+int kelmar_cell_import_cif_read_atom_typeos(std::vector<KELMAR_ATOM>& atom, const CifLoop& loop,
+                                            const CifLoop& loop_type) {
     const long col = cif_loop_column(loop, "_atom_site_type_symbol");
     if (col < 0) {
         std::fprintf(stderr, "Error: unable to find keyword '_atom_site_type_symbol'.\n");
@@ -277,7 +161,7 @@ int kelmar_cell_import_cif_read_atom_typeos(std::vector<KELMAR_ATOM>& atom, cons
             const char* s = cell_at(loop_type, r, c_sym);
             if (s == nullptr || std::strcmp(s, value) != 0) continue;
             double os = 99.0;
-            if (!read_number(cell_at(loop_type, r, c_os), &os)) os = 99.0;
+            if (!cif_read_number(cell_at(loop_type, r, c_os), &os)) os = 99.0;
             atom[i].value = os;
             found = true;
         }
@@ -290,7 +174,7 @@ int kelmar_cell_import_cif_read_atom_typeos(std::vector<KELMAR_ATOM>& atom, cons
     return 0;
 }
 
-int kelmar_cell_import_cif_read_atom(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop) {
+int kelmar_cell_import_cif_read_atom(std::vector<KELMAR_ATOM>& atom, const CifLoop& loop) {
     const long c_occ = cif_loop_column(loop, "_atom_site_occupancy");
     const long c_x[3] = {cif_loop_column(loop, "_atom_site_fract_x"), cif_loop_column(loop, "_atom_site_fract_y"),
                          cif_loop_column(loop, "_atom_site_fract_z")};
@@ -303,7 +187,7 @@ int kelmar_cell_import_cif_read_atom(std::vector<KELMAR_ATOM>& atom, const KELMA
         // without the column, or with ? or . in it, a site is fully occupied (the CIF default)
         double occ = 1.0;
         const char* o = c_occ >= 0 ? cell_at(loop, i + 1, c_occ) : nullptr;
-        if (o != nullptr && !cif_is_placeholder(o) && !read_number(o, &occ)) {
+        if (o != nullptr && !cif_is_placeholder(o) && !cif_read_number(o, &occ)) {
             std::fprintf(stderr, "Error: unable to read occupancy.\n");
             return 1;
         }
@@ -315,7 +199,7 @@ int kelmar_cell_import_cif_read_atom(std::vector<KELMAR_ATOM>& atom, const KELMA
         atom[i].occ = occ;
         for (int k = 0; k < 3; k++) {
             double x = 0.0;
-            if (!read_number(cell_at(loop, i + 1, c_x[k]), &x)) {
+            if (!cif_read_number(cell_at(loop, i + 1, c_x[k]), &x)) {
                 std::fprintf(stderr, "Error: unable to read fractional %c.\n", axis[k]);
                 return 1;
             }
@@ -328,7 +212,21 @@ int kelmar_cell_import_cif_read_atom(std::vector<KELMAR_ATOM>& atom, const KELMA
     return 0;
 }
 
-int kelmar_cell_import_cif_read_lattice(KELMAR_CELL* cell, const CifBlockView& block) {
+int kelmar_cell_import_cif_read_atom_constraint(std::vector<KELMAR_ATOM>& atom, const CifLoop& loop) {
+    const long col = column_holding(loop, "_atom_site_kelmar_fixed");
+    if (col < 0) {
+        std::fprintf(stderr, "Error: unable to find keyword '_atom_site_kelmar_fixed'.\n");
+        return 1;
+    }
+    for (std::size_t i = 0; i < atom.size(); i++) {
+        const char* v = cell_at(loop, i + 1, col);
+        atom[i].ignored = v != nullptr && (v[0] == 't' || v[0] == 'T');
+    }
+    return 0;
+}
+
+
+int kelmar_cell_import_cif_read_lattice(KELMAR_CELL* cell, const CifBlock& block) {
     static const char* const tags[6] = {"_cell_length_a",    "_cell_length_b",   "_cell_length_c",
                                         "_cell_angle_alpha", "_cell_angle_beta", "_cell_angle_gamma"};
     double v[6];
@@ -339,7 +237,7 @@ int kelmar_cell_import_cif_read_lattice(KELMAR_CELL* cell, const CifBlockView& b
             std::fprintf(stderr, "Error: kelmar_cell_import_cif_grep_keyword() returns NULL.\n");
             return 1;
         }
-        if (!read_number(s->c_str(), &v[i])) {
+        if (!cif_read_number(s->c_str(), &v[i])) {
             std::fprintf(stderr, "Error: unable to read %s.\n", tags[i]);
             return 1;
         }
@@ -397,7 +295,7 @@ namespace {
 // Positions per input site against the multiplicity the file states, where it does: a
 // difference means the expansion and the file's author disagree about the structure.
 void check_multiplicity(const std::vector<KELMAR_ATOM>& asym, const std::vector<KELMAR_ATOM>& cell,
-                        const KELMAR_CIF_LOOP& loop) {
+                        const CifLoop& loop) {
     const long col = cif_loop_column(loop, "_atom_site_symmetry_multiplicity");
     if (col < 0) return;
     const std::size_t rows = loop.size() - 1;
@@ -425,27 +323,28 @@ int kelmar_cell_import_cif_from_text(std::unique_ptr<KELMAR_CELL>* cell, std::un
     cell->reset();
     symmetry->reset();
     std::printf("Message: reading cif file...\n");
+    // the line count of the text belongs to the console report of every read
     std::vector<std::string> lines;
     kelmar_text_segregate_into_rows(lines, text, '\n');
 
-    std::vector<CifBlockView> blocks;
+    std::vector<CifBlock> blocks;
     std::string why, note;
     if (text == nullptr || !cif_parse_blocks(text->content, blocks, why, note)) {
         std::fprintf(stderr, "Error: %s.\n", text == nullptr ? "no text" : why.c_str());
         return 1;
     }
     if (!note.empty()) std::printf("Message: %s.\n", note.c_str());
-    const CifBlockView& block = blocks[static_cast<std::size_t>(cif_structure_block(blocks))];
+    const CifBlock& block = blocks[static_cast<std::size_t>(cif_structure_block(blocks))];
     if (blocks.size() > 1)
         std::printf("Message: %zu data blocks in the file; the structure is read from data_%s.\n", blocks.size(),
                     block.name.c_str());
 
-    auto sym = symmetry_of_block(block, dir_symcards);
+    auto sym = cif_block_symmetry(block, dir_symcards);
     if (!sym) {
         std::fprintf(stderr, "Error: kelmar_symmetry_import_from_array_char_2D() returns NULL.\n");
         return 1;
     }
-    const KELMAR_CIF_LOOP* loop = block.loop_with("_atom_site_fract_x");
+    const CifLoop* loop = block.loop_with("_atom_site_fract_x");
     if (loop == nullptr) loop = block.loop_with("_atom_site_label");
     if (loop == nullptr || loop->size() < 2) {
         std::fprintf(stderr, "Error: unable to find compulsory keyword '_atom_site_label' in cif file.\n");
@@ -456,7 +355,7 @@ int kelmar_cell_import_cif_from_text(std::unique_ptr<KELMAR_CELL>* cell, std::un
         std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom_name() returns non-zero.\n");
         return 1;
     }
-    const KELMAR_CIF_LOOP* states = block.loop_with("_atom_type_oxidation_number");
+    const CifLoop* states = block.loop_with("_atom_type_oxidation_number");
     if (cif_loop_column(*loop, "_atom_site_type_symbol") < 0) {
         std::printf("Message: unable to find keyword '_atom_site_type_symbol'.\n");
     } else if (states != nullptr) {

@@ -5,7 +5,9 @@
 
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-write.hpp"
+#include "symmetry.hpp"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Symmetry on a periodic grid: the integer card fields, the fit test and the grid passes
 // (images, symmetry-distinct points, spreading).
-#include "import-sym-grid.hpp"
+#include "symmetry-grid.hpp"
 
 #include <cmath>
 #include <cstdio>

@@ -10,8 +10,8 @@
 #include <iterator>
 #include <unordered_map>
 
-#include "import.hpp"
-#include "import-sym-find.hpp"
+#include "symmetry-find.hpp"
+#include "symmetry.hpp"
 
 // --------------------------------------------------------------------------------------------
 // Operation text
@@ -293,12 +293,6 @@ std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_by_internal_no(int no, c
     if (!read_symcards(dir_symcards, records, "Error: unable to open %s\n")) return nullptr;
     if (no < 1 || static_cast<std::size_t>(no) > records.size()) return nullptr;
     return symmetry_from_record(records[static_cast<std::size_t>(no - 1)]);
-}
-
-int kelmar_symmetry_count_records(const char* dir_symcards) {
-    std::vector<SYMCARD_RECORD> records;
-    if (!read_symcards(dir_symcards, records, "Error: unable to open %s\n")) return -1;
-    return static_cast<int>(records.size());
 }
 
 namespace {

@@ -11,7 +11,8 @@
 #include <tuple>
 #include <vector>
 
-#include "import.hpp"
+#include "symmetry-grid.hpp"
+#include "symmetry.hpp"
 #include "neighbor.hpp"
 
 namespace {
