@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "cell-ops.hpp"
+#include "cif-columns.hpp"
 #include "cif-document.hpp"
 #include "cif-parse.hpp"
-#include "cif-read.hpp"
 #include "ds.hpp"
 #include "import-ppt.hpp"
 #include "rx.hpp"

@@ -13,10 +13,12 @@
 #include <string>
 
 #include "cli.hpp"
+#include "cif-columns.hpp"
 #include "cif-document.hpp"
 #include "cif-parse.hpp"
 #include "cif-read.hpp"
 #include "cif-write.hpp"
+#include "rx.hpp"
 
 namespace fs = std::filesystem;
 
@@ -391,6 +393,36 @@ TEST(StructCifRead, FixedSiteColumn) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(kelmar_cell_import_cif_read_atom_constraint(atoms, atom_loop("loop_\n _atom_site_label\n Li1\n")), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: unable to find keyword '_atom_site_kelmar_fixed'.\n");
+}
+
+// The relaxation commands' second pass over a file reads the fixed-site column from the same
+// block and the same rows as the structure reader: a comment between rows or a row spread over two
+// lines does not cut the loop short, and a leading block without sites is passed over.
+TEST(StructCifRead, FixedSitesComeFromTheStructuresRows) {
+    testcli::ScratchDir d;
+    const std::string path = (d / "fixed.cif").string();
+    testcli::spit(path, "data_global\n_journal_year 2001\n" + with_atoms(std::string(kAtomLoopHead) +
+                        " _atom_site_kelmar_fixed\n"
+                        "  Li1 Li1+ 0 0 0 1 T\n# the anion\n  O1 O2- 0.5 0.5\n 0.5 1 t\n  Na1 Na1+ 0.5 0 0 1 F\n"));
+    std::unique_ptr<KELMAR_CELL> cell;
+    std::unique_ptr<KELMAR_SYMMETRY> sym;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(kelmar_cell_import_cif_from_file(&cell, &sym, path.c_str(), kSym.c_str(), kUni.c_str()), 0);
+    ASSERT_EQ(kelmar_cell_import_cif_read_constraint(cell.get(), path.c_str()), 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    std::map<std::string, int> fixed, total;
+    for (const auto& a : cell->atom) {
+        total[a.name]++;
+        fixed[a.name] += a.ignored ? 1 : 0;
+    }
+    EXPECT_EQ(total["Li1"], 1);  // at the inversion centre
+    EXPECT_EQ(fixed["Li1"], 1);
+    EXPECT_EQ(total["O1"], 1);
+    EXPECT_EQ(fixed["O1"], 1);
+    EXPECT_EQ(total["Na1"], 1);
+    EXPECT_EQ(fixed["Na1"], 0);
 }
 
 TEST(StructCifSpeed, FiveThousandSiteCellReadsQuickly) {

@@ -15,6 +15,7 @@
 
 #include "cli.hpp"
 #include "cell-ops.hpp"
+#include "cif-columns.hpp"
 #include "cif-document.hpp"
 #include "cif-parse.hpp"
 #include "cif-read.hpp"
