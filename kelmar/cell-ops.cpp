@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "atom-order.hpp"
 #include "cell-ops.hpp"
 #include "symmetry.hpp"
 

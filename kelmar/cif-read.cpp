@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "atom-order.hpp"
 #include "cell-ops.hpp"
 #include "cif-columns.hpp"
 #include "cif-document.hpp"

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <fstream>
 
+#include "atom-order.hpp"
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
-#include "symmetry.hpp"
 
 // --------------------------------------------------------------------------------------------
 // Atom-list steps

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "atom-order.hpp"
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "cell-ops.hpp"

@@ -11,7 +11,7 @@
 #include <tuple>
 
 #include "cell-ops.hpp"
-#include "symmetry.hpp"
+#include "atom-order.hpp"
 #include "neighbor.hpp"
 
 double CellChargeBalance::fraction() const {

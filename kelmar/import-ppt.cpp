@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "symmetry.hpp"
+#include "atom-order.hpp"
 
 namespace {
 

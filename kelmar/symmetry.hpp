@@ -1,5 +1,5 @@
 // Space-group symmetry: operations from their text, the settings file, the expansion of a site
-// list by the operations, the order of atoms, and the fit of a structure to a setting.
+// list by the operations, and the fit of a structure to a setting.
 #pragma once
 
 #include <memory>
@@ -41,13 +41,6 @@ int kelmar_atom_spawn_by_symmetry(std::vector<KELMAR_ATOM>& atom, const KELMAR_S
 int kelmar_atom_remove_duplicate(std::vector<KELMAR_ATOM>& atom);
 bool kelmar_atom_equal(const KELMAR_ATOM& a, const KELMAR_ATOM& b);
 bool kelmar_atom_belong(const KELMAR_ATOM& target, const KELMAR_ATOM* atom, long total);
-// Type, then oxidation state, then occupancy, then natural label order.
-void kelmar_atom_sort(KELMAR_ATOM* atom, long total);
-inline void kelmar_atom_sort(std::vector<KELMAR_ATOM>& atom) {
-    kelmar_atom_sort(atom.data(), static_cast<long>(atom.size()));
-}
-// Natural order of labels: -1, 0 or 1 (Li2 before Li10).
-int kelmar_atom_name_compare(const char* a, const char* b);
 
 // The setting of the settings file that the structure fits with the most operations (the first of
 // them in file order), allowing a shift of origin; null when none fits.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "atom-order.hpp"
 #include "cli.hpp"
 #include "cell-ops.hpp"
 #include "kelmar_fixtures.hpp"
