@@ -22,7 +22,8 @@
 #include "bench_common.hpp"
 #include "cube.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-read.hpp"
 #include "neighbor.hpp"
 #include "plane-threads.hpp"
 

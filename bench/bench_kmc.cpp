@@ -17,7 +17,7 @@
 #include "fft.hpp"
 #include "fp.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cif-read.hpp"
 #include "kmc.hpp"
 
 namespace {

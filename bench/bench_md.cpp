@@ -17,7 +17,8 @@
 #include "bench_common.hpp"
 #include "import-os.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-read.hpp"
 #include "md.hpp"
 
 namespace {

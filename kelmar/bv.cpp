@@ -8,7 +8,7 @@
 #include <string>
 
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 #include "neighbor.hpp"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "cn.hpp"
-#include "import.hpp"
+#include "kelmar.hpp"
 
 namespace {
 

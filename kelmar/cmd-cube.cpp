@@ -8,7 +8,7 @@
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "cube.hpp"
-#include "import.hpp"
+#include "kelmar.hpp"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "cmd-opt.hpp"
 #include "gin.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "kelmar.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "ds.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cif-read.hpp"
 #include "import-os.hpp"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "kelmar.hpp"
 
 namespace {
 

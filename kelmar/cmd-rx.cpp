@@ -8,7 +8,9 @@
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-read.hpp"
+#include "cif-write.hpp"
 #include "rx-neb.hpp"
 #include "rx.hpp"
 

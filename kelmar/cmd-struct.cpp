@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <string>
 
+#include "atom-order.hpp"
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-write.hpp"
+#include "symmetry.hpp"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "bv.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 #include "neighbor.hpp"
 
 namespace {

@@ -7,7 +7,8 @@
 
 #include "cube.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-write.hpp"
 
 // --- from-cell level ------------------------------------------------------------------------------
 

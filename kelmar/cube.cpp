@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 
 namespace {
 

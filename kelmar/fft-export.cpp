@@ -9,7 +9,8 @@
 #include "cube.hpp"
 #include "ds.hpp"
 #include "fft.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-write.hpp"
 #include "kelmar.hpp"
 #include "la.hpp"
 

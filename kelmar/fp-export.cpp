@@ -4,7 +4,8 @@
 
 #include "alloc.hpp"
 #include "fp.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-write.hpp"
 #include "kelmar.hpp"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "cube.hpp"
 #include "import-os.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cif-read.hpp"
 
 namespace {
 

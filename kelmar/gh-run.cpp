@@ -10,7 +10,7 @@
 #include "fp.hpp"
 #include "gh-load.hpp"
 #include "gh.hpp"
-#include "import.hpp"
+#include "cif-write.hpp"
 #include "kelmar.hpp"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "fp.hpp"
 #include "gh-near.hpp"
 #include "gh.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 #include "kelmar.hpp"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "fp.hpp"
 #include "gh-near.hpp"
 #include "import-ppt-core.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 #include "kelmar.hpp"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 
 namespace {
 

@@ -10,7 +10,8 @@
 #include <map>
 #include <tuple>
 
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "atom-order.hpp"
 #include "neighbor.hpp"
 
 double CellChargeBalance::fraction() const {

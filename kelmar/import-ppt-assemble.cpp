@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "import.hpp"
+#include "kelmar.hpp"
 
 int kelmar_property_update(KELMAR_PROPERTY* ppt, KELMAR_CELL* cell, const char* dir_unitary,
                            const char* dir_binary) {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "import.hpp"
+#include "atom-order.hpp"
 
 namespace {
 

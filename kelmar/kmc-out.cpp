@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "alloc.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 #include "kelmar.hpp"
 
 namespace {

@@ -13,7 +13,8 @@
 #include "fp.hpp"
 #include "gh-load.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-write.hpp"
 #include "kelmar.hpp"
 #include "kmc-near.hpp"
 

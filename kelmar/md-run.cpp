@@ -7,7 +7,8 @@
 
 #include "import-os.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cif-read.hpp"
+#include "cif-write.hpp"
 #include "md.hpp"
 #include "rx.hpp"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "import-ppt-core.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "bv.hpp"
 #include "import-ppt-core.hpp"
-#include "import.hpp"
+#include "kelmar.hpp"
 
 namespace {
 

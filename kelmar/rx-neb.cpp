@@ -9,7 +9,8 @@
 #include <utility>
 
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-write.hpp"
 #include "la.hpp"
 #include "rx.hpp"
 

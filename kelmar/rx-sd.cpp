@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "cell-ops.hpp"
+#include "cif-columns.hpp"
+#include "cif-document.hpp"
+#include "cif-parse.hpp"
 #include "ds.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
 #include "rx.hpp"
 
 std::unique_ptr<KELMAR_RX_SD> kelmar_rx_sd_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt) {
@@ -241,6 +244,20 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_relax_sd(const KELMAR_CELL* cell, const
     return out;
 }
 
+namespace {
+
+// Whether a block has a fixed-site tag (the column _atom_site_kelmar_fixed, in whatever loop).
+bool block_names_fixed_sites(const CifBlock& block) {
+    for (const auto& pair : block.pairs)
+        if (pair.first.find("_kelmar_fixed") != std::string::npos) return true;
+    for (const auto& loop : block.loops)
+        for (const auto& tag : loop[0])
+            if (tag.find("_kelmar_fixed") != std::string::npos) return true;
+    return false;
+}
+
+}  // namespace
+
 int kelmar_cell_import_cif_read_constraint(KELMAR_CELL* cell, const char* filename) {
     if (cell == nullptr) {
         std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
@@ -257,32 +274,39 @@ int kelmar_cell_import_cif_read_constraint(KELMAR_CELL* cell, const char* filena
         std::fprintf(stderr, "Error: kelmar_text_import_from_file() returns NULL.\n");
         return 1;
     }
+    // the line count of the text belongs to the console report of every read
     std::vector<std::string> lines;
     if (kelmar_text_segregate_into_rows(lines, text.get(), '\n') != 0) {
         std::fprintf(stderr, "Error: kelmar_text_segregate_rows() returns non-zero.\n");
         return 1;
     }
-    if (!kelmar_cell_import_cif_exist_keyword("_kelmar_fixed", lines)) {
+    // the same block the structure was read from, cut by the same tokenizer
+    std::vector<CifBlock> blocks;
+    std::string why, note;
+    if (!cif_parse_blocks(text->content, blocks, why, note)) {
+        std::fprintf(stderr, "Error: %s.\n", why.c_str());
+        return 1;
+    }
+    const CifBlock& block = blocks[static_cast<std::size_t>(cif_structure_block(blocks))];
+    if (!block_names_fixed_sites(block)) {
         std::printf("Message: keyword '_kelmar_fixed' not found in cif file.\n");
         return 1;
     }
-    KELMAR_CIF_LOOP loop;
-    long loop_r = 0, loop_c = 0;
-    if (!kelmar_cell_import_cif_exist_keyword("_atom_site_label", lines) ||
-        kelmar_cell_import_cif_grep_loop(&loop, &loop_r, &loop_c, "_atom_site_label", lines) != 0) {
+    const CifLoop* loop = block.loop_with("_atom_site_label");
+    if (loop == nullptr) {
         std::printf("Message: keyword '_atom_site_label' not found in cif file.\n");
         return 1;
     }
-    std::vector<KELMAR_ATOM> site(static_cast<std::size_t>(loop_r > 1 ? loop_r - 1 : 0));
-    if (kelmar_cell_import_cif_read_atom_name(site, loop) != 0) {
+    std::vector<KELMAR_ATOM> site(loop->size() - 1);
+    if (kelmar_cell_import_cif_read_atom_name(site, *loop) != 0) {
         std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom_name() returns non-zero.\n");
         return 1;
     }
-    if (kelmar_cell_import_cif_read_atom(site, loop) != 0) {
+    if (kelmar_cell_import_cif_read_atom(site, *loop) != 0) {
         std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom() returns non-zero.\n");
         return 1;
     }
-    if (kelmar_cell_import_cif_read_atom_constraint(site, loop) != 0) {
+    if (kelmar_cell_import_cif_read_atom_constraint(site, *loop) != 0) {
         std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom_constraint() returns non-zero.\n");
         return 1;
     }

@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "alloc.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 #include "plane-threads.hpp"
 #include "rx-energy.hpp"
 #include "rx-pair.hpp"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "import-ppt-core.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 #include "neighbor.hpp"
 #include "rx-pair.hpp"
 

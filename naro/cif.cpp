@@ -15,7 +15,9 @@
 #include "cif.hpp"
 
 #include "cell-metric.hpp"
-#include "cif-doc.hpp"
+#include "cif-document.hpp"
+#include "cif-number.hpp"
+#include "cif-parse.hpp"
 #include "cif-symops.hpp"
 #include "math.hpp"
 
@@ -413,23 +415,6 @@ int NARO_refresh_site_mul(NARO_cif& cif) {
 
 namespace {
 
-// A number as CIFs write it: 5.4321(3) reads as 5.4321, 3/4 as 0.75; ? and . are none.
-bool naro_cif_number(const std::string& s, double* out) {
-    if (s.empty() || naro_cif_is_placeholder(s.c_str())) return false;
-    char* end = nullptr;
-    double v = std::strtod(s.c_str(), &end);
-    if (end == s.c_str()) return false;
-    if (*end == '/') {
-        char* dend = nullptr;
-        const double den = std::strtod(end + 1, &dend);
-        if (dend == end + 1 || den == 0.0) return false;
-        v /= den;
-    }
-    if (!std::isfinite(v)) return false;
-    *out = v;
-    return true;
-}
-
 const char* const kNaroElements[] = {
     "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",  "S",  "Cl", "Ar", "K",
     "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr",
@@ -467,17 +452,17 @@ std::string naro_element_of_label(const std::string& label) {
     return sym;
 }
 
-const std::string* naro_first_value(const NaroCifBlock& b, std::initializer_list<const char*> tags) {
+const std::string* naro_first_value(const CifBlock& b, std::initializer_list<const char*> tags) {
     for (const char* t : tags) {
         const std::string* v = b.value(t);
-        if (v != nullptr && v->find_first_not_of(" \t") != std::string::npos && !naro_cif_is_placeholder(v->c_str()))
+        if (v != nullptr && v->find_first_not_of(" \t") != std::string::npos && !cif_is_placeholder(v->c_str()))
             return v;
     }
     return nullptr;
 }
 
 // A text value; the lines of a text field are joined (at most NARO_CIF_MAX_MULTIPLE_LINES).
-bool naro_text_of(const NaroCifBlock& b, const char* tag, std::size_t max, std::string& out) {
+bool naro_text_of(const CifBlock& b, const char* tag, std::size_t max, std::string& out) {
     out.clear();
     const std::string* v = naro_first_value(b, {tag});
     if (v == nullptr) return true;
@@ -495,13 +480,13 @@ bool naro_text_of(const NaroCifBlock& b, const char* tag, std::size_t max, std::
     return true;
 }
 
-double naro_number_of(const NaroCifBlock& b, std::initializer_list<const char*> tags) {
+double naro_number_of(const CifBlock& b, std::initializer_list<const char*> tags) {
     double v = 0;
     const std::string* s = naro_first_value(b, tags);
-    return s != nullptr && naro_cif_number(*s, &v) ? v : 0.0;
+    return s != nullptr && cif_read_number(s->c_str(), &v) ? v : 0.0;
 }
 
-const std::string& naro_cell_text(const NaroCifLoop& loop, std::size_t row, long col) {
+const std::string& naro_cell_text(const CifLoop& loop, std::size_t row, long col) {
     static const std::string none = "?";
     if (col < 0 || row >= loop.size() || static_cast<std::size_t>(col) >= loop[row].size()) return none;
     return loop[row][static_cast<std::size_t>(col)];
@@ -522,18 +507,18 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) text.append(buf, n);
         std::fclose(fp);
     }
-    std::vector<NaroCifBlock> blocks;
+    std::vector<CifBlock> blocks;
     std::string why, note;
-    if (!naro_cif_parse_blocks(text, blocks, why, note)) {
+    if (!cif_parse_blocks(text, blocks, why, note)) {
         std::fprintf(stderr, "Error: %s: %s\n", file, why.c_str());
         return 1;
     }
     if (!note.empty()) std::printf("Message: %s.\n", note.c_str());
-    const NaroCifBlock& b = blocks[static_cast<std::size_t>(naro_cif_structure_block(blocks))];
+    const CifBlock& b = blocks[static_cast<std::size_t>(cif_structure_block(blocks))];
     if (blocks.size() > 1)
         std::printf("Message: %zu data blocks in the CIF; the structure is read from data_%s.\n", blocks.size(),
                     b.name.c_str());
-    if (naro_cif_block_is_superspace(b)) {
+    if (cif_block_is_superspace(b)) {
         std::fprintf(stderr, "Error: data_%s describes a modulated structure in superspace; only three-dimensional "
                              "structures are read\n", b.name.c_str());
         return 1;
@@ -566,8 +551,8 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
     bool listed = false;
     for (const char* tag : {"_symmetry_equiv_pos_as_xyz", "_space_group_symop_operation_xyz"}) {
         std::vector<std::string> ops;
-        if (const NaroCifLoop* loop = b.loop_with(tag)) {
-            const long col = naro_cif_loop_column(*loop, tag);
+        if (const CifLoop* loop = b.loop_with(tag)) {
+            const long col = cif_loop_column(*loop, tag);
             for (std::size_t r = 1; r < loop->size(); ++r) ops.push_back(naro_cell_text(*loop, r, col));
         } else if (const std::string* one = b.value(tag)) {
             ops.push_back(*one);
@@ -617,36 +602,36 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
     }
 
     // atom types with oxidation states
-    if (const NaroCifLoop* types = b.loop_with("_atom_type_oxidation_number")) {
-        const long cs = naro_cif_loop_column(*types, "_atom_type_symbol");
-        const long co = naro_cif_loop_column(*types, "_atom_type_oxidation_number");
+    if (const CifLoop* types = b.loop_with("_atom_type_oxidation_number")) {
+        const long cs = cif_loop_column(*types, "_atom_type_symbol");
+        const long co = cif_loop_column(*types, "_atom_type_oxidation_number");
         if (cs < 0 || types->size() < 2) {
             std::fprintf(stderr, "Error: Atom type is expected but not found!\n");
             return 1;
         }
         for (std::size_t r = 1; r < types->size(); ++r) {
             double ox = 0;
-            if (!naro_cif_number(naro_cell_text(*types, r, co), &ox)) continue;  // no state given: none taken
+            if (!cif_read_number(naro_cell_text(*types, r, co).c_str(), &ox)) continue;  // no state given: none taken
             NARO_add_cif_type(cif, naro_cut(naro_cell_text(*types, r, cs), 9), ox, nullptr);
         }
     }
 
     // sites
-    const NaroCifLoop* sites = b.loop_with("_atom_site_fract_x");
+    const CifLoop* sites = b.loop_with("_atom_site_fract_x");
     if (sites == nullptr) sites = b.loop_with("_atom_site_label");
     if (sites == nullptr) {
         std::fprintf(stderr, "Error: No site is found!\n");
         return 1;
     }
-    const long c_label = naro_cif_loop_column(*sites, "_atom_site_label");
-    const long c_type = naro_cif_loop_column(*sites, "_atom_site_type_symbol");
-    long c_mul = naro_cif_loop_column(*sites, "_atom_site_symmetry_multiplicity");
-    if (c_mul < 0) c_mul = naro_cif_loop_column(*sites, "_atom_site_site_symmetry_multiplicity");
-    const long c_wy = naro_cif_loop_column(*sites, "_atom_site_wyckoff_symbol");
-    const long c_x[3] = {naro_cif_loop_column(*sites, "_atom_site_fract_x"),
-                         naro_cif_loop_column(*sites, "_atom_site_fract_y"),
-                         naro_cif_loop_column(*sites, "_atom_site_fract_z")};
-    const long c_occ = naro_cif_loop_column(*sites, "_atom_site_occupancy");
+    const long c_label = cif_loop_column(*sites, "_atom_site_label");
+    const long c_type = cif_loop_column(*sites, "_atom_site_type_symbol");
+    long c_mul = cif_loop_column(*sites, "_atom_site_symmetry_multiplicity");
+    if (c_mul < 0) c_mul = cif_loop_column(*sites, "_atom_site_site_symmetry_multiplicity");
+    const long c_wy = cif_loop_column(*sites, "_atom_site_wyckoff_symbol");
+    const long c_x[3] = {cif_loop_column(*sites, "_atom_site_fract_x"),
+                         cif_loop_column(*sites, "_atom_site_fract_y"),
+                         cif_loop_column(*sites, "_atom_site_fract_z")};
+    const long c_occ = cif_loop_column(*sites, "_atom_site_occupancy");
     if (c_x[0] < 0 || c_x[1] < 0 || c_x[2] < 0) {
         std::fprintf(stderr, "Error: Missing _atom_site_fract entries\n");
         return 1;
@@ -654,7 +639,7 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
     for (std::size_t r = 1; r < sites->size(); ++r) {
         const std::string label = c_label >= 0 ? naro_cut(naro_cell_text(*sites, r, c_label), 9) : std::string(".");
         std::string type = c_type >= 0 ? naro_cell_text(*sites, r, c_type) : std::string("?");
-        if (naro_cif_is_placeholder(type.c_str()) || type.empty()) {
+        if (cif_is_placeholder(type.c_str()) || type.empty()) {
             // the label names the element; a label that names none is no site we can place
             type = naro_element_of_label(label);
             if (type.empty()) {
@@ -665,7 +650,7 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         }
         double x[3];
         for (int k = 0; k < 3; ++k) {
-            if (!naro_cif_number(naro_cell_text(*sites, r, c_x[k]), &x[k])) {
+            if (!cif_read_number(naro_cell_text(*sites, r, c_x[k]).c_str(), &x[k])) {
                 std::fprintf(stderr, "Error: unable to read the fractional coordinates of site %s\n", label.c_str());
                 return 1;
             }
@@ -674,15 +659,15 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         }
         double occ = 1.0;  // no column, ? or .: fully occupied
         const std::string& o = naro_cell_text(*sites, r, c_occ);
-        if (c_occ >= 0 && !naro_cif_is_placeholder(o.c_str()) && (!naro_cif_number(o, &occ) || occ < 0)) {
+        if (c_occ >= 0 && !cif_is_placeholder(o.c_str()) && (!cif_read_number(o.c_str(), &occ) || occ < 0)) {
             std::fprintf(stderr, "Error: unable to read the occupancy of site %s\n", label.c_str());
             return 1;
         }
         double mul = 0;
-        if (c_mul >= 0 && !naro_cif_number(naro_cell_text(*sites, r, c_mul), &mul)) mul = 0;
+        if (c_mul >= 0 && !cif_read_number(naro_cell_text(*sites, r, c_mul).c_str(), &mul)) mul = 0;
         const std::string& wy = naro_cell_text(*sites, r, c_wy);
         NARO_add_cif_site(cif, label, naro_cut(type, 9), x[0], x[1], x[2], static_cast<int>(mul),
-                          c_wy >= 0 && !naro_cif_is_placeholder(wy.c_str()) ? wy[0] : '.', occ, 0.0);
+                          c_wy >= 0 && !cif_is_placeholder(wy.c_str()) ? wy[0] : '.', occ, 0.0);
     }
     naro_sync_counts(cif);
 

@@ -8,6 +8,7 @@
 //   kmfix::li2o(a = 4.61)        Li2O antifluorite written out in full (4 O, 8 Li)
 //   kmfix::flag_each(cell)       every atom its own site class
 //   kmfix::card_of("x,y,z")      an operation card (a test failure when the text does not parse)
+//   kmfix::cif_symmetry(text, symcards)  the symmetry the CIF reader takes from a text's structure block
 //   kmfix::record(cell, sf = 0.75) the assembled parameter record, its messages swallowed
 #pragma once
 
@@ -19,9 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "cell-ops.hpp"
+#include "cif-parse.hpp"
+#include "cif-symmetry.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
 #include "kelmar.hpp"
+#include "symmetry.hpp"
 
 namespace kmfix {
 
@@ -99,6 +103,15 @@ inline KELMAR_CARD card_of(const char* text) {
     KELMAR_CARD c;
     EXPECT_EQ(kelmar_card_set_by_text(&c, text), 0) << text;
     return c;
+}
+
+// The symmetry the CIF reader takes from the structure block of a text; null when the text does
+// not parse or names no symmetry.
+inline std::unique_ptr<KELMAR_SYMMETRY> cif_symmetry(const std::string& text, const std::string& symcards) {
+    std::vector<CifBlock> blocks;
+    std::string why, note;
+    if (!cif_parse_blocks(text, blocks, why, note)) return nullptr;
+    return cif_block_symmetry(blocks[static_cast<std::size_t>(cif_structure_block(blocks))], symcards.c_str());
 }
 
 // The parameter record of cell (no mobile species) from the shipped data files, with the

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bv.hpp"
+#include "cif-read.hpp"
 #include "import-ppt.hpp"
 #include "kelmar_fixtures.hpp"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "cli.hpp"
-#include "import.hpp"
+#include "cif-read.hpp"
 
 namespace {
 

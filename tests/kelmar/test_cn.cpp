@@ -8,7 +8,8 @@
 #include "bv.hpp"
 #include "cli.hpp"
 #include "cn.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-read.hpp"
 #include "kelmar_fixtures.hpp"
 
 namespace {

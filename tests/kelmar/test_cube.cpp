@@ -15,7 +15,9 @@
 #include "cli.hpp"
 #include "cube.hpp"
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-read.hpp"
+#include "symmetry.hpp"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cif-read.hpp"
 #include "cli.hpp"
 #include "gin.hpp"
 #include "import-ppt.hpp"

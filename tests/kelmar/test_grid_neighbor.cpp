@@ -11,7 +11,8 @@
 #include <tuple>
 #include <vector>
 
-#include "import.hpp"
+#include "symmetry-grid.hpp"
+#include "symmetry.hpp"
 #include "neighbor.hpp"
 
 namespace {
@@ -80,28 +81,6 @@ TEST(GridSymmetry, UsableDropsMisfitsAndExactRefusesTheGrid) {
     EXPECT_EQ(img[0], 41);
     EXPECT_EQ(img[1], 46);
     EXPECT_EQ(img[2], 15);
-}
-
-TEST(GridSymmetry, GridStepsFollowTranslationsAndCoupledAxes) {
-    struct Case {
-        std::vector<const char*> ops;
-        bool ok;
-        long step[3];
-    } cases[] = {
-        {{"x,y,z"}, true, {1, 1, 1}},
-        {{"x,y,z", "-x+1/2,y+1/2,-z+1/4"}, true, {2, 2, 4}},
-        {{"x,y,z", "-y,x-y,z+1/3", "y,x,-z+1/6"}, true, {1, 1, 6}},
-        {{"x,y,z", "z,x,y", "x+1/4,y,z"}, true, {4, 4, 4}},
-        {{"x,y,z", "x+1/96,y,z"}, false, {}},
-    };
-    for (const Case& c : cases) {
-        KELMAR_SYMMETRY sym;
-        for (const char* t : c.ops) sym.card.push_back(symmetry_of({t}).card[0]);
-        long step[3] = {0, 0, 0};
-        ASSERT_EQ(gridsym::grid_step_for(sym, step), c.ok) << c.ops.back();
-        if (!c.ok) continue;
-        for (int d = 0; d < 3; ++d) EXPECT_EQ(step[d], c.step[d]) << c.ops.back() << " axis " << d;
-    }
 }
 
 // Images of indices wrap into the grid however far out an operation takes them.

@@ -5,7 +5,8 @@
 #include <string>
 
 #include "import-ppt.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-read.hpp"
 #include "kelmar_fixtures.hpp"
 #include "rx-pairlist.hpp"
 #include "rx.hpp"

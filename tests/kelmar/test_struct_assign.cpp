@@ -8,7 +8,8 @@
 #include <map>
 #include <string>
 
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-read.hpp"
 
 namespace {
 

@@ -10,7 +10,8 @@
 #include <set>
 #include <string>
 
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "symmetry.hpp"
 #include "kelmar_fixtures.hpp"
 
 namespace {

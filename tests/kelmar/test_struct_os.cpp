@@ -17,7 +17,7 @@
 #include "bv.hpp"
 #include "cli.hpp"
 #include "import-os.hpp"
-#include "import.hpp"
+#include "cif-read.hpp"
 
 namespace fs = std::filesystem;
 

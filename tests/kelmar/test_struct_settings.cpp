@@ -14,7 +14,13 @@
 #include <vector>
 
 #include "cli.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-columns.hpp"
+#include "cif-document.hpp"
+#include "cif-parse.hpp"
+#include "cif-read.hpp"
+#include "cif-write.hpp"
+#include "symmetry.hpp"
 #include "kelmar_fixtures.hpp"
 
 namespace {
@@ -158,9 +164,8 @@ TEST(StructSettings, HallExactMatchFirstSubstringOtherwise) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: unable to find keyword Hall P 3 in " + path + ".\n");
 
     // a CIF that names only its Hall symbol
-    std::vector<std::string> lines = {"_space_group_name_Hall 'P 2'"};
     testing::internal::CaptureStdout();
-    auto cif = kelmar_symmetry_import_from_array_char_2D(lines, path.c_str());
+    auto cif = kmfix::cif_symmetry("_space_group_name_Hall 'P 2'\n", path);
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(cif);
     EXPECT_STREQ(cif->card[1].text, "-x,-y,z");
@@ -272,14 +277,11 @@ TEST(StructSettings, MixedSiteDrawWithATinyRemainderEnds) {
 // A type symbol gives its state with the sign after the number (O2-) or, less often, before it
 // (O-2); both are anions.
 TEST(StructSettings, SignBeforeTheNumberOfATypeSymbol) {
-    auto text = kelmar_text_new("loop_\n _atom_site_label\n _atom_site_type_symbol\n O1 O-2\n O2 O2-\n Li1 Li+1\n");
-    std::vector<std::string> lines;
-    testing::internal::CaptureStdout();
-    kelmar_text_segregate_into_rows(lines, text.get(), '\n');
-    testing::internal::GetCapturedStdout();
-    KELMAR_CIF_LOOP loop;
-    long r = 0, c = 0;
-    ASSERT_EQ(kelmar_cell_import_cif_grep_loop(&loop, &r, &c, "_atom_site_label", lines), 0);
+    std::vector<CifBlock> blocks;
+    std::string why, note;
+    ASSERT_TRUE(cif_parse_blocks("loop_\n _atom_site_label\n _atom_site_type_symbol\n O1 O-2\n O2 O2-\n Li1 Li+1\n",
+                                 blocks, why, note));
+    const CifLoop& loop = blocks[0].loops[0];
     std::vector<KELMAR_ATOM> atoms(3);
     ASSERT_EQ(kelmar_cell_import_cif_read_atom_type(atoms, loop), 0);
     EXPECT_EQ(atoms[0].value, -2.0);
@@ -288,31 +290,31 @@ TEST(StructSettings, SignBeforeTheNumberOfATypeSymbol) {
     EXPECT_STREQ(atoms[0].type, "O");
 }
 
-// The follow-up lines of a failed symmetry lookup are written as the callee's name only, after the
-// callee's own "Error:" line.
-TEST(StructSettings, FailedLookupsReportTheCalleeOnTheErrorStream) {
+// A symmetry the file names but the settings file lacks, or operations that do not parse, fail
+// with the reason on the error stream.
+TEST(StructSettings, FailedLookupsReportOnTheErrorStream) {
     testcli::ScratchDir d;
     const std::string path = (d / "s.dat").string();
     testcli::spit(path, "DATA_START\n# 1\n1\n'P 1'\n'P 1' 'P1'\n1\nx,y,z\nDATA_END\n");
     const struct {
-        std::vector<std::string> lines;
+        std::string text;
         std::string err;
     } cases[] = {
-        {{"_symmetry_space_group_name_H-M 'Q 9'"},
-         "Error: unable to find keyword H-M Q 9 in " + path + ".\nkelmar_symmetry_import_by_keyword_HM() returns NULL.\n"},
-        {{"_space_group_IT_number 77"},
+        {"_symmetry_space_group_name_H-M 'Q 9'\n",
+         "Error: the space group of the file (Q 9) is not among the settings of " + path + ".\n"},
+        {"_space_group_IT_number 77\n",
          "Error: unable to find keyword id 77 in " + path + ".\nkelmar_symmetry_import_by_keyword_id() returns NULL.\n"},
-        {{"_symmetry_space_group_name_Hall '-Q 9'"},
-         "Error: unable to find keyword Hall -Q 9 in " + path + ".\nkelmar_symmetry_import_by_keyword_Hall() returns NULL.\n"},
-        {{"loop_", " _symmetry_equiv_pos_as_xyz", " 'x,y'"},
+        {"_symmetry_space_group_name_Hall '-Q 9'\n",
+         "Error: the space group of the file (-Q 9) is not among the settings of " + path + ".\n"},
+        {"loop_\n _symmetry_equiv_pos_as_xyz\n 'x,y'\n",
          "Error: invalid symmetry operation 'x,y'.\nkelmar_card_set_by_text() returns non-zero.\n"},
     };
     for (const auto& c : cases) {
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        auto sym = kelmar_symmetry_import_from_array_char_2D(c.lines, path.c_str());
+        auto sym = kmfix::cif_symmetry(c.text, path);
         testing::internal::GetCapturedStdout();
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err) << c.text;
         EXPECT_FALSE(sym);
     }
 }

@@ -8,8 +8,11 @@
 #include <string>
 
 #include "cli.hpp"
-#include "import-sym-find.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
+#include "cif-read.hpp"
+#include "cif-write.hpp"
+#include "symmetry-find.hpp"
+#include "symmetry.hpp"
 
 namespace fs = std::filesystem;
 
@@ -73,18 +76,16 @@ std::unique_ptr<KELMAR_SYMMETRY> determined(KELMAR_CELL* cell, std::string* out 
 }  // namespace
 
 TEST(StructSpaceGroup, EveryGroupInItsReferenceSettingIsFoundAsItselfAlsoOffItsOrigin) {
-    testing::internal::CaptureStdout();
-    const int count = kelmar_symmetry_count_records(kSym.c_str());
-    testing::internal::GetCapturedStdout();
-    ASSERT_EQ(count, 559);
     std::map<int, std::unique_ptr<KELMAR_SYMMETRY>> reference;  // the first record of each number
-    for (int no = 1; no <= count; no++) {
+    int count = 0;
+    for (;; count++) {
         testing::internal::CaptureStdout();
-        auto sym = kelmar_symmetry_import_by_internal_no(no, kSym.c_str());
+        auto sym = kelmar_symmetry_import_by_internal_no(count + 1, kSym.c_str());
         testing::internal::GetCapturedStdout();
-        ASSERT_TRUE(sym);
+        if (!sym) break;
         if (!reference.count(sym->sg_id)) reference.emplace(sym->sg_id, std::move(sym));
     }
+    ASSERT_EQ(count, 559);
     ASSERT_EQ(reference.size(), 230u);
     const double none[3] = {0, 0, 0};
     const double off[3] = {0.137, 0.291, 0.063};

@@ -8,9 +8,12 @@
 #include <filesystem>
 #include <string>
 
+#include "atom-order.hpp"
 #include "cli.hpp"
-#include "import.hpp"
+#include "cell-ops.hpp"
 #include "kelmar_fixtures.hpp"
+#include "symmetry-grid.hpp"
+#include "symmetry.hpp"
 
 namespace {
 
@@ -110,11 +113,9 @@ TEST(StructSymFile, ImportersFindRecordsBySubstringInFileOrder) {
     EXPECT_STREQ(no5->sg_HM, "I 1");
     EXPECT_FALSE(kelmar_symmetry_import_by_internal_no(6, f.path.c_str()));  // after DATA_END
     EXPECT_FALSE(kelmar_symmetry_import_by_internal_no(0, f.path.c_str()));
-    EXPECT_EQ(kelmar_symmetry_count_records(f.path.c_str()), 5);
 
     EXPECT_FALSE(kelmar_symmetry_import_by_keyword_HM("never", f.path.c_str()));
     EXPECT_FALSE(kelmar_symmetry_import_by_keyword_HM("P 1", (f.dir / "missing.dat").string().c_str()));
-    EXPECT_EQ(kelmar_symmetry_count_records((f.dir / "missing.dat").string().c_str()), -1);
 }
 
 TEST(StructSymFile, CrLfSettingsFileReadsTheSame) {
@@ -133,10 +134,11 @@ TEST(StructSymFile, CrLfSettingsFileReadsTheSame) {
 
 TEST(StructSymCif, OperationsLoopIsPreferredToNames) {
     SymFile f;
-    std::vector<std::string> lines = {"_symmetry_space_group_name_H-M 'F m -3 m'\r", "loop_",
-                                      " _symmetry_equiv_pos_site_id", " _symmetry_equiv_pos_as_xyz",
-                                      "  1  'x, y, z'", "  2  '-x, -y, -z'", ""};
-    auto sym = kelmar_symmetry_import_from_array_char_2D(lines, f.path.c_str());
+    testing::internal::CaptureStdout();
+    auto sym = kmfix::cif_symmetry("_symmetry_space_group_name_H-M 'F m -3 m'\r\nloop_\n _symmetry_equiv_pos_site_id\n"
+                                   " _symmetry_equiv_pos_as_xyz\n  1  'x, y, z'\n  2  '-x, -y, -z'\n",
+                                   f.path);
+    testing::internal::GetCapturedStdout();
     ASSERT_TRUE(sym);
     EXPECT_EQ(sym->total(), 2);
     EXPECT_STREQ(sym->sg_HM, "");
@@ -144,41 +146,42 @@ TEST(StructSymCif, OperationsLoopIsPreferredToNames) {
     EXPECT_STREQ(sym->card[1].text, "-x, -y, -z");
 }
 
-TEST(StructSymCif, NamesInOrderHmNumberHall) {
+// Without operations: the H-M symbol, else the Hall symbol, else the number; a name that is empty
+// or a placeholder names nothing.
+TEST(StructSymCif, NamesInOrderHmHallNumber) {
     SymFile f;
-    {
-        std::vector<std::string> lines = {"_symmetry_Int_Tables_number 225", "_symmetry_space_group_name_H-M 'P -1'"};
-        auto sym = kelmar_symmetry_import_from_array_char_2D(lines, f.path.c_str());
-        ASSERT_TRUE(sym);
-        EXPECT_EQ(sym->total(), 2);  // the H-M symbol wins over the number
+    const struct {
+        const char* text;
+        int ops;  // 0: no symmetry
+        int id;
+    } cases[] = {
+        {"_symmetry_Int_Tables_number 225\n_symmetry_space_group_name_H-M 'P -1'\n", 2, 2},
+        {"_symmetry_Int_Tables_number   225\n", 4, 225},
+        {"_space_group_name_Hall '-P 1'\n", 2, 2},
+        {"_space_group_name_Hall '-P 1'\n_symmetry_Int_Tables_number 225\n", 2, 2},
+        {"_symmetry_space_group_name_H-M ''\n_symmetry_Int_Tables_number 225\n", 4, 225},
+        {"_symmetry_space_group_name_H-M ?\n_space_group_name_Hall '-P 1'\n", 2, 2},
+        {"data_x\n_cell_length_a 3\n", 0, 0},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        auto sym = kmfix::cif_symmetry(c.text, f.path);
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        if (c.ops == 0) {
+            EXPECT_FALSE(sym) << c.text;
+            continue;
+        }
+        ASSERT_TRUE(sym) << c.text;
+        EXPECT_EQ(sym->total(), c.ops) << c.text;
+        EXPECT_EQ(sym->sg_id, c.id) << c.text;
     }
-    {
-        std::vector<std::string> lines = {"_symmetry_Int_Tables_number   225"};
-        auto sym = kelmar_symmetry_import_from_array_char_2D(lines, f.path.c_str());
-        ASSERT_TRUE(sym);
-        EXPECT_EQ(sym->total(), 4);
-        EXPECT_EQ(sym->sg_id, 225);
-    }
-    {
-        std::vector<std::string> lines = {"_space_group_name_Hall '-P 1'"};
-        auto sym = kelmar_symmetry_import_from_array_char_2D(lines, f.path.c_str());
-        ASSERT_TRUE(sym);
-        EXPECT_EQ(sym->total(), 2);
-    }
-    {
-        // an empty H-M symbol is skipped for the number that follows
-        std::vector<std::string> lines = {"_symmetry_space_group_name_H-M ''", "_symmetry_Int_Tables_number 225"};
-        auto sym = kelmar_symmetry_import_from_array_char_2D(lines, f.path.c_str());
-        ASSERT_TRUE(sym);
-        EXPECT_EQ(sym->total(), 4);
-    }
-    std::vector<std::string> none = {"data_x", "_cell_length_a 3"};
-    EXPECT_FALSE(kelmar_symmetry_import_from_array_char_2D(none, f.path.c_str()));
 }
 
 TEST(StructSymCif, ShippedSettingsMatchCompactSymbols) {
     const std::string path = std::string(KELMAR_DATA_DIR) + "/database_symcards.dat";
-    if (kelmar_symmetry_count_records(path.c_str()) <= 0) GTEST_SKIP() << "settings file not shipped";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "settings file not shipped";
     const struct {
         const char* hm;
         int id;

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "import.hpp"
+#include "atom-order.hpp"
+#include "cell-ops.hpp"
+#include "symmetry.hpp"
 
 // --------------------------------------------------------------------------------------------
 // Coordinates

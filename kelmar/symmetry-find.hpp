@@ -1,6 +1,6 @@
 // The space group of a structure as a symmetry finder sees it: every operation that maps the
 // structure onto itself within a tolerance, in the structure's own cell and origin, found with
-// spglib. The setting search of import-sym.cpp matches the settings file's records against it,
+// spglib. The setting search of symmetry.cpp matches the settings file's records against it,
 // allowing the origin shifts under which a record's operations become the structure's.
 #pragma once
 

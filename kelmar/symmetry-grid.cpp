@@ -1,10 +1,9 @@
 // Symmetry on a periodic grid: the integer card fields, the fit test and the grid passes
 // (images, symmetry-distinct points, spreading).
-#include "import-sym-grid.hpp"
+#include "symmetry-grid.hpp"
 
 #include <cmath>
 #include <cstdio>
-#include <numeric>
 
 #include "la.hpp"
 
@@ -66,38 +65,6 @@ GridOp grid_op_of(const KELMAR_CARD& card, const long n[3]) {
         op.tran[r] = std::lround(card.t_f[r] * static_cast<double>(n[r]));
     }
     return op;
-}
-
-bool grid_step_for(const KELMAR_SYMMETRY& symmetry, long step[3]) {
-    constexpr long LIMIT = 48;
-    for (int k = 0; k < 3; ++k) {
-        long d = 1;
-        for (; d <= LIMIT; ++d) {
-            bool all = true;
-            for (const KELMAR_CARD& c : symmetry.card) {
-                const double t = c.t_f[k] * static_cast<double>(d);
-                if (!(std::fabs(t - std::round(t)) <= 1e-4)) all = false;
-            }
-            if (all) break;
-        }
-        if (d > LIMIT) return false;
-        step[k] = d;
-    }
-    // axes exchanged by a rotation need equal counts; repeat until no pair changes
-    for (bool changed = true; changed;) {
-        changed = false;
-        for (const KELMAR_CARD& c : symmetry.card)
-            for (int r = 0; r < 3; ++r)
-                for (int s = 0; s < 3; ++s) {
-                    const long v = std::lround(c.r_f[r][s]);
-                    if (!(std::fabs(c.r_f[r][s] - static_cast<double>(v)) <= 1e-6)) return false;
-                    if (v == 0 || step[r] == step[s]) continue;
-                    const long l = std::lcm(step[r], step[s]);
-                    step[r] = step[s] = l;
-                    changed = true;
-                }
-    }
-    return true;
 }
 
 GridSymmetry GridSymmetry::usable(const KELMAR_SYMMETRY& symmetry, const long n[3]) {

@@ -1,6 +1,6 @@
 // CIF text to data blocks, on gemmi's CIF grammar. Only this file includes the parser: it is
 // heavy to compile and nothing else needs it.
-#include "cif-doc.hpp"
+#include "cif-parse.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -9,46 +9,9 @@
 
 #include <gemmi/cif.hpp>
 
-std::string naro_cif_canonical_tag(const std::string& tag) {
-    std::string t = tag;
-    for (char& c : t) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (c == '.') c = '_';
-    }
-    return t;
-}
-
-bool naro_cif_is_placeholder(const char* value) {
-    return value != nullptr && (value[0] == '?' || value[0] == '.') && value[1] == '\0';
-}
-
-long naro_cif_loop_column(const NaroCifLoop& loop, const std::string& tag) {
-    if (loop.empty()) return -1;
-    for (std::size_t c = 0; c < loop[0].size(); c++)
-        if (naro_cif_canonical_tag(loop[0][c]) == tag) return static_cast<long>(c);
-    return -1;
-}
-
-const std::string* NaroCifBlock::value(const std::string& tag) const {
-    for (const auto& p : pairs)
-        if (p.first == tag) return &p.second;
-    for (const auto& loop : loops) {
-        const long c = naro_cif_loop_column(loop, tag);
-        if (c >= 0 && loop.size() == 2 && static_cast<std::size_t>(c) < loop[1].size())
-            return &loop[1][static_cast<std::size_t>(c)];
-    }
-    return nullptr;
-}
-
-const NaroCifLoop* NaroCifBlock::loop_with(const std::string& tag) const {
-    for (const auto& loop : loops)
-        if (naro_cif_loop_column(loop, tag) >= 0) return &loop;
-    return nullptr;
-}
-
 namespace {
 
-// What a file that is not CIF text is, from its first bytes; empty when it may be text.
+// What a file that is not CIF text is, from its bytes; empty when it may be text.
 std::string not_text_reason(const std::string& s) {
     auto starts = [&s](const char* magic, std::size_t n) { return s.size() >= n && std::memcmp(s.data(), magic, n) == 0; };
     if (starts("\x1f\x8b", 2)) return "the file is gzip-compressed; decompress it first (gunzip)";
@@ -123,20 +86,20 @@ std::string value_text(const std::string& raw) {
     return v;
 }
 
-void collect(const gemmi::cif::Document& doc, std::vector<NaroCifBlock>& blocks) {
+void collect(const gemmi::cif::Document& doc, std::vector<CifBlock>& blocks) {
     for (const auto& b : doc.blocks) {
-        NaroCifBlock v;
+        CifBlock v;
         v.name = b.name;
         for (const auto& item : b.items) {
             if (item.type == gemmi::cif::ItemType::Pair) {
-                v.pairs.emplace_back(naro_cif_canonical_tag(item.pair[0]), value_text(item.pair[1]));
+                v.pairs.emplace_back(cif_canonical_tag(item.pair[0]), value_text(item.pair[1]));
             } else if (item.type == gemmi::cif::ItemType::Loop) {
                 const auto& loop = item.loop;
                 const std::size_t w = loop.tags.size();
                 if (w == 0) continue;
-                NaroCifLoop table;
+                CifLoop table;
                 std::vector<std::string> head;
-                for (const auto& t : loop.tags) head.push_back(naro_cif_canonical_tag(t));
+                for (const auto& t : loop.tags) head.push_back(cif_canonical_tag(t));
                 table.push_back(std::move(head));
                 for (std::size_t r = 0; r + w <= loop.values.size(); r += w) {
                     std::vector<std::string> row;
@@ -151,7 +114,7 @@ void collect(const gemmi::cif::Document& doc, std::vector<NaroCifBlock>& blocks)
     }
 }
 
-bool parse(const std::string& s, std::vector<NaroCifBlock>& blocks, std::string& why) {
+bool parse(const std::string& s, std::vector<CifBlock>& blocks, std::string& why) {
     try {
         gemmi::cif::Document doc;
         tao::pegtl::memory_input<> in(s.data(), s.size(), "line");
@@ -169,7 +132,7 @@ bool parse(const std::string& s, std::vector<NaroCifBlock>& blocks, std::string&
 
 }  // namespace
 
-bool naro_cif_parse_blocks(const std::string& text, std::vector<NaroCifBlock>& blocks, std::string& why,
+bool cif_parse_blocks(const std::string& text, std::vector<CifBlock>& blocks, std::string& why,
                       std::string& note) {
     blocks.clear();
     why.clear();
@@ -194,25 +157,4 @@ bool naro_cif_parse_blocks(const std::string& text, std::vector<NaroCifBlock>& b
     if (!parse(s, blocks, second)) return false;
     why.clear();
     return true;
-}
-
-bool naro_cif_block_is_superspace(const NaroCifBlock& block) {
-    return block.value("_space_group_ssg_name") != nullptr ||
-           block.loop_with("_space_group_symop_ssg_operation_algebraic") != nullptr ||
-           block.value("_cell_modulation_dimension") != nullptr;
-}
-
-int naro_cif_structure_block(const std::vector<NaroCifBlock>& blocks) {
-    if (blocks.empty()) return -1;
-    for (std::size_t i = 0; i < blocks.size(); i++)
-        if (blocks[i].value("_cell_length_a") != nullptr && blocks[i].loop_with("_atom_site_fract_x") != nullptr &&
-            !naro_cif_block_is_superspace(blocks[i]))
-            return static_cast<int>(i);
-    for (std::size_t i = 0; i < blocks.size(); i++)
-        if (blocks[i].value("_cell_length_a") != nullptr && blocks[i].loop_with("_atom_site_fract_x") != nullptr)
-            return static_cast<int>(i);
-    for (std::size_t i = 0; i < blocks.size(); i++)
-        if (blocks[i].loop_with("_atom_site_fract_x") != nullptr || blocks[i].loop_with("_atom_site_label") != nullptr)
-            return static_cast<int>(i);
-    return 0;
 }

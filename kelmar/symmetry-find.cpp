@@ -1,5 +1,5 @@
 // Space group of a structure by spglib, and the test of a setting against it.
-#include "import-sym-find.hpp"
+#include "symmetry-find.hpp"
 
 #include <spglib.h>
 
@@ -9,7 +9,6 @@
 #include <map>
 #include <string>
 
-#include "import.hpp"
 #include "neighbor.hpp"
 
 namespace {

@@ -1,48 +1,16 @@
-// CIF writing, the fixed-site column, the oxidation-state steps of reading, and the symmetry of a
-// CIF from its lines. The structure reader is import-cif.cpp (on the tokenizer of cif-doc.cpp);
-// the line-level scanning of the plain CIF subset is in import-cif-scan.cpp.
+// CIF writing: one site per orbit in a fixed layout with CR LF line ends. Beside it, the two
+// oxidation-state steps of reading: mixed valence split into two states, and the default states
+// taken from the unitary parameter file.
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <initializer_list>
-#include <optional>
 
-#include "import.hpp"
-
-namespace {
-
-// Column of a loop whose tag is keyword: an exact tag first, else the first tag containing it.
-long loop_column(const KELMAR_CIF_LOOP& loop, const char* keyword) {
-    if (loop.empty()) return -1;
-    const auto& head = loop[0];
-    for (std::size_t c = 0; c < head.size(); c++)
-        if (head[c] == keyword) return static_cast<long>(c);
-    for (std::size_t c = 0; c < head.size(); c++)
-        if (head[c].find(keyword) != std::string::npos) return static_cast<long>(c);
-    return -1;
-}
-
-}  // namespace
-
-// --------------------------------------------------------------------------------------------
-// Column readers
-// --------------------------------------------------------------------------------------------
-
-int kelmar_cell_import_cif_read_atom_constraint(std::vector<KELMAR_ATOM>& atom, const KELMAR_CIF_LOOP& loop) {
-    const long col = loop_column(loop, "_atom_site_kelmar_fixed");
-    if (col < 0) {
-        std::fprintf(stderr, "Error: unable to find keyword '_atom_site_kelmar_fixed'.\n");
-        return 1;
-    }
-    for (std::size_t i = 0; i < atom.size(); i++) {
-        const char* v = kelmar_cif_loop_cell(loop, static_cast<long>(i + 1), col);
-        atom[i].ignored = v != nullptr && (v[0] == 't' || v[0] == 'T');
-    }
-    return 0;
-}
+#include "atom-order.hpp"
+#include "cell-ops.hpp"
+#include "cif-write.hpp"
 
 // --------------------------------------------------------------------------------------------
 // Atom-list steps
@@ -193,73 +161,4 @@ int kelmar_cell_export_cif_to_file(const char* filename, const KELMAR_CELL* cell
     }
     std::printf("Message: cif file saved to %s\n", filename);
     return 0;
-}
-
-// --------------------------------------------------------------------------------------------
-// Symmetry of a CIF
-// --------------------------------------------------------------------------------------------
-
-std::unique_ptr<KELMAR_SYMMETRY> kelmar_symmetry_import_from_array_char_2D(const std::vector<std::string>& lines,
-                                                                           const char* dir_symcards) {
-    static const char* const op_tags[2] = {"_symmetry_equiv_pos_as_xyz", "_space_group_symop_operation_xyz"};
-    KELMAR_CIF_LOOP loop;
-    long loop_r = 0, loop_c = 0;
-    bool found = false;
-    for (const char* tag : op_tags) {
-        if (kelmar_cell_import_cif_grep_loop(&loop, &loop_r, &loop_c, tag, lines) == 0) {
-            found = true;
-            break;
-        }
-    }
-    if (found) {
-        std::printf("Message: determining symmetry from _symmetry_equiv_pos_as_xyz/_space_group_symop_operation_xyz ...\n");
-        long col = -1;
-        for (long c = 0; c < loop_c; c++) {
-            const std::string& tag = loop[0][static_cast<std::size_t>(c)];
-            if (tag == op_tags[0] || tag == op_tags[1]) col = c;
-        }
-        if (col < 0 || loop_r < 2) {
-            std::fprintf(stderr, "Error: unable to find the column of symmetry operations.\n");
-            return nullptr;
-        }
-        auto sym = kelmar_symmetry_new(static_cast<int>(loop_r - 1));
-        for (long r = 1; r < loop_r; r++) {
-            const char* value = kelmar_cif_loop_cell(loop, r, col);
-            if (value == nullptr || kelmar_card_set_by_text(&sym->card[static_cast<std::size_t>(r - 1)], value) != 0) {
-                std::fprintf(stderr, "kelmar_card_set_by_text() returns non-zero.\n");
-                return nullptr;
-            }
-        }
-        return sym;
-    }
-    std::printf("Warning: kelmar_cell_import_cif_grep_loop() returns non-zero.\n");
-
-    auto first_value = [&lines](std::initializer_list<const char*> tags) -> std::optional<std::string> {
-        for (const char* tag : tags) {
-            // an empty quoted value ('') names nothing; as a substring it would match any record
-            auto v = kelmar_cell_import_cif_grep_keyword(tag, lines);
-            if (v && v->find_first_not_of(" \t") != std::string::npos) return v;
-        }
-        return std::nullopt;
-    };
-    if (auto hm = first_value({"_symmetry_space_group_name_H-M", "_space_group_name_H-M_alt"})) {
-        std::printf("Message: determining symmetry from H-M symbol ...\n");
-        auto sym = kelmar_symmetry_import_by_keyword_HM(hm->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_HM() returns NULL.\n");
-        return sym;
-    }
-    if (auto id = first_value({"_symmetry_Int_Tables_number", "_space_group_IT_number", "_space_group_id"})) {
-        std::printf("Message: determining symmetry from IT id ...\n");
-        auto sym = kelmar_symmetry_import_by_keyword_id(id->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_id() returns NULL.\n");
-        return sym;
-    }
-    if (auto hall = first_value({"_symmetry_space_group_name_Hall", "_space_group_name_Hall"})) {
-        std::printf("Message: determining symmetry from Hall symbol ...\n");
-        auto sym = kelmar_symmetry_import_by_keyword_Hall(hall->c_str(), dir_symcards);
-        if (!sym) std::fprintf(stderr, "kelmar_symmetry_import_by_keyword_Hall() returns NULL.\n");
-        return sym;
-    }
-    std::fprintf(stderr, "Error: no symmetry operations, H-M symbol, IT number or Hall symbol found.\n");
-    return nullptr;
 }

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "import.hpp"
+#include "symmetry-close.hpp"
+#include "symmetry.hpp"
 
 namespace {
 

@@ -41,9 +41,6 @@ struct GridOp {
 bool card_fits_grid(const KELMAR_CARD& card, const long n[3]);
 // The grid form of a card (rot = round(r_f), tran = round(t_f n)); meaningful when it fits.
 GridOp grid_op_of(const KELMAR_CARD& card, const long n[3]);
-// Smallest point counts per axis that every card's translation fits (each a divisor of 48 per
-// axis, axes coupled by a rotation made equal); false when some translation needs more.
-bool grid_step_for(const KELMAR_SYMMETRY& symmetry, long step[3]);
 
 // One bit per grid point.
 class GridMask {

@@ -1,0 +1,92 @@
+// The CIF format library both programs read structures with (cifio/): numbers, the document
+// model the parser builds, and the choice of the structure's block.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cif-document.hpp"
+#include "cif-number.hpp"
+#include "cif-parse.hpp"
+
+TEST(CifFormat, NumbersAsCifsWriteThem) {
+    const struct {
+        const char* text;
+        bool ok;
+        double value;
+    } cases[] = {
+        {"0.2500(3)", true, 0.25}, {"3/4", true, 0.75},  {"-1/3", true, -1.0 / 3.0}, {"5", true, 5.0},
+        {"1e2", true, 100.0},      {"?", false, 0},      {".", false, 0},           {"", false, 0},
+        {"x", false, 0},           {"1/0", false, 0},    {"1/x", false, 0},         {"inf", false, 0},
+        {"-.5", true, -0.5},       {"2.5+", true, 2.5},
+    };
+    for (const auto& c : cases) {
+        double v = -7.0;
+        EXPECT_EQ(cif_read_number(c.text, &v), c.ok) << c.text;
+        EXPECT_DOUBLE_EQ(v, c.ok ? c.value : -7.0) << c.text;  // untouched on failure
+    }
+    double v = 0;
+    EXPECT_FALSE(cif_read_number(nullptr, &v));
+}
+
+TEST(CifFormat, BlocksHoldCanonicalTagsUnquotedValuesAndWholeLoopRows) {
+    const std::string text =
+        "data_first\n_Cell_Length_A 4.0\n"
+        "data_mod\n_cell_length_a 5\n_space_group_ssg_name 'P(00g)'\n"
+        "loop_\n_atom_site_label\n_atom_site_fract_x\nA 0\n"
+        "data_main\n_cell.length_a 6\n_note\n;\n  two words\n;\n"
+        "loop_\n_space_group_symop.operation_xyz\n'x, y, z'\n"
+        "loop_\n_atom_site_label _atom_site_fract_x _atom_site_occupancy\n"
+        "'Li 1' 0.5\n 1 \"O2\" . ?\n";
+    std::vector<CifBlock> blocks;
+    std::string why, note;
+    ASSERT_TRUE(cif_parse_blocks(text, blocks, why, note)) << why;
+    ASSERT_EQ(blocks.size(), 3u);
+    EXPECT_NE(blocks[0].value("_cell_length_a"), nullptr);
+    EXPECT_TRUE(cif_block_is_superspace(blocks[1]));
+    EXPECT_FALSE(cif_block_is_superspace(blocks[2]));
+    EXPECT_EQ(cif_structure_block(blocks), 2);  // a cell and sites, not superspace
+
+    const CifBlock& b = blocks[2];
+    EXPECT_EQ(b.name, "main");
+    ASSERT_NE(b.value("_cell_length_a"), nullptr);  // DDLm dot read as underscore
+    EXPECT_EQ(*b.value("_cell_length_a"), "6");
+    EXPECT_EQ(*b.value("_note"), "two words");  // a text field without its line breaks
+    EXPECT_EQ(*b.value("_space_group_symop_operation_xyz"), "x, y, z");  // the only row of a loop
+    const CifLoop* sites = b.loop_with("_atom_site_fract_x");
+    ASSERT_NE(sites, nullptr);
+    ASSERT_EQ(sites->size(), 3u);  // header and two rows, the second spread over two lines
+    const long occ = cif_loop_column(*sites, "_atom_site_occupancy");
+    EXPECT_STREQ(cif_loop_cell(*sites, 1, 0), "Li 1");
+    EXPECT_STREQ(cif_loop_cell(*sites, 2, 0), "O2");
+    EXPECT_TRUE(cif_is_placeholder(cif_loop_cell(*sites, 2, 1)));
+    EXPECT_TRUE(cif_is_placeholder(cif_loop_cell(*sites, 2, occ)));
+    EXPECT_EQ(cif_loop_cell(*sites, 3, 0), nullptr);
+    EXPECT_EQ(cif_loop_column(*sites, "_atom_site_fract_y"), -1);
+}
+
+TEST(CifFormat, TextThatIsNoCifIsRefusedWithAReason) {
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {" \r\n\t", "the file is empty"},
+        {std::string("\x1f\x8b\x08\x00", 4), "the file is gzip-compressed; decompress it first (gunzip)"},
+        {std::string("data_x\n\0_a 1\n", 13), "the file is not text (it holds NUL bytes)"},
+    };
+    for (const auto& c : cases) {
+        std::vector<CifBlock> blocks;
+        std::string why, note;
+        EXPECT_FALSE(cif_parse_blocks(c.text, blocks, why, note));
+        EXPECT_EQ(why, c.why);
+    }
+    std::vector<CifBlock> blocks;
+    std::string why, note;
+    EXPECT_FALSE(cif_parse_blocks("data_x\nloop_\n_a\n_b\n1 2 3\n", blocks, why, note));
+    EXPECT_EQ(why.rfind("malformed CIF: ", 0), 0u) << why;
+    // a fragment without a heading is one unnamed block; CR alone ends lines, with a note
+    ASSERT_TRUE(cif_parse_blocks("_cell_length_a 3\r_cell_length_b 4\r", blocks, why, note)) << why;
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(*blocks[0].value("_cell_length_b"), "4");
+    EXPECT_FALSE(note.empty());
+}
