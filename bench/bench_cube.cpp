@@ -21,7 +21,7 @@
 
 #include "bench_common.hpp"
 #include "cube.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "neighbor.hpp"
 #include "plane-threads.hpp"

@@ -16,7 +16,7 @@
 #include "cube.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "kmc.hpp"
 

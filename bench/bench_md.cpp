@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "bench_common.hpp"
-#include "import-os.hpp"
-#include "import-ppt.hpp"
+#include "oxidation-states.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "md.hpp"
 

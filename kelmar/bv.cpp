@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "neighbor.hpp"
 

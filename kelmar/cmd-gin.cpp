@@ -6,7 +6,7 @@
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "gin.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 
 namespace {

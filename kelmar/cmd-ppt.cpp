@@ -5,7 +5,7 @@
 #include "bv.hpp"
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 
 namespace {

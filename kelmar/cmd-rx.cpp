@@ -7,10 +7,10 @@
 
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "rx-neb.hpp"
-#include "rx.hpp"
+#include "rx-sd.hpp"
 
 int kelmar_cmd_opt_do_cal_tot_en(KELMAR_CMD_OPT* opt) {
     if (opt->argc < 3) {

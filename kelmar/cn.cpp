@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "bv.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "neighbor.hpp"
 

@@ -17,13 +17,13 @@
 
 #include "bv.hpp"
 #include "cube.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import-sym-grid.hpp"
 #include "import.hpp"
 #include "neighbor.hpp"
 #include "pair-table.hpp"
 #include "plane-threads.hpp"
-#include "rx.hpp"
+#include "rx-sd.hpp"
 
 namespace {
 

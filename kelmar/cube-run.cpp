@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cube.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 
 // --- from-cell level ------------------------------------------------------------------------------

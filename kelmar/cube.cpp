@@ -16,7 +16,7 @@
 #include <climits>
 #include <sys/stat.h>
 
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 
 namespace {

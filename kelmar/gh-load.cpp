@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "cube.hpp"
-#include "import-os.hpp"
-#include "import-ppt.hpp"
+#include "oxidation-states.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 
 namespace {

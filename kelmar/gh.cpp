@@ -14,7 +14,7 @@
 #include "fft.hpp"
 #include "fp.hpp"
 #include "gh-near.hpp"
-#include "import-ppt-core.hpp"
+#include "property-record.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "fft.hpp"
 #include "fp.hpp"
 #include "gh-load.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
 #include "kmc-near.hpp"

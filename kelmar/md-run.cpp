@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "import-os.hpp"
-#include "import-ppt.hpp"
+#include "oxidation-states.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "md.hpp"
-#include "rx.hpp"
+#include "rx-sd.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "import-ppt-core.hpp"
+#include "property-record.hpp"
 #include "import.hpp"
 
 namespace {

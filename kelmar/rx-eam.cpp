@@ -1,11 +1,11 @@
 // Total energy with the embedding (EAM) term: the pair sum of rx.cpp plus, per atom, the
 // embedding energy from its bond-valence sum.
-#include "rx.hpp"
+#include "rx-sd.hpp"
 
 #include <cstdio>
 
 #include "bv.hpp"
-#include "import-ppt-core.hpp"
+#include "property-record.hpp"
 #include "import.hpp"
 
 namespace {

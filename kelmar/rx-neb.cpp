@@ -8,10 +8,10 @@
 #include <cstring>
 #include <utility>
 
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "la.hpp"
-#include "rx.hpp"
+#include "rx-sd.hpp"
 
 namespace {
 

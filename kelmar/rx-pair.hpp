@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "import-ppt-core.hpp"
+#include "property-record.hpp"
 #include "neighbor.hpp"
 
 namespace rxpair {

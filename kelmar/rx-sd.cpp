@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "ds.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
-#include "rx.hpp"
+#include "rx-sd.hpp"
 
 std::unique_ptr<KELMAR_RX_SD> kelmar_rx_sd_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt) {
     if (cell == nullptr || cell->atom.empty()) {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
 

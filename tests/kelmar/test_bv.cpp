@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bv.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
 
 namespace {

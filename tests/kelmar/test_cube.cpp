@@ -14,7 +14,7 @@
 
 #include "cli.hpp"
 #include "cube.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "cli.hpp"
 #include "gin.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
 
 namespace {

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <string>
 
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "import.hpp"
 #include "kelmar_fixtures.hpp"
 #include "rx-pairlist.hpp"
-#include "rx.hpp"
+#include "rx-sd.hpp"
 
 namespace {
 

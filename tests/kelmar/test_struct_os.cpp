@@ -16,7 +16,7 @@
 
 #include "bv.hpp"
 #include "cli.hpp"
-#include "import-os.hpp"
+#include "oxidation-states.hpp"
 #include "import.hpp"
 
 namespace fs = std::filesystem;

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "import-ppt-core.hpp"
+#include "property-record.hpp"
 #include "import.hpp"
 #include "neighbor.hpp"
 #include "rx-pair.hpp"

@@ -2,7 +2,7 @@
 // cell in the force field changes sign, found by halving steps. The pair images of the cell are
 // listed once for the whole search (the positions do not change, only the screening); every
 // pressure is then the plain one, bit for bit, at a fraction of the cost.
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 
 #include <cstdio>
 

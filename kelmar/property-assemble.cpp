@@ -1,6 +1,6 @@
 // Assembly of a cell's parameter record: species from the cell, entries from the data files,
 // derived quantities, the screening-factor search and the short-range parabolas, in that order.
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 
 #include <cstdio>
 #include <cstring>

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "import-ppt-core.hpp"
+#include "property-record.hpp"
 
 // import-ppt-assemble.cpp
 // The complete record for the species of cell (whose atoms are sorted in place), with the mobile

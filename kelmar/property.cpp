@@ -1,5 +1,5 @@
 // Parameter record: allocation, data-file readers, species index, validation, printing.
-#include "import-ppt-core.hpp"
+#include "property-record.hpp"
 
 #include <cmath>
 #include <cstdio>

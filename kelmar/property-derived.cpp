@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "import-ppt-core.hpp"
+#include "property-record.hpp"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Oxidation states a structure file leaves out: charge balance first, bond-valence sums decide.
-#include "import-os.hpp"
+#include "oxidation-states.hpp"
 
 #include <algorithm>
 #include <cmath>
