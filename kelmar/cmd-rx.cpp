@@ -10,6 +10,7 @@
 #include "property-assemble.hpp"
 #include "import.hpp"
 #include "rx-neb.hpp"
+#include "rx-eam.hpp"
 #include "rx-sd.hpp"
 
 int kelmar_cmd_opt_do_cal_tot_en(KELMAR_CMD_OPT* opt) {

@@ -23,7 +23,7 @@
 #include "neighbor.hpp"
 #include "pair-table.hpp"
 #include "plane-threads.hpp"
-#include "rx-sd.hpp"
+#include "rx-eam.hpp"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
 #include <optional>
 
+#include "data-file.hpp"
 #include "import.hpp"
 
 namespace {
@@ -81,21 +81,10 @@ int kelmar_atom_fork_os(std::vector<KELMAR_ATOM>& atom) {
 }
 
 int kelmar_atom_update_default_os(std::vector<KELMAR_ATOM>& atom, const char* dir_unitary) {
-    std::ifstream in(dir_unitary ? dir_unitary : "", std::ios::binary);
-    if (!in) {
+    std::vector<std::string> data;
+    if (!read_data_block(dir_unitary, data)) {
         std::fprintf(stderr, "Error: unable to open %s\n", dir_unitary ? dir_unitary : "(null)");
         return 1;
-    }
-    std::vector<std::string> data;
-    std::string line;
-    bool started = false;
-    while (std::getline(in, line)) {
-        if (!started) {
-            started = line.find("DATA_START") != std::string::npos;
-            continue;
-        }
-        if (line.find("DATA_END") != std::string::npos) break;
-        data.push_back(line);
     }
     for (auto& at : atom) {
         if (at.os != KELMAR_OS_UNKNOWN) continue;

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "property-record.hpp"
+#include "property-derived.hpp"
 #include "neighbor.hpp"
 
 namespace mdforce {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "property-record.hpp"
+#include "property.hpp"
 #include "import.hpp"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "property-record.hpp"
+#include "property-derived.hpp"
 
 namespace pairtab {
 

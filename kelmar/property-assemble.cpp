@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "import.hpp"
+#include "screening-factor.hpp"
 
 int kelmar_property_update(KELMAR_PROPERTY* ppt, KELMAR_CELL* cell, const char* dir_unitary,
                            const char* dir_binary) {

@@ -1,11 +1,12 @@
-// Total energy with the embedding (EAM) term: the pair sum of rx.cpp plus, per atom, the
+// Total energy with the embedding (EAM) term: the pair sum of rx-energy plus, per atom, the
 // embedding energy from its bond-valence sum.
-#include "rx-sd.hpp"
+#include "rx-eam.hpp"
 
 #include <cstdio>
 
 #include "bv.hpp"
-#include "property-record.hpp"
+#include "rx-energy.hpp"
+#include "property.hpp"
 #include "import.hpp"
 
 namespace {

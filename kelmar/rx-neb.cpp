@@ -12,6 +12,7 @@
 #include "import.hpp"
 #include "la.hpp"
 #include "rx-sd.hpp"
+#include "rx-energy.hpp"
 
 namespace {
 

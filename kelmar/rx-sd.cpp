@@ -11,6 +11,7 @@
 #include "property-assemble.hpp"
 #include "import.hpp"
 #include "rx-sd.hpp"
+#include "rx-energy.hpp"
 
 std::unique_ptr<KELMAR_RX_SD> kelmar_rx_sd_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt) {
     if (cell == nullptr || cell->atom.empty()) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "property-record.hpp"
+#include "property-derived.hpp"
 #include "pair-table.hpp"
 
 namespace {

@@ -7,8 +7,9 @@
 
 #include "cli.hpp"
 #include "property-assemble.hpp"
+#include "screening-factor.hpp"
 #include "kelmar_fixtures.hpp"
-#include "rx-sd.hpp"
+#include "rx-energy.hpp"
 
 namespace {
 

@@ -8,6 +8,8 @@
 #include "cli.hpp"
 #include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
+#include "rx-eam.hpp"
+#include "rx-energy.hpp"
 #include "rx-sd.hpp"
 
 namespace {

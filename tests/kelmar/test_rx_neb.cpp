@@ -10,7 +10,7 @@
 #include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
 #include "rx-neb.hpp"
-#include "rx-sd.hpp"
+#include "rx-energy.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "import.hpp"
 #include "kelmar_fixtures.hpp"
 #include "rx-pairlist.hpp"
-#include "rx-sd.hpp"
+#include "rx-energy.hpp"
 
 namespace {
 
