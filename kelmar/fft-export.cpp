@@ -8,7 +8,7 @@
 #include "alloc.hpp"
 #include "cube.hpp"
 #include "ds.hpp"
-#include "fft.hpp"
+#include "fft-export.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
 #include "la.hpp"

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "alloc.hpp"
-#include "fp.hpp"
+#include "fp-export.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
 

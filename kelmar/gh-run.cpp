@@ -7,9 +7,11 @@
 
 #include "ds.hpp"
 #include "fft.hpp"
-#include "fp.hpp"
+#include "fp-export.hpp"
 #include "gh-load.hpp"
-#include "gh.hpp"
+#include "gh-network.hpp"
+#include "gh-run.hpp"
+#include "gh-sites.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
 

@@ -7,7 +7,7 @@
 
 #include "fp.hpp"
 #include "gh-near.hpp"
-#include "gh.hpp"
+#include "gh-sites.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
 
