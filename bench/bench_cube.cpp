@@ -21,9 +21,9 @@
 
 #include "bench_common.hpp"
 #include "cube.hpp"
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
 #include "cif-read.hpp"
+#include "property-assemble.hpp"
 #include "neighbor.hpp"
 #include "plane-threads.hpp"
 

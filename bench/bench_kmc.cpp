@@ -16,8 +16,8 @@
 #include "cube.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
-#include "import-ppt.hpp"
 #include "cif-read.hpp"
+#include "property-assemble.hpp"
 #include "kmc.hpp"
 
 namespace {

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "bench_common.hpp"
-#include "import-os.hpp"
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
 #include "cif-read.hpp"
+#include "oxidation-states.hpp"
+#include "property-assemble.hpp"
 #include "md.hpp"
 
 namespace {

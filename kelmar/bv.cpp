@@ -7,13 +7,11 @@
 #include <cstring>
 #include <string>
 
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
+#include "property-assemble.hpp"
 #include "neighbor.hpp"
 
 namespace {
-
-char sign_char(int os) { return os < 0 ? '-' : '+'; }
 
 double vector_length(const double a[3]) { return std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]); }
 
@@ -170,8 +168,8 @@ int kelmar_bv_validate_property(const KELMAR_PROPERTY* ppt) {
             for (const auto& c : checks)
                 if (!(c.value > 0)) {
                     std::fprintf(stderr, "Error: incorrect %s at [%d](%s%d%c)-(%s%d%c) %s=%f\n", c.name, i,
-                                 ppt->type[i].data(), std::abs(ppt->os[i]), sign_char(ppt->os[i]),
-                                 ppt->type[j].data(), std::abs(ppt->os[j]), sign_char(ppt->os[j]), c.name, c.value);
+                                 ppt->type[i].data(), std::abs(ppt->os[i]), os_sign_char(ppt->os[i]),
+                                 ppt->type[j].data(), std::abs(ppt->os[j]), os_sign_char(ppt->os[j]), c.name, c.value);
                     return 1;
                 }
         }

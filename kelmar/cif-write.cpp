@@ -11,6 +11,7 @@
 #include "atom-order.hpp"
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
+#include "data-file.hpp"
 
 // --------------------------------------------------------------------------------------------
 // Atom-list steps
@@ -49,21 +50,10 @@ int kelmar_atom_fork_os(std::vector<KELMAR_ATOM>& atom) {
 }
 
 int kelmar_atom_update_default_os(std::vector<KELMAR_ATOM>& atom, const char* dir_unitary) {
-    std::ifstream in(dir_unitary ? dir_unitary : "", std::ios::binary);
-    if (!in) {
+    std::vector<std::string> data;
+    if (!read_data_block(dir_unitary, data)) {
         std::fprintf(stderr, "Error: unable to open %s\n", dir_unitary ? dir_unitary : "(null)");
         return 1;
-    }
-    std::vector<std::string> data;
-    std::string line;
-    bool started = false;
-    while (std::getline(in, line)) {
-        if (!started) {
-            started = line.find("DATA_START") != std::string::npos;
-            continue;
-        }
-        if (line.find("DATA_END") != std::string::npos) break;
-        data.push_back(line);
     }
     for (auto& at : atom) {
         if (at.os != KELMAR_OS_UNKNOWN) continue;

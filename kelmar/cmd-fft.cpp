@@ -6,8 +6,8 @@
 
 #include "cmd-handlers.hpp"
 #include "cube.hpp"
-#include "fft.hpp"
-#include "fp.hpp"
+#include "fft-export.hpp"
+#include "fp-export.hpp"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "gin.hpp"
-#include "import-ppt.hpp"
 #include "kelmar.hpp"
+#include "property-assemble.hpp"
 
 namespace {
 

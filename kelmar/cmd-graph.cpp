@@ -3,7 +3,7 @@
 #include <string>
 
 #include "cmd-handlers.hpp"
-#include "gh.hpp"
+#include "gh-run.hpp"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <unistd.h>
 
 #include "ds.hpp"
-#include "import-ppt.hpp"
 #include "cif-read.hpp"
-#include "import-os.hpp"
+#include "oxidation-states.hpp"
+#include "property-assemble.hpp"
 
 namespace {
 

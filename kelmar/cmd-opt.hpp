@@ -54,7 +54,7 @@ std::string kelmar_cmd_opt_name_replace4(const char* input, const char* suffix);
 // The argument at index i, or null when there is none.
 const char* kelmar_cmd_opt_arg(const KELMAR_CMD_OPT* opt, int i);
 // Reads a CIF with the run's data files and settles the oxidation states the file leaves out
-// (import-os.hpp); false (after the error line) on failure. need_neutral: a cell that stays
+// (oxidation-states.hpp); false (after the error line) on failure. need_neutral: a cell that stays
 // unbalanced is an error here (else a warning, and the commands that need charges refuse it when
 // they assemble them); mobile: the element of a landscape's mobile ion.
 bool kelmar_cmd_opt_load_structure(const KELMAR_CMD_OPT* opt, const char* cif, std::unique_ptr<KELMAR_CELL>* cell,

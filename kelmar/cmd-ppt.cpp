@@ -5,8 +5,8 @@
 #include "bv.hpp"
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
-#include "import-ppt.hpp"
 #include "kelmar.hpp"
+#include "property-assemble.hpp"
 
 namespace {
 

@@ -7,12 +7,13 @@
 
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
 #include "cif-read.hpp"
 #include "cif-write.hpp"
+#include "property-assemble.hpp"
 #include "rx-neb.hpp"
-#include "rx.hpp"
+#include "rx-eam.hpp"
+#include "rx-sd.hpp"
 
 int kelmar_cmd_opt_do_cal_tot_en(KELMAR_CMD_OPT* opt) {
     if (opt->argc < 3) {

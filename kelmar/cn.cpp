@@ -9,16 +9,14 @@
 #include <utility>
 
 #include "bv.hpp"
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
+#include "property-assemble.hpp"
 #include "neighbor.hpp"
 
 namespace {
 
 // Neighbours are searched within this radius of the centre.
 constexpr double CN_RANGE = 10.0;
-
-char sign_char(int os) { return os <= 0 ? '-' : '+'; }
 
 double length3(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
@@ -174,7 +172,7 @@ std::unique_ptr<KELMAR_CN> kelmar_cn_new_from_cell(const KELMAR_CELL* cell, cons
         });
     cn->total = static_cast<int>(cn->r.size());
     if (cn->total == 0) {
-        std::fprintf(stderr, "Error: atom of type %s%d%c not found.\n", type_c, std::abs(os_c), sign_char(os_c));
+        std::fprintf(stderr, "Error: atom of type %s%d%c not found.\n", type_c, std::abs(os_c), os_sign_char(os_c));
         return nullptr;
     }
     if (!sort_and_shell(cn.get(), rds_tiny, [](int, int) {})) return nullptr;
@@ -221,8 +219,8 @@ void kelmar_cn_print_shell(const KELMAR_CN* cn) {
         std::printf("CN: (not allocated)\n");
         return;
     }
-    std::printf("CN: center atom: %6s (%s%d%c)\n", cn->name, cn->type, std::abs(cn->os), sign_char(cn->os));
-    std::printf("CN: coordinated type: %s%d%c\n", cn->type_c, std::abs(cn->os_c), sign_char(cn->os_c));
+    std::printf("CN: center atom: %6s (%s%d%c)\n", cn->name, cn->type, std::abs(cn->os), os_sign_char(cn->os));
+    std::printf("CN: coordinated type: %s%d%c\n", cn->type_c, std::abs(cn->os_c), os_sign_char(cn->os_c));
     std::printf("CN: %5s %9s %6s\n", "shell", "r", "cn");
     for (int s = 0; s < cn->total_shell; s++)
         std::printf("CN: %5d %9.6f %6.3f\n", s, cn->r_shell[s], cn->n_shell[s]);
@@ -233,8 +231,8 @@ void kelmar_cn_print_datapoint(const KELMAR_CN* cn) {
         std::printf("CN: (not allocated)\n");
         return;
     }
-    std::printf("CN: center atom: %6s (%s%d%c)\n", cn->name, cn->type, std::abs(cn->os), sign_char(cn->os));
-    std::printf("CN: coordinated type: %s%d%c\n", cn->type_c, std::abs(cn->os_c), sign_char(cn->os_c));
+    std::printf("CN: center atom: %6s (%s%d%c)\n", cn->name, cn->type, std::abs(cn->os), os_sign_char(cn->os));
+    std::printf("CN: coordinated type: %s%d%c\n", cn->type_c, std::abs(cn->os_c), os_sign_char(cn->os_c));
     std::printf("CN: %9s %6s %8s %9s\n", "r", "occ", "n", "rds");
     for (int i = 0; i < cn->total; i++)
         std::printf("CN: %9.6f %6.3f %8.3f %9.6f\n", cn->r[i], cn->occ[i], cn->n[i], cn->g[i]);
@@ -245,7 +243,7 @@ void kelmar_cn_mix_print(const KELMAR_CN_MIX* cn) {
         std::printf("CN: (not allocated)\n");
         return;
     }
-    std::printf("CN: Center atom: %13s (%s%d%c)\n", cn->name, cn->type, std::abs(cn->os), sign_char(cn->os));
+    std::printf("CN: Center atom: %13s (%s%d%c)\n", cn->name, cn->type, std::abs(cn->os), os_sign_char(cn->os));
     // A lone neighbour image forms no shell: there is no coordination number to print.
     if (cn->total_shell > 0) std::printf("CN: Coordination Number: %12.3f\n", cn->n_shell[0]);
     else std::printf("Warning: no coordination shell found.\n");
@@ -255,7 +253,7 @@ void kelmar_cn_mix_print(const KELMAR_CN_MIX* cn) {
     else if (cn->total_shell == 1) rows = cn->total - 1;
     for (int i = 0; i < rows; i++)
         std::printf("CN: %5d %6d %14s%d%c %9.6f %6.3f %8.3f %9.6f\n", i + 1, shell_of(cn, i), cn->type_c[i].data(),
-                    std::abs(cn->os_c[i]), sign_char(cn->os_c[i]), cn->r[i], cn->occ[i], cn->n[i], cn->g[i]);
+                    std::abs(cn->os_c[i]), os_sign_char(cn->os_c[i]), cn->r[i], cn->occ[i], cn->n[i], cn->g[i]);
 }
 
 int kelmar_cn_calculate(const KELMAR_CELL* cell, const char* name, double rds_tiny) {
@@ -310,11 +308,11 @@ int kelmar_cn_calculate_by_type(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmet
     bool any = false;
     for (const KELMAR_ATOM& a : cell->atom) any = any || same_species(a, type, os);
     if (!any) {
-        std::fprintf(stderr, "Error: unable to find any atom of %s%d%c.\n", type, std::abs(os), sign_char(os));
+        std::fprintf(stderr, "Error: unable to find any atom of %s%d%c.\n", type, std::abs(os), os_sign_char(os));
         return 1;
     }
-    std::printf("CN: %s%d%c coordinated by %s%d%c\n", type, std::abs(os), sign_char(os), type_c, std::abs(os_c),
-                sign_char(os_c));
+    std::printf("CN: %s%d%c coordinated by %s%d%c\n", type, std::abs(os), os_sign_char(os), type_c, std::abs(os_c),
+                os_sign_char(os_c));
     std::printf("CN: %4s %12s %10s %9s\n", "site", "multiplicity", "cn", "r");
     long taken = 0;
     double sum_m = 0.0, sum_n = 0.0, sum_r = 0.0;
@@ -444,7 +442,7 @@ void kelmar_cn_bv_print(const KELMAR_CN_BV* cn) {
         std::printf("CN: (not allocated)\n");
         return;
     }
-    std::printf("CN: Center atom: %5s (%s%d%c) \n", cn->name, cn->type, std::abs(cn->os), sign_char(cn->os));
+    std::printf("CN: Center atom: %5s (%s%d%c) \n", cn->name, cn->type, std::abs(cn->os), os_sign_char(cn->os));
     std::printf("CN: XYZ: [ %.4f %.4f %.4f ]\n", cn->x[0], cn->x[1], cn->x[2]);
     std::printf("CN: Coordination Number: %12.3f\n", cn->n[static_cast<std::size_t>(cn->cn_index)]);
     std::printf("CN: BVS: %.4f      SD of BV: %7.3f\n", cn->BVS, cn->s_sd);
@@ -452,7 +450,7 @@ void kelmar_cn_bv_print(const KELMAR_CN_BV* cn) {
                 "occ", "n", "s", "BVS", "s_ave", "s_det", "X", "Y", "Z");
     for (int i = 0; i <= cn->cn_print && i < cn->total; i++)
         std::printf("CN: %5d %14s%d%c %7.4f %6.3f %7.3f %7.4f %7.4f %7.4f %7.4f %8.4f %7.4f %7.4f\n", i + 1,
-                    cn->type_c[i].data(), std::abs(cn->os_c[i]), sign_char(cn->os_c[i]), cn->r[i], cn->occ[i],
+                    cn->type_c[i].data(), std::abs(cn->os_c[i]), os_sign_char(cn->os_c[i]), cn->r[i], cn->occ[i],
                     cn->n[i], cn->s[i], cn->s_sum[i], cn->s_ave[i], cn->s_det[i], cn->x_c[i][0], cn->x_c[i][1],
                     cn->x_c[i][2]);
 }

@@ -17,13 +17,13 @@
 
 #include "bv.hpp"
 #include "cube.hpp"
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
+#include "property-assemble.hpp"
 #include "symmetry-grid.hpp"
 #include "neighbor.hpp"
 #include "pair-table.hpp"
 #include "plane-threads.hpp"
-#include "rx.hpp"
+#include "rx-eam.hpp"
 
 namespace {
 

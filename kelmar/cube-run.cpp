@@ -6,9 +6,9 @@
 #include <string>
 
 #include "cube.hpp"
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
+#include "property-assemble.hpp"
 
 // --- from-cell level ------------------------------------------------------------------------------
 

@@ -16,8 +16,8 @@
 #include <climits>
 #include <sys/stat.h>
 
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
+#include "property-assemble.hpp"
 
 namespace {
 

@@ -8,9 +8,10 @@
 #include "alloc.hpp"
 #include "cube.hpp"
 #include "ds.hpp"
-#include "fft.hpp"
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
+#include "fft-export.hpp"
+#include "fft.hpp"
 #include "kelmar.hpp"
 #include "la.hpp"
 

@@ -111,16 +111,5 @@ std::unique_ptr<KELMAR_FFTDOT_LIST> kelmar_fftdot_list_new_from_fft_threads(cons
 void kelmar_fftdot_list_sort(KELMAR_FFTDOT_LIST* list);
 int kelmar_fftdot_list_merge_near(KELMAR_FFTDOT_LIST* list);
 int kelmar_fftdot_list_filter(KELMAR_FFTDOT_LIST* list, double en);
-std::unique_ptr<KELMAR_CELL> kelmar_fftdot_list_export_to_cell(const KELMAR_FFTDOT_LIST* list);
-std::unique_ptr<KELMAR_TEXT> kelmar_fftdot_list_export_to_text(const KELMAR_FFTDOT_LIST* list);
 void kelmar_fftdot_print(const KELMAR_FFTDOT* dot);
 void kelmar_fftdot_list_print(const KELMAR_FFTDOT_LIST* list);
-
-// --- the two commands -----------------------------------------------------------------------------
-
-// Critical points to "<base>.fft.cif" and "<base>.fft.txt"; a positive cap drops points higher
-// than the lowest one plus cap. 0 or 1; on failure no output file is left.
-int kelmar_fft_analyze_export_to_file(const KELMAR_CUBE* cube, double cap, const char* base);
-// The fourteen derivative cubes "<base>.fft.f0.cube" ... "<base>.fft.slope.cube". 0 or 1; on
-// failure none of them is left.
-int kelmar_fft_analyze_export_cubes_to_file(const KELMAR_CUBE* cube, const char* base);

@@ -3,9 +3,10 @@
 #include <filesystem>
 
 #include "alloc.hpp"
-#include "fp.hpp"
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
+#include "fp-export.hpp"
+#include "fp.hpp"
 #include "kelmar.hpp"
 
 namespace {

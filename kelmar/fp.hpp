@@ -68,10 +68,6 @@ std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube(const KELMAR_CUBE* cu
 std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_CUBE* cube, int threads);
 void kelmar_fpcube_free(std::unique_ptr<KELMAR_FPCUBE>& cube);
 void kelmar_fpcube_clear_type(KELMAR_FPCUBE* cube);
-// One atom per minimum, saddle and path point.
-std::unique_ptr<KELMAR_CELL> kelmar_fpcube_export_to_cell(const KELMAR_FPCUBE* cube);
-// The whole "--fp-map" chain; 0 or 1, no file left on failure.
-int kelmar_fpcube_export_cif_to_file(const KELMAR_CUBE* cube, double barrier_max, const char* name);
 
 // --- one point, step by step (the plain definition) ------------------------------------------------
 

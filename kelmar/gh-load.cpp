@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "cube.hpp"
-#include "import-os.hpp"
-#include "import-ppt.hpp"
 #include "cif-read.hpp"
+#include "oxidation-states.hpp"
+#include "property-assemble.hpp"
 
 namespace {
 
@@ -48,7 +48,7 @@ bool load_graph_structure(GraphStructureInput* out, const char* cif, const char*
         if (atom.type[0] == type[0] && atom.type[1] == type[1] && atom.os == os) ++mobile;
     if (out->ppt->conducting < 0 || mobile == 0) {
         std::fprintf(stderr, "Error: %s holds no %s%d%c ion to move.\n", cif, type, os < 0 ? -os : os,
-                     os < 0 ? '-' : '+');
+                     os_sign_char(os));
         return false;
     }
     return true;

@@ -8,7 +8,7 @@
 
 #include "fft.hpp"
 #include "fp.hpp"
-#include "import-ppt-core.hpp"
+#include "property-record.hpp"
 #include "kelmar.hpp"
 
 struct GraphStructureInput {

@@ -10,7 +10,7 @@
 
 #include "ds.hpp"
 #include "fp.hpp"
-#include "gh.hpp"
+#include "gh-network.hpp"
 
 namespace {
 

@@ -7,10 +7,13 @@
 
 #include "ds.hpp"
 #include "fft.hpp"
-#include "fp.hpp"
+#include "fp-export.hpp"
 #include "gh-load.hpp"
-#include "gh.hpp"
 #include "cif-write.hpp"
+#include "gh-network.hpp"
+#include "gh-run.hpp"
+#include "gh-sites.hpp"
+#include "gh.hpp"
 #include "kelmar.hpp"
 
 namespace {

@@ -7,8 +7,9 @@
 
 #include "fp.hpp"
 #include "gh-near.hpp"
-#include "gh.hpp"
 #include "cell-ops.hpp"
+#include "gh-sites.hpp"
+#include "gh.hpp"
 #include "kelmar.hpp"
 
 namespace {

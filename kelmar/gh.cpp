@@ -14,8 +14,8 @@
 #include "fft.hpp"
 #include "fp.hpp"
 #include "gh-near.hpp"
-#include "import-ppt-core.hpp"
 #include "cell-ops.hpp"
+#include "property-record.hpp"
 #include "kelmar.hpp"
 
 namespace {

@@ -8,14 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
+#include "property-assemble.hpp"
 
 namespace {
 
 const char KELMAR_GIN_SEPARATOR = '/';
-
-char gin_sign(int os) { return os < 0 ? '-' : '+'; }
 
 // One formatted line with its CR LF.
 void line(KELMAR_TEXT* t, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
@@ -44,7 +42,7 @@ void header_and_species(KELMAR_TEXT* t, const KELMAR_PROPERTY* ppt) {
     line(t, "keyword noelectrostatics");
     line(t, "species");
     for (int i = 0; i < ppt->total; i++)
-        line(t, "%2s%d%c core %11.8f", ppt->type[i].data(), std::abs(ppt->os[i]), gin_sign(ppt->os[i]),
+        line(t, "%2s%d%c core %11.8f", ppt->type[i].data(), std::abs(ppt->os[i]), os_sign_char(ppt->os[i]),
              ppt->uni[i].q);
 }
 
@@ -57,7 +55,7 @@ void morse_pairs(KELMAR_TEXT* t, const KELMAR_PROPERTY* ppt) {
             const KELMAR_PROPERTY_BINARY& e = ppt->bin[i][j];
             if (!(e.cutoff > 0)) continue;
             line(t, "%2s%d%c core %2s%d%c core %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f", e.type1, std::abs(e.os1),
-                 gin_sign(e.os1), e.type2, std::abs(e.os2), gin_sign(e.os2), e.d0 * 14.39964 / 2, 1.0 / e.b, e.rmin,
+                 os_sign_char(e.os1), e.type2, std::abs(e.os2), os_sign_char(e.os2), e.d0 * 14.39964 / 2, 1.0 / e.b, e.rmin,
                  0.0, 0.0, 12.0);
         }
 }
@@ -68,7 +66,7 @@ void coulomb_pairs(KELMAR_TEXT* t, const KELMAR_PROPERTY* ppt) {
         for (int j = i; j < ppt->total; j++) {
             if (ppt->os[i] * ppt->os[j] <= 0) continue;
             line(t, "%2s%d%c core %2s%d%c core %9.6f %9.6f", ppt->type[i].data(), std::abs(ppt->os[i]),
-                 gin_sign(ppt->os[i]), ppt->type[j].data(), std::abs(ppt->os[j]), gin_sign(ppt->os[j]),
+                 os_sign_char(ppt->os[i]), ppt->type[j].data(), std::abs(ppt->os[j]), os_sign_char(ppt->os[j]),
                  (ppt->uni[i].rc + ppt->uni[j].rc) * ppt->sf, 12.0);
         }
 }
@@ -111,24 +109,12 @@ void three_body(KELMAR_TEXT* t, const KELMAR_PROPERTY* ppt) {
     }
 }
 
-// Embedding strength of species i from its partners of opposite sign; false when it has none.
+// Embedding strength of species i in eV; false when it has no partner of opposite sign or the
+// fit gives no finite value.
 bool embedding_f0(const KELMAR_PROPERTY* ppt, int i, double* out) {
-    double s = 0.0, count = 0.0;
-    for (int j = 0; j < ppt->total; j++) {
-        if (!((ppt->os[i] > 0 && ppt->os[j] < 0) || (ppt->os[i] < 0 && ppt->os[j] > 0))) continue;
-        const int q = ppt->os[i] > 0 ? i : j;
-        const int a = ppt->os[i] > 0 ? j : i;
-        const KELMAR_PROPERTY_BINARY& e = ppt->bin[q][a];
-        const double p = 0.5879 * std::log(std::fabs(static_cast<double>(ppt->os[q]) / ppt->os[a])) + 0.135 -
-                         0.0898 * std::log(ppt->uni[q].soft) - 0.9956 * std::log(e.b) +
-                         0.3986 * std::log(static_cast<double>(ppt->uni[q].n)) - 0.51 * std::log(e.cn) +
-                         0.5272 * std::log(e.r0);
-        const double cj = j < static_cast<int>(ppt->count.size()) ? ppt->count[j] : 0.0;
-        s += std::exp(p) * e.f0 * cj;
-        count += cj;
-    }
-    if (!(count > 0)) return false;
-    *out = 14.39964 * s / count;
+    double f1 = 0.0;
+    if (!eam_embedding_parameter(ppt, i, &f1)) return false;
+    *out = 14.39964 * f1;
     return std::isfinite(*out);
 }
 
@@ -181,8 +167,8 @@ std::unique_ptr<KELMAR_TEXT> kelmar_gin_eam_import_from_property(const KELMAR_PR
         for (int j = 0; j < ppt->total; j++) {
             const KELMAR_PROPERTY_BINARY& e = ppt->bin[i][j];
             if (e.cutoff > 0)
-                line(x, "%2s%d%c core %2s%d%c core 0 %3f", e.type1, std::abs(e.os1), gin_sign(e.os1), e.type2,
-                     std::abs(e.os2), gin_sign(e.os2), e.cutoff);
+                line(x, "%2s%d%c core %2s%d%c core 0 %3f", e.type1, std::abs(e.os1), os_sign_char(e.os1), e.type2,
+                     std::abs(e.os2), os_sign_char(e.os2), e.cutoff);
         }
     line(x, "eam_density exponential 0");
     line(x, "#%18s 1    1/b      R0", "");
@@ -190,15 +176,15 @@ std::unique_ptr<KELMAR_TEXT> kelmar_gin_eam_import_from_property(const KELMAR_PR
         for (int j = 0; j < ppt->total; j++) {
             const KELMAR_PROPERTY_BINARY& e = ppt->bin[i][j];
             if (e.cutoff > 0)
-                line(x, "%2s%d%c core %2s%d%c core 1 %9.6f %9.6f", e.type1, std::abs(e.os1), gin_sign(e.os1), e.type2,
-                     std::abs(e.os2), gin_sign(e.os2), 1.0 / e.b, e.r0);
+                line(x, "%2s%d%c core %2s%d%c core 1 %9.6f %9.6f", e.type1, std::abs(e.os1), os_sign_char(e.os1), e.type2,
+                     std::abs(e.os2), os_sign_char(e.os2), 1.0 / e.b, e.r0);
         }
     line(x, "eam_functional johnson ");
     for (int i = 0; i < ppt->total; i++) {
         double f0 = 0.0;
         // A species without partners of opposite sign has no embedding term: its line is left out.
         if (!embedding_f0(ppt, i, &f0)) continue;
-        line(x, "%2s%d%c core %9.6f 0 %d 1.4142 1 1", ppt->type[i].data(), std::abs(ppt->os[i]), gin_sign(ppt->os[i]),
+        line(x, "%2s%d%c core %9.6f 0 %d 1.4142 1 1", ppt->type[i].data(), std::abs(ppt->os[i]), os_sign_char(ppt->os[i]),
              f0, std::abs(ppt->os[i]));
     }
     line(x, "qerfc    force");
@@ -221,7 +207,7 @@ std::unique_ptr<KELMAR_TEXT> kelmar_gin_import_from_cell(const KELMAR_CELL* cell
         const KELMAR_ATOM& a = cell->atom[static_cast<std::size_t>(i)];
         if (std::fabs(a.occ - 1.0) > 0.001) {
             std::fprintf(stderr, "Error: partial occupancy detected at atom[%ld]: %s(%d%c); occ=%f\n", i, a.type,
-                         std::abs(a.os), gin_sign(a.os), a.occ);
+                         std::abs(a.os), os_sign_char(a.os), a.occ);
             return nullptr;
         }
     }
@@ -242,7 +228,7 @@ std::unique_ptr<KELMAR_TEXT> kelmar_gin_import_from_cell(const KELMAR_CELL* cell
          cell->angle[1], cell->angle[2]);
     line(x, "fractional   %ld", cell->total());
     for (const KELMAR_ATOM& a : cell->atom)
-        line(x, "%2s%d%c core %8.6f %8.6f %8.6f", a.type, std::abs(a.os), gin_sign(a.os), a.x_f[0], a.x_f[1], a.x_f[2]);
+        line(x, "%2s%d%c core %8.6f %8.6f %8.6f", a.type, std::abs(a.os), os_sign_char(a.os), a.x_f[0], a.x_f[1], a.x_f[2]);
     line(x, "ensemble %s", conf->ensemble);
     line(x, "temperature   %7.3f", conf->temperature);
     line(x, "equilibration %7.3f ps", conf->t_eql);

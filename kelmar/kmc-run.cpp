@@ -12,9 +12,9 @@
 #include "fft.hpp"
 #include "fp.hpp"
 #include "gh-load.hpp"
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
+#include "property-assemble.hpp"
 #include "kelmar.hpp"
 #include "kmc-near.hpp"
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "import-ppt-core.hpp"
+#include "property-derived.hpp"
 #include "kmc-near.hpp"
 #include "la.hpp"
 

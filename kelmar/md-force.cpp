@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "import-ppt-core.hpp"
+#include "property-derived.hpp"
 #include "neighbor.hpp"
 
 namespace mdforce {

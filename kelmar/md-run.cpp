@@ -5,12 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "import-os.hpp"
-#include "import-ppt.hpp"
 #include "cif-read.hpp"
 #include "cif-write.hpp"
+#include "oxidation-states.hpp"
+#include "property-assemble.hpp"
 #include "md.hpp"
-#include "rx.hpp"
+#include "rx-sd.hpp"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "import-ppt-core.hpp"
 #include "cell-ops.hpp"
+#include "property.hpp"
 
 namespace {
 

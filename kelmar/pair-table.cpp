@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "import-ppt-core.hpp"
+#include "property-derived.hpp"
 
 namespace pairtab {
 

@@ -1,12 +1,13 @@
-// Total energy with the embedding (EAM) term: the pair sum of rx.cpp plus, per atom, the
+// Total energy with the embedding (EAM) term: the pair sum of rx-energy plus, per atom, the
 // embedding energy from its bond-valence sum.
-#include "rx.hpp"
+#include "rx-eam.hpp"
 
 #include <cstdio>
 
 #include "bv.hpp"
-#include "import-ppt-core.hpp"
 #include "kelmar.hpp"
+#include "property.hpp"
+#include "rx-energy.hpp"
 
 namespace {
 

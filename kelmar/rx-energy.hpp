@@ -1,6 +1,6 @@
 // Total pair energy, forces, strain and stress of a periodic cell in the bond-valence force field
-// (rx.cpp). It needs only the parameter record, so the screening-factor search of the parameter
-// assembly can use it; the embedding (EAM) term, which needs bond-valence sums, is in rx.hpp.
+// (rx-energy.cpp). It needs only the parameter record, so the screening-factor search of the parameter
+// assembly can use it; the embedding (EAM) term, which needs bond-valence sums, is in rx-eam.hpp.
 //
 // Force arrays hold one double[3] per atom; allocate them with std::make_unique<double[][3]>(n).
 #pragma once

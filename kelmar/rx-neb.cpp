@@ -8,11 +8,12 @@
 #include <cstring>
 #include <utility>
 
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
+#include "property-assemble.hpp"
 #include "la.hpp"
-#include "rx.hpp"
+#include "rx-sd.hpp"
+#include "rx-energy.hpp"
 
 namespace {
 

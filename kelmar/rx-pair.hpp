@@ -1,4 +1,4 @@
-// The pieces the cell sums of the force field share (rx.cpp, and the strain energies of
+// The pieces the cell sums of the force field share (rx-energy.cpp, and the strain energies of
 // rx-strain.cpp): the pair rule of two atoms, the species of every atom, and the image range.
 #pragma once
 
@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "import-ppt-core.hpp"
+#include "property-derived.hpp"
+#include "property.hpp"
 #include "neighbor.hpp"
 
 namespace rxpair {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "neighbor.hpp"
 
 

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 #include "atom-order.hpp"
+#include "data-file.hpp"
 #include "symmetry-find.hpp"
 #include "symmetry.hpp"
 
@@ -150,29 +150,17 @@ struct SYMCARD_RECORD {
 bool read_symcards(const char* path, std::vector<SYMCARD_RECORD>& records, const char* open_msg,
                   bool open_on_stdout = false) {
     records.clear();
-    std::ifstream in(path ? path : "", std::ios::binary);
-    if (!in) {
-        // the setting search reports a missing file on standard output, the importers on the error stream
-        std::fprintf(open_on_stdout ? stdout : stderr, open_msg, path ? path : "(null)");
-        return false;
-    }
-    std::string line;
-    bool started = false;
     int field = -1;  // -1: between records; 0..3: next header field; 4: operations
     long ops_left = 0;
-    while (std::getline(in, line)) {
+    const bool opened = visit_data_block(path, DataLineRead::whole, [&](const std::string& whole) {
+        std::string line = whole;
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-        if (!started) {
-            if (line.find("DATA_START") != std::string::npos) started = true;
-            continue;
-        }
-        if (line.find("DATA_END") != std::string::npos) break;
         if (field < 0 || field == 5) {
             if (line.find('#') != std::string::npos) {
                 records.emplace_back();
                 field = 0;
             }
-            continue;
+            return false;
         }
         SYMCARD_RECORD& rec = records.back();
         switch (field) {
@@ -192,6 +180,12 @@ bool read_symcards(const char* path, std::vector<SYMCARD_RECORD>& records, const
             break;
         default: break;
         }
+        return false;
+    });
+    if (!opened) {
+        // the setting search reports a missing file on standard output, the importers on the error stream
+        std::fprintf(open_on_stdout ? stdout : stderr, open_msg, path ? path : "(null)");
+        return false;
     }
     return true;
 }

@@ -23,7 +23,7 @@
 #include "cell-ops.hpp"
 #include "cif-parse.hpp"
 #include "cif-symmetry.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "kelmar.hpp"
 #include "symmetry.hpp"
 

@@ -7,7 +7,7 @@
 
 #include "bv.hpp"
 #include "cif-read.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
 
 namespace {

@@ -117,13 +117,17 @@ TEST(Coordination, EdgeCasesOfTheShells) {
     testing::internal::CaptureStderr();
     auto tie = kelmar_cn_new_from_cell(pair.get(), &pair->atom[0], "Cl", -1, -1);
     auto self = kelmar_cn_new_from_cell(pair.get(), &pair->atom[0], "Na", 1, -1);
+    // State 0 is labelled with '+', like every species label of the program.
+    auto neutral = kelmar_cn_new_from_cell(pair.get(), &pair->atom[0], "Xe", 0, -1);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: atom of type Na1+ not found.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: atom of type Na1+ not found.\nError: atom of type Xe0+ not found.\n");
     ASSERT_NE(tie, nullptr);
     EXPECT_DOUBLE_EQ(tie->r[0], tie->r[1]);
     EXPECT_DOUBLE_EQ(tie->g[1], 999.9);
     EXPECT_DOUBLE_EQ(tie->n_shell[0], 2.0);
     EXPECT_EQ(self, nullptr);
+    EXPECT_EQ(neutral, nullptr);
 }
 
 namespace {

@@ -14,9 +14,9 @@
 
 #include "cli.hpp"
 #include "cube.hpp"
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
 #include "cif-read.hpp"
+#include "property-assemble.hpp"
 #include "symmetry.hpp"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "alloc.hpp"
 #include "cube.hpp"
 #include "ds.hpp"
-#include "fft.hpp"
+#include "fft-export.hpp"
 #include "kelmar.hpp"
 
 namespace {

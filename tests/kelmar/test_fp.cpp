@@ -10,7 +10,7 @@
 #include <string>
 
 #include "cube.hpp"
-#include "fp.hpp"
+#include "fp-export.hpp"
 #include "kelmar.hpp"
 
 namespace {

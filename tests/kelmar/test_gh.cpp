@@ -12,7 +12,8 @@
 #include "fft.hpp"
 #include "fp.hpp"
 #include "gh-near.hpp"
-#include "gh.hpp"
+#include "gh-network.hpp"
+#include "gh-sites.hpp"
 #include "kelmar_fixtures.hpp"
 
 namespace {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <regex>
 #include <set>
@@ -12,7 +14,7 @@
 #include "cif-read.hpp"
 #include "cli.hpp"
 #include "gin.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
 
 namespace {
@@ -160,6 +162,57 @@ TEST(Gin, EveryLineFollowsItsSectionLayout) {
                               "output xyz       run/md.x.xyz", "dump every 1     run/md.x.grs"};
         for (const char* t : tail) EXPECT_EQ(lines[i++], t);
         EXPECT_EQ(gin->content.substr(gin->content.size() - lib->content.size()), lib->content);
+    }
+}
+
+TEST(Gin, EmbeddingOfASpeciesWithAPairWithoutData) {
+    // Li2O's record with a third species F(-1) for which Li has no pair data: that pair adds only
+    // its count to Li's embedding mean, and every species keeps a finite embedding line.
+    auto li2o = parameters("Li2O.cif", 0.75);
+    ASSERT_NE(li2o, nullptr);
+    ASSERT_EQ(kelmar_property_calculate_unitary_eam_parameter(li2o.get()), 0);
+    const int src[2] = {kelmar_property_find_index(li2o.get(), "Li", 1),
+                        kelmar_property_find_index(li2o.get(), "O", -2)};
+    ASSERT_GE(src[0], 0);
+    ASSERT_GE(src[1], 0);
+    auto ppt = kelmar_property_new(3);
+    for (int i = 0; i < 2; i++) {
+        ppt->type[i] = li2o->type[src[i]];
+        ppt->os[i] = li2o->os[src[i]];
+        ppt->count[i] = li2o->count[src[i]];
+        ppt->uni[i] = li2o->uni[src[i]];
+        for (int j = 0; j < 2; j++) ppt->bin[i][j] = li2o->bin[src[i]][src[j]];
+    }
+    ppt->type[2] = KELMAR_TYPE_NAME{'F', '\0', '\0'};
+    ppt->os[2] = -1;
+    ppt->count[2] = 2.0;
+    ppt->uni[2] = li2o->uni[src[1]];
+    std::strcpy(ppt->uni[2].type, "F");
+    ppt->uni[2].os = -1;
+    for (int k = 0; k < 3; k++) {
+        for (KELMAR_PROPERTY_BINARY* e : {&ppt->bin[k][2], &ppt->bin[2][k]}) {
+            std::strcpy(e->type1, e == &ppt->bin[k][2] ? ppt->type[k].data() : "F");
+            e->os1 = e == &ppt->bin[k][2] ? ppt->os[k] : -1;
+            std::strcpy(e->type2, e == &ppt->bin[k][2] ? "F" : ppt->type[k].data());
+            e->os2 = e == &ppt->bin[k][2] ? -1 : ppt->os[k];
+        }
+    }
+    ppt->sf = li2o->sf;
+
+    auto eam = kelmar_gin_eam_import_from_property(ppt.get());
+    ASSERT_NE(eam, nullptr);
+    EXPECT_EQ(eam->content.find("nan"), std::string::npos) << eam->content;
+    EXPECT_EQ(eam->content.find("inf"), std::string::npos) << eam->content;
+    ASSERT_EQ(kelmar_property_calculate_unitary_eam_parameter(ppt.get()), 0);
+    const double o = ppt->count[1];
+    EXPECT_NEAR(ppt->uni[0].f1, li2o->uni[src[0]].f1 * o / (o + 2.0), 1e-12 * std::fabs(ppt->uni[0].f1));
+    EXPECT_GT(ppt->uni[0].f1, 0.0);
+    EXPECT_EQ(ppt->uni[2].f1, 0.0);  // F's only partner has no data
+    for (int i = 0; i < 3; i++) {
+        char want[96];
+        std::snprintf(want, sizeof(want), "%2s%d%c core %9.6f 0 %d 1.4142 1 1\r\n", ppt->type[i].data(),
+                      std::abs(ppt->os[i]), os_sign_char(ppt->os[i]), 14.39964 * ppt->uni[i].f1, std::abs(ppt->os[i]));
+        EXPECT_NE(eam->content.find(want), std::string::npos) << want << eam->content;
     }
 }
 

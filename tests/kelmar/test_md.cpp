@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
 #include "md.hpp"
 

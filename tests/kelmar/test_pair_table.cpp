@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "import-ppt-core.hpp"
+#include "property-derived.hpp"
 #include "pair-table.hpp"
 
 namespace {

@@ -6,9 +6,10 @@
 #include <string>
 
 #include "cli.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
+#include "screening-factor.hpp"
 #include "kelmar_fixtures.hpp"
-#include "rx.hpp"
+#include "rx-energy.hpp"
 
 namespace {
 

@@ -6,9 +6,11 @@
 
 #include "bv.hpp"
 #include "cli.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
-#include "rx.hpp"
+#include "rx-eam.hpp"
+#include "rx-energy.hpp"
+#include "rx-sd.hpp"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "cli.hpp"
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
 #include "rx-neb.hpp"
-#include "rx.hpp"
+#include "rx-energy.hpp"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <string>
 
-#include "import-ppt.hpp"
 #include "cell-ops.hpp"
 #include "cif-read.hpp"
+#include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
 #include "rx-pairlist.hpp"
-#include "rx.hpp"
+#include "rx-energy.hpp"
 
 namespace {
 

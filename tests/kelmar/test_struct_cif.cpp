@@ -18,7 +18,7 @@
 #include "cif-parse.hpp"
 #include "cif-read.hpp"
 #include "cif-write.hpp"
-#include "rx.hpp"
+#include "rx-sd.hpp"
 
 namespace fs = std::filesystem;
 

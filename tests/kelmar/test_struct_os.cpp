@@ -16,8 +16,8 @@
 
 #include "bv.hpp"
 #include "cli.hpp"
-#include "import-os.hpp"
 #include "cif-read.hpp"
+#include "oxidation-states.hpp"
 
 namespace fs = std::filesystem;
 

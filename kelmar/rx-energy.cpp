@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "import-ppt-core.hpp"
 #include "cell-ops.hpp"
+#include "property-record.hpp"
 #include "neighbor.hpp"
 #include "rx-pair.hpp"
 

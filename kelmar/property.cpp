@@ -1,5 +1,5 @@
 // Parameter record: allocation, data-file readers, species index, validation, printing.
-#include "import-ppt-core.hpp"
+#include "property.hpp"
 
 #include <cmath>
 #include <cstdio>
@@ -8,30 +8,9 @@
 #include <string>
 
 #include "atom-order.hpp"
+#include "data-file.hpp"
 
 namespace {
-
-// Reads a data file line by line (1023 characters a line at most), handing every line between
-// the first line containing DATA_START and the next line containing DATA_END to visit(), which
-// returns true to stop. Returns false when the file cannot be opened.
-template <typename F>
-bool scan_data_block(const char* path, F&& visit) {
-    std::FILE* fp = (path != nullptr) ? std::fopen(path, "rb") : nullptr;
-    if (fp == nullptr) return false;
-    char line[1024];
-    bool in_block = false;
-    while (std::fgets(line, sizeof(line), fp) != nullptr) {
-        if (!in_block) {
-            if (std::strstr(line, "DATA_START") != nullptr) in_block = true;
-            continue;
-        }
-        if (std::strstr(line, "DATA_END") != nullptr) break;
-        if (visit(line)) break;
-    }
-    std::fclose(fp);
-    return true;
-}
-
 
 void fill_names(KELMAR_PROPERTY* ppt) {
     for (int i = 0; i < ppt->total; i++) {
@@ -210,7 +189,8 @@ int kelmar_property_unitary_read_from_file(KELMAR_PROPERTY_UNITARY* uni, const c
     kelmar_copy_field(uni->type, type);
     uni->os = os;
     int status = 0;
-    const bool opened = scan_data_block(dir_unitary, [&](const char* line) {
+    const bool opened = visit_data_block(dir_unitary, DataLineRead::buffered, [&](const std::string& text) {
+        const char* line = text.c_str();
         char symbol[1024];
         int an = 0, os_line = 0;
         if (std::sscanf(line, "%d %1023s %d", &an, symbol, &os_line) != 3) return false;
@@ -252,7 +232,8 @@ int kelmar_property_binary_read_from_file(KELMAR_PROPERTY_BINARY* bin, const cha
     kelmar_copy_field(bin->type2, type2);
     bin->os2 = os2;
     int status = 0;
-    const bool opened = scan_data_block(dir_binary, [&](const char* line) {
+    const bool opened = visit_data_block(dir_binary, DataLineRead::buffered, [&](const std::string& text) {
+        const char* line = text.c_str();
         char s1[1024], s2[1024];
         int o1 = 0, o2 = 0;
         double r0 = 0, b = 0, cn = 0, cutoff = 0;
@@ -312,7 +293,8 @@ int kelmar_property_type_from_atomic_number(int an, KELMAR_ATOM* atom, const cha
     }
     bool found = false;
     bool bad = false;
-    const bool opened = scan_data_block(dir_unitary, [&](const char* line) {
+    const bool opened = visit_data_block(dir_unitary, DataLineRead::buffered, [&](const std::string& text) {
+        const char* line = text.c_str();
         int a = 0, os_default = 0;
         char symbol[1024];
         const int got = std::sscanf(line, "%d %1023s %*d %d", &a, symbol, &os_default);
@@ -344,7 +326,8 @@ int kelmar_property_type_from_atomic_number(int an, KELMAR_ATOM* atom, const cha
 
 double kelmar_property_hardness_read_from_file(const char* type, int os, const char* dir_hardness) {
     double result = 0.0;
-    const bool opened = scan_data_block(dir_hardness, [&](const char* line) {
+    const bool opened = visit_data_block(dir_hardness, DataLineRead::buffered, [&](const std::string& text) {
+        const char* line = text.c_str();
         char symbol[1024];
         double v[8] = {};
         const int got = std::sscanf(line, "%1023s %lf %lf %lf %lf %lf %lf %lf %lf", symbol, &v[0], &v[1], &v[2],

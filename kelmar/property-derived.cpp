@@ -1,11 +1,13 @@
 // Derived force-field quantities (effective b, Morse values, fractional charges, short-range
 // parabolas, EAM embedding parameter) and the pair functions.
+#include "property-derived.hpp"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "import-ppt-core.hpp"
+#include "property.hpp"
 
 namespace {
 
@@ -263,30 +265,33 @@ int kelmar_property_binary_pseudopotential(KELMAR_PROPERTY* ppt) {
     return 0;
 }
 
+bool eam_embedding_parameter(const KELMAR_PROPERTY* ppt, int i, double* f1) {
+    double num = 0.0, den = 0.0;
+    for (int j = 0; j < ppt->total; j++) {
+        if (!(ppt->os[i] * ppt->os[j] < 0)) continue;
+        const int c = ppt->os[i] > 0 ? i : j;
+        const int a = ppt->os[i] > 0 ? j : i;
+        const KELMAR_PROPERTY_BINARY& e = ppt->bin[c][a];
+        const double t = std::exp(0.5879 * std::log(std::fabs(static_cast<double>(ppt->os[c]) / ppt->os[a])) +
+                                  0.135 - 0.0898 * std::log(ppt->uni[c].soft) - 0.9956 * std::log(e.b) +
+                                  0.3986 * std::log(static_cast<double>(ppt->uni[c].n)) -
+                                  0.51 * std::log(e.cn) + 0.5272 * std::log(e.r0));
+        const double count = static_cast<std::size_t>(j) < ppt->count.size() ? ppt->count[j] : 0.0;
+        // A pair without data has f0 = 0 and contributes nothing; its t (logarithms of zeros)
+        // would otherwise turn the sum into nan.
+        if (e.f0 != 0.0) num += t * count * e.f0;
+        den += count;
+    }
+    // A species without partners of opposite sign in the cell has no embedding term.
+    *f1 = den > 0 ? num / den : 0.0;
+    return den > 0;
+}
+
 int kelmar_property_calculate_unitary_eam_parameter(KELMAR_PROPERTY* ppt) {
     if (!property_ready(ppt)) {
         std::fprintf(stderr, "Error: KELMAR_CELL and KELMAR_PROPERTY has not been initialized.\n");
         return 1;
     }
-    const int s = ppt->total;
-    for (int i = 0; i < s; i++) {
-        double num = 0.0, den = 0.0;
-        for (int j = 0; j < s; j++) {
-            if (!(ppt->os[i] * ppt->os[j] < 0)) continue;
-            const int c = ppt->os[i] > 0 ? i : j;
-            const int a = ppt->os[i] > 0 ? j : i;
-            const KELMAR_PROPERTY_BINARY& e = ppt->bin[c][a];
-            const double t = std::exp(0.5879 * std::log(std::fabs(static_cast<double>(ppt->os[c]) / ppt->os[a])) +
-                                      0.135 - 0.0898 * std::log(ppt->uni[c].soft) - 0.9956 * std::log(e.b) +
-                                      0.3986 * std::log(static_cast<double>(ppt->uni[c].n)) -
-                                      0.51 * std::log(e.cn) + 0.5272 * std::log(e.r0));
-            // A pair without data has f0 = 0 and contributes nothing; its t (logarithms of zeros)
-            // would otherwise turn the sum into nan.
-            if (e.f0 != 0.0) num += t * ppt->count[j] * e.f0;
-            den += ppt->count[j];
-        }
-        // A species without partners of opposite sign in the cell has no embedding term.
-        ppt->uni[i].f1 = den > 0 ? num / den : 0.0;
-    }
+    for (int i = 0; i < ppt->total; i++) eam_embedding_parameter(ppt, i, &ppt->uni[i].f1);
     return 0;
 }

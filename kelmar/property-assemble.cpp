@@ -1,11 +1,12 @@
 // Assembly of a cell's parameter record: species from the cell, entries from the data files,
 // derived quantities, the screening-factor search and the short-range parabolas, in that order.
-#include "import-ppt.hpp"
+#include "property-assemble.hpp"
 
 #include <cstdio>
 #include <cstring>
 
 #include "kelmar.hpp"
+#include "screening-factor.hpp"
 
 int kelmar_property_update(KELMAR_PROPERTY* ppt, KELMAR_CELL* cell, const char* dir_unitary,
                            const char* dir_binary) {

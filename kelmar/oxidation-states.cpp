@@ -1,17 +1,17 @@
 // Oxidation states a structure file leaves out: charge balance first, bond-valence sums decide.
-#include "import-os.hpp"
+#include "oxidation-states.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <tuple>
 
-#include "cell-ops.hpp"
 #include "atom-order.hpp"
+#include "cell-ops.hpp"
+#include "data-file.hpp"
 #include "neighbor.hpp"
 
 double CellChargeBalance::fraction() const {
@@ -40,23 +40,6 @@ constexpr double kPlausibleGii = 0.5;
 // Bond valences closer than this are no bonds (as in the bond-valence sums).
 constexpr double kMinBondLength = 0.2;
 
-// The data lines of a data file, between the "DATA_START" and "DATA_END" lines.
-bool read_data_lines(const char* path, std::vector<std::string>& out) {
-    std::ifstream in(path ? path : "", std::ios::binary);
-    if (!in) return false;
-    std::string line;
-    bool started = false;
-    while (std::getline(in, line)) {
-        if (!started) {
-            started = line.find("DATA_START") != std::string::npos;
-            continue;
-        }
-        if (line.find("DATA_END") != std::string::npos) break;
-        out.push_back(line);
-    }
-    return true;
-}
-
 using PairKey = std::tuple<std::string, int, std::string, int>;
 
 struct PairValues {
@@ -69,7 +52,7 @@ class BondTable {
 public:
     bool load(const char* path) {
         std::vector<std::string> lines;
-        if (!read_data_lines(path, lines)) return false;
+        if (!read_data_block(path, lines)) return false;
         for (const auto& l : lines) {
             char c[64], a[64];
             int oc = 0, oa = 0;
@@ -370,7 +353,7 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
 
     std::vector<std::string> unitary;
     BondTable table;
-    if (!read_data_lines(dir_unitary, unitary) || !table.load(dir_binary)) return out;
+    if (!read_data_block(dir_unitary, unitary) || !table.load(dir_binary)) return out;
     for (auto& e : elements) {
         for (const auto& l : unitary) {
             char symbol[64];

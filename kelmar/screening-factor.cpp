@@ -2,10 +2,11 @@
 // cell in the force field changes sign, found by halving steps. The pair images of the cell are
 // listed once for the whole search (the positions do not change, only the screening); every
 // pressure is then the plain one, bit for bit, at a fraction of the cost.
-#include "import-ppt.hpp"
+#include "screening-factor.hpp"
 
 #include <cstdio>
 
+#include "property.hpp"
 #include "rx-energy.hpp"
 #include "rx-strain.hpp"
 

@@ -1,5 +1,5 @@
-// Total energy of a periodic cell in the bond-valence force field with its embedding (EAM) term,
-// and steepest-descent relaxation. The pair energy, forces and stress are in rx-energy.hpp.
+// Steepest-descent relaxation of a periodic cell in the bond-valence force field. The pair energy,
+// forces and stress it follows are in rx-energy.hpp.
 //
 // Force arrays hold one double[3] per atom; allocate them with std::make_unique<double[][3]>(n).
 #pragma once
@@ -7,16 +7,8 @@
 #include <memory>
 
 #include "kelmar.hpp"
-#include "rx-energy.hpp"
 
 struct KELMAR_PROPERTY;
-
-// --- energies with the embedding term (rx-eam.cpp; eV, 0 on failure) ------------------------------
-
-double kelmar_cell_total_energy(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, bool eam);
-// Needs site flags on the cell and f1 on the record; atom 0 is the probe of a landscape cell.
-double kelmar_cell_calculate_total_energy_eam(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
-double kelmar_cell_calculate_eam_energy(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
 
 // --- steepest descent ---------------------------------------------------------------------------
 

@@ -1,13 +1,14 @@
 // Assembly of the complete force-field parameter record of a cell. It sits above the total-energy
 // code because the automatic screening factor is the one at which the cell's pressure vanishes:
-// parameters (import-ppt-core.hpp) -> energy and stress (rx-energy.hpp) -> this search and assembly.
+// parameters (property.hpp, property-derived.hpp) -> energy and stress (rx-energy.hpp) -> the
+// screening-factor search (screening-factor.hpp) -> this assembly.
 #pragma once
 
 #include <memory>
 
-#include "import-ppt-core.hpp"
+#include "property-derived.hpp"
+#include "property.hpp"
 
-// import-ppt-assemble.cpp
 // The complete record for the species of cell (whose atoms are sorted in place), with the mobile
 // species (type, os) appended when type is not null. sf <= 0 asks for the automatic search.
 std::unique_ptr<KELMAR_PROPERTY> kelmar_property_import_from_cell(KELMAR_CELL* cell, const char* type, int os,
@@ -17,8 +18,3 @@ std::unique_ptr<KELMAR_PROPERTY> kelmar_property_import_from_cell(KELMAR_CELL* c
 // screening factor when ppt->sf <= 0.
 int kelmar_property_update(KELMAR_PROPERTY* ppt, KELMAR_CELL* cell, const char* dir_unitary,
                            const char* dir_binary);
-
-// import-ppt-sf.cpp: the screening factor at which the mean diagonal stress of the cell changes
-// sign, when ppt->sf <= 0 (0.75 when the search fails or leaves 0.55..1.0).
-// 0 on success (also when a default is used), non-zero on failure.
-int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMAR_CELL* cell);
