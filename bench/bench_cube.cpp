@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "bench_common.hpp"
-#include "cube.hpp"
+#include "cube-grid.hpp"
+#include "cube-run.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
 #include "neighbor.hpp"
@@ -73,6 +74,7 @@ double sampled_difference(KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const K
 }  // namespace
 
 int main(int argc, char** argv) {
+    RandomEngine engine(1);
     double resolution = 0.1;
     std::vector<std::string> files;
     bool with_plain = true;
@@ -152,7 +154,7 @@ int main(int argc, char** argv) {
             const std::string cif = "/tmp/bench_cube_" + std::to_string(getpid()) + "_assigned.cif";
             kelmar_cube_calculate_from_cell_and_write_to_file_assign_partial_occ(
                 out.c_str(), cif.c_str(), c2.get(), s2.get(), "Li", 1, -0.1, resolution, true, true, false,
-                unitary.c_str(), binary.c_str());
+                unitary.c_str(), binary.c_str(), engine);
             t_gen = seconds_since(t0);
             cpu_gen = cpu_seconds() - c0;
             std::remove(out.c_str());

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "ds.hpp"
+#include "text-buffer.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
 #include "import-os.hpp"

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "alloc.hpp"
+#include "crystal-records.hpp"
 #include "cube.hpp"
-#include "ds.hpp"
+#include "text-buffer.hpp"
 #include "fft.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
-#include "la.hpp"
+#include "linalg.hpp"
 
 namespace {
 

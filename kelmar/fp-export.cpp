@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "alloc.hpp"
+#include "crystal-records.hpp"
 #include "fp.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <numeric>
 
-#include "la.hpp"
+#include "linalg.hpp"
 
 int kelmar_symmetry_fill_card_discrete(KELMAR_SYMMETRY* symmetry, const long n[3]) {
     if (symmetry == nullptr) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "alloc.hpp"
+#include "crystal-records.hpp"
 #include "import.hpp"
 #include "kelmar.hpp"
 

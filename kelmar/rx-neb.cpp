@@ -10,7 +10,7 @@
 
 #include "import-ppt.hpp"
 #include "import.hpp"
-#include "la.hpp"
+#include "linalg.hpp"
 #include "rx.hpp"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ds.hpp"
+#include "text-buffer.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
 #include "rx.hpp"

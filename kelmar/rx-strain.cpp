@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "alloc.hpp"
+#include "crystal-records.hpp"
 #include "import.hpp"
 #include "plane-threads.hpp"
 #include "rx-energy.hpp"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cli.hpp"
-#include "cube.hpp"
+#include "cube-grid.hpp"
 #include "import-ppt.hpp"
 #include "import.hpp"
 

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "alloc.hpp"
+#include "crystal-records.hpp"
 #include "cube.hpp"
-#include "ds.hpp"
+#include "text-buffer.hpp"
 #include "fft.hpp"
 #include "kelmar.hpp"
 
