@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
             if (cell && kelmar_cell_partial_occ_at_conducting_site(cell.get(), "Li", 1)) {
                 // as --gen-cube does: a supercell with whole ions on the shared sites, in P1
                 auto super = kelmar_cell_supercell_default(cell.get());
-                cell = kelmar_cell_assign_partial_occ_at_conducting_site(super.get(), "Li", 1);
+                cell = kelmar_cell_assign_partial_occ_at_conducting_site(super.get(), "Li", 1, engine);
                 sym = kelmar_symmetry_new_p1();
             }
             if (cell) ppt = kelmar_property_import_from_cell(cell.get(), "Li", 1, -0.1, unitary.c_str(), binary.c_str());

@@ -46,12 +46,14 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_plain(KELMAR_CELL* cell, cons
                                                          const KELMAR_PROPERTY* ppt, double resolution,
                                                          bool ignore_conducting);
 
-// Global-instability-index landscape (dimensionless), one full bond-valence evaluation per point.
+// Global-instability-index landscape (dimensionless), one full bond-valence evaluation of the cell
+// with the probe ion per symmetry-distinct point; the other points are copies.
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_gii_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
                                                           const KELMAR_PROPERTY* ppt, double resolution,
                                                           bool ignore_conducting);
 
-// Total-energy landscape (eV) of the structure with the probe added; eam adds the embedding term.
+// Total-energy landscape (eV) of the structure with the probe added, per symmetry-distinct point;
+// eam adds the embedding term.
 // The record is not const: the embedding parameters are filled in.
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
                                                              KELMAR_PROPERTY* ppt, double resolution,
