@@ -20,9 +20,11 @@
 #include <vector>
 
 #include "bench_common.hpp"
-#include "cube.hpp"
 #include "cell-ops.hpp"
 #include "cif-read.hpp"
+#include "cube-grid.hpp"
+#include "cube-run.hpp"
+#include "cube.hpp"
 #include "property-assemble.hpp"
 #include "neighbor.hpp"
 #include "plane-threads.hpp"
@@ -74,6 +76,7 @@ double sampled_difference(KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const K
 }  // namespace
 
 int main(int argc, char** argv) {
+    RandomEngine engine(1);
     double resolution = 0.1;
     std::vector<std::string> files;
     bool with_plain = true;
@@ -106,7 +109,7 @@ int main(int argc, char** argv) {
             if (cell && kelmar_cell_partial_occ_at_conducting_site(cell.get(), "Li", 1)) {
                 // as --gen-cube does: a supercell with whole ions on the shared sites, in P1
                 auto super = kelmar_cell_supercell_default(cell.get());
-                cell = kelmar_cell_assign_partial_occ_at_conducting_site(super.get(), "Li", 1);
+                cell = kelmar_cell_assign_partial_occ_at_conducting_site(super.get(), "Li", 1, engine);
                 sym = kelmar_symmetry_new_p1();
             }
             if (cell) ppt = kelmar_property_import_from_cell(cell.get(), "Li", 1, -0.1, unitary.c_str(), binary.c_str());
@@ -153,7 +156,7 @@ int main(int argc, char** argv) {
             const std::string cif = "/tmp/bench_cube_" + std::to_string(getpid()) + "_assigned.cif";
             kelmar_cube_calculate_from_cell_and_write_to_file_assign_partial_occ(
                 out.c_str(), cif.c_str(), c2.get(), s2.get(), "Li", 1, -0.1, resolution, true, true, false,
-                unitary.c_str(), binary.c_str());
+                unitary.c_str(), binary.c_str(), engine);
             t_gen = seconds_since(t0);
             cpu_gen = cpu_seconds() - c0;
             std::remove(out.c_str());

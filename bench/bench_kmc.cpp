@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     const std::string data = KELMAR_DATA_DIR;
     const std::string uni = data + "/database_unitary.dat", bin = data + "/database_binary.dat",
                       sym_file = data + "/database_symcards.dat";
-    std::srand(1);
+    RandomEngine engine(1);
     std::unique_ptr<KELMAR_KMC> kmc;
     auto t0 = std::chrono::steady_clock::now();
     {
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
             s[p] = static_cast<int>(std::ceil(25.0 / std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2])));
         }
         auto super = kelmar_graph_new_supergraph(graph.get(), s);
-        kmc = kelmar_kmc_new(super, ppt.get(), cutoff);
+        kmc = kelmar_kmc_new(super, ppt.get(), cutoff, engine);
         if (kmc == nullptr) return 1;
         kmc->temperature = temperature;
         kmc->step_limit = hops;

@@ -31,7 +31,7 @@ const std::string unitary = data_dir + "database_unitary.dat";
 const std::string binary = data_dir + "database_binary.dat";
 const std::string symcards = data_dir + "database_symcards.dat";
 
-std::unique_ptr<KELMAR_MD> prepare(const std::string& file, long rep) {
+std::unique_ptr<KELMAR_MD> prepare(const std::string& file, long rep, RandomEngine& engine) {
     Quiet quiet;
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
@@ -39,7 +39,7 @@ std::unique_ptr<KELMAR_MD> prepare(const std::string& file, long rep) {
     if (!settle_states_for_command(cell.get(), sym.get(), unitary.c_str(), binary.c_str(), true, "Li")) return nullptr;
     bool partial = false;
     for (const KELMAR_ATOM& a : cell->atom) partial |= std::strcmp(a.type, "Li") == 0 && std::fabs(a.occ - 1.0) > 1e-3;
-    if (partial) cell = kelmar_cell_assign_partial_occ(cell.get(), "Li", 1);
+    if (partial) cell = kelmar_cell_assign_partial_occ(cell.get(), "Li", 1, engine);
     if (cell == nullptr) return nullptr;
     if (rep > 1) {
         const long n[3] = {rep, rep, rep};
@@ -49,7 +49,7 @@ std::unique_ptr<KELMAR_MD> prepare(const std::string& file, long rep) {
     if (ppt == nullptr) return nullptr;
     for (KELMAR_ATOM& a : cell->atom) a.ignored = std::strcmp(a.type, "Li") != 0 || a.os != 1;
     kelmar_property_set_conducting(ppt.get(), "Li", 1);
-    auto md = kelmar_md_new(cell.get(), ppt.get());
+    auto md = kelmar_md_new(cell.get(), ppt.get(), engine);
     md->temperature_init = md->temperature_target = 600.0;
     if (kelmar_md_init_vv(md.get()) != 0) return nullptr;
     return md;
@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
     std::printf("| structure | atoms | moving | list entries per ion | plain force ms | listed force ms | speed-up | "
                 "sample ms | build ms | list builds | ps per s | T_ave K |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const auto& [file, rep] : runs) {
-        std::srand(1);
-        auto md = prepare(file, rep);
+        RandomEngine engine(1);
+        auto md = prepare(file, rep, engine);
         if (md == nullptr) {
             std::fprintf(stderr, "Error: %s could not be prepared.\n", file.c_str());
             return 1;

@@ -289,7 +289,7 @@ bool kelmar_cell_partial_occ_at_conducting_site(const KELMAR_CELL* cell, const c
 }
 
 std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(KELMAR_CELL* cell, const char* type,
-                                                                               int os) {
+                                                                               int os, RandomEngine& engine) {
     if (cell == nullptr || cell->atom.empty() || type == nullptr) {
         std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
         return nullptr;
@@ -395,7 +395,7 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(K
                 if (!taken[static_cast<std::size_t>(st)])
                     total += share[static_cast<std::size_t>(st) * static_cast<std::size_t>(m) + static_cast<std::size_t>(s)];
             if (!(total > 1e-12)) break;  // no free site of this species left
-            const double r = kelmar_random() * total;
+            const double r = kelmar_random(engine) * total;
             double run = 0.0;
             int chosen = -1;
             for (int st = 0; st < sites; st++) {
@@ -432,9 +432,8 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(K
         for (const auto& a : at)
             if (!a.ignored) q_tot += a.os * a.occ;
         const double q = os;
-        auto pick = [&]() {
-            return static_cast<std::size_t>(first + std::lround(static_cast<double>(last - first) * kelmar_random()));
-        };
+        // every conducting index from first to last equally likely
+        auto pick = [&]() { return static_cast<std::size_t>(random_index(engine, first, last)); };
         auto beyond_remove = [&]() { return q > 0 ? q_tot > q / 2.0 : q_tot < q / 2.0; };
         auto beyond_restore = [&]() { return q > 0 ? q_tot < -q / 2.0 : q_tot > -q / 2.0; };
         while (beyond_remove()) {
@@ -472,7 +471,8 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(K
     return out;
 }
 
-std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ(const KELMAR_CELL* cell, const char* type, int os) {
+std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ(const KELMAR_CELL* cell, const char* type, int os,
+                                                          RandomEngine& engine) {
     if (cell == nullptr || type == nullptr) {
         std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
         return nullptr;
@@ -488,7 +488,7 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ(const KELMAR_CELL* c
         }
     std::vector<char> partial(mark);
     while (total >= 1.0) {
-        const double r = kelmar_random();
+        const double r = kelmar_random(engine);
         double run = 0.0;
         for (std::size_t i = 0; i < n; i++) {
             if (!mark[i]) continue;
@@ -512,7 +512,7 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ(const KELMAR_CELL* c
     return out;
 }
 
-std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_all(KELMAR_CELL* cell) {
+std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_all(KELMAR_CELL* cell, RandomEngine& engine) {
     if (cell == nullptr || cell->atom.empty()) {
         std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
         return nullptr;
@@ -536,14 +536,14 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_all(KELMAR_CELL* cel
     auto work = kelmar_cell_copy(cell);
     for (const auto& s : list) {
         if (!kelmar_cell_partial_occ_at_conducting_site(work.get(), s.type, s.os)) continue;
-        work = kelmar_cell_assign_partial_occ_at_conducting_site(work.get(), s.type, s.os);
+        work = kelmar_cell_assign_partial_occ_at_conducting_site(work.get(), s.type, s.os, engine);
         if (!work) {
             std::fprintf(stderr, "Error: kelmar_cell_assign_partial_occ_at_conducting_site() returns NULL.\n");
             return nullptr;
         }
     }
     for (const auto& s : list) {
-        work = kelmar_cell_assign_partial_occ(work.get(), s.type, s.os);
+        work = kelmar_cell_assign_partial_occ(work.get(), s.type, s.os, engine);
         if (!work) {
             std::fprintf(stderr, "Error: kelmar_cell_assign_partial_occ() returns NULL.\n");
             return nullptr;

@@ -33,10 +33,11 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_supercell_default(const KELMAR_CELL* ce
 bool kelmar_cell_partial_occ_at_conducting_site(const KELMAR_CELL* cell, const char* type, int os);
 // Mixed sites resolved at random (sorts the input cell's atoms in place).
 std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(KELMAR_CELL* cell, const char* type,
-                                                                               int os);
+                                                                               int os, RandomEngine& engine);
 // Vacancies of one species resolved at random.
-std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ(const KELMAR_CELL* cell, const char* type, int os);
+std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ(const KELMAR_CELL* cell, const char* type, int os,
+                                                          RandomEngine& engine);
 // Mixed sites, then vacancies, for every species.
-std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_all(KELMAR_CELL* cell);
+std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_all(KELMAR_CELL* cell, RandomEngine& engine);
 // Exchange sort by `value`, ascending.
 void kelmar_atom_sort_by_value(KELMAR_ATOM* atom, long total);

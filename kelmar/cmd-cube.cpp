@@ -7,24 +7,15 @@
 
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
+#include "cube-models.hpp"
+#include "cube-run.hpp"
 #include "cube.hpp"
 #include "kelmar.hpp"
 
 namespace {
 
-enum class Landscape { bv, gii, tot, tot_eam };
-
-const char* word_of(Landscape kind) {
-    switch (kind) {
-    case Landscape::gii: return "--gen-cube-gii";
-    case Landscape::tot: return "--gen-cube-tot";
-    case Landscape::tot_eam: return "--gen-cube-tot-eam";
-    default: return "--gen-cube";
-    }
-}
-
-void print_gen_cube_usage(Landscape kind) {
-    const char* w = word_of(kind);
+void print_gen_cube_usage(const CubeModel& model) {
+    const char* w = model.command;
     std::printf("Command: %s [input.cif] [type] [os] | {sf} {resolution} {flag:ignore_conducting_ion} "
                 "{flag:periodic} {flag:skip_mix_occ} {output_name}\n\n",
                 w);
@@ -43,9 +34,10 @@ void print_gen_cube_usage(Landscape kind) {
     std::printf("Example: ./kelmar.x %s LiFePO4.cif Li 1 0.75 0.2 t t f LiFePO4_Li.cube\n", w);
 }
 
-int gen_cube(KELMAR_CMD_OPT* opt, Landscape kind) {
+int gen_cube(KELMAR_CMD_OPT* opt, const char* command) {
+    const CubeModel& model = *cube_model_for(command);
     if (opt->argc < 5) {
-        print_gen_cube_usage(kind);
+        print_gen_cube_usage(model);
         return 0;
     }
     const char* cif = opt->argv[2];
@@ -88,36 +80,20 @@ int gen_cube(KELMAR_CMD_OPT* opt, Landscape kind) {
     // decision comes first.
     if (!kelmar_cmd_opt_load_structure(opt, cif, &cell, &symmetry, !skip_mix_occ, type)) return 1;
     const std::clock_t start = std::clock();
-    int rc = 0;
-    switch (kind) {
-    case Landscape::bv:
-        rc = kelmar_cube_calculate_from_cell_and_write_to_file_assign_partial_occ(
-            cubename.c_str(), cifname.c_str(), cell.get(), symmetry.get(), type, os, sf, resolution, ignore_conducting,
-            periodic, skip_mix_occ, opt->dir_unitary.c_str(), opt->dir_binary.c_str());
-        break;
-    case Landscape::gii:
-        rc = kelmar_cube_by_gii_calculate_from_cell_and_write_to_file_assign_partial_occ(
-            cubename.c_str(), cifname.c_str(), cell.get(), symmetry.get(), type, os, sf, resolution, ignore_conducting,
-            periodic, skip_mix_occ, opt->dir_unitary.c_str(), opt->dir_binary.c_str());
-        break;
-    case Landscape::tot:
-    case Landscape::tot_eam:
-        rc = kelmar_cube_by_tot_en_calculate_from_cell_and_write_to_file_assign_partial_occ(
-            cubename.c_str(), cifname.c_str(), cell.get(), symmetry.get(), type, os, sf, resolution, ignore_conducting,
-            periodic, skip_mix_occ, kind == Landscape::tot_eam, opt->dir_unitary.c_str(), opt->dir_binary.c_str());
-        break;
-    }
-    if (kind == Landscape::tot_eam)
+    const int rc = cube_model_write_assigned(model, cubename.c_str(), cifname.c_str(), cell.get(), symmetry.get(),
+                                             type, os, sf, resolution, ignore_conducting, periodic, skip_mix_occ,
+                                             opt->dir_unitary.c_str(), opt->dir_binary.c_str(), opt->random);
+    if (model.timed)
         std::printf("Elapsed: %f seconds.\n", static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC);
     return rc == 0 ? 0 : 1;
 }
 
 }  // namespace
 
-int kelmar_cmd_opt_do_gen_cube(KELMAR_CMD_OPT* opt) { return gen_cube(opt, Landscape::bv); }
-int kelmar_cmd_opt_do_gen_cube_gii(KELMAR_CMD_OPT* opt) { return gen_cube(opt, Landscape::gii); }
-int kelmar_cmd_opt_do_gen_cube_tot(KELMAR_CMD_OPT* opt) { return gen_cube(opt, Landscape::tot); }
-int kelmar_cmd_opt_do_gen_cube_tot_eam(KELMAR_CMD_OPT* opt) { return gen_cube(opt, Landscape::tot_eam); }
+int kelmar_cmd_opt_do_gen_cube(KELMAR_CMD_OPT* opt) { return gen_cube(opt, "--gen-cube"); }
+int kelmar_cmd_opt_do_gen_cube_gii(KELMAR_CMD_OPT* opt) { return gen_cube(opt, "--gen-cube-gii"); }
+int kelmar_cmd_opt_do_gen_cube_tot(KELMAR_CMD_OPT* opt) { return gen_cube(opt, "--gen-cube-tot"); }
+int kelmar_cmd_opt_do_gen_cube_tot_eam(KELMAR_CMD_OPT* opt) { return gen_cube(opt, "--gen-cube-tot-eam"); }
 
 int kelmar_cmd_opt_do_print_cube(KELMAR_CMD_OPT* opt) {
     if (opt->argc < 3) {

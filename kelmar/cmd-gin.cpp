@@ -108,7 +108,7 @@ int kelmar_cmd_opt_do_gen_gin(KELMAR_CMD_OPT* opt) {
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
     if (!kelmar_cmd_opt_load_structure(opt, opt->argv[2], &cell, &sym)) return 1;
-    if (kelmar_gin_write_to_file(cell.get(), opt->dir_unitary.c_str(), opt->dir_binary.c_str(), conf.get()) != 0) {
+    if (kelmar_gin_write_to_file(cell.get(), opt->dir_unitary.c_str(), opt->dir_binary.c_str(), conf.get(), opt->random) != 0) {
         std::fprintf(stderr, "Error: kelmar_gin_write_to_file() returns non-zero.\n");
         return 1;
     }

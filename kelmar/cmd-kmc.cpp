@@ -47,7 +47,7 @@ int kelmar_cmd_opt_do_kmc(KELMAR_CMD_OPT* opt) {
     if (step_log < 0) step_log = 0;
     const double sigma = kelmar_kmc_calculate_conductivity_from_file(
         opt->argv[2], opt->argv[3], type, os, s, sf, temperature, t_limit, step_limit, step_log, cutoff,
-        opt->dir_unitary.c_str(), opt->dir_binary.c_str(), opt->dir_symcards.c_str());
+        opt->dir_unitary.c_str(), opt->dir_binary.c_str(), opt->dir_symcards.c_str(), opt->random);
     if (sigma < 0.0) {
         std::fprintf(stderr, "Error: kelmar_kmc_calculate_conductivity_from_file() returns negative value.\n");
         return 1;

@@ -35,7 +35,7 @@ int kelmar_cmd_opt_do_md(KELMAR_CMD_OPT* opt) {
         return 1;
     if (kelmar_md_conduction_from_file(opt->argv[2], type, os, sf, temperature, t_end, t_equil, dt, t_log,
                                        opt->dir_unitary.c_str(), opt->dir_binary.c_str(),
-                                       opt->dir_symcards.c_str()) != 0) {
+                                       opt->dir_symcards.c_str(), opt->random) != 0) {
         std::fprintf(stderr, "Error: kelmar_md_conduction_from_file() returns non-zero.\n");
         return 1;
     }

@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "ds.hpp"
 #include "cif-read.hpp"
 #include "oxidation-states.hpp"
 #include "property-assemble.hpp"
+#include "text-buffer.hpp"
 
 namespace {
 

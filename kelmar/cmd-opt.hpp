@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "random.hpp"
+
 struct KELMAR_TEXT;
 struct KELMAR_CELL;
 struct KELMAR_SYMMETRY;
@@ -20,6 +22,7 @@ struct KELMAR_CMD_OPT {
     std::string path_executable;  // directory of the executable, with its trailing separator
     std::string mode_text;        // text-mode key phrase "-:text"
     std::string mode_newline;     // text-mode line break "-:nl"
+    RandomEngine random;          // the run's one random engine, seeded at start-up
 };
 
 // Handlers return 0 when the command did its work (or printed its usage text) and 1 when an

@@ -1,4 +1,4 @@
-// The seed of the run's random generator.
+// The seed of the run's random engine.
 #include "cmd-seed.hpp"
 
 #include <cstdio>
@@ -18,13 +18,13 @@ bool seed_from_text(const char* text, unsigned* seed) {
     return true;
 }
 
-int seed_random_generator() {
+int seed_random_engine(RandomEngine* engine) {
     unsigned seed = static_cast<unsigned>(std::time(nullptr));
     if (const char* fixed = std::getenv("KELMAR_SEED"); fixed != nullptr && !seed_from_text(fixed, &seed)) {
         std::fprintf(stderr, "Error: KELMAR_SEED must be a whole number from 0 to %u.\n",
                      std::numeric_limits<unsigned>::max());
         return 1;
     }
-    std::srand(seed);
+    engine->seed(seed);
     return 0;
 }

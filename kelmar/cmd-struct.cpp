@@ -131,13 +131,13 @@ int kelmar_cmd_opt_do_gen_cif_assign(KELMAR_CMD_OPT* opt) {
     if (!load_structure(opt, &cell, &sym)) return 1;
     std::unique_ptr<KELMAR_CELL> work = kelmar_cell_copy(cell.get());
     if (kelmar_cell_partial_occ_at_conducting_site(work.get(), type, os)) {
-        work = kelmar_cell_assign_partial_occ_at_conducting_site(work.get(), type, os);
+        work = kelmar_cell_assign_partial_occ_at_conducting_site(work.get(), type, os, opt->random);
         if (!work) {
             std::fprintf(stderr, "Error: kelmar_cell_assign_partial_occ_at_conducting_site() returns NULL.\n");
             return 1;
         }
     }
-    work = kelmar_cell_assign_partial_occ(work.get(), type, os);
+    work = kelmar_cell_assign_partial_occ(work.get(), type, os, opt->random);
     if (!work) {
         std::fprintf(stderr, "Error: kelmar_cell_assign_partial_occ() returns NULL.\n");
         return 1;
@@ -158,7 +158,7 @@ int kelmar_cmd_opt_do_gen_cif_assign_all(KELMAR_CMD_OPT* opt) {
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
     if (!load_structure(opt, &cell, &sym)) return 1;
-    auto work = kelmar_cell_assign_partial_occ_all(cell.get());
+    auto work = kelmar_cell_assign_partial_occ_all(cell.get(), opt->random);
     if (!work) {
         std::fprintf(stderr, "Error: kelmar_cell_assign_partial_occ_all() returns NULL.\n");
         return 1;

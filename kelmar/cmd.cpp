@@ -19,9 +19,9 @@ int kelmar_cmd_start(int argc, char** argv) {
         std::fprintf(stderr, "Error: kelmar_cmd_opt_init() returns NULL.\n");
         return 1;
     }
-    // One generator for every random decision of the run: seeded from the clock, or from
-    // KELMAR_SEED so that a random draw can be repeated.
-    if (seed_random_generator() != 0) return 1;
+    // One engine for every random decision of the run: seeded from the clock, or from
+    // KELMAR_SEED so that a random draw can be repeated; the handlers pass it to whatever draws.
+    if (seed_random_engine(&opt->random) != 0) return 1;
     if (argc <= 1 || std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)
         return kelmar_cmd_opt_do_print_version(opt.get());
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)

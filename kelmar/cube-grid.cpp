@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "bv.hpp"
-#include "cube.hpp"
 #include "cell-ops.hpp"
+#include "cube-grid.hpp"
+#include "cube.hpp"
 #include "property-assemble.hpp"
 #include "symmetry-grid.hpp"
 #include "neighbor.hpp"
@@ -31,8 +32,6 @@ constexpr double KELMAR_EV = 14.39964;       // e^2/A to eV
 constexpr double KELMAR_COULOMB_CUT = 10.0;  // fixed cutoff of the screened Coulomb term
 // Images and blocks are compared with this much slack, so rounding never drops a pair term.
 constexpr double KELMAR_CUBE_SLACK = 1e-6;
-
-char sign_char(int os) { return os < 0 ? '-' : '+'; }
 
 bool same_sign(int a, int b) { return (a > 0 && b > 0) || (a < 0 && b < 0); }
 
@@ -102,7 +101,7 @@ bool grid_setup(GridSetup* g, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry
     const int M = ppt->conducting;
     if (ignore_conducting && M >= 0 && M < ppt->total) {
         std::printf("Message: ignoring all %s%d%c ions during cube generation.\n", ppt->type[M].data(),
-                    std::abs(ppt->os[M]), sign_char(ppt->os[M]));
+                    std::abs(ppt->os[M]), os_sign_char(ppt->os[M]));
         for (KELMAR_ATOM& atom : cell->atom)
             if (std::strcmp(atom.type, ppt->type[M].data()) == 0 && atom.os == ppt->os[M]) atom.ignored = true;
     } else {
@@ -567,22 +566,39 @@ std::unique_ptr<KELMAR_CELL> kelmar_cube_cell_new(const KELMAR_CELL* cell, const
 
 namespace {
 
-enum class Variant { gii, tot_en };
+// What a probe model evaluates at one grid point: the cell with the probe ion in place as atom 0
+// (its sites flagged) gives the value, or false after a message.
+using ProbeValue = bool (*)(KELMAR_CELL* probe, KELMAR_PROPERTY* ppt, double* value);
 
-std::unique_ptr<KELMAR_CUBE> calculate_by_probe(Variant variant, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                                KELMAR_PROPERTY* ppt, double resolution, bool ignore_conducting,
-                                                bool eam) {
+bool gii_value(KELMAR_CELL* probe, KELMAR_PROPERTY* ppt, double* value) {
+    auto bv = kelmar_bv_calculate_from_flagged_cell(probe, ppt);
+    if (!bv) {
+        std::fprintf(stderr, "Error: kelmar_bv_calculate_from_flagged_cell returns NULL.\n");
+        return false;
+    }
+    *value = kelmar_gii_calculate_from_bv_no_msg(bv.get());
+    return true;
+}
+
+bool tot_en_value(KELMAR_CELL* probe, KELMAR_PROPERTY* ppt, double* value) {
+    *value = kelmar_cell_total_energy(probe, ppt, false);
+    return true;
+}
+
+bool tot_en_eam_value(KELMAR_CELL* probe, KELMAR_PROPERTY* ppt, double* value) {
+    *value = kelmar_cell_total_energy(probe, ppt, true);
+    return true;
+}
+
+// The landscape of a probe model on the grid-symmetry facility: the symmetry-distinct points are
+// evaluated in walking order (a progress figure per plane of the first axis), capped, and spread
+// to their images. The parameter record is ready; progress and done are the model's lines.
+std::unique_ptr<KELMAR_CUBE> probe_landscape(ProbeValue value_at, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
+                                             KELMAR_PROPERTY* ppt, double resolution, bool ignore_conducting,
+                                             const char* progress, const char* done) {
     auto p1 = kelmar_symmetry_new_p1();
     if (!p1) {
         std::fprintf(stderr, "Error: kelmar_symmetry_new_p1() returns NULL.\n");
-        return nullptr;
-    }
-    if (kelmar_cube_validate_property(ppt) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cube_validate_property() returns non-zero.\n");
-        return nullptr;
-    }
-    if (variant == Variant::tot_en && kelmar_property_calculate_unitary_eam_parameter(ppt) != 0) {
-        std::fprintf(stderr, "Error: kelmar_property_binary_derived() returns non-zero.\n");
         return nullptr;
     }
     if (cell == nullptr) return nullptr;
@@ -602,56 +618,53 @@ std::unique_ptr<KELMAR_CUBE> calculate_by_probe(Variant variant, KELMAR_CELL* ce
     // they take full part in the sums. The copied marks are scratch marks of the landscape and
     // must not reach the total energy, which leaves marked (fixed) atoms out of its outer loop.
     clear_marks(probe.get());
-    std::printf(variant == Variant::gii ? "Progress: calculating for --gen-cube-gii: ..." : "Progress: calculating  ...");
+    std::printf("%s", progress);
     std::fflush(stdout);
     KELMAR_CUBE* cube = g.cube.get();
-    auto fail = [&]() -> std::unique_ptr<KELMAR_CUBE> {
-        std::printf("\n");
-        clear_marks(cell);
-        return nullptr;
-    };
+    gridsym::GridMask is_rep(g.grid_sym.points());
+    const std::vector<std::int32_t> reps = g.grid_sym.representatives(&is_rep);
+    const long plane = g.n[1] * g.n[2];
+    std::size_t next = 0;
     for (long i = 0; i < g.n[0]; ++i) {
         std::printf("%3.1f%%...", 100.0 * static_cast<double>(i) / static_cast<double>(g.n[0]));
         std::fflush(stdout);
-        for (long j = 0; j < g.n[1]; ++j)
-            for (long k = 0; k < g.n[2]; ++k) {
-                if (std::fabs(cube->en(i, j, k)) > KELMAR_CUBE_UNKNOWN) continue;
-                KELMAR_ATOM& pa = probe->atom[0];
-                grid_point(pa.x, cube->a_i, i, j, k);
-                pa.x_f[0] = static_cast<double>(i) / static_cast<double>(g.n[0]);
-                pa.x_f[1] = static_cast<double>(j) / static_cast<double>(g.n[1]);
-                pa.x_f[2] = static_cast<double>(k) / static_cast<double>(g.n[2]);
-                if (kelmar_cell_flag_site_by_symmetry(probe.get(), p1.get()) != 0) {
-                    std::fprintf(stderr, "Error: kelmar_cell_flag_site_by_symmetry() returns non-zero.\n");
-                    return fail();
-                }
-                double E = 0.0;
-                if (variant == Variant::gii) {
-                    auto bv = kelmar_bv_calculate_from_flagged_cell(probe.get(), ppt);
-                    if (!bv) {
-                        std::fprintf(stderr, "Error: kelmar_bv_calculate_from_flagged_cell returns NULL.\n");
-                        return fail();
-                    }
-                    E = kelmar_gii_calculate_from_bv_no_msg(bv.get());
-                } else {
-                    E = kelmar_cell_total_energy(probe.get(), ppt, eam);
-                }
-                if (E > KELMAR_CUBE_CAP) E = KELMAR_CUBE_CAP;
-                cube->en(i, j, k) = E;
-                const long in[3] = {i, j, k};
-                for (const KELMAR_CARD& c : g.cards) {
-                    long o[3];
-                    if (kelmar_card_transform_vector3_long(o, in, g.n, &c) != 0) continue;  // fits: never
-                    if (cube->en(o[0], o[1], o[2]) <= KELMAR_CUBE_UNKNOWN) cube->en(o[0], o[1], o[2]) = E;
-                }
+        for (; next < reps.size() && reps[next] / plane == i; ++next) {
+            const long p = reps[next], j = (p / g.n[2]) % g.n[1], k = p % g.n[2];
+            KELMAR_ATOM& pa = probe->atom[0];
+            grid_point(pa.x, cube->a_i, i, j, k);
+            pa.x_f[0] = static_cast<double>(i) / static_cast<double>(g.n[0]);
+            pa.x_f[1] = static_cast<double>(j) / static_cast<double>(g.n[1]);
+            pa.x_f[2] = static_cast<double>(k) / static_cast<double>(g.n[2]);
+            double E = 0.0;
+            if (kelmar_cell_flag_site_by_symmetry(probe.get(), p1.get()) != 0) {
+                std::fprintf(stderr, "Error: kelmar_cell_flag_site_by_symmetry() returns non-zero.\n");
+                std::printf("\n");
+                clear_marks(cell);
+                return nullptr;
             }
+            if (!value_at(probe.get(), ppt, &E)) {
+                std::printf("\n");
+                clear_marks(cell);
+                return nullptr;
+            }
+            cube->en.data[static_cast<std::size_t>(p)] = E > KELMAR_CUBE_CAP ? KELMAR_CUBE_CAP : E;
+        }
     }
     std::printf("\n");
+    g.grid_sym.spread(cube->en.data.data(), reps, KELMAR_CUBE_UNKNOWN);
     probe.reset();
     clear_marks(cell);
-    std::printf(variant == Variant::gii ? "Message: cube_by_gii has been generated successfully.\n"
-                                        : "Message: cube_by_tot_en has been generated successfully.\n");
+    std::printf("%s", done);
     return std::move(g.cube);
+}
+
+// The checks every probe model makes before its grid.
+bool probe_property_valid(const KELMAR_PROPERTY* ppt) {
+    if (kelmar_cube_validate_property(ppt) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cube_validate_property() returns non-zero.\n");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -659,13 +672,22 @@ std::unique_ptr<KELMAR_CUBE> calculate_by_probe(Variant variant, KELMAR_CELL* ce
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_gii_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
                                                           const KELMAR_PROPERTY* ppt, double resolution,
                                                           bool ignore_conducting) {
-    // the GII variant only reads the record
-    return calculate_by_probe(Variant::gii, cell, symmetry, const_cast<KELMAR_PROPERTY*>(ppt), resolution,
-                              ignore_conducting, false);
+    if (!probe_property_valid(ppt)) return nullptr;
+    // the GII only reads the record
+    return probe_landscape(gii_value, cell, symmetry, const_cast<KELMAR_PROPERTY*>(ppt), resolution,
+                           ignore_conducting, "Progress: calculating for --gen-cube-gii: ...",
+                           "Message: cube_by_gii has been generated successfully.\n");
 }
 
 std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
                                                              KELMAR_PROPERTY* ppt, double resolution,
                                                              bool ignore_conducting, bool eam) {
-    return calculate_by_probe(Variant::tot_en, cell, symmetry, ppt, resolution, ignore_conducting, eam);
+    if (!probe_property_valid(ppt)) return nullptr;
+    if (kelmar_property_calculate_unitary_eam_parameter(ppt) != 0) {
+        std::fprintf(stderr, "Error: kelmar_property_binary_derived() returns non-zero.\n");
+        return nullptr;
+    }
+    return probe_landscape(eam ? tot_en_eam_value : tot_en_value, cell, symmetry, ppt, resolution,
+                           ignore_conducting, "Progress: calculating  ...",
+                           "Message: cube_by_tot_en has been generated successfully.\n");
 }

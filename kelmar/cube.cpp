@@ -21,8 +21,6 @@
 
 namespace {
 
-char sign_char(int os) { return os < 0 ? '-' : '+'; }
-
 // Appends v in the layout " %12.6f\r\n". Values are rounded through an integer count of
 // millionths; a value whose millionths sit too close to a half, or that is too large for that,
 // goes through snprintf so that the text is exactly the C library's.
@@ -250,7 +248,7 @@ int kelmar_cube_export_to_file(const KELMAR_CUBE* cube, const KELMAR_CELL* cell,
         const int c = ppt->conducting;
         if (c >= 0 && c < ppt->total)
             std::fprintf(f, "Conducting = %s%d%c ; sf = %lf;\r\n", ppt->type[c].data(), std::abs(ppt->os[c]),
-                         sign_char(ppt->os[c]), ppt->sf);
+                         os_sign_char(ppt->os[c]), ppt->sf);
         else
             std::fprintf(f, "\r\n");
         std::fprintf(f, "%4ld %11.6f %11.6f %11.6f\r\n", cell->total(), 0.0, 0.0, 0.0);
@@ -511,12 +509,12 @@ int kelmar_cube_validate_property(const KELMAR_PROPERTY* ppt) {
         const KELMAR_PROPERTY_UNITARY& u = ppt->uni[i];
         if (u.q * os <= 0) {
             std::fprintf(stderr, "Error: incorrect q at [%d](%s%d%c) q=%f\n", i, ppt->type[i].data(), std::abs(os),
-                         sign_char(os), u.q);
+                         os_sign_char(os), u.q);
             return 1;
         }
         if (u.rc <= 0) {
             std::fprintf(stderr, "Error: incorrect rc at[%d](%s%d%c) rc=%f\n", i, ppt->type[i].data(), std::abs(os),
-                         sign_char(os), u.rc);
+                         os_sign_char(os), u.rc);
             return 1;
         }
     }
@@ -532,8 +530,8 @@ int kelmar_cube_validate_property(const KELMAR_PROPERTY* ppt) {
                 // a NaN or infinite parameter is as unusable as a non-positive one
                 if (vals[t] <= 0 || !std::isfinite(vals[t])) {
                     std::fprintf(stderr, "Error: incorrect %s at [%d](%s%d%c)-(%s%d%c) %s=%f\n", names[t], i,
-                                 ppt->type[i].data(), std::abs(ppt->os[i]), sign_char(ppt->os[i]),
-                                 ppt->type[j].data(), std::abs(ppt->os[j]), sign_char(ppt->os[j]), names[t],
+                                 ppt->type[i].data(), std::abs(ppt->os[i]), os_sign_char(ppt->os[i]),
+                                 ppt->type[j].data(), std::abs(ppt->os[j]), os_sign_char(ppt->os[j]), names[t],
                                  vals[t]);
                     return 1;
                 }

@@ -1,5 +1,6 @@
-// Site-energy landscapes of a mobile ion on a periodic grid, and the Gaussian cube files
-// that carry them.
+// The cube record of a landscape (a scalar field on a periodic grid), its Gaussian cube file form
+// and the helpers of the landscape code that need no parameters. The engines are in cube-grid.hpp,
+// the list of landscape models in cube-models.hpp, the runs in cube-run.hpp.
 #pragma once
 
 #include <memory>
@@ -52,7 +53,7 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
 // mark of a file written with periodic false and read as periodic.
 bool cube_grid_repeats_boundary_planes(const KELMAR_CUBE* cube);
 
-// --- building a landscape (the engine: cube-grid.cpp; helpers in cube.cpp) ----------------
+// --- helpers of the landscape code ------------------------------------------------------
 
 // Checks the parameters the landscape needs around the mobile species; 0 or 1 (one message).
 int kelmar_cube_validate_property(const KELMAR_PROPERTY* ppt);
@@ -61,95 +62,3 @@ std::string kelmar_cubename_assigned(const char* cubename);
 // Points per axis for lattice lengths L and a resolution in angstrom: multiples of 24, the product
 // capped at 196^3 by taking 24 off the largest axis (the first of equal ones) at a time.
 void kelmar_cube_grid_size(long n[3], const double L[3], double resolution);
-// The cell plus a probe ion of the mobile species as atom 0; copies of ignored atoms have their
-// occupancy scaled by (c-1)/c so the number of mobile ions stays c. The last argument is unused.
-std::unique_ptr<KELMAR_CELL> kelmar_cube_cell_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt,
-                                                  const char* type, int os, long ignored_count);
-
-// Bond-valence site energy of the mobile ion (eV, capped at 999.9) at Cartesian position r, from
-// every atom not marked ignored and every lattice translation h with |h_k| <= m_k. This is the
-// reference form, summing over all atoms and translations.
-double kelmar_cube_point_value_plain(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, const double r[3],
-                                     const long m[3]);
-
-// Bond-valence landscape, production path: periodic images binned over blocks of the grid,
-// symmetry-distinct points only, all hardware threads. Null on failure.
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                                   const KELMAR_PROPERTY* ppt, double resolution,
-                                                   bool ignore_conducting);
-// Work done by one landscape calculation (for the benchmark).
-struct KELMAR_CUBE_STATS {
-    long points = 0;              // grid points
-    long representatives = 0;     // symmetry-distinct points evaluated
-    long images = 0;              // periodic images that can reach the cell
-    long long pair_terms = 0;     // pair terms that entered the sums
-    double terms_cpu_seconds = 0; // CPU time of all threads in the pair-term loops (binning included)
-};
-
-// The same landscape with an explicit thread count (0 = the hardware's), for tests and timing;
-// stats, when given, receives the work counts.
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                                           const KELMAR_PROPERTY* ppt, double resolution,
-                                                           bool ignore_conducting, int threads,
-                                                           KELMAR_CUBE_STATS* stats = nullptr);
-// The reference path: the point-by-point loop over the grid with symmetry spreading, every point
-// evaluated by kelmar_cube_point_value_plain.
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_plain(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                                         const KELMAR_PROPERTY* ppt, double resolution,
-                                                         bool ignore_conducting);
-
-// Global-instability-index landscape (dimensionless), one full bond-valence evaluation per point.
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_gii_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                                          const KELMAR_PROPERTY* ppt, double resolution,
-                                                          bool ignore_conducting);
-
-// Total-energy landscape (eV) of the structure with the probe added; eam adds the embedding term.
-// The record is not const: the embedding parameters are filled in.
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                                             KELMAR_PROPERTY* ppt, double resolution,
-                                                             bool ignore_conducting, bool eam);
-
-// --- runs (cube-run.cpp) ------------------------------------------------------------------
-
-// From a cell (P1 when symmetry is null), and from a cell to a written file
-// with the parameters assembled from the databases; the _assign_partial_occ forms first resolve
-// mixed conducting sites in a supercell (written as cifname) and write "<cube>_assigned.cube".
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_from_cell(KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry,
-                                                             const KELMAR_PROPERTY* ppt, const char* type, int os,
-                                                             double resolution, bool ignore_conducting);
-int kelmar_cube_calculate_from_cell_and_write_to_file(const char* filename, KELMAR_CELL* cell,
-                                                      const KELMAR_SYMMETRY* symmetry, const char* type, int os,
-                                                      double sf, double resolution, bool ignore_conducting,
-                                                      bool periodic, const char* dir_unitary, const char* dir_binary);
-int kelmar_cube_calculate_from_cell_and_write_to_file_assign_partial_occ(
-    const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
-    int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ,
-    const char* dir_unitary, const char* dir_binary);
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_gii_calculate_from_cell(KELMAR_CELL* cell,
-                                                                    const KELMAR_SYMMETRY* symmetry,
-                                                                    const KELMAR_PROPERTY* ppt, const char* type,
-                                                                    int os, double resolution,
-                                                                    bool ignore_conducting);
-int kelmar_cube_by_gii_calculate_from_cell_and_write_to_file(const char* filename, KELMAR_CELL* cell,
-                                                             const KELMAR_SYMMETRY* symmetry, const char* type,
-                                                             int os, double sf, double resolution,
-                                                             bool ignore_conducting, bool periodic,
-                                                             const char* dir_unitary, const char* dir_binary);
-int kelmar_cube_by_gii_calculate_from_cell_and_write_to_file_assign_partial_occ(
-    const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
-    int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ,
-    const char* dir_unitary, const char* dir_binary);
-std::unique_ptr<KELMAR_CUBE> kelmar_cube_by_tot_en_calculate_from_cell(KELMAR_CELL* cell,
-                                                                       const KELMAR_SYMMETRY* symmetry,
-                                                                       KELMAR_PROPERTY* ppt, const char* type,
-                                                                       int os, double resolution,
-                                                                       bool ignore_conducting, bool eam);
-int kelmar_cube_by_tot_en_calculate_from_cell_and_write_to_file(const char* filename, KELMAR_CELL* cell,
-                                                                const KELMAR_SYMMETRY* symmetry, const char* type,
-                                                                int os, double sf, double resolution,
-                                                                bool ignore_conducting, bool periodic, bool eam,
-                                                                const char* dir_unitary, const char* dir_binary);
-int kelmar_cube_by_tot_en_calculate_from_cell_and_write_to_file_assign_partial_occ(
-    const char* cubename, const char* cifname, KELMAR_CELL* cell, const KELMAR_SYMMETRY* symmetry, const char* type,
-    int os, double sf, double resolution, bool ignore_conducting, bool periodic, bool skip_mix_occ, bool eam,
-    const char* dir_unitary, const char* dir_binary);

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "alloc.hpp"
+#include "crystal-records.hpp"
 #include "cube.hpp"
-#include "ds.hpp"
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
 #include "fft-export.hpp"
+#include "text-buffer.hpp"
 #include "fft.hpp"
 #include "kelmar.hpp"
-#include "la.hpp"
+#include "linalg.hpp"
 
 namespace {
 

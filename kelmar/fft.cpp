@@ -12,7 +12,7 @@
 
 #include "cube.hpp"
 #include "grid-block.hpp"
-#include "la.hpp"
+#include "linalg.hpp"
 #include "plane-threads.hpp"
 
 namespace {

@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "alloc.hpp"
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
+#include "crystal-records.hpp"
 #include "fp-export.hpp"
 #include "fp.hpp"
 #include "kelmar.hpp"

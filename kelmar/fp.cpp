@@ -8,7 +8,7 @@
 
 #include "cube.hpp"
 #include "grid-block.hpp"
-#include "la.hpp"
+#include "linalg.hpp"
 #include "plane-threads.hpp"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "ds.hpp"
+#include "text-buffer.hpp"
 #include "fp.hpp"
 #include "gh-network.hpp"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ds.hpp"
+#include "text-buffer.hpp"
 #include "fft.hpp"
 #include "fp-export.hpp"
 #include "gh-load.hpp"

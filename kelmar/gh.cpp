@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ds.hpp"
+#include "text-buffer.hpp"
 #include "fft.hpp"
 #include "fp.hpp"
 #include "gh-near.hpp"

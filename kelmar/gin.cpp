@@ -277,7 +277,7 @@ int kelmar_gin_eam_write_to_file(KELMAR_PROPERTY* ppt, double sf, const char* fi
 }
 
 int kelmar_gin_write_to_file(const KELMAR_CELL* cell, const char* dir_unitary, const char* dir_binary,
-                             const KELMAR_GIN_CONF* conf) {
+                             const KELMAR_GIN_CONF* conf, RandomEngine& engine) {
     if (cell == nullptr || conf == nullptr) {
         std::fprintf(stderr, "Error: KELMAR_CELL or KELMAR_GIN_CONF has not been properly initialized.\n");
         return 1;
@@ -288,7 +288,7 @@ int kelmar_gin_write_to_file(const KELMAR_CELL* cell, const char* dir_unitary, c
             std::fprintf(stderr, "Error: kelmar_cell_supercell_default() returns NULL.\n");
             return nullptr;
         }
-        auto out = kelmar_cell_assign_partial_occ_all(super.get());
+        auto out = kelmar_cell_assign_partial_occ_all(super.get(), engine);
         if (out == nullptr) std::fprintf(stderr, "Error: kelmar_cell_assign_partial_occ_all() returns NULL.\n");
         return out;
     }();

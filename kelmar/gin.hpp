@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "ds.hpp"
+#include "text-buffer.hpp"
 #include "kelmar.hpp"
 
 struct KELMAR_PROPERTY;
@@ -35,6 +35,7 @@ std::unique_ptr<KELMAR_TEXT> kelmar_gin_import_from_cell(const KELMAR_CELL* cell
 // Writers: a positive sf replaces the record's while the text is built. 0 or 1.
 int kelmar_gin_lib_write_to_file(KELMAR_PROPERTY* ppt, double sf, const char* filename);
 int kelmar_gin_eam_write_to_file(KELMAR_PROPERTY* ppt, double sf, const char* filename);
-// Whole-occupancy supercell of the cell, its parameters, and <conf->filename>.gin. 0 or 1.
+// Whole-occupancy supercell of the cell (sites drawn from engine), its parameters, and
+// <conf->filename>.gin. 0 or 1.
 int kelmar_gin_write_to_file(const KELMAR_CELL* cell, const char* dir_unitary, const char* dir_binary,
-                             const KELMAR_GIN_CONF* conf);
+                             const KELMAR_GIN_CONF* conf, RandomEngine& engine);

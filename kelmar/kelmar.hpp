@@ -1,5 +1,6 @@
 // Shared records of kelmar.x: atoms, cells, symmetry cards and settings.
-// Module headers (ds.hpp, la.hpp, alloc.hpp, cmd.hpp, import.hpp, ...) sit beside this one.
+// Module headers (crystal-records.hpp, text-buffer.hpp, grid3.hpp, linalg.hpp, random.hpp, cmd.hpp,
+// import.hpp, ...) sit beside this one.
 #pragma once
 
 #include <cstddef>
@@ -60,13 +61,8 @@ struct KELMAR_SYMMETRY {
     int total() const { return static_cast<int>(card.size()); }
 };
 
-// Copies at most size-1 characters of src into a fixed field and terminates it.
-void kelmar_copy_field(char* dst, std::size_t size, const char* src);
-template <std::size_t N>
-inline void kelmar_copy_field(char (&dst)[N], const char* src) {
-    kelmar_copy_field(dst, N, src);
-}
-
-#include "alloc.hpp"
-#include "ds.hpp"
-#include "la.hpp"
+#include "crystal-records.hpp"
+#include "grid3.hpp"
+#include "linalg.hpp"
+#include "random.hpp"
+#include "text-buffer.hpp"

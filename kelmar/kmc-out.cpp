@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "alloc.hpp"
 #include "cell-ops.hpp"
+#include "crystal-records.hpp"
 #include "kelmar.hpp"
 
 namespace {

@@ -62,7 +62,7 @@ double kelmar_kmc_calculate_conductivity_from_file(const char* cif, const char* 
                                                    int s[3], double sf, double temperature, double t_limit,
                                                    long step_limit, long step_log, double cutoff,
                                                    const char* dir_unitary, const char* dir_binary,
-                                                   const char* dir_symcards) {
+                                                   const char* dir_symcards, RandomEngine& engine) {
     constexpr double kFailed = -0.1;
     GraphStructureInput structure;
     if (!load_graph_structure(&structure, cif, type, os, sf, dir_unitary, dir_binary, dir_symcards)) return kFailed;
@@ -80,7 +80,7 @@ double kelmar_kmc_calculate_conductivity_from_file(const char* cif, const char* 
         return kFailed;
     }
     graph.reset();
-    auto kmc = kelmar_kmc_new(super, ppt.get(), cutoff);
+    auto kmc = kelmar_kmc_new(super, ppt.get(), cutoff, engine);
     if (kmc == nullptr) {
         std::fprintf(stderr, "Error: kelmar_kmc_new() returns NULL.\n");
         return kFailed;

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "kelmar.hpp"
-#include "la.hpp"
+#include "linalg.hpp"
 
 namespace {
 

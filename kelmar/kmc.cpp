@@ -9,7 +9,7 @@
 
 #include "property-derived.hpp"
 #include "kmc-near.hpp"
-#include "la.hpp"
+#include "linalg.hpp"
 
 namespace {
 
@@ -102,7 +102,7 @@ double hop_force_constant(const KELMAR_GRAPH_EDGE* e) {
 
 // Chooses the hop from the rates (residence-time rule); -1 after the error line.
 long choose_hop(KELMAR_KMC* kmc) {
-    const long k = kmc->tree.pick(kelmar_kmc_random() * kmc->tree.total());
+    const long k = kmc->tree.pick(kelmar_kmc_random(kmc) * kmc->tree.total());
     if (k < 0) std::fprintf(stderr, "Error: transition failed.\n");
     return k;
 }
@@ -123,10 +123,10 @@ void flat_push(kmc_flat_list* list, const std::vector<long>& items, const std::v
 
 }  // namespace
 
-double kelmar_kmc_random() { return kelmar_random(); }
+double kelmar_kmc_random(KELMAR_KMC* kmc) { return kelmar_random(*kmc->random); }
 
 std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph, const KELMAR_PROPERTY* ppt,
-                                           double cutoff) {
+                                           double cutoff, RandomEngine& engine) {
     if (graph == nullptr || graph->total_v <= 0 || graph->total_e <= 0 || ppt == nullptr || ppt->conducting < 0 ||
         ppt->conducting >= ppt->total || !(graph->m > 0.0)) {
         std::fprintf(stderr, "Error: KELMAR_GRAPH or KELMAR_PROPERTY has not been properly initialized.\n");
@@ -144,6 +144,7 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         return nullptr;
     }
     auto kmc = std::make_unique<KELMAR_KMC>();
+    kmc->random = &engine;
     const std::size_t nv = static_cast<std::size_t>(g->total_v), ne = static_cast<std::size_t>(g->total_e);
     kmc->kv.resize(nv);
     kmc->ke.resize(ne);
@@ -340,7 +341,7 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
     };
     // at random, in proportion to the occupancies
     while (N >= 1.0 && W > 1e-6) {
-        const double u = kelmar_kmc_random() * W;
+        const double u = kelmar_kmc_random(kmc) * W;
         double sum = 0.0;
         long hit = -1, last = -1;
         for (long i = 0; i < nv && hit < 0; ++i) {
@@ -476,13 +477,13 @@ int kelmar_kmc_evolve(KELMAR_KMC* kmc) {
         KELMAR_KMC_VERTEX& home = kmc->kv[static_cast<std::size_t>(vf.origin)];
         for (int p = 0; p < 3; ++p) home.y_i[p] += e->bound[p];
     }
-    double u2 = kelmar_kmc_random();
+    double u2 = kelmar_kmc_random(kmc);
     for (int tries = 0; !(u2 >= 0.00001 && u2 <= 0.99999); ++tries) {
         if (tries == 1000000) {
             std::fprintf(stderr, "Error: the random generator gives no number inside (0, 1).\n");
             return 1;
         }
-        u2 = kelmar_kmc_random();
+        u2 = kelmar_kmc_random(kmc);
     }
     const double dt = -std::log(u2) / Q;
     kmc->t += dt;

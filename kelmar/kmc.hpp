@@ -17,6 +17,7 @@
 
 #include "gh.hpp"
 #include "kmc-tree.hpp"
+#include "random.hpp"
 
 struct KELMAR_CELL;
 struct KELMAR_PROPERTY;
@@ -83,6 +84,7 @@ using kmc_file = std::unique_ptr<std::FILE, kmc_file_closer>;
 
 struct KELMAR_KMC {
     std::unique_ptr<KELMAR_GRAPH> graph;  // the supergraph, owned
+    RandomEngine* random = nullptr;       // the run's engine (borrowed): placements and hops
     std::vector<KELMAR_KMC_VERTEX> kv;
     std::vector<KELMAR_KMC_EDGE> ke;
     long step = 0;
@@ -134,8 +136,9 @@ inline constexpr long KELMAR_KMC_STEP_CAP = 2000000000L;
 std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_supergraph(const KELMAR_GRAPH* graph, const int s[3]);
 
 // kmc.cpp
+// The record draws from engine, which must outlive it.
 std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph, const KELMAR_PROPERTY* ppt,
-                                           double cutoff);
+                                           double cutoff, RandomEngine& engine);
 void kelmar_kmc_free(std::unique_ptr<KELMAR_KMC>& kmc);
 int kelmar_kmc_init(KELMAR_KMC* kmc);
 int kelmar_kmc_reset(KELMAR_KMC* kmc);
@@ -144,7 +147,8 @@ int kelmar_kmc_equilibrate(KELMAR_KMC* kmc);
 int kelmar_kmc_evolve(KELMAR_KMC* kmc);
 int kelmar_kmc_run(KELMAR_KMC* kmc);
 int kelmar_kmc_calculate_conductivity(KELMAR_KMC* kmc);
-double kelmar_kmc_random();
+// A uniform number in [0, 1) from the record's engine.
+double kelmar_kmc_random(KELMAR_KMC* kmc);
 // The rate of edge k from the occupations alone, summing the Coulomb terms afresh (the reference
 // the kept sums are checked against).
 double kmc_rate_from_scratch(const KELMAR_KMC* kmc, long k);
@@ -168,4 +172,4 @@ double kelmar_kmc_calculate_conductivity_from_file(const char* cif, const char* 
                                                    int s[3], double sf, double temperature, double t_limit,
                                                    long step_limit, long step_log, double cutoff,
                                                    const char* dir_unitary, const char* dir_binary,
-                                                   const char* dir_symcards);
+                                                   const char* dir_symcards, RandomEngine& engine);

@@ -187,7 +187,7 @@ bool results_printable(const KELMAR_MD* md) {
 
 int kelmar_md_conduction_from_file(const char* cif, const char* type, int os, double sf, double temperature,
                                    double t_end, double t_equil, double dt, double t_log, const char* dir_unitary,
-                                   const char* dir_binary, const char* dir_symcards) {
+                                   const char* dir_binary, const char* dir_symcards, RandomEngine& engine) {
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
     if (kelmar_cell_import_cif_from_file(&cell, &sym, cif, dir_symcards, dir_unitary) != 0) {
@@ -215,7 +215,7 @@ int kelmar_md_conduction_from_file(const char* cif, const char* type, int os, do
         std::fprintf(stderr, "Error: kelmar_property_set_conducting() returns non-zero.\n");
         return 1;
     }
-    auto md = kelmar_md_new(cell.get(), ppt.get());
+    auto md = kelmar_md_new(cell.get(), ppt.get(), engine);
     if (md == nullptr) {
         std::fprintf(stderr, "Error: kelmar_md_new() returns non-zero.\n");
         return 1;

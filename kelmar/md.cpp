@@ -77,7 +77,7 @@ bool finite3(const std::array<double, 3>& v) {
 
 void fill_normal(KELMAR_MD* md) {
     for (long i : md->mobile)
-        for (double& c : md->r[static_cast<std::size_t>(i)]) c = kelmar_random_normal(0.0, 1.0);
+        for (double& c : md->r[static_cast<std::size_t>(i)]) c = kelmar_random_normal(*md->random, 0.0, 1.0);
 }
 
 // x <- x + v dt with the old positions kept in x_p1; false after a message when a moving atom
@@ -106,7 +106,7 @@ bool advance_positions(KELMAR_MD* md, const MdVec& v) {
 
 // --- record -------------------------------------------------------------------------------------
 
-std::unique_ptr<KELMAR_MD> kelmar_md_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt) {
+std::unique_ptr<KELMAR_MD> kelmar_md_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, RandomEngine& engine) {
     if (cell == nullptr) {
         std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
         return nullptr;
@@ -116,6 +116,7 @@ std::unique_ptr<KELMAR_MD> kelmar_md_new(const KELMAR_CELL* cell, const KELMAR_P
         return nullptr;
     }
     auto md = std::make_unique<KELMAR_MD>();
+    md->random = &engine;
     md->cell = kelmar_cell_copy(cell);
     if (md->cell == nullptr) {
         std::fprintf(stderr, "Error: kelmar_cell_copy() returns NULL.\n");
@@ -310,7 +311,7 @@ int kelmar_md_calculate_vi_vv(MdVec& v, const KELMAR_MD* md) {
         const auto k = static_cast<std::size_t>(i);
         const double sd = std::sqrt(KELMAR_MD_KB * md->temperature_init / md->m[k]);
         for (std::size_t c = 0; c < 3; c++) {
-            v[k][c] = kelmar_random_normal(0.0, sd);
+            v[k][c] = kelmar_random_normal(*md->random, 0.0, sd);
             p[c] += md->m[k] * v[k][c];
         }
     }

@@ -41,6 +41,7 @@ using MdVec = std::vector<std::array<double, 3>>;
 struct KELMAR_MD {
     std::unique_ptr<KELMAR_CELL> cell;    // own copy; `ignored` marks the fixed atoms; wrapped positions
     std::unique_ptr<KELMAR_PROPERTY> ppt; // own copy
+    RandomEngine* random = nullptr;       // the run's engine (borrowed): velocities and noise
     std::vector<double> m;                // masses, one per atom
     MdVec x;     // current positions, not wrapped
     MdVec x0;    // reference positions at the start of production
@@ -79,8 +80,9 @@ struct KELMAR_MD {
     bool initialised = false;
 };
 
-// Record with copies of cell and parameters and zeroed arrays; null after a message.
-std::unique_ptr<KELMAR_MD> kelmar_md_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
+// Record with copies of cell and parameters and zeroed arrays, drawing from engine (which must
+// outlive it); null after a message.
+std::unique_ptr<KELMAR_MD> kelmar_md_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt, RandomEngine& engine);
 void kelmar_md_free(std::unique_ptr<KELMAR_MD>& md);
 
 // Defaults, logs, masses, forces, initial velocities and observables. 0 or 1 after a message.
@@ -123,4 +125,4 @@ void kelmar_md_print_short(const KELMAR_MD* md);
 // The --md pipeline (md-run.cpp): 0 on success, 1 after the error lines.
 int kelmar_md_conduction_from_file(const char* cif, const char* type, int os, double sf, double temperature,
                                    double t_end, double t_equil, double dt, double t_log, const char* dir_unitary,
-                                   const char* dir_binary, const char* dir_symcards);
+                                   const char* dir_binary, const char* dir_symcards, RandomEngine& engine);

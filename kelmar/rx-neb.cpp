@@ -10,10 +10,10 @@
 
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
+#include "linalg.hpp"
 #include "property-assemble.hpp"
-#include "la.hpp"
-#include "rx-sd.hpp"
 #include "rx-energy.hpp"
+#include "rx-sd.hpp"
 
 namespace {
 

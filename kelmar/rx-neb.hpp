@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ds.hpp"
+#include "text-buffer.hpp"
 #include "kelmar.hpp"
 #include "rx-pairlist.hpp"
 

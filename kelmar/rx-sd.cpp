@@ -11,10 +11,10 @@
 #include "cif-columns.hpp"
 #include "cif-document.hpp"
 #include "cif-parse.hpp"
-#include "ds.hpp"
 #include "property-assemble.hpp"
 #include "rx-energy.hpp"
 #include "rx-sd.hpp"
+#include "text-buffer.hpp"
 
 std::unique_ptr<KELMAR_RX_SD> kelmar_rx_sd_new(const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt) {
     if (cell == nullptr || cell->atom.empty()) {

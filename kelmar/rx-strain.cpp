@@ -7,8 +7,8 @@
 #include <cstring>
 #include <limits>
 
-#include "alloc.hpp"
 #include "cell-ops.hpp"
+#include "crystal-records.hpp"
 #include "plane-threads.hpp"
 #include "rx-energy.hpp"
 #include "rx-pair.hpp"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "la.hpp"
+#include "linalg.hpp"
 
 int kelmar_symmetry_fill_card_discrete(KELMAR_SYMMETRY* symmetry, const long n[3]) {
     if (symmetry == nullptr) {

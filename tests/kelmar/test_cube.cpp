@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "cli.hpp"
-#include "cube.hpp"
 #include "cell-ops.hpp"
 #include "cif-read.hpp"
+#include "cube-grid.hpp"
+#include "cube.hpp"
 #include "property-assemble.hpp"
 #include "symmetry.hpp"
 

@@ -8,10 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "alloc.hpp"
+#include "crystal-records.hpp"
 #include "cube.hpp"
-#include "ds.hpp"
 #include "fft-export.hpp"
+#include "fft.hpp"
+#include "text-buffer.hpp"
 #include "kelmar.hpp"
 
 namespace {

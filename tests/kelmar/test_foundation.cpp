@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <vector>
 
 #include "cli.hpp"
 #include "cmd.hpp"
@@ -126,15 +127,16 @@ TEST(Algebra, IntegerHelpersAndRandom) {
     EXPECT_EQ(kelmar_gcd(-12, 18), 6);
     EXPECT_EQ(kelmar_lcm(4, 6), 12);
     EXPECT_EQ(kelmar_lcm(-4, 6), 12);
+    RandomEngine engine(3);
     for (int i = 0; i < 1000; i++) {
-        const double r = kelmar_random();
+        const double r = kelmar_random(engine);
         ASSERT_GE(r, 0.0);
-        ASSERT_LE(r, 1.0);
+        ASSERT_LT(r, 1.0);
     }
     double sum = 0, sum2 = 0;
     const int n = 20000;
     for (int i = 0; i < n; i++) {
-        const double g = kelmar_random_normal(1.0, 2.0);
+        const double g = kelmar_random_normal(engine, 1.0, 2.0);
         ASSERT_TRUE(std::isfinite(g));
         sum += g;
         sum2 += g * g;
@@ -144,10 +146,39 @@ TEST(Algebra, IntegerHelpersAndRandom) {
     EXPECT_NEAR(std::sqrt(var), 2.0, 0.1);
 }
 
+// An index drawn from a range: every index of it equally likely, the two ends included (Pearson's
+// chi-square over 60000 draws against its 0.1 % critical value).
+TEST(Random, IndexFromARangeIsUniform) {
+    struct Case {
+        long first, last;
+        double critical;  // chi-square at 0.1 % for last - first degrees of freedom
+    };
+    const Case cases[] = {{0, 1, 10.83}, {3, 7, 18.47}, {-5, 5, 29.59}, {100, 123, 49.73}};
+    RandomEngine engine(2026);
+    for (const Case& c : cases) {
+        const long k = c.last - c.first + 1;
+        const long draws = 60000;
+        std::vector<long> count(static_cast<std::size_t>(k), 0);
+        for (long t = 0; t < draws; t++) {
+            const long i = random_index(engine, c.first, c.last);
+            ASSERT_GE(i, c.first);
+            ASSERT_LE(i, c.last);
+            count[static_cast<std::size_t>(i - c.first)]++;
+        }
+        const double expected = static_cast<double>(draws) / static_cast<double>(k);
+        double chi2 = 0.0;
+        for (long n : count) chi2 += (static_cast<double>(n) - expected) * (static_cast<double>(n) - expected) / expected;
+        EXPECT_LT(chi2, c.critical) << c.first << ".." << c.last;
+    }
+    EXPECT_EQ(random_index(engine, 4, 4), 4);
+    EXPECT_EQ(random_index(engine, 4, 2), 4);
+}
+
 TEST(Algebra, RandomRotationIsOrthogonal) {
+    RandomEngine engine(4);
     double r[3][3];
     for (int t = 0; t < 20; t++) {
-        kelmar_matrix33_double_rotation_random(r);
+        kelmar_matrix33_double_rotation_random(engine, r);
         EXPECT_NEAR(kelmar_matrix33_double_determinant(r), 1.0, 1e-9);
         expect_orthonormal(r);
     }

@@ -155,8 +155,8 @@ TEST(GraphDots, NearScreenAgreesWithTheFullDistance) {
         {{4, 0, 0}, {3.1, 2.2, 0}, {-1.7, 1.4, 3.3}},
         {{12.9, 0, 0}, {0, 12.9, 0}, {6.45, 6.45, 6.45}},
     };
-    std::srand(7);
-    const auto uniform = []() { return static_cast<double>(std::rand()) / RAND_MAX; };
+    RandomEngine engine(7);
+    const auto uniform = [&engine]() { return kelmar_random(engine); };
     long measured = 0, screened = 0;
     for (const auto& a : cells) {
         const PeriodicNearScreen screen(a);

@@ -38,6 +38,12 @@ struct MdSettings {
     int fixed_li = 0;  // this many Li atoms are fixed sites of the structure
 };
 
+// The engine the records of this file draw from; a test that needs a repeatable run seeds it.
+RandomEngine& test_engine() {
+    static RandomEngine engine(1);
+    return engine;
+}
+
 // A record ready to run: every non-Li atom fixed, Li the conducting species, no logs.
 std::unique_ptr<KELMAR_MD> make_md(KELMAR_CELL* cell, const MdSettings& s) {
     auto ppt = kmfix::record(cell, 0.75);
@@ -49,7 +55,7 @@ std::unique_ptr<KELMAR_MD> make_md(KELMAR_CELL* cell, const MdSettings& s) {
         a.ignored = !li || fixed < s.fixed_li;
         if (li && fixed < s.fixed_li) fixed++;
     }
-    auto md = kelmar_md_new(cell, ppt.get());
+    auto md = kelmar_md_new(cell, ppt.get(), test_engine());
     md->temperature_init = s.t_init;
     md->temperature_target = s.t_target;
     md->dt = s.dt;
@@ -111,7 +117,7 @@ TEST(MdForces, VerletListEqualsThePlainDoubleSum) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::srand(11);
+        test_engine().seed(11);
         auto cell = c.build();
         MdSettings s;
         s.fixed_li = c.fixed_li;
@@ -119,16 +125,16 @@ TEST(MdForces, VerletListEqualsThePlainDoubleSum) {
         ASSERT_NE(md, nullptr);
         // shake the moving atoms so that no force cancels by symmetry
         for (long i : md->mobile)
-            for (double& x : md->x[i]) x += 0.3 * (kelmar_random() - 0.5);
+            for (double& x : md->x[i]) x += 0.3 * (kelmar_random(test_engine()) - 0.5);
         EXPECT_LT(list_against_direct(*md), 1e-9);
         const long builds = md->list.builds;
         // small moves keep the list; large ones, and a whole lattice vector, rebuild it
         for (long i : md->mobile)
-            for (double& x : md->x[i]) x += 0.2 * (kelmar_random() - 0.5);
+            for (double& x : md->x[i]) x += 0.2 * (kelmar_random(test_engine()) - 0.5);
         EXPECT_LT(list_against_direct(*md), 1e-9);
         EXPECT_EQ(md->list.builds, builds);
         for (long i : md->mobile)
-            for (int k = 0; k < 3; k++) md->x[i][k] += 1.5 * (kelmar_random() - 0.5) + md->cell->a[(i + k) % 3][k];
+            for (int k = 0; k < 3; k++) md->x[i][k] += 1.5 * (kelmar_random(test_engine()) - 0.5) + md->cell->a[(i + k) % 3][k];
         EXPECT_LT(list_against_direct(*md), 1e-9);
         EXPECT_GT(md->list.builds, builds);
     }
@@ -156,7 +162,7 @@ TEST(MdStart, VelocitiesFollowMaxwellBoltzmannWithZeroMomentum) {
     };
     for (const Case& c : {Case{10.0, 1.0}, Case{300.0, 1.0}, Case{1200.0, 3.0}, Case{300.0, 0.25}}) {
         SCOPED_TRACE(c.t_init);
-        std::srand(5);
+        test_engine().seed(5);
         auto cell = li2o_cubic();
         MdSettings s;
         s.t_init = c.t_init;
@@ -192,7 +198,7 @@ TEST(MdStart, VelocitiesFollowMaxwellBoltzmannWithZeroMomentum) {
 // With the thermostat on, the mean kinetic temperature over a production run is the target: 64
 // moving ions over 6 ps give a standard error of about 1 % (seeds 1 to 5 gave 0.99 to 1.02).
 TEST(MdThermostat, MeanKineticTemperatureIsTheTarget) {
-    std::srand(3);
+    test_engine().seed(3);
     auto unit = li2o_cubic();
     const long n[3] = {2, 2, 2};
     auto cell = kelmar_cell_supercell(unit.get(), n);
@@ -200,7 +206,7 @@ TEST(MdThermostat, MeanKineticTemperatureIsTheTarget) {
     ASSERT_NE(ppt, nullptr);
     kelmar_property_set_conducting(ppt.get(), "Li", 1);
     for (KELMAR_ATOM& a : cell->atom) a.ignored = std::string(a.type) != "Li";
-    auto md = kelmar_md_new(cell.get(), ppt.get());
+    auto md = kelmar_md_new(cell.get(), ppt.get(), test_engine());
     md->temperature_init = md->temperature_target = 600.0;
     md->zeta = 10.0;
     ASSERT_EQ(kelmar_md_init_vv(md.get()), 0);
@@ -219,7 +225,7 @@ TEST(MdThermostat, MeanKineticTemperatureIsTheTarget) {
 // which counts each pair with the fixed host once and each pair of moving ions once.
 TEST(MdVerlet, PlainVerletConservesTheTotalEnergy) {
     for (auto build : {li2o_cubic, li2o_triclinic}) {
-        std::srand(9);
+        test_engine().seed(9);
         auto cell = build();
         MdSettings s;
         s.t_init = 600.0;
@@ -244,7 +250,7 @@ TEST(MdVerlet, PlainVerletConservesTheTotalEnergy) {
 // Fixed atoms (the host and fixed sites of the moving species) never move in a run.
 TEST(MdRun, FixedAtomsNeverMoveAndTheRunEndsAtTEnd) {
     for (int fixed_li : {0, 3}) {
-        std::srand(21);
+        test_engine().seed(21);
         auto cell = li2o_triclinic();
         MdSettings s;
         s.fixed_li = fixed_li;
@@ -370,6 +376,6 @@ TEST(MdRecord, MissingRecordIsRefused) {
     kelmar_md_print_short(nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "MD: (null)\nMD: (null)\n");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(kelmar_md_new(nullptr, nullptr), nullptr);
+    EXPECT_EQ(kelmar_md_new(nullptr, nullptr, test_engine()), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: KELMAR_CELL has not been properly initialized.\n");
 }

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "alloc.hpp"
-#include "cube.hpp"
+#include "crystal-records.hpp"
+#include "cube-grid.hpp"
 #include "kelmar_fixtures.hpp"
 #include "neighbor.hpp"
 #include "plane-threads.hpp"

@@ -54,7 +54,7 @@ TEST(StructAssign, SharedMobileSitesKeepTheCompositionOnEveryDraw) {
         {"os/Li4Ti5O12.cif", "Li", true, {{"Li", 43}, {"Ti", 53}, {"O", 128}}},
         {"electrolytes/jkq.cif", "Li", false, {{"Li", 32}, {"Mg", 16}, {"Ti", 48}, {"O", 128}}},
     };
-    std::srand(17);
+    RandomEngine engine(17);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.file) + (c.split_images ? " with split images" : ""));
         auto cell = read_cell(c.file);
@@ -74,7 +74,7 @@ TEST(StructAssign, SharedMobileSitesKeepTheCompositionOnEveryDraw) {
         }
         for (int draw = 0; draw < 40; draw++) {
             testing::internal::CaptureStderr();
-            auto out = kelmar_cell_assign_partial_occ_at_conducting_site(super.get(), c.type, 1);
+            auto out = kelmar_cell_assign_partial_occ_at_conducting_site(super.get(), c.type, 1, engine);
             testing::internal::GetCapturedStderr();
             ASSERT_TRUE(out);
             EXPECT_EQ(counts(*out), c.want) << "draw " << draw;

@@ -157,12 +157,12 @@ TEST(StructCellSupercell, DefaultSizeTable) {
 }
 
 TEST(StructCellAssign, VacanciesKeepWholeSitesOnly) {
-    std::srand(7);
+    RandomEngine engine(7);
     auto cell = cubic(10.0, {atom_at("Li1", "Li", 1, 0.1, 0, 0, 0.5), atom_at("Li2", "Li", 1, 0.3, 0, 0, 0.5),
                              atom_at("Li3", "Li", 1, 0.5, 0, 0, 0.5), atom_at("Li4", "Li", 1, 0.7, 0, 0, 0.5),
                              atom_at("Li5", "Li", 1, 0.9, 0, 0, 1.0), atom_at("O1", "O", -2, 0, 0.5, 0, 0.5)});
     for (int trial = 0; trial < 20; trial++) {
-        auto out = kelmar_cell_assign_partial_occ(cell.get(), "Li", 1);
+        auto out = kelmar_cell_assign_partial_occ(cell.get(), "Li", 1, engine);
         ASSERT_TRUE(out);
         int li = 0;
         for (const auto& a : out->atom) {
@@ -176,13 +176,13 @@ TEST(StructCellAssign, VacanciesKeepWholeSitesOnly) {
         EXPECT_EQ(li, 3);  // two of the four half sites plus the full one
     }
     auto low = cubic(10.0, {atom_at("Na1", "Na", 1, 0.1, 0, 0, 0.45), atom_at("Na2", "Na", 1, 0.5, 0, 0, 0.45)});
-    auto none = kelmar_cell_assign_partial_occ(low.get(), "Na", 1);
+    auto none = kelmar_cell_assign_partial_occ(low.get(), "Na", 1, engine);
     ASSERT_TRUE(none);
     EXPECT_EQ(none->total(), 0);
 }
 
 TEST(StructCellAssign, MixedSitesChooseOneSpeciesPerSite) {
-    std::srand(11);
+    RandomEngine engine(11);
     // four mixed Li/Na sites at half occupancy each, plus anions that balance 4 cations
     std::vector<KELMAR_ATOM> atoms;
     const double xs[4] = {0.1, 0.3, 0.5, 0.7};
@@ -197,7 +197,7 @@ TEST(StructCellAssign, MixedSitesChooseOneSpeciesPerSite) {
     EXPECT_FALSE(kelmar_cell_partial_occ_at_conducting_site(cell.get(), "O", -2));
     for (int trial = 0; trial < 20; trial++) {
         auto work = kelmar_cell_copy(cell.get());
-        auto out = kelmar_cell_assign_partial_occ_at_conducting_site(work.get(), "Li", 1);
+        auto out = kelmar_cell_assign_partial_occ_at_conducting_site(work.get(), "Li", 1, engine);
         ASSERT_TRUE(out);
         EXPECT_EQ(out->Z, 1);
         int cations = 0;
@@ -223,25 +223,25 @@ TEST(StructCellAssign, MixedSitesChooseOneSpeciesPerSite) {
 TEST(StructCellAssign, EqualSplitOnOneSiteTerminates) {
     // one site shared half and half: once the first species takes it the second has nothing left
     // to draw from and must stop instead of drawing for ever
-    std::srand(3);
+    RandomEngine engine(3);
     for (int trial = 0; trial < 10; trial++) {
         auto cell = cubic(5.0, {atom_at("Li1", "Li", 1, 0, 0, 0, 0.5), atom_at("Na1", "Na", 1, 0, 0, 0, 0.5),
                                 atom_at("Cl1", "Cl", -1, 0.5, 0.5, 0.5)});
-        auto out = kelmar_cell_assign_partial_occ_at_conducting_site(cell.get(), "Li", 1);
+        auto out = kelmar_cell_assign_partial_occ_at_conducting_site(cell.get(), "Li", 1, engine);
         ASSERT_TRUE(out);
         EXPECT_EQ(out->total(), 2);
     }
 }
 
 TEST(StructCellAssign, AllSpeciesResolvesEveryPartialSite) {
-    std::srand(5);
+    RandomEngine engine(5);
     auto cell = cubic(10.0, {atom_at("Li1", "Li", 1, 0.1, 0, 0, 0.5), atom_at("Na1", "Na", 1, 0.1, 0, 0, 0.5),
                              atom_at("Li2", "Li", 1, 0.5, 0, 0, 0.5), atom_at("Li3", "Li", 1, 0.7, 0, 0, 0.5),
                              atom_at("O1", "O", -2, 0, 0.5, 0.5, 1.0)});
-    auto out = kelmar_cell_assign_partial_occ_all(cell.get());
+    auto out = kelmar_cell_assign_partial_occ_all(cell.get(), engine);
     ASSERT_TRUE(out);
     for (const auto& a : out->atom) EXPECT_DOUBLE_EQ(a.occ, 1.0);
-    EXPECT_FALSE(kelmar_cell_assign_partial_occ_all(nullptr));
+    EXPECT_FALSE(kelmar_cell_assign_partial_occ_all(nullptr, engine));
 }
 
 TEST(StructCellSort, ByValueAscending) {

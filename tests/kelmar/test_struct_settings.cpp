@@ -256,7 +256,7 @@ TEST(StructSettings, SupercellFactorsThatOverflowAreRefused) {
 // Once a species' competitors of its own kind are gone its sum can exceed what is left on its
 // sites by far; the draw must still end quickly.
 TEST(StructSettings, MixedSiteDrawWithATinyRemainderEnds) {
-    std::srand(7);
+    RandomEngine engine(7);
     for (int trial = 0; trial < 5; trial++) {
         auto cell = cubic(10.0, {atom_at("Li1", "Li", 1, 0, 0, 0, 0.9), atom_at("Li2", "Li", 1, 0.01, 0, 0, 0.9),
                                  atom_at("Li3", "Li", 1, 0.5, 0.5, 0.5, 2e-9),
@@ -264,7 +264,7 @@ TEST(StructSettings, MixedSiteDrawWithATinyRemainderEnds) {
                                  atom_at("Na2", "Na", 1, 0.5, 0.5, 0.5, 0.1),
                                  atom_at("O1", "O", -2, 0.25, 0.25, 0.25, 1.0)});
         const auto t0 = std::chrono::steady_clock::now();
-        auto out = kelmar_cell_assign_partial_occ_at_conducting_site(cell.get(), "Li", 1);
+        auto out = kelmar_cell_assign_partial_occ_at_conducting_site(cell.get(), "Li", 1, engine);
         const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         ASSERT_TRUE(out);
         EXPECT_LT(s, 2.0);

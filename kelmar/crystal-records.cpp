@@ -1,3 +1,4 @@
+// Creation, copying and printing of the crystal records.
 #include "kelmar.hpp"
 
 #include <cmath>

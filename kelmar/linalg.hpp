@@ -1,4 +1,5 @@
-// Fixed-size algebra on 3-vectors and 3x3 matrices, random numbers and integer helpers.
+// Fixed-size algebra on 3-vectors and 3x3 matrices, and integer helpers (the random draws of
+// rotations and deviates are in random.hpp).
 // Nothing here allocates: these run in the inner loops of the grid and dynamics code.
 #pragma once
 
@@ -36,7 +37,6 @@ void kelmar_matrix33_double_diagonal(double out[3][3], const double v[3]);
 void kelmar_matrix33_double_round(double m[3][3]);
 void kelmar_matrix33_double_rotation_simple(double out[3][3], double angle, int axis);
 void kelmar_matrix33_double_rotation_euler(double out[3][3], double phi, double theta, double psi);
-void kelmar_matrix33_double_rotation_random(double out[3][3]);
 // Replaces the lower triangle by the upper one.
 void kelmar_matrix33_double_symmetrize(double m[3][3]);
 // Row reduction with full pivoting; m is left reduced. Rank 0 when the largest element is below 1e-6.
@@ -57,12 +57,10 @@ void kelmar_matrix33_int_transpose(int m[3][3]);
 void kelmar_matrix33_int_copy(int out[3][3], const int m[3][3]);
 int kelmar_matrix33_int_determinant(const int m[3][3]);
 
-// Fills n 3-vectors with standard normal deviates.
-void kelmar_matrixn3_double_random_normal(double (*out)[3], long n);
-// Uniform in [0, 1] from the runtime generator seeded once at start-up.
-double kelmar_random();
-double kelmar_random_normal(double ave, double sd);
 // ((x mod d) + d) mod d, never negative for positive d; x itself for d = 0.
 long kelmar_mod_long(long x, long d);
 long kelmar_gcd(long a, long b);
 long kelmar_lcm(long a, long b);
+
+// Prints a 3x3x3 int array as three lines.
+void kelmar_matrix333_int_print(const int m[3][3][3]);

@@ -1,8 +1,8 @@
-#include "la.hpp"
+// Fixed-size algebra on 3-vectors and 3x3 matrices, and the integer helpers.
+#include "linalg.hpp"
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 void kelmar_vector3_double_print(const double a[3]) {
@@ -186,11 +186,6 @@ void kelmar_matrix33_double_rotation_euler(double out[3][3], double phi, double 
     kelmar_matrix33_double_rotation_simple(c, psi, 2);
     kelmar_matrix33_double_multiplication(out, a, b);
     kelmar_matrix33_double_multiplication(out, out, c);
-}
-
-void kelmar_matrix33_double_rotation_random(double out[3][3]) {
-    const double r1 = kelmar_random(), r2 = kelmar_random(), r3 = kelmar_random();
-    kelmar_matrix33_double_rotation_euler(out, 6.2831853 * r1, std::acos(2.0 * r2 - 1.0), 6.2831853 * r3);
 }
 
 void kelmar_matrix33_double_symmetrize(double m[3][3]) {
@@ -520,25 +515,6 @@ int kelmar_matrix33_int_determinant(const int m[3][3]) {
            m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
-void kelmar_matrixn3_double_random_normal(double (*out)[3], long n) {
-    for (long i = 0; i < n; i++)
-        for (int j = 0; j < 3; j++) out[i][j] = kelmar_random_normal(0.0, 1.0);
-}
-
-double kelmar_random() {
-    // The runtime generator is seeded once per run; its range here is [0, RAND_MAX].
-    return static_cast<double>(std::rand()) / static_cast<double>(RAND_MAX);
-}
-
-double kelmar_random_normal(double ave, double sd) {
-    double u1, u2;
-    do u1 = kelmar_random();
-    while (u1 <= 0.0);
-    do u2 = kelmar_random();
-    while (u2 <= 0.0);
-    return ave + sd * std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
-}
-
 long kelmar_mod_long(long x, long d) {
     if (d == 0) return x;  // no period: the index stays as it is instead of a division by zero
     return ((x % d) + d) % d;
@@ -560,4 +536,12 @@ long kelmar_lcm(long a, long b) {
     if (g == 0) return 0;
     const long r = a / g * b;
     return r < 0 ? -r : r;
+}
+
+void kelmar_matrix333_int_print(const int m[3][3][3]) {
+    for (int i = 0; i < 3; i++) {
+        std::printf("MATRIX333: |");
+        for (int j = 0; j < 3; j++) std::printf(" %2d %2d %2d |", m[i][j][0], m[i][j][1], m[i][j][2]);
+        std::printf("\n");
+    }
 }

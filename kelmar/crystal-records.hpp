@@ -1,12 +1,20 @@
 // Creation, copying and printing of the crystal records.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 struct KELMAR_ATOM;
 struct KELMAR_CELL;
 struct KELMAR_CARD;
 struct KELMAR_SYMMETRY;
+
+// Copies at most size-1 characters of src into a fixed field and terminates it.
+void kelmar_copy_field(char* dst, std::size_t size, const char* src);
+template <std::size_t N>
+inline void kelmar_copy_field(char (&dst)[N], const char* src) {
+    kelmar_copy_field(dst, N, src);
+}
 
 void kelmar_atom_print(const KELMAR_ATOM* atom);
 

@@ -1,4 +1,5 @@
-#include "ds.hpp"
+// Text buffer and line helpers.
+#include "text-buffer.hpp"
 
 #include <cstdarg>
 #include <cstdio>
@@ -164,12 +165,4 @@ char kelmar_array_char_1D_first_nonspace_char(const char* line) {
     for (const char* p = line; *p; p++)
         if (!is_space4(*p)) return *p;
     return '\0';
-}
-
-void kelmar_matrix333_int_print(const int m[3][3][3]) {
-    for (int i = 0; i < 3; i++) {
-        std::printf("MATRIX333: |");
-        for (int j = 0; j < 3; j++) std::printf(" %2d %2d %2d |", m[i][j][0], m[i][j][1], m[i][j][2]);
-        std::printf("\n");
-    }
 }
