@@ -19,6 +19,7 @@
 #include "cif-read.hpp"
 #include "property-assemble.hpp"
 #include "kmc.hpp"
+#include "kmc-supergraph.hpp"
 
 namespace {
 

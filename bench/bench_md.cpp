@@ -20,6 +20,7 @@
 #include "oxidation-states.hpp"
 #include "property-assemble.hpp"
 #include "md.hpp"
+#include "md-run.hpp"
 
 namespace {
 

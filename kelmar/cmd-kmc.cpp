@@ -3,6 +3,7 @@
 
 #include "cmd-handlers.hpp"
 #include "kmc.hpp"
+#include "kmc-run.hpp"
 
 int kelmar_cmd_opt_do_kmc(KELMAR_CMD_OPT* opt) {
     if (opt->argc < 6) {

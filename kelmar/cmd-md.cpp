@@ -3,6 +3,7 @@
 
 #include "cmd-handlers.hpp"
 #include "md.hpp"
+#include "md-run.hpp"
 
 int kelmar_cmd_opt_do_md(KELMAR_CMD_OPT* opt) {
     if (opt->argc < 5) {

@@ -1,10 +1,11 @@
 // The command table of kelmar.x: every command word, its handler and its line in the --help text.
 // Dispatch (kelmar_cmd_opt_find_handler) and --help (kelmar_cmd_opt_do_print_help) both read it.
+#include "cmd-table.hpp"
+
 #include <cstdio>
 #include <cstring>
 
 #include "cmd-handlers.hpp"
-#include "cmd.hpp"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // runs the handler the command table names for the first argument.
 #include "cmd.hpp"
 #include "cmd-seed.hpp"
+#include "cmd-table.hpp"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,7 @@
 // The --kmc chain: structure and parameters -> landscape, fingerprint grid, derivatives and
 // half-paths -> site graph -> supergraph -> kinetic Monte Carlo -> the result files. Everything is
 // read and checked before the first file is written; a run that fails takes its files back.
+#include "kmc-run.hpp"
 #include "kmc.hpp"
 
 #include <cmath>
@@ -17,6 +18,8 @@
 #include "property-assemble.hpp"
 #include "kelmar.hpp"
 #include "kmc-near.hpp"
+#include "kmc-supergraph.hpp"
+#include "kmc-out.hpp"
 
 namespace {
 

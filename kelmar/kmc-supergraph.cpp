@@ -1,5 +1,6 @@
 // The supergraph: s[0] x s[1] x s[2] copies of a cell's site graph, with every hop that leaves
 // one copy led into the copy it enters, and the translations counted in supercell vectors.
+#include "kmc-supergraph.hpp"
 #include "kmc.hpp"
 
 #include <cmath>

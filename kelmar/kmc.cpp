@@ -10,6 +10,7 @@
 #include "property-derived.hpp"
 #include "kmc-near.hpp"
 #include "linalg.hpp"
+#include "kmc-out.hpp"
 
 namespace {
 

@@ -132,10 +132,6 @@ inline constexpr double KELMAR_KMC_SPAN = 25.0;           // A: smallest default
 // Hard bound on the hops of a run limited by time only (a warning says so when it is reached).
 inline constexpr long KELMAR_KMC_STEP_CAP = 2000000000L;
 
-// kmc-supergraph.cpp
-std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_supergraph(const KELMAR_GRAPH* graph, const int s[3]);
-
-// kmc.cpp
 // The record draws from engine, which must outlive it.
 std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph, const KELMAR_PROPERTY* ppt,
                                            double cutoff, RandomEngine& engine);
@@ -152,24 +148,3 @@ double kelmar_kmc_random(KELMAR_KMC* kmc);
 // The rate of edge k from the occupations alone, summing the Coulomb terms afresh (the reference
 // the kept sums are checked against).
 double kmc_rate_from_scratch(const KELMAR_KMC* kmc, long k);
-
-// kmc-out.cpp
-// The displacement of the ion now at vertex i (identity o = kv[i].origin), A.
-void kmc_ion_displacement(const KELMAR_KMC* kmc, long i, double d[3]);
-// Adds the open stay of every occupied vertex to its t, so the times are current.
-void kmc_settle_times(KELMAR_KMC* kmc);
-int kelmar_kmc_log(KELMAR_KMC* kmc);
-int kelmar_kmc_log_trj(KELMAR_KMC* kmc);
-int kelmar_kmc_log_xyz(KELMAR_KMC* kmc);
-std::unique_ptr<KELMAR_CELL> kelmar_kmc_export_to_cell(const KELMAR_KMC* kmc);
-std::unique_ptr<KELMAR_CELL> kelmar_kmc_export_occ_to_cell(KELMAR_KMC* kmc, const KELMAR_CELL* supercell);
-void kelmar_kmc_print_result(KELMAR_KMC* kmc);
-void kelmar_kmc_print(KELMAR_KMC* kmc);
-void kelmar_kmc_print_short(KELMAR_KMC* kmc);
-
-// kmc-run.cpp: the whole --kmc command; the total conductivity in S/cm, or -0.1 on failure.
-double kelmar_kmc_calculate_conductivity_from_file(const char* cif, const char* cube, const char* type, int os,
-                                                   int s[3], double sf, double temperature, double t_limit,
-                                                   long step_limit, long step_log, double cutoff,
-                                                   const char* dir_unitary, const char* dir_binary,
-                                                   const char* dir_symcards, RandomEngine& engine);

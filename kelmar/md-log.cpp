@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "md-log.hpp"
 #include "md.hpp"
 
 namespace {

@@ -1,5 +1,7 @@
 // The two phases of a molecular dynamics (equilibration, production with its samples) and the
 // --md pipeline from a CIF file to the conductivity of the mobile species.
+#include "md-run.hpp"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,7 @@
 #include "property-assemble.hpp"
 #include "md.hpp"
 #include "rx-sd.hpp"
+#include "md-log.hpp"
 
 namespace {
 

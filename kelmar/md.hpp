@@ -87,8 +87,6 @@ void kelmar_md_free(std::unique_ptr<KELMAR_MD>& md);
 
 // Defaults, logs, masses, forces, initial velocities and observables. 0 or 1 after a message.
 int kelmar_md_init_vv(KELMAR_MD* md);
-int kelmar_md_equilibrate(KELMAR_MD* md);
-int kelmar_md_run(KELMAR_MD* md);
 int kelmar_md_update_vv_langevin(KELMAR_MD* md);
 int kelmar_md_update_vv(KELMAR_MD* md);
 
@@ -114,15 +112,3 @@ int kelmar_md_calculate_v_vv_langevin(MdVec& out, const MdVec& v, const MdVec& f
 int md_refresh_observables(KELMAR_MD* md);
 // What the pair sums of md-force.hpp read about the record.
 mdforce::Frame md_force_frame(const KELMAR_MD* md);
-
-// Logs (md-log.cpp): one record each, only when the file is open.
-int kelmar_md_log_sample(KELMAR_MD* md);
-int kelmar_md_log_xyz(KELMAR_MD* md);
-int kelmar_md_log_trj(KELMAR_MD* md);
-void kelmar_md_print(const KELMAR_MD* md);
-void kelmar_md_print_short(const KELMAR_MD* md);
-
-// The --md pipeline (md-run.cpp): 0 on success, 1 after the error lines.
-int kelmar_md_conduction_from_file(const char* cif, const char* type, int os, double sf, double temperature,
-                                   double t_end, double t_equil, double dt, double t_log, const char* dir_unitary,
-                                   const char* dir_binary, const char* dir_symcards, RandomEngine& engine);

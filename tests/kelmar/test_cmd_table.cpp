@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cmd-handlers.hpp"
-#include "cmd.hpp"
+#include "cmd-table.hpp"
 
 TEST(CommandTable, WordsFindTheirHandlersExactly) {
     const struct {

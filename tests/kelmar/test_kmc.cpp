@@ -15,6 +15,8 @@
 #include "fp.hpp"
 #include "kelmar_fixtures.hpp"
 #include "kmc.hpp"
+#include "kmc-supergraph.hpp"
+#include "kmc-out.hpp"
 
 namespace {
 

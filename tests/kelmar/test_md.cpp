@@ -9,6 +9,8 @@
 #include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
 #include "md.hpp"
+#include "md-log.hpp"
+#include "md-run.hpp"
 
 namespace {
 
