@@ -184,3 +184,83 @@ std::vector<std::unique_ptr<KELMAR_CELL>> kelmar_cells_import_cif_from_file(cons
     }
     return cells;
 }
+
+namespace {
+
+// Whether a block has a fixed-site tag (the column _atom_site_kelmar_fixed, in whatever loop).
+bool block_names_fixed_sites(const CifBlock& block) {
+    for (const auto& pair : block.pairs)
+        if (pair.first.find("_kelmar_fixed") != std::string::npos) return true;
+    for (const auto& loop : block.loops)
+        for (const auto& tag : loop[0])
+            if (tag.find("_kelmar_fixed") != std::string::npos) return true;
+    return false;
+}
+
+}  // namespace
+
+int kelmar_cell_import_cif_read_constraint(KELMAR_CELL* cell, const char* filename) {
+    if (cell == nullptr) {
+        std::fprintf(stderr, "Error: KELMAR_CELL has not been properly initialized.\n");
+        return 1;
+    }
+    std::FILE* probe = filename != nullptr ? std::fopen(filename, "rb") : nullptr;
+    if (probe == nullptr) {
+        std::fprintf(stderr, "Error: unable to open %s\n", filename != nullptr ? filename : "(null)");
+        return 1;
+    }
+    std::fclose(probe);
+    auto text = kelmar_text_import_from_file(filename);
+    if (text == nullptr) {
+        std::fprintf(stderr, "Error: kelmar_text_import_from_file() returns NULL.\n");
+        return 1;
+    }
+    // the line count of the text belongs to the console report of every read
+    std::vector<std::string> lines;
+    if (kelmar_text_segregate_into_rows(lines, text.get(), '\n') != 0) {
+        std::fprintf(stderr, "Error: kelmar_text_segregate_rows() returns non-zero.\n");
+        return 1;
+    }
+    // the same block the structure was read from, cut by the same tokenizer
+    std::vector<CifBlock> blocks;
+    std::string why, note;
+    if (!cif_parse_blocks(text->content, blocks, why, note)) {
+        std::fprintf(stderr, "Error: %s.\n", why.c_str());
+        return 1;
+    }
+    const CifBlock& block = blocks[static_cast<std::size_t>(cif_structure_block(blocks))];
+    if (!block_names_fixed_sites(block)) {
+        std::printf("Message: keyword '_kelmar_fixed' not found in cif file.\n");
+        return 1;
+    }
+    const CifLoop* loop = block.loop_with("_atom_site_label");
+    if (loop == nullptr) {
+        std::printf("Message: keyword '_atom_site_label' not found in cif file.\n");
+        return 1;
+    }
+    std::vector<KELMAR_ATOM> site(loop->size() - 1);
+    if (kelmar_cell_import_cif_read_atom_name(site, *loop) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom_name() returns non-zero.\n");
+        return 1;
+    }
+    if (kelmar_cell_import_cif_read_atom(site, *loop) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom() returns non-zero.\n");
+        return 1;
+    }
+    if (kelmar_cell_import_cif_read_atom_constraint(site, *loop) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cell_import_cif_read_atom_constraint() returns non-zero.\n");
+        return 1;
+    }
+    for (KELMAR_ATOM& s : site)
+        for (int c = 0; c < 3; c++)
+            s.x[c] = s.x_f[0] * cell->a[0][c] + s.x_f[1] * cell->a[1][c] + s.x_f[2] * cell->a[2][c];
+    for (KELMAR_ATOM& a : cell->atom)
+        for (const KELMAR_ATOM& s : site) {
+            if (std::string(a.name) != s.name) continue;
+            if (kelmar_cell_min_distance_btw_atoms(cell, &s, &a) < 0.001) {
+                a.ignored = s.ignored;
+                break;
+            }
+        }
+    return 0;
+}

@@ -16,3 +16,5 @@ int kelmar_cell_import_cif_from_text(std::unique_ptr<KELMAR_CELL>* cell, std::un
 std::vector<std::unique_ptr<KELMAR_CELL>> kelmar_cells_import_cif_from_file(const char* filename, int total,
                                                                             const char* dir_symcards,
                                                                             const char* dir_unitary);
+// The fixed-site column of a CIF file applied to a cell read from it: marks (ignored) the atoms whose CIF site carries the fixed flag; 0 when flags were applied.
+int kelmar_cell_import_cif_read_constraint(KELMAR_CELL* cell, const char* filename);

@@ -40,5 +40,3 @@ int kelmar_cell_update_by_stress(KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
 int kelmar_cell_update_coordinate(KELMAR_CELL* cell, const double (*dx)[3]);
 int kelmar_cell_calculate_coordinate_step_size_simple(double (*dx)[3], const KELMAR_CELL* cell,
                                                       const KELMAR_PROPERTY* ppt, const double (*f)[3]);
-// Marks (ignored) the atoms whose CIF site carries the fixed flag; 0 when flags were applied.
-int kelmar_cell_import_cif_read_constraint(KELMAR_CELL* cell, const char* filename);

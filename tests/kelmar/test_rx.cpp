@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bv.hpp"
+#include "cif-read.hpp"
 #include "cli.hpp"
 #include "property-assemble.hpp"
 #include "kelmar_fixtures.hpp"
