@@ -9,47 +9,10 @@
 #include <string>
 
 #include "cell-ops.hpp"
+#include "cif-element.hpp"
 #include "cif-number.hpp"
 
 namespace {
-
-// Element symbols of the periodic table (deuterium written as D too).
-const char* const kElements[] = {
-    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",  "S",  "Cl", "Ar", "K",
-    "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr",
-    "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La",
-    "Ce", "Pr", "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re", "Os",
-    "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th", "Pa", "U",  "Np", "Pu", "Am",
-    "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr", "Rf", "Db", "Sg", "Bh", "Hs", "Mt", "Ds", "Rg", "Cn", "Nh", "Fl",
-    "Mc", "Lv", "Ts", "Og", "D"};
-
-bool is_element(const char* s) {
-    for (const char* e : kElements)
-        if (std::strcmp(e, s) == 0) return true;
-    return false;
-}
-
-// The element a text starts with (after any non-letters): two letters when they form an element
-// symbol, else one. *rest points behind the symbol. False when no element fits.
-bool leading_element(const char* text, char type[3], const char** rest) {
-    const char* p = text;
-    while (*p != '\0' && !std::isalpha(static_cast<unsigned char>(*p))) p++;
-    if (*p == '\0') return false;
-    char sym[3] = {static_cast<char>(std::toupper(static_cast<unsigned char>(p[0]))), '\0', '\0'};
-    if (std::isalpha(static_cast<unsigned char>(p[1]))) {
-        sym[1] = static_cast<char>(std::tolower(static_cast<unsigned char>(p[1])));
-        if (is_element(sym)) {
-            std::memcpy(type, sym, 3);
-            *rest = p + 2;
-            return true;
-        }
-        sym[1] = '\0';
-    }
-    if (!is_element(sym)) return false;
-    std::memcpy(type, sym, 3);
-    *rest = p + 1;
-    return true;
-}
 
 const char* cell_at(const CifLoop& loop, std::size_t row, long col) {
     return cif_loop_cell(loop, static_cast<long>(row), col);
@@ -58,8 +21,7 @@ const char* cell_at(const CifLoop& loop, std::size_t row, long col) {
 // Type letters and the state written in a type symbol (Li1+, O2-, Fe2.5+); false when the symbol
 // starts with no element.
 bool type_and_state(const char* value, KELMAR_ATOM& at) {
-    const char* rest = nullptr;
-    if (!leading_element(value, at.type, &rest)) return false;
+    if (cif_leading_element(value, at.type) < 0) return false;
     const char* digit = value;
     while (*digit != '\0' && !std::isdigit(static_cast<unsigned char>(*digit))) digit++;
     if (*digit == '\0') {
@@ -147,8 +109,7 @@ int kelmar_cell_import_cif_read_atom_typeos(std::vector<KELMAR_ATOM>& atom, cons
         if (no_symbol(v)) continue;
         char value[128] = {};
         kelmar_copy_field(value, v);
-        const char* rest = nullptr;
-        if (!leading_element(value, atom[i].type, &rest)) {
+        if (cif_leading_element(value, atom[i].type) < 0) {
             std::fprintf(stderr, "Error: invalid field content %s.\n", value);
             return 1;
         }
@@ -265,13 +226,11 @@ int kelmar_cell_import_cif_read_lattice(KELMAR_CELL* cell, const CifBlock& block
 
 // A site label is an element symbol followed by a site name of digits, capitals or at most one
 // small letter (O1, Oa, KI, OW1, MgIII, Fe2b); a label that goes on in small letters, such as Wat
-// or Lig, is a word, not an element.
+// or Oxy, is a word, not an element.
 int kelmar_atom_name_to_type(std::vector<KELMAR_ATOM>& atom) {
     for (auto& at : atom) {
         if (at.type[0] != '\0') continue;
-        const char* rest = nullptr;
-        const bool ok = leading_element(at.name, at.type, &rest);
-        if (!ok || (std::islower(static_cast<unsigned char>(rest[0])) && std::islower(static_cast<unsigned char>(rest[1])))) {
+        if (!cif_element_of_label(at.name, at.type)) {
             at.type[0] = '\0';
             std::fprintf(stderr, "Error: the site label '%s' names no element; the file needs an "
                                  "_atom_site_type_symbol column.\n", at.name);

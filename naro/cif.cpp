@@ -16,6 +16,7 @@
 
 #include "cell-metric.hpp"
 #include "cif-document.hpp"
+#include "cif-element.hpp"
 #include "cif-number.hpp"
 #include "cif-parse.hpp"
 #include "cif-symops.hpp"
@@ -415,43 +416,6 @@ int NARO_refresh_site_mul(NARO_cif& cif) {
 
 namespace {
 
-const char* const kNaroElements[] = {
-    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",  "S",  "Cl", "Ar", "K",
-    "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr",
-    "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La",
-    "Ce", "Pr", "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re", "Os",
-    "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th", "Pa", "U",  "Np", "Pu", "Am",
-    "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr", "Rf", "Db", "Sg", "Bh", "Hs", "Mt", "Ds", "Rg", "Cn", "Nh", "Fl",
-    "Mc", "Lv", "Ts", "Og", "D"};
-
-// The element a site label names: an element symbol (two letters when they form one) followed by
-// a site name of digits, capitals or at most one small letter (O1, Oa, KI, MgIII). Empty when
-// the label names none (Wat, Lig).
-std::string naro_element_of_label(const std::string& label) {
-    std::size_t p = 0;
-    while (p < label.size() && !std::isalpha(static_cast<unsigned char>(label[p]))) ++p;
-    if (p >= label.size()) return {};
-    auto is_el = [](const std::string& s) {
-        for (const char* e : kNaroElements)
-            if (s == e) return true;
-        return false;
-    };
-    std::string sym(1, static_cast<char>(std::toupper(static_cast<unsigned char>(label[p]))));
-    std::size_t rest = p + 1;
-    if (p + 1 < label.size() && std::isalpha(static_cast<unsigned char>(label[p + 1]))) {
-        const std::string two = sym + static_cast<char>(std::tolower(static_cast<unsigned char>(label[p + 1])));
-        if (is_el(two)) {
-            sym = two;
-            rest = p + 2;
-        }
-    }
-    if (!is_el(sym)) return {};
-    if (rest + 1 < label.size() && std::islower(static_cast<unsigned char>(label[rest])) &&
-        std::islower(static_cast<unsigned char>(label[rest + 1])))
-        return {};
-    return sym;
-}
-
 const std::string* naro_first_value(const CifBlock& b, std::initializer_list<const char*> tags) {
     for (const char* t : tags) {
         const std::string* v = b.value(t);
@@ -641,7 +605,8 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         std::string type = c_type >= 0 ? naro_cell_text(*sites, r, c_type) : std::string("?");
         if (cif_is_placeholder(type.c_str()) || type.empty()) {
             // the label names the element; a label that names none is no site we can place
-            type = naro_element_of_label(label);
+            char symbol[3] = {};
+            type = cif_element_of_label(label.c_str(), symbol) ? std::string(symbol) : std::string();
             if (type.empty()) {
                 std::fprintf(stderr, "Error: the site label '%s' names no element; the CIF needs an "
                                      "_atom_site_type_symbol column\n", label.c_str());

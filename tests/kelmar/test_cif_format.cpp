@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cif-document.hpp"
+#include "cif-element.hpp"
 #include "cif-number.hpp"
 #include "cif-parse.hpp"
 
@@ -89,4 +90,33 @@ TEST(CifFormat, TextThatIsNoCifIsRefusedWithAReason) {
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_EQ(*blocks[0].value("_cell_length_b"), "4");
     EXPECT_FALSE(note.empty());
+}
+
+// Both programs take a site's element from its type symbol or, without one, from its label.
+TEST(CifFormat, ElementsOfTypeSymbolsAndSiteLabels) {
+    struct Row {
+        const char* text;
+        const char* leading;  // "" when no element leads the text
+        long rest;            // offset behind the symbol
+        bool label;           // whether the text names an element as a site label
+    };
+    const Row rows[] = {
+        {"Li1+", "Li", 2, true},  {"O2-", "O", 1, true},   {"LI", "Li", 2, true},    {"fe3+", "Fe", 2, true},
+        {"KI", "K", 1, true},     {"MgIII", "Mg", 2, true}, {"Oa", "O", 1, true},    {"OW1", "O", 1, true},
+        {"2Fe", "Fe", 3, true},   {"Cl", "Cl", 2, true},    {"Co", "Co", 2, true},   {"D1", "D", 1, true},
+        {"Wat", "W", 1, false},   {"Lig", "Li", 2, true},   {"Oxy", "O", 1, false},  {"Xx", "", -1, false},
+        {"", "", -1, false},      {"123", "", -1, false},   {"Q1", "", -1, false},
+    };
+    for (const Row& r : rows) {
+        char sym[3] = {'?', '?', '\0'};
+        const long k = cif_leading_element(r.text, sym);
+        EXPECT_EQ(k, r.rest) << r.text;
+        if (r.rest >= 0) EXPECT_STREQ(sym, r.leading) << r.text;
+        else EXPECT_STREQ(sym, "??") << r.text << ": the symbol is left as it was";
+        char lab[3] = {};
+        EXPECT_EQ(cif_element_of_label(r.text, lab), r.label) << r.text;
+    }
+    EXPECT_EQ(cif_leading_element(nullptr, nullptr), -1);
+    EXPECT_FALSE(cif_is_element("li"));
+    EXPECT_TRUE(cif_is_element("Og"));
 }
