@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "atom-order.hpp"
+#include "atom-states.hpp"
 #include "cell-ops.hpp"
 #include "cif-columns.hpp"
 #include "cif-document.hpp"

@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "atom-states.hpp"
 #include "cli.hpp"
 #include "cif-columns.hpp"
 #include "cif-document.hpp"

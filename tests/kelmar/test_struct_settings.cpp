@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "atom-states.hpp"
 #include "cli.hpp"
 #include "cell-ops.hpp"
 #include "cif-columns.hpp"
