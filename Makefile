@@ -2,12 +2,12 @@
 #   make demo   installs what is missing, builds, and runs the main job on a bundled example
 #   make check  installs what is missing, builds, and runs every test (plain and sanitizer builds)
 
-DEBIAN_PACKAGES := build-essential cmake pkg-config libfftw3-dev libgtest-dev libgmock-dev gemmi-dev tao-pegtl-dev libsymspg-dev python3-gemmi python3-spglib python3-numpy python3-scipy snakemake python3-matplotlib
+DEBIAN_PACKAGES := build-essential cmake pkg-config libfftw3-dev libgtest-dev libgmock-dev gemmi-dev tao-pegtl-dev libsymspg-dev python3-gemmi python3-spglib python3-numpy python3-scipy snakemake python3-matplotlib pybind11-dev python3-dev python3-pytest python3-pandas python3-ase python3-pymatgen
 BUILD := build
 BUILD_ASAN := build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build build-asan demo check test test-asan clean
+.PHONY: deps build build-asan demo check test test-asan clean python-path
 
 deps:
 	@missing=""; for p in $(DEBIAN_PACKAGES); do \
@@ -20,6 +20,15 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
+	@$(MAKE) --no-print-directory python-path
+
+# `import kelmar` / `import naro` for Debian's python3 from the build tree: a .pth file in the
+# user's site-packages naming $(BUILD)/python (no root needed; `cmake --install` is the system-wide way).
+python-path:
+	@if [ -d $(BUILD)/python/kelmar ]; then \
+	  site=$$(/usr/bin/python3 -m site --user-site) && mkdir -p "$$site" && \
+	  echo "$(CURDIR)/$(BUILD)/python" > "$$site/kelmar-build.pth" && \
+	  echo "Python: import kelmar, naro from $(CURDIR)/$(BUILD)/python ($$site/kelmar-build.pth)"; fi
 
 build-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DKELMAR_SANITIZE=ON

@@ -34,6 +34,7 @@ _core.set_data_files(*(os.path.join(data_dir, f) for f in
                        ("database_unitary.dat", "database_binary.dat", "database_symcards.dat")))
 
 _log = logging.getLogger("kelmar")
+_log.addHandler(logging.NullHandler())  # silent unless the application configures logging
 
 
 def _report(verbose_call: Optional[bool]) -> None:

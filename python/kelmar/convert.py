@@ -49,6 +49,12 @@ def cif_text(lattice: np.ndarray, rows: Sequence[Tuple[str, Sequence[float], flo
            f"_cell_angle_beta {beta:.10f}", f"_cell_angle_gamma {gamma:.10f}",
            "_symmetry_space_group_name_H-M 'P 1'", "_symmetry_Int_Tables_number 1",
            "loop_", "_symmetry_equiv_pos_site_id", "_symmetry_equiv_pos_as_xyz", "1 'x, y, z'"]
+    # formula units: the greatest common divisor of the element counts, when they are whole
+    totals: Dict[str, float] = {}
+    for element, _, occ, _ in rows:
+        totals[element] = totals.get(element, 0.0) + float(occ)
+    if all(abs(t - round(t)) < 1e-6 and round(t) > 0 for t in totals.values()):
+        out.append(f"_cell_formula_units_Z {math.gcd(*(int(round(t)) for t in totals.values()))}")
     types: Dict[str, int] = {}
     atoms = []
     count: Dict[str, int] = {}

@@ -23,6 +23,7 @@ from ._core import NaroError
 __all__ = ["activation_energies", "NaroError"]
 
 _log = logging.getLogger("naro")
+_log.addHandler(logging.NullHandler())  # silent unless the application configures logging
 PathLike = Union[str, os.PathLike]
 
 
