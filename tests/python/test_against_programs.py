@@ -103,3 +103,17 @@ def test_percolation_equals_gh(case):
         got = p[dim]
         assert (f"{got:.3f}" if got is not None else f"{-1.0:.3f}") == printed[dim], dim
         assert f"{p['ranges'][dim][0]:.3f}" == ranges[dim], dim
+
+
+def test_shared_mobile_sites_draw_the_same_supercell_as_the_program(kelmar_exe, tmp_path):
+    # LiSrTa2O6F: Li shares its sites, so the landscape is that of a supercell drawn from the seed
+    cif = copy_into(tmp_path, DATA / "electrolytes" / "xut.cif")
+    run(kelmar_exe, ["--gen-cube", cif.name, "Li", 1, -1, RESOLUTION], tmp_path, env={"KELMAR_SEED": "3"})
+    gh = run(kelmar_exe, ["--gh", "xut_assigned.cif", "xut_assigned.cube", "Li", 1], tmp_path)[1]
+    land = kelmar.landscape(kelmar.Structure.from_cif(cif), "Li", 1, resolution=RESOLUTION, seed=3)
+    assert land.assigned
+    land.write_cube(tmp_path / "python.cube")
+    assert (tmp_path / "python.cube").read_bytes() == (tmp_path / "xut_assigned.cube").read_bytes()
+    printed = dict(re.findall(r"KELMAR_GRAPH_NETWORK: e_(1D|2D|3D) = (\S+) ", gh))
+    p = land.percolation()
+    assert {d: f"{p[d]:.3f}" for d in printed} == printed
