@@ -138,7 +138,8 @@ def cif_text_from_ase(atoms: Any) -> str:
     with_states = bool(np.any(np.abs(charges) > 0))
     occupancy = atoms.info.get("occupancy") or {}
     site_states = atoms.info.get("kelmar_states") or {}
-    tags = atoms.get_tags()
+    # ase.io's CIF reader keys the occupancies by the site kind of each atom
+    tags = atoms.arrays["spacegroup_kinds"] if "spacegroup_kinds" in atoms.arrays else atoms.get_tags()
     rows = []
     for i, atom in enumerate(atoms):
         tag = str(tags[i])
@@ -172,6 +173,7 @@ def to_ase(sites: Dict[str, Any], oxidation_states: bool):
         occupancy[str(t)] = occ
     atoms = Atoms(symbols=symbols, scaled_positions=positions, cell=np.asarray(sites["lattice"]), pbc=True,
                   tags=tags, charges=charges)
+    atoms.set_array("spacegroup_kinds", np.asarray(tags, dtype=int))
     atoms.info["occupancy"] = occupancy
     if oxidation_states:
         atoms.info["kelmar_states"] = states

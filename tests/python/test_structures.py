@@ -141,3 +141,21 @@ def test_verbose_prints_the_program_lines(capfd):
     assert "GII: Global instability index" in out
     s.bond_valence_sums()
     assert capfd.readouterr() == ("", "")
+
+
+@pytest.mark.parametrize("path", [DATA / "electrolytes" / "iqt.cif", DATA / "electrolytes" / "j5g.cif"],
+                         ids=lambda p: p.stem)
+def test_structures_read_by_pymatgen_and_ase_equal_the_cif_read_by_kelmar(path):
+    # shared sites (Ti/Al) and fractional Li: the readers of pymatgen and ASE keep them, and so do we
+    import warnings
+    import ase.io
+    from pymatgen.core import Structure as PmgStructure
+    direct = kelmar.Structure.from_cif(path)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        via_ase = kelmar.Structure.from_ase(ase.io.read(str(path)))
+        via_pmg = kelmar.Structure.from_pymatgen(PmgStructure.from_file(str(path)))
+    gii = direct.bond_valence_sums().gii
+    for s in (via_ase, via_pmg):
+        assert [r[:3] for r in rows(s)] == [r[:3] for r in rows(direct)]
+        assert s.bond_valence_sums().gii == pytest.approx(gii, abs=1e-6)
