@@ -17,6 +17,7 @@
 #include "bv.hpp"
 #include "cli.hpp"
 #include "cif-read.hpp"
+#include "common-states.hpp"
 #include "oxidation-states.hpp"
 
 namespace fs = std::filesystem;
@@ -284,4 +285,48 @@ TEST(StructOs, WrittenCifsCarryTheInferredStatesToTheNextReader) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: no Li in the structure.\n");
     EXPECT_FALSE(std::filesystem::exists(d / "nolithium.cube"));
+}
+
+// Assignments are ranked by charge balance, then by how common the states are, then by the
+// bond-valence fit: a doped garnet keeps the dopant's state that balances exactly, and of two
+// exactly balanced assignments the one of common states wins (Cr+3 Mo+6, not Cr+5 Mo+5;
+// Fe+3 Mn+4, not Fe+4 Mn+3, which fits the bond valences of the ideal spinel better).
+TEST(StructOs, BalanceFirstThenCommonStatesThenTheFit) {
+    struct Case {
+        const char* file;
+        std::map<std::string, std::set<int>> want;
+        const char* message;  // null: the defaults stay, nothing is reported
+    };
+    const Case cases[] = {
+        {"os/LiCrMo2O8.cif", {{"Cr", {3}}, {"Mo", {6}}, {"Li", {1}}}, "oxidation states from bond valence: Cr+3 Li+1 Mo+6 O-2"},
+        {"os/LiFeMnO4.cif", {{"Fe", {3}}, {"Mn", {4}}}, "oxidation states from bond valence: Fe+3 Li+1 Mn+4 O-2"},
+        {"os/LLZO-Ta.cif", {{"Ta", {5}}, {"Zr", {4}}, {"La", {3}}}, nullptr},
+        {"os/LLZO-Mo.cif", {{"Mo", {6}}, {"Zr", {4}}, {"La", {3}}}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Loaded r = load_and_settle(slurp(kData / c.file));
+        ASSERT_EQ(r.status, 0);
+        ASSERT_TRUE(r.outcome.balanced) << r.outcome.failure;
+        auto got = states_of(*r.cell);
+        for (const auto& [el, st] : c.want) EXPECT_EQ(got[el], st) << el;
+        if (c.message != nullptr) {
+            EXPECT_EQ(r.outcome.message, c.message);
+        } else {
+            EXPECT_FALSE(r.outcome.inferred) << r.outcome.message;
+        }
+        EXPECT_LE(cell_charge_balance(r.cell.get()).fraction(), 0.01);
+    }
+}
+
+TEST(StructOs, CommonStatesComeFromThePublishedTable) {
+    struct Case {
+        const char* element;
+        int os;
+        bool common;
+    };
+    const Case cases[] = {{"Cr", 3, true},  {"Cr", 6, true},  {"Cr", 5, false}, {"Mo", 6, true}, {"Mo", 5, false},
+                          {"Fe", 3, true},  {"Fe", 4, false}, {"Ta", 5, true},  {"Ta", 4, false}, {"O", -2, true},
+                          {"O", -1, false}, {"Ox", -2, true}, {"Hx", 1, true},  {"D", 1, true},  {"Xx", 1, false}};
+    for (const Case& c : cases) EXPECT_EQ(oxidation_state_is_common(c.element, c.os), c.common) << c.element << c.os;
 }
