@@ -69,7 +69,7 @@ bool cif_water_element(const char* text, char symbol[3]) {
     for (const Name& n : kNames) {
         const std::size_t len = std::strlen(n.name);
         if (lower.compare(0, len, n.name) != 0) continue;
-        if (len < lower.size() && is_letter(lower[len])) continue;  // a longer word (Owen, Water is no site)
+        if (is_small(text[len])) continue;  // a longer word (Owen, Water); WatII and Hw1 are site names
         std::memcpy(symbol, n.element, std::strlen(n.element) + 1);
         return true;
     }

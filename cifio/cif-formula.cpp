@@ -51,22 +51,32 @@ CifFormulaCheck cif_formula_check(const CifBlock& block, const std::map<std::str
     double zn = 0.0;
     std::map<std::string, double> file;
     if (!cif_read_number(z->c_str(), &zn) || !(zn > 0) || !cif_formula_counts(*sum, file)) return check;
-    for (auto& [element, n] : file) n *= zn;
-    std::map<std::string, double> all = file;
-    for (const auto& [element, n] : cell)
-        if (n > 0) all.emplace(element, 0.0);
-    for (const auto& [element, unused] : all) {
-        (void)unused;
-        const auto f = file.find(element);
-        const auto c = cell.find(element);
-        const double nf = f == file.end() ? 0.0 : f->second;
-        const double nc = c == cell.end() ? 0.0 : c->second;
-        const double diff = nf > 0 ? std::fabs(nc - nf) / nf : (nc > 1e-6 ? 1.0 : 0.0);
-        if (diff > check.worst) {
-            check.worst = diff;
-            check.element = element;
+    // The worst relative difference of the cell from the formula taken `times` times.
+    auto compare = [&](double times, std::string& element_out) {
+        std::map<std::string, double> all;
+        for (const auto& [element, n] : file) all.emplace(element, 0.0);
+        for (const auto& [element, n] : cell)
+            if (n > 0) all.emplace(element, 0.0);
+        double worst = 0.0;
+        for (const auto& [element, unused] : all) {
+            (void)unused;
+            const auto f = file.find(element);
+            const auto c = cell.find(element);
+            const double nf = f == file.end() ? 0.0 : f->second * times;
+            const double nc = c == cell.end() ? 0.0 : c->second;
+            const double diff = nf > 0 ? std::fabs(nc - nf) / nf : (nc > 1e-6 ? 1.0 : 0.0);
+            if (diff > worst) {
+                worst = diff;
+                element_out = element;
+            }
         }
-    }
+        return worst;
+    };
+    check.worst = compare(zn, check.element);
+    // some writers (pymatgen among them) give the whole cell's content as the formula
+    std::string element_one;
+    if (zn != 1.0 && compare(1.0, element_one) <= tolerance) check.worst = 0.0;
+    for (auto& [element, n] : file) n *= zn;
     check.differs = check.worst > tolerance;
     std::map<std::string, double> cell_positive;
     for (const auto& [element, n] : cell)

@@ -1,18 +1,18 @@
-// Common oxidation states per element (table in common-states-table.inc, written by
-// tools/gen_common_states.py from pymatgen's periodic table).
+// Rarity of oxidation states from the occurrence table in common-states-table.inc (written by
+// tools/gen_common_states.py from pymatgen's icsd_bv.yaml).
 #include "common-states.hpp"
 
-#include <algorithm>
+#include <cmath>
 
 namespace {
 
-struct CommonStates {
+struct StateCount {
     const char* element;
+    int os;
     int count;
-    int states[8];
 };
 
-const CommonStates kCommonStates[] = {
+const StateCount kStateCounts[] = {
 #include "common-states-table.inc"
 };
 
@@ -24,9 +24,15 @@ std::string_view base_element(std::string_view e) {
 
 }  // namespace
 
-bool oxidation_state_is_common(std::string_view element, int os) {
+double oxidation_state_rarity(std::string_view element, int os) {
     const std::string_view e = base_element(element);
-    for (const CommonStates& c : kCommonStates)
-        if (e == c.element) return std::find(c.states, c.states + c.count, os) != c.states + c.count;
-    return false;
+    double total = 0.0, count = 0.0;
+    for (const StateCount& s : kStateCounts) {
+        if (e != s.element) continue;
+        total += s.count;
+        if (s.os == os) count = s.count;
+    }
+    if (!(total > 0)) return 0.0;
+    if (!(count > 0)) count = 0.5;
+    return -std::log(count / total);
 }

@@ -324,21 +324,20 @@ private:
     bool capped_ = false;
 };
 
-// Number of distinct element states of an assignment that are not among the element's common
-// oxidation states.
-int uncommon_states(const std::vector<Unit>& units, const std::vector<FreeElement>& elements,
-                    const std::vector<int>& choice) {
+// How uncommon an assignment's states are: the rarities of its distinct element states, summed.
+double assignment_rarity(const std::vector<Unit>& units, const std::vector<FreeElement>& elements,
+                       const std::vector<int>& choice) {
     std::vector<std::pair<int, int>> seen;
-    int count = 0;
+    double rarity = 0.0;
     for (std::size_t k = 0; k < units.size(); k++) {
         const FreeElement& e = elements[static_cast<std::size_t>(units[k].element)];
         const int os = e.states[static_cast<std::size_t>(choice[k])];
         const std::pair<int, int> key{units[k].element, os};
         if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
         seen.push_back(key);
-        if (!oxidation_state_is_common(e.type, os)) count++;
+        rarity += oxidation_state_rarity(e.type, os);
     }
-    return count;
+    return rarity;
 }
 
 // The assignment to keep among the balanced ones: the smallest charge imbalance first (imbalances
@@ -347,7 +346,7 @@ int uncommon_states(const std::vector<Unit>& units, const std::vector<FreeElemen
 // cannot), then the fewest changes from the defaults. need_fit keeps only assignments whose sums
 // can be computed. Returns leaves.size() when none qualifies.
 std::size_t rank_assignments(const std::vector<Leaf>& leaves, const std::vector<double>& gii,
-                             const std::vector<int>& uncommon, bool need_fit) {
+                             const std::vector<double>& uncommon, bool need_fit) {
     double least = std::numeric_limits<double>::infinity();
     for (std::size_t l = 0; l < leaves.size(); l++)
         if (!need_fit || gii[l] >= 0) least = std::min(least, leaves[l].fraction);
@@ -358,7 +357,7 @@ std::size_t rank_assignments(const std::vector<Leaf>& leaves, const std::vector<
             best = l;
             continue;
         }
-        if (uncommon[l] != uncommon[best]) {
+        if (std::fabs(uncommon[l] - uncommon[best]) > 1e-9) {
             if (uncommon[l] < uncommon[best]) best = l;
             continue;
         }
@@ -448,10 +447,13 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
     const CellChargeBalance start = cell_charge_balance(cell);
     double gii_default = scorer.gii(os);
     out.gii = gii_default;
-    // defaults that balance, are all common and fit their bond valences: nothing ranks higher
+    // defaults that balance, are each element's most common candidate and fit their bond
+    // valences: nothing ranks higher
     bool defaults_common = true;
-    for (std::size_t i = 0; i < n; i++)
-        if (element_of[i] >= 0) defaults_common = defaults_common && oxidation_state_is_common(at[i].type, at[i].os);
+    for (const FreeElement& e : elements)
+        for (int os : e.states)
+            defaults_common = defaults_common && oxidation_state_rarity(e.type, e.states[0]) <=
+                                                     oxidation_state_rarity(e.type, os) + 1e-12;
     if (start.fraction() <= kBalanceTie && defaults_common && gii_default >= 0 && gii_default <= kPlausibleGii)
         return out;
 
@@ -505,13 +507,13 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
         leaves = search.leaves();
         if (leaves.empty()) continue;
         std::vector<double> score(leaves.size());
-        std::vector<int> uncommon(leaves.size());
+        std::vector<double> rarity(leaves.size());
         for (std::size_t l = 0; l < leaves.size(); l++) {
             apply(units, leaves[l].choice);
             score[l] = scorer.gii(os);
-            uncommon[l] = uncommon_states(units, elements, leaves[l].choice);
+            rarity[l] = assignment_rarity(units, elements, leaves[l].choice);
         }
-        const std::size_t pick = rank_assignments(leaves, score, uncommon, pass == 1);
+        const std::size_t pick = rank_assignments(leaves, score, rarity, pass == 1);
         if (pick < leaves.size()) {
             best = &leaves[pick];
             best_gii = score[pick];
@@ -550,7 +552,7 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
     // charge; keep every such move that lowers the index, within a budget of scorings.
     if (best_gii >= 0) {
         long budget = static_cast<long>(2e8 / static_cast<double>(pairs)) + 20;
-        int best_uncommon = uncommon_states(units, elements, choice);
+        double best_rarity = assignment_rarity(units, elements, choice);
         bool improved = true;
         while (improved && budget > 0) {
             improved = false;
@@ -569,10 +571,10 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
                         apply(units, choice);
                         const double g = scorer.gii(os);
                         budget--;
-                        const int u_new = uncommon_states(units, elements, choice);
-                        if (g >= 0 && g < best_gii - 1e-9 && u_new <= best_uncommon) {
+                        const double u_new = assignment_rarity(units, elements, choice);
+                        if (g >= 0 && g < best_gii - 1e-9 && u_new <= best_rarity + 1e-9) {
                             best_gii = g;
-                            best_uncommon = u_new;
+                            best_rarity = u_new;
                             improved = true;
                         } else {
                             choice[u] = old_u, choice[v] = old_v;

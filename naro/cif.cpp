@@ -334,10 +334,7 @@ int NARO_get_symops_from_dat(NARO_cif& cif) {
 
 int NARO_fill_symops(NARO_cif& cif) {
     if (cif.symop.empty()) NARO_get_symops_from_dat(cif);
-    if (cif.symop.empty()) {
-        std::printf("Warning: the CIF gives no symmetry operations and no space group; P 1 (x,y,z) is used.\n");
-        cif.symop.push_back("x,y,z");
-    }
+    if (cif.symop.empty()) cif.symop.push_back("x,y,z");
     naro_sync_counts(cif);
     return 0;
 }
@@ -577,6 +574,9 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         listed = true;
         break;
     }
+    // no operations and no name: P 1, said once the file proves to hold sites
+    const bool no_symmetry = !listed && hm == nullptr && hall == nullptr && cif.int_tab_cryst_no <= 0;
+    if (no_symmetry) cif.symop.assign(1, "x,y,z");
     if (!listed && (hm != nullptr || hall != nullptr || cif.int_tab_cryst_no > 0)) {
         // no list: the operations of the setting the file names (naming nothing is P 1)
         std::string how;
@@ -617,6 +617,7 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         std::fprintf(stderr, "Error: No site is found!\n");
         return 1;
     }
+    if (no_symmetry) std::printf("Warning: the CIF gives no symmetry operations and no space group; P 1 (x,y,z) is used.\n");
     const long c_label = cif_loop_column(*sites, "_atom_site_label");
     const long c_type = cif_loop_column(*sites, "_atom_site_type_symbol");
     long c_mul = cif_loop_column(*sites, "_atom_site_symmetry_multiplicity");

@@ -133,7 +133,8 @@ TEST(StructFrontDoor, FormulaTimesZAgainstTheCellRead) {
         {"agrees", "_chemical_formula_sum 'Cs Cl'\n_cell_formula_units_Z 1\n", false},
         {"within 2 %", "_chemical_formula_sum 'Cs0.99 Cl'\n_cell_formula_units_Z 1\n", false},
         {"a third of the anion lost", "_chemical_formula_sum 'Cs Cl1.5'\n_cell_formula_units_Z 1\n", true},
-        {"twice the formula units", "_chemical_formula_sum 'Cs Cl'\n_cell_formula_units_Z 2\n", true},
+        {"a quarter of the atoms", "_chemical_formula_sum 'Cs2 Cl2'\n_cell_formula_units_Z 2\n", true},
+        {"the cell's content as the formula", "_chemical_formula_sum 'Cs Cl'\n_cell_formula_units_Z 2\n", false},
         {"no Z", "_chemical_formula_sum 'Cs Cl3'\n", false},
         {"an element the cell lacks", "_chemical_formula_sum 'Cs Cl H2'\n_cell_formula_units_Z 1\n", true},
         {"unreadable formula", "_chemical_formula_sum 'CsCl(H2O)'\n_cell_formula_units_Z 1\n", false},
@@ -204,4 +205,26 @@ TEST(StructFrontDoor, WrittenFilesNameTheirGroupForOtherReaders) {
                           d.path());
     if (r.status == 77) GTEST_SKIP() << "python3 with ase and gemmi not available";
     EXPECT_EQ(r.status, 0) << r.out << r.err;
+}
+
+// Two half-occupied sites of different species at one position are two atoms, also on a special
+// position whose images coincide; two half sites of one species there are one position.
+TEST(StructFrontDoor, HalfSitesOfTwoSpeciesAtOnePositionStayTwoAtoms) {
+    struct Case {
+        const char* sites;
+        std::map<std::string, double> want;
+        std::size_t atoms;
+    };
+    const Case cases[] = {
+        {"Li1 Li 0 0 0 0.5\nNa1 Na 0 0 0 0.5\nCl1 Cl 0.5 0.5 0.5 1\n", {{"Li", 0.5}, {"Na", 0.5}, {"Cl", 1.0}}, 3},
+        {"Li1 Li 0.001 0 0 0.5\nNa1 Na 0 0.001 0 0.5\nCl1 Cl 0.5 0.5 0.5 1\n", {{"Li", 0.5}, {"Na", 0.5}, {"Cl", 1.0}}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sites);
+        Read r = read_text(cscl("_symmetry_space_group_name_H-M 'P m -3 m'", c.sites));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.cell->atom.size(), c.atoms);
+        const auto got = composition(*r.cell);
+        for (const auto& [element, n] : c.want) EXPECT_NEAR(got.at(element), n, 1e-6) << element;
+    }
 }

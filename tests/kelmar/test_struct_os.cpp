@@ -289,8 +289,9 @@ TEST(StructOs, WrittenCifsCarryTheInferredStatesToTheNextReader) {
 
 // Assignments are ranked by charge balance, then by how common the states are, then by the
 // bond-valence fit: a doped garnet keeps the dopant's state that balances exactly, and of two
-// exactly balanced assignments the one of common states wins (Cr+3 Mo+6, not Cr+5 Mo+5;
-// Fe+3 Mn+4, not Fe+4 Mn+3, which fits the bond valences of the ideal spinel better).
+// exactly balanced assignments the one of more common states wins (Cr+3 Mo+6, not Cr+5 Mo+5;
+// Fe+3 Mn+4, not Fe+4 Mn+3, which fits the bond valences of the ideal spinel better; V+3 P+5 in
+// LiV(PO4)F, not V+5 P+3).
 TEST(StructOs, BalanceFirstThenCommonStatesThenTheFit) {
     struct Case {
         const char* file;
@@ -302,6 +303,7 @@ TEST(StructOs, BalanceFirstThenCommonStatesThenTheFit) {
         {"os/LiFeMnO4.cif", {{"Fe", {3}}, {"Mn", {4}}}, "oxidation states from bond valence: Fe+3 Li+1 Mn+4 O-2"},
         {"os/LLZO-Ta.cif", {{"Ta", {5}}, {"Zr", {4}}, {"La", {3}}}, nullptr},
         {"os/LLZO-Mo.cif", {{"Mo", {6}}, {"Zr", {4}}, {"La", {3}}}, nullptr},
+        {"electrolytes/2t8.cif", {{"V", {3}}, {"P", {5}}, {"F", {-1}}}, "oxidation states from bond valence: F-1 Li+1 O-2 P+5 V+3"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -319,14 +321,17 @@ TEST(StructOs, BalanceFirstThenCommonStatesThenTheFit) {
     }
 }
 
-TEST(StructOs, CommonStatesComeFromThePublishedTable) {
+TEST(StructOs, HowCommonAStateIsComesFromThePublishedCounts) {
+    // of each pair, the first state is the more common one in known structures
     struct Case {
         const char* element;
-        int os;
-        bool common;
+        int common, rare;
     };
-    const Case cases[] = {{"Cr", 3, true},  {"Cr", 6, true},  {"Cr", 5, false}, {"Mo", 6, true}, {"Mo", 5, false},
-                          {"Fe", 3, true},  {"Fe", 4, false}, {"Ta", 5, true},  {"Ta", 4, false}, {"O", -2, true},
-                          {"O", -1, false}, {"Ox", -2, true}, {"Hx", 1, true},  {"D", 1, true},  {"Xx", 1, false}};
-    for (const Case& c : cases) EXPECT_EQ(oxidation_state_is_common(c.element, c.os), c.common) << c.element << c.os;
+    const Case cases[] = {{"Cr", 3, 5}, {"Mo", 6, 5}, {"Fe", 3, 4}, {"Mn", 2, 7}, {"Ta", 5, 4},
+                          {"V", 3, 2},  {"P", 5, 3},  {"O", -2, -1}, {"Ox", -2, -1}, {"Hx", 1, -1}};
+    for (const Case& c : cases)
+        EXPECT_LT(oxidation_state_rarity(c.element, c.common), oxidation_state_rarity(c.element, c.rare)) << c.element;
+    EXPECT_DOUBLE_EQ(oxidation_state_rarity("Li", 1), 0.0);  // the only state
+    EXPECT_DOUBLE_EQ(oxidation_state_rarity("Xx", 3), 0.0);  // no element: no preference
+    EXPECT_GT(oxidation_state_rarity("Li", 2), oxidation_state_rarity("Li", 1));  // never seen
 }
