@@ -1,20 +1,12 @@
-// Rarity of oxidation states from the occurrence table in common-states-table.inc (written by
+// Rarity of oxidation states from the occurrence table in common-states-table.hpp (written by
 // tools/gen_common_states.py from pymatgen's icsd_bv.yaml).
 #include "common-states.hpp"
 
 #include <cmath>
 
+#include "common-states-table.hpp"
+
 namespace {
-
-struct StateCount {
-    const char* element;
-    int os;
-    int count;
-};
-
-const StateCount kStateCounts[] = {
-#include "common-states-table.inc"
-};
 
 std::string_view base_element(std::string_view e) {
     if (e == "Hx" || e == "D") return "H";
@@ -27,7 +19,7 @@ std::string_view base_element(std::string_view e) {
 double oxidation_state_rarity(std::string_view element, int os) {
     const std::string_view e = base_element(element);
     double total = 0.0, count = 0.0;
-    for (const StateCount& s : kStateCounts) {
+    for (const OxidationStateCount& s : kOxidationStateCounts) {
         if (e != s.element) continue;
         total += s.count;
         if (s.os == os) count = s.count;
