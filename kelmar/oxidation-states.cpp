@@ -1,4 +1,5 @@
-// Oxidation states a structure file leaves out: charge balance first, bond-valence sums decide.
+// Oxidation states a structure file leaves out: charge balance first, then how common the states
+// are, then the bond-valence sums.
 #include "oxidation-states.hpp"
 
 #include <algorithm>
