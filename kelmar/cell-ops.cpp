@@ -405,8 +405,11 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(K
             remainder.emplace_back(exact - std::floor(exact), s);
         }
         const long target = std::min(count, static_cast<long>(std::floor(filled + 0.5)));
+        // equal remainders (Li 0.4, Mg 0.4) take the extra sites in random order, not by species order
+        for (std::size_t k = remainder.size(); k > 1; k--)
+            std::swap(remainder[k - 1], remainder[static_cast<std::size_t>(random_index(engine, 0, static_cast<long>(k - 1)))]);
         std::stable_sort(remainder.begin(), remainder.end(),
-                         [](const auto& a, const auto& b) { return a.first > b.first; });
+                         [](const auto& a, const auto& b) { return std::llround(a.first * 1e9) > std::llround(b.first * 1e9); });
         for (std::size_t k = 0; k < remainder.size() && given < target; k++, given++)
             take[static_cast<std::size_t>(remainder[k].second)]++;
         // the sites in random order, then handed out species by species
