@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -52,4 +53,25 @@ bool cif_element_of_label(const char* label, char symbol[3]) {
     // two small letters after the symbol make a word, not a site name (Wat, Oxy)
     const char* after = label + rest;
     return !(is_small(after[0]) && is_small(after[1]));
+}
+
+bool cif_water_element(const char* text, char symbol[3]) {
+    if (text == nullptr) return false;
+    std::string lower;
+    for (const char* p = text; *p != '\0'; p++) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(*p))));
+    struct Name {
+        const char* name;
+        const char* element;
+    };
+    // longest names first: "oh2" before "oh", "hwa" before "hw"
+    static const Name kNames[] = {{"h2o", "O"}, {"oh2", "O"}, {"wat", "O"}, {"hwa", "H"},
+                                  {"oh", "O"},  {"ow", "O"},  {"hw", "H"}};
+    for (const Name& n : kNames) {
+        const std::size_t len = std::strlen(n.name);
+        if (lower.compare(0, len, n.name) != 0) continue;
+        if (is_small(text[len])) continue;  // a longer word (Owen, Water); WatII and Hw1 are site names
+        std::memcpy(symbol, n.element, std::strlen(n.element) + 1);
+        return true;
+    }
+    return false;
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "atom-order.hpp"
 #include "cell-ops.hpp"
@@ -334,8 +336,7 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(K
     }
     // Mixed sites: the marked atoms within 0.3 angstrom of one another form one site. A species'
     // share of a site counts each of its labels once, so that images of one refined position that
-    // the expansion left a little apart are one atom, not several; a species receives as many
-    // whole sites as its shares add up to, rounded (a remainder of one half or more is one site).
+    // the expansion left a little apart are one atom, not several.
     std::vector<int> site(n, -1);
     int sites = 0;
     for (std::size_t i = 0; i < n; i++) {
@@ -374,53 +375,64 @@ std::unique_ptr<KELMAR_CELL> kelmar_cell_assign_partial_occ_at_conducting_site(K
             share[static_cast<std::size_t>(st) * static_cast<std::size_t>(m) + static_cast<std::size_t>(species[i])] += occ;
         }
     }
-    std::vector<double> sum(static_cast<std::size_t>(m), 0.0);
-    for (int st = 0; st < sites; st++)
+    // Sites of one kind (the same shares of the same species, as the images of one set of
+    // refined positions are) are resolved together: of the kind's N sites, a species with share p
+    // takes N p rounded, the counts rounded by largest remainders so that together they fill
+    // N (sum of the shares) rounded sites, and the rest stay empty. Which sites each species
+    // takes is drawn at random. Each kind thus keeps its composition to the nearest whole atom,
+    // for any number of species sharing it.
+    std::map<std::vector<long>, std::vector<int>> kinds;
+    for (int st = 0; st < sites; st++) {
+        std::vector<long> key(static_cast<std::size_t>(m));
         for (int s = 0; s < m; s++)
-            sum[static_cast<std::size_t>(s)] += share[static_cast<std::size_t>(st) * static_cast<std::size_t>(m) + static_cast<std::size_t>(s)];
-    std::vector<int> order(static_cast<std::size_t>(m));
-    for (int s = 0; s < m; s++) order[static_cast<std::size_t>(s)] = s;
-    for (std::size_t i = 0; i < order.size(); i++)
-        for (std::size_t j = i + 1; j < order.size(); j++)
-            if (sum[static_cast<std::size_t>(order[j])] <= sum[static_cast<std::size_t>(order[i])])
-                std::swap(order[i], order[j]);
-
-    // one species at a time, lowest total first: whole sites drawn by their shares, each site once
-    std::vector<char> taken(static_cast<std::size_t>(sites), 0);
-    for (int s : order) {
-        long want = static_cast<long>(std::floor(sum[static_cast<std::size_t>(s)] + 0.5));
-        while (want > 0) {
-            double total = 0.0;
-            for (int st = 0; st < sites; st++)
-                if (!taken[static_cast<std::size_t>(st)])
-                    total += share[static_cast<std::size_t>(st) * static_cast<std::size_t>(m) + static_cast<std::size_t>(s)];
-            if (!(total > 1e-12)) break;  // no free site of this species left
-            const double r = kelmar_random(engine) * total;
-            double run = 0.0;
-            int chosen = -1;
-            for (int st = 0; st < sites; st++) {
-                if (taken[static_cast<std::size_t>(st)]) continue;
-                const double w = share[static_cast<std::size_t>(st) * static_cast<std::size_t>(m) + static_cast<std::size_t>(s)];
-                if (!(w > 0)) continue;
-                chosen = st;  // the last candidate also takes a draw that rounding left beyond the total
-                if (r < run + w) break;
-                run += w;
-            }
-            if (chosen < 0) break;
-            taken[static_cast<std::size_t>(chosen)] = 1;
-            want--;
-            // the first atom of the species on the site stays, whole; the rest of the site goes
-            bool kept = false;
-            for (std::size_t i : member[static_cast<std::size_t>(chosen)]) {
-                at[i].ignored = false;
-                if (!kept && species[i] == s) {
-                    at[i].occ = 1.0;
-                    kept = true;
-                } else {
-                    at[i].occ = 0.0;
+            key[static_cast<std::size_t>(s)] = std::lround(
+                1e4 * share[static_cast<std::size_t>(st) * static_cast<std::size_t>(m) + static_cast<std::size_t>(s)]);
+        kinds[key].push_back(st);
+    }
+    for (auto& [key, members] : kinds) {
+        const long count = static_cast<long>(members.size());
+        std::vector<long> take(static_cast<std::size_t>(m), 0);
+        std::vector<std::pair<double, int>> remainder;
+        double filled = 0.0;
+        long given = 0;
+        for (int s = 0; s < m; s++) {
+            const double exact = static_cast<double>(count) *
+                                 share[static_cast<std::size_t>(members[0]) * static_cast<std::size_t>(m) + static_cast<std::size_t>(s)];
+            if (!(exact > 0)) continue;
+            filled += exact;
+            take[static_cast<std::size_t>(s)] = static_cast<long>(std::floor(exact));
+            given += take[static_cast<std::size_t>(s)];
+            remainder.emplace_back(exact - std::floor(exact), s);
+        }
+        const long target = std::min(count, static_cast<long>(std::floor(filled + 0.5)));
+        // equal remainders (Li 0.4, Mg 0.4) take the extra sites in random order, not by species order
+        for (std::size_t k = remainder.size(); k > 1; k--)
+            std::swap(remainder[k - 1], remainder[static_cast<std::size_t>(random_index(engine, 0, static_cast<long>(k - 1)))]);
+        std::stable_sort(remainder.begin(), remainder.end(),
+                         [](const auto& a, const auto& b) { return std::llround(a.first * 1e9) > std::llround(b.first * 1e9); });
+        for (std::size_t k = 0; k < remainder.size() && given < target; k++, given++)
+            take[static_cast<std::size_t>(remainder[k].second)]++;
+        // the sites in random order, then handed out species by species
+        std::vector<int> sites_of_kind = members;
+        for (long k = count - 1; k > 0; k--)
+            std::swap(sites_of_kind[static_cast<std::size_t>(k)],
+                      sites_of_kind[static_cast<std::size_t>(random_index(engine, 0, k))]);
+        std::size_t next = 0;
+        for (int s = 0; s < m; s++)
+            for (long t = 0; t < take[static_cast<std::size_t>(s)] && next < sites_of_kind.size(); t++) {
+                const int chosen = sites_of_kind[next++];
+                // the first atom of the species on the site stays, whole; the rest of the site goes
+                bool kept = false;
+                for (std::size_t i : member[static_cast<std::size_t>(chosen)]) {
+                    at[i].ignored = false;
+                    if (!kept && species[i] == s) {
+                        at[i].occ = 1.0;
+                        kept = true;
+                    } else {
+                        at[i].occ = 0.0;
+                    }
                 }
             }
-        }
     }
 
     // Charge balance with the conducting species: remove or restore whole conducting ions. A

@@ -1,6 +1,7 @@
 // Reading a structure from a CIF: the structure's data block, its symmetry, the site loop, the
 // lattice, and the expansion to the full cell. The column readers are in cif-columns.cpp.
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -9,9 +10,12 @@
 #include "cell-ops.hpp"
 #include "cif-columns.hpp"
 #include "cif-document.hpp"
+#include "cif-element.hpp"
+#include "cif-formula.hpp"
 #include "cif-parse.hpp"
 #include "cif-read.hpp"
 #include "cif-symmetry.hpp"
+#include "cif-water.hpp"
 #include "cif-write.hpp"
 #include "symmetry.hpp"
 
@@ -45,6 +49,18 @@ void check_multiplicity(const std::vector<KELMAR_ATOM>& asym, const std::vector<
     }
 }
 
+// The file's formula times Z against the composition of the cell read: a difference over 2 % in
+// any element gets one warning line (symmetry images merged, occupancies lost or doubled).
+void warn_formula_mismatch(const CifBlock& block, const std::vector<KELMAR_ATOM>& atom) {
+    std::map<std::string, double> cell;
+    for (const KELMAR_ATOM& a : atom) cell[a.type] += a.occ;
+    const CifFormulaCheck check = cif_formula_check(block, cell);
+    if (!check.differs) return;
+    std::printf("Warning: the cell holds %s, _chemical_formula_sum x _cell_formula_units_Z gives %s (%s differs by "
+                "%.0f%%); the cell is used.\n",
+                check.cell.c_str(), check.file.c_str(), check.element.c_str(), 100.0 * check.worst);
+}
+
 }  // namespace
 
 int kelmar_cell_import_cif_from_text(std::unique_ptr<KELMAR_CELL>* cell, std::unique_ptr<KELMAR_SYMMETRY>* symmetry,
@@ -63,10 +79,15 @@ int kelmar_cell_import_cif_from_text(std::unique_ptr<KELMAR_CELL>* cell, std::un
         return 1;
     }
     if (!note.empty()) std::printf("Message: %s.\n", note.c_str());
-    const CifBlock& block = blocks[static_cast<std::size_t>(cif_structure_block(blocks))];
+    CifBlock& block = blocks[static_cast<std::size_t>(cif_structure_block(blocks))];
     if (blocks.size() > 1)
         std::printf("Message: %zu data blocks in the file; the structure is read from data_%s.\n", blocks.size(),
                     block.name.c_str());
+    if (const auto water = cif_block_read_water_names(block); !water.empty()) {
+        std::string sites;
+        for (const std::string& label : water) sites += (sites.empty() ? "" : " ") + label;
+        std::printf("Warning: %s: %s.\n", kCifWaterRule, sites.c_str());
+    }
 
     auto sym = cif_block_symmetry(block, dir_symcards);
     if (!sym) {
@@ -141,6 +162,7 @@ int kelmar_cell_import_cif_from_text(std::unique_ptr<KELMAR_CELL>* cell, std::un
     // states filled in from the parameter file can break the type/state order of the list
     if (unknown) kelmar_atom_sort(c->atom);
     kelmar_cell_update_name(c.get());
+    warn_formula_mismatch(block, c->atom);
     std::printf("Message: calculated cell volume = %f\n", kelmar_cell_calculate_volume(c.get()));
     *cell = std::move(c);
     *symmetry = std::move(sym);

@@ -8,13 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "cif-spacegroup.hpp"
 #include "symmetry-close.hpp"
 #include "symmetry.hpp"
 
 namespace {
 
 // The first of the tags with a value that names something (not empty, not ? or .).
-const std::string* first_value(const CifBlock& block, std::initializer_list<const char*> tags) {
+template <class Tags>
+const std::string* first_value(const CifBlock& block, const Tags& tags) {
     for (const char* tag : tags) {
         const std::string* v = block.value(tag);
         if (v != nullptr && v->find_first_not_of(" \t") != std::string::npos && !cif_is_placeholder(v->c_str()))
@@ -92,9 +94,9 @@ std::unique_ptr<KELMAR_SYMMETRY> cif_block_symmetry(const CifBlock& block, const
     for (const char* tag : op_tags) std::printf("Warning: _loop block containing %s not found.\n", tag);
     std::printf("Warning: kelmar_cell_import_cif_grep_loop() returns non-zero.\n");
 
-    const std::string* hm = first_value(block, {"_symmetry_space_group_name_h-m", "_space_group_name_h-m_alt"});
-    const std::string* hall = first_value(block, {"_symmetry_space_group_name_hall", "_space_group_name_hall"});
-    const std::string* id = first_value(block, {"_symmetry_int_tables_number", "_space_group_it_number"});
+    const std::string* hm = first_value(block, kCifHmTags);
+    const std::string* hall = first_value(block, kCifHallTags);
+    const std::string* id = first_value(block, kCifNumberTags);
     int number = 0;
     if (id != nullptr && (std::sscanf(id->c_str(), "%d", &number) != 1 || number < 1 || number > 230)) {
         std::printf("Warning: '%s' is no space-group number.\n", id->c_str());
@@ -102,7 +104,11 @@ std::unique_ptr<KELMAR_SYMMETRY> cif_block_symmetry(const CifBlock& block, const
     }
     if (hm != nullptr) {
         std::printf("Message: determining symmetry from H-M symbol ...\n");
-        if (auto sym = setting_by_name(*hm, false, dir_symcards)) {
+        // an old cubic symbol (P m 3 m) is looked up in today's spelling (P m -3 m)
+        const std::string modern = cif_space_group_modern_symbol(*hm);
+        if (!modern.empty())
+            std::printf("Message: the H-M symbol '%s' is read as '%s'.\n", hm->c_str(), modern.c_str());
+        if (auto sym = setting_by_name(modern.empty() ? *hm : modern, false, dir_symcards)) {
             if (number > 0 && sym->sg_id != number)
                 std::printf("Warning: the H-M symbol %s is group %d, the file gives the number %d; the symbol is used.\n",
                             hm->c_str(), sym->sg_id, number);

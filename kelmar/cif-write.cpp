@@ -4,7 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <string>
+#include <vector>
+
 #include "atom-order.hpp"
+#include "cif-spacegroup.hpp"
 #include "cell-ops.hpp"
 #include "cif-write.hpp"
 
@@ -41,8 +45,21 @@ std::unique_ptr<KELMAR_TEXT> kelmar_cell_export_cif_to_text(const KELMAR_CELL* c
     kelmar_text_appendf(t, "_cell_angle_gamma                 %.6f\r\n", cell->angle[2]);
     kelmar_text_appendf(t, "_cell_volume                      %.3f\r\n", kelmar_cell_calculate_volume(cell));
     kelmar_text_appendf(t, "_cell_formula_units_Z             %d\r\n", cell->Z);
-    kelmar_text_appendf(t, "_symmetry_space_group_name_H-M    '%s'\r\n", symmetry->sg_HM);
-    kelmar_text_appendf(t, "_symmetry_Int_Tables_number       %d\r\n", symmetry->sg_id);
+    // the group's name and number: as read, or else the setting the operations describe, so that
+    // other programs read the file back
+    std::string hm = symmetry->sg_HM;
+    int number = symmetry->sg_id;
+    if (hm.empty() || number <= 0) {
+        std::vector<std::string> ops;
+        for (int i = 0; i < symmetry->total(); i++) ops.emplace_back(symmetry->card[static_cast<std::size_t>(i)].text);
+        const CifSpaceGroupName name = cif_space_group_of_ops(ops);
+        if (name.number > 0) {
+            hm = name.hm;
+            number = name.number;
+        }
+    }
+    kelmar_text_appendf(t, "_symmetry_space_group_name_H-M    '%s'\r\n", hm.c_str());
+    kelmar_text_appendf(t, "_symmetry_Int_Tables_number       %d\r\n", number);
     kelmar_text_append(t, "\r\nloop_\r\n");
     kelmar_text_append(t, "  _symmetry_equiv_pos_site_id\r\n");
     kelmar_text_append(t, "  _symmetry_equiv_pos_as_xyz\r\n");

@@ -1,4 +1,5 @@
-// Oxidation states a structure file leaves out: charge balance first, bond-valence sums decide.
+// Oxidation states a structure file leaves out: charge balance first, then how common the states
+// are, then the bond-valence sums.
 #include "oxidation-states.hpp"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 #include "atom-order.hpp"
 #include "cell-ops.hpp"
+#include "common-states.hpp"
 #include "data-file.hpp"
 #include "neighbor.hpp"
 
@@ -37,6 +39,8 @@ constexpr double kTightBalance = 0.01;
 constexpr double kLooseBalance = 0.05;
 // Defaults that balance are kept without a search when their bond-valence sums agree this well.
 constexpr double kPlausibleGii = 0.5;
+// Imbalances (fractions of the cation charge) closer than this rank as equally balanced.
+constexpr double kBalanceTie = 0.002;
 // Bond valences closer than this are no bonds (as in the bond-valence sums).
 constexpr double kMinBondLength = 0.2;
 
@@ -321,6 +325,57 @@ private:
     bool capped_ = false;
 };
 
+// How uncommon an assignment's states are: the rarities of its distinct element states, summed.
+double assignment_rarity(const std::vector<Unit>& units, const std::vector<FreeElement>& elements,
+                       const std::vector<int>& choice) {
+    std::vector<std::pair<int, int>> seen;
+    double rarity = 0.0;
+    for (std::size_t k = 0; k < units.size(); k++) {
+        const FreeElement& e = elements[static_cast<std::size_t>(units[k].element)];
+        const int os = e.states[static_cast<std::size_t>(choice[k])];
+        const std::pair<int, int> key{units[k].element, os};
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+        seen.push_back(key);
+        rarity += oxidation_state_rarity(e.type, os);
+    }
+    return rarity;
+}
+
+// The assignment to keep among the balanced ones: the smallest charge imbalance first (imbalances
+// within kBalanceTie of the smallest count as equal), then the fewest states that are not common,
+// then the best bond-valence fit (an assignment whose sums can be computed before one whose sums
+// cannot), then the fewest changes from the defaults. need_fit keeps only assignments whose sums
+// can be computed. Returns leaves.size() when none qualifies.
+std::size_t rank_assignments(const std::vector<Leaf>& leaves, const std::vector<double>& gii,
+                             const std::vector<double>& uncommon, bool need_fit) {
+    double least = std::numeric_limits<double>::infinity();
+    for (std::size_t l = 0; l < leaves.size(); l++)
+        if (!need_fit || gii[l] >= 0) least = std::min(least, leaves[l].fraction);
+    std::size_t best = leaves.size();
+    for (std::size_t l = 0; l < leaves.size(); l++) {
+        if ((need_fit && gii[l] < 0) || leaves[l].fraction > least + kBalanceTie) continue;
+        if (best == leaves.size()) {
+            best = l;
+            continue;
+        }
+        if (std::fabs(uncommon[l] - uncommon[best]) > 1e-9) {
+            if (uncommon[l] < uncommon[best]) best = l;
+            continue;
+        }
+        const bool fit_l = gii[l] >= 0, fit_b = gii[best] >= 0;
+        if (fit_l != fit_b) {
+            if (fit_l) best = l;
+            continue;
+        }
+        if (fit_l && std::fabs(gii[l] - gii[best]) > 1e-9) {
+            if (gii[l] < gii[best]) best = l;
+            continue;
+        }
+        if (leaves[l].changes < leaves[best].changes) best = l;
+    }
+    return best;
+}
+
 std::string signed_state(int os) {
     char buf[16];
     std::snprintf(buf, sizeof(buf), "%+d", os);
@@ -393,7 +448,15 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
     const CellChargeBalance start = cell_charge_balance(cell);
     double gii_default = scorer.gii(os);
     out.gii = gii_default;
-    if (start.fraction() <= kTightBalance && gii_default >= 0 && gii_default <= kPlausibleGii) return out;
+    // defaults that balance, are each element's most common candidate and fit their bond
+    // valences: nothing ranks higher
+    bool defaults_common = true;
+    for (const FreeElement& e : elements)
+        for (int os : e.states)
+            defaults_common = defaults_common && oxidation_state_rarity(e.type, e.states[0]) <=
+                                                     oxidation_state_rarity(e.type, os) + 1e-12;
+    if (start.fraction() <= kBalanceTie && defaults_common && gii_default >= 0 && gii_default <= kPlausibleGii)
+        return out;
 
     // units: one per element, then one per element and site
     auto make_units = [&](bool per_site) {
@@ -444,28 +507,17 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
         search.run();
         leaves = search.leaves();
         if (leaves.empty()) continue;
-        // computable and tight, computable and loose, then by charge alone
         std::vector<double> score(leaves.size());
+        std::vector<double> rarity(leaves.size());
         for (std::size_t l = 0; l < leaves.size(); l++) {
             apply(units, leaves[l].choice);
             score[l] = scorer.gii(os);
+            rarity[l] = assignment_rarity(units, elements, leaves[l].choice);
         }
-        // Mixed valence is only taken where the bond-valence sums can judge it.
-        const int tiers = pass == 0 ? 4 : 2;
-        for (int tier = 0; tier < tiers && best == nullptr; tier++) {
-            const bool computable = tier < 2;
-            const double limit = (tier % 2 == 0) ? kTightBalance + 1e-12 : kLooseBalance + 1e-12;
-            for (std::size_t l = 0; l < leaves.size(); l++) {
-                if (leaves[l].fraction > limit || (score[l] >= 0) != computable) continue;
-                const bool better =
-                    best == nullptr ||
-                    (computable && score[l] < best_gii - 1e-9) ||
-                    ((!computable || std::fabs(score[l] - best_gii) <= 1e-9) && leaves[l].changes < best->changes);
-                if (better) {
-                    best = &leaves[l];
-                    best_gii = score[l];
-                }
-            }
+        const std::size_t pick = rank_assignments(leaves, score, rarity, pass == 1);
+        if (pick < leaves.size()) {
+            best = &leaves[pick];
+            best_gii = score[pick];
         }
     }
 
@@ -501,6 +553,7 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
     // charge; keep every such move that lowers the index, within a budget of scorings.
     if (best_gii >= 0) {
         long budget = static_cast<long>(2e8 / static_cast<double>(pairs)) + 20;
+        double best_rarity = assignment_rarity(units, elements, choice);
         bool improved = true;
         while (improved && budget > 0) {
             improved = false;
@@ -519,8 +572,10 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
                         apply(units, choice);
                         const double g = scorer.gii(os);
                         budget--;
-                        if (g >= 0 && g < best_gii - 1e-9) {
+                        const double u_new = assignment_rarity(units, elements, choice);
+                        if (g >= 0 && g < best_gii - 1e-9 && u_new <= best_rarity + 1e-9) {
                             best_gii = g;
+                            best_rarity = u_new;
                             improved = true;
                         } else {
                             choice[u] = old_u, choice[v] = old_v;

@@ -1,11 +1,14 @@
 // Oxidation states a structure file leaves out, settled by charge balance and bond valence.
 //
 // The reader fills every state the file does not give with the element's default from the
-// unitary data file and marks such atoms (`os_default`). When those defaults balance the cell and
-// the bond-valence sums agree with them, they stay. Otherwise the states are chosen among those
-// the unitary file lists for each element: of the occupancy-weighted charge-neutral assignments,
-// the one whose bond-valence sums fit the states best (smallest global instability index; ties
-// go to the defaults). One state per element is tried first; only when none balances, each
+// unitary data file and marks such atoms (`os_default`). When those defaults balance the cell,
+// are each element's most common state and the bond-valence sums agree with them, they stay.
+// Otherwise the states are chosen among those the unitary file lists for each element, and the
+// occupancy-weighted assignments are ranked: by charge balance first (the smallest imbalance;
+// imbalances within 0.2 % of the cation charge of the smallest count as equal), then by how
+// common the states are (how often each occurs in known structures, common-states.hpp), then by
+// the bond-valence fit (smallest global instability index; ties go to the defaults). The chosen
+// states are reported in one line. One state per element is tried first; only when none balances, each
 // symmetry-distinct site of an element may take its own state (mixed valence, as in magnetite).
 // States given by the file are never changed. The search is bounded: it visits a capped number of
 // partial assignments and scores a capped number of balanced ones, so any composition finishes.

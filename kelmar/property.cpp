@@ -269,18 +269,23 @@ int kelmar_property_binary_estimate_from_file(KELMAR_PROPERTY_BINARY* bin, const
         const char* ref;
         int ref_os;
         double slope, intercept;
+        bool cutoff_too;  // the pair also takes the reference pair's cutoff
     };
-    static const RULE rules[4] = {{"Cl", -1, "F", -1, 0.3984, 3.4568},
-                                  {"Br", -1, "F", -1, 0.3457, 3.3798},
-                                  {"I", -1, "F", -1, 0.3806, 2.7873},
-                                  {"S", -2, "O", -2, 0.7414, 0.9597}};
+    // Halide and sulfide pairs follow linear fits to the fluoride and oxide pairs; a nitride pair
+    // takes the oxide pair's coordination number unchanged (the cation's usual coordination) and
+    // keeps its own cutoff.
+    static const RULE rules[5] = {{"Cl", -1, "F", -1, 0.3984, 3.4568, true},
+                                  {"Br", -1, "F", -1, 0.3457, 3.3798, true},
+                                  {"I", -1, "F", -1, 0.3806, 2.7873, true},
+                                  {"S", -2, "O", -2, 0.7414, 0.9597, true},
+                                  {"N", -3, "O", -2, 1.0, 0.0, false}};
     for (const RULE& r : rules) {
         if (bin->os2 != r.os || std::strcmp(bin->type2, r.anion) != 0) continue;
         KELMAR_PROPERTY_BINARY ref;
         if (kelmar_property_binary_read_from_file(&ref, bin->type1, bin->os1, r.ref, r.ref_os, dir_binary) != 0)
             return 0;
         if (ref.cn > 0) bin->cn = r.slope * ref.cn + r.intercept;
-        if (ref.cutoff > 0) bin->cutoff = ref.cutoff;
+        if (ref.cutoff > 0 && (r.cutoff_too || !(bin->cutoff > 0))) bin->cutoff = ref.cutoff;
         return 0;
     }
     return 0;

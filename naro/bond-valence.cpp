@@ -141,7 +141,8 @@ double NARO_maximum_pair_distance(const char* cat, const char* ani, double ox_1,
         static const Rule rules[] = {{"Cl", -1, "F", -1, 0.3984, 3.4568},
                                      {"Br", -1, "F", -1, 0.3457, 3.3798},
                                      {"I", -1, "F", -1, 0.3806, 2.7873},
-                                     {"S", -2, "O", -2, 0.7414, 0.9597}};
+                                     {"S", -2, "O", -2, 0.7414, 0.9597},
+                                     {"N", -3, "O", -2, 1.0, 0.0}};
         for (const Rule& r : rules) {
             NaroBinaryLine ref;
             if (a == r.anion && aq == r.q && naro_find_binary_line(rows, c, cq, r.ref, r.ref_q, &ref) && ref.cn > 0)

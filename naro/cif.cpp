@@ -9,17 +9,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "cif.hpp"
+#include "cif-spacegroup.hpp"
 
 #include "cell-metric.hpp"
 #include "cif-document.hpp"
 #include "cif-element.hpp"
+#include "cif-formula.hpp"
 #include "cif-number.hpp"
 #include "cif-parse.hpp"
 #include "cif-symops.hpp"
+#include "cif-water.hpp"
 #include "math.hpp"
 
 static constexpr int NARO_CIF_LINE = 200;
@@ -416,6 +420,16 @@ int NARO_refresh_site_mul(NARO_cif& cif) {
 
 namespace {
 
+template <class Tags>
+const std::string* naro_first_tag_value(const CifBlock& b, const Tags& tags) {
+    for (const char* t : tags) {
+        const std::string* v = b.value(t);
+        if (v != nullptr && v->find_first_not_of(" \t") != std::string::npos && !cif_is_placeholder(v->c_str()))
+            return v;
+    }
+    return nullptr;
+}
+
 const std::string* naro_first_value(const CifBlock& b, std::initializer_list<const char*> tags) {
     for (const char* t : tags) {
         const std::string* v = b.value(t);
@@ -478,10 +492,15 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         return 1;
     }
     if (!note.empty()) std::printf("Message: %s.\n", note.c_str());
-    const CifBlock& b = blocks[static_cast<std::size_t>(cif_structure_block(blocks))];
+    CifBlock& b = blocks[static_cast<std::size_t>(cif_structure_block(blocks))];
     if (blocks.size() > 1)
         std::printf("Message: %zu data blocks in the CIF; the structure is read from data_%s.\n", blocks.size(),
                     b.name.c_str());
+    if (const auto water = cif_block_read_water_names(b); !water.empty()) {
+        std::string sites;
+        for (const std::string& label : water) sites += (sites.empty() ? "" : " ") + label;
+        std::printf("Warning: %s: %s.\n", kCifWaterRule, sites.c_str());
+    }
     if (cif_block_is_superspace(b)) {
         std::fprintf(stderr, "Error: data_%s describes a modulated structure in superspace; only three-dimensional "
                              "structures are read\n", b.name.c_str());
@@ -492,9 +511,9 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         !naro_text_of(b, "_chemical_formula_sum", 199, cif.chem_form_sum) ||
         !naro_text_of(b, "_database_code_icsd", 9, cif.ICSD))
         return 1;
-    const std::string* hm = naro_first_value(b, {"_symmetry_space_group_name_h-m", "_space_group_name_h-m_alt"});
+    const std::string* hm = naro_first_tag_value(b, kCifHmTags);
     cif.spacegroup_HM = hm != nullptr ? naro_cut(*hm, 19) : std::string();
-    const std::string* hall = naro_first_value(b, {"_symmetry_space_group_name_hall", "_space_group_name_hall"});
+    const std::string* hall = naro_first_tag_value(b, kCifHallTags);
     cif.a = naro_number_of(b, {"_cell_length_a"});
     cif.b = naro_number_of(b, {"_cell_length_b"});
     cif.c = naro_number_of(b, {"_cell_length_c"});
@@ -504,7 +523,11 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
     cif.volume = naro_number_of(b, {"_cell_volume"});
     cif.z = static_cast<int>(naro_number_of(b, {"_cell_formula_units_z"}));
     cif.R_factor = naro_number_of(b, {"_refine_ls_r_factor_all"});
-    cif.int_tab_cryst_no = static_cast<int>(naro_number_of(b, {"_symmetry_int_tables_number", "_space_group_it_number"}));
+    cif.int_tab_cryst_no = 0;
+    if (const std::string* no = naro_first_tag_value(b, kCifNumberTags)) {
+        double v = 0;
+        if (cif_read_number(no->c_str(), &v) && v >= 1 && v <= 230) cif.int_tab_cryst_no = static_cast<int>(v);
+    }
 
     if (!NARO_is_valid_lattice_parameters(cif)) {
         std::fprintf(stderr, "Error: Invalid lattice parameters\n");
@@ -551,10 +574,17 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         listed = true;
         break;
     }
+    // no operations and no name: P 1, said once the file proves to hold sites
+    const bool no_symmetry = !listed && hm == nullptr && hall == nullptr && cif.int_tab_cryst_no <= 0;
+    if (no_symmetry) cif.symop.assign(1, "x,y,z");
     if (!listed && (hm != nullptr || hall != nullptr || cif.int_tab_cryst_no > 0)) {
         // no list: the operations of the setting the file names (naming nothing is P 1)
         std::string how;
-        auto ops = naro_symops_from_settings(NARO_data_file_path("database_symcards.dat"), hm ? *hm : std::string(),
+        // an old cubic symbol (P m 3 m) is looked up in today's spelling (P m -3 m)
+        const std::string modern = hm ? cif_space_group_modern_symbol(*hm) : std::string();
+        if (!modern.empty()) std::printf("Message: the H-M symbol '%s' is read as '%s'.\n", hm->c_str(), modern.c_str());
+        auto ops = naro_symops_from_settings(NARO_data_file_path("database_symcards.dat"),
+                                             !modern.empty() ? modern : hm ? *hm : std::string(),
                                              hall ? *hall : std::string(), cif.int_tab_cryst_no, &how);
         if (ops.empty()) {
             std::fprintf(stderr, "Error: the space group of the CIF (%s) is not in database_symcards.dat\n",
@@ -587,6 +617,7 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
         std::fprintf(stderr, "Error: No site is found!\n");
         return 1;
     }
+    if (no_symmetry) std::printf("Warning: the CIF gives no symmetry operations and no space group; P 1 (x,y,z) is used.\n");
     const long c_label = cif_loop_column(*sites, "_atom_site_label");
     const long c_type = cif_loop_column(*sites, "_atom_site_type_symbol");
     long c_mul = cif_loop_column(*sites, "_atom_site_symmetry_multiplicity");
@@ -653,6 +684,17 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
     NARO_fill_symops(cif);
     if (NARO_refresh_site_mul(cif) != 0) return 1;
     naro_sync_counts(cif);
+    // the file's formula times Z against the sites read (images merged or occupancy lost)
+    std::map<std::string, double> cell;
+    for (const NARO_site& s : cif.site) {
+        char element[3] = {};
+        if (cif_leading_element(s.type.c_str(), element) >= 0) cell[element] += s.occ * s.mul;
+    }
+    const CifFormulaCheck check = cif_formula_check(b, cell);
+    if (check.differs)
+        std::printf("Warning: the cell holds %s, _chemical_formula_sum x _cell_formula_units_Z gives %s (%s differs by "
+                    "%.0f%%); the cell is used.\n",
+                    check.cell.c_str(), check.file.c_str(), check.element.c_str(), 100.0 * check.worst);
     return 0;
 }
 
@@ -738,9 +780,17 @@ void NARO_print_cif_ICSD(const NARO_cif& cif, FILE* out) { std::fprintf(out, "IC
 int NARO_write_cif(const NARO_cif& cif, FILE* out) {
     std::fprintf(out, "data_NARO\n");
     NARO_print_cif_latt_param(cif, out);
-    if (!cif.spacegroup_HM.empty())
-        std::fprintf(out, "_symmetry_space_group_name_H-M    '%s'\n", cif.spacegroup_HM.c_str());
-    if (cif.int_tab_cryst_no > 0) std::fprintf(out, "_symmetry_Int_Tables_number       %d\n", cif.int_tab_cryst_no);
+    // the name and number of the setting the written operations describe (the file's own ones
+    // no longer hold after an expansion to P 1), so that other programs read the file back
+    std::string hm = cif.spacegroup_HM;
+    int number = cif.int_tab_cryst_no;
+    const CifSpaceGroupName name = cif_space_group_of_ops(cif.symop);
+    if (name.number > 0) {
+        hm = name.hm;
+        number = name.number;
+    }
+    if (!hm.empty()) std::fprintf(out, "_symmetry_space_group_name_H-M    '%s'\n", hm.c_str());
+    if (number > 0) std::fprintf(out, "_symmetry_Int_Tables_number       %d\n", number);
     if (cif.z >= 1) std::fprintf(out, "_cell_formula_units_Z             %d\n", cif.z);
     naro_print_symop_loop(cif, out);
     NARO_print_cif_types(cif, out);

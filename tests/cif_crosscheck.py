@@ -41,6 +41,19 @@ Pm Sm Eu Gd Tb Dy Ho Er Tm Yb Lu Hf Ta W Re Os Ir Pt Au Hg Tl Pb Bi Po At Rn Fr 
 U Np Pu Am Cm Bk Cf Es Fm Md No Lr D""".split())
 
 
+WATER = [("h2o", "O"), ("oh2", "O"), ("wat", "O"), ("hwa", "H"), ("oh", "O"), ("ow", "O"), ("hw", "H")]
+
+
+def water_element(text):
+    """Element of a water or hydroxide name (Wat1, WatII, OW, Hwa, HW; types OH, OH2), as both
+    programs read them; None for other texts."""
+    low = (text or "").lower()
+    for name, el in WATER:
+        if low.startswith(name) and not (len(text) > len(name) and text[len(name)].islower()):
+            return el
+    return None
+
+
 def element_of(text):
     """Element a type symbol or label starts with (two letters when they form one)."""
     m = re.search(r"[A-Za-z]", text or "")
@@ -153,6 +166,10 @@ def reference(path):
         except (ValueError, KeyError):
             return None, "gemmi: unreadable coordinate"
         el = site.element.name if site.element.name != "X" else None
+        # water and hydroxide names: the programs' rule, not gemmi's first letters (WatII is no W)
+        water = water_element(site.type_symbol) if site.type_symbol else water_element(site.label)
+        if water is not None and not (site.type_symbol and element_of(site.type_symbol) == site.type_symbol):
+            el = water
         if el is None:
             el = element_of(site.type_symbol) or element_of(site.label)
         if el is None:

@@ -90,7 +90,8 @@ Columns of a data line, separated by blanks:
    6  bond-valence softness parameter b, angstrom
    7  reference coordination number N of the cation; 0 means unknown
       (chloride, bromide and iodide pairs are then estimated from the
-      fluoride pair, sulfide pairs from the oxide pair)
+      fluoride pair, sulfide pairs from the oxide pair, and nitride pairs
+      take the oxide pair's value unchanged)
    8  interaction cutoff radius, angstrom
 
 Source: the bond-softness-sensitive bond-valence parameters tabulated in

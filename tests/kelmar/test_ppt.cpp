@@ -164,6 +164,39 @@ TEST(PptDataFiles, HalideAndSulfideEstimation) {
     EXPECT_EQ(no_ref.cn, 0.0);
 }
 
+// Nitride pairs without a coordination number take the oxide pair's, unchanged, and keep their
+// own cutoff; the shipped table gives Li3N, BN and AlN their pairs that way.
+TEST(PptDataFiles, NitrideTakesTheOxideCoordinationNumber) {
+    DataFiles f("", "DATA_START\nLi 1 O -2 1.17 0.516 5.021 5.0\nLi 1 N -3 1.15 0.637 0.000 6.0\n");
+    KELMAR_PROPERTY_BINARY n;
+    kelmar_copy_field(n.type1, "Li");
+    n.os1 = 1;
+    kelmar_copy_field(n.type2, "N");
+    n.os2 = -3;
+    n.cutoff = 6.0;
+    EXPECT_EQ(kelmar_property_binary_estimate_from_file(&n, f.binary.c_str()), 0);
+    EXPECT_DOUBLE_EQ(n.cn, 5.021);
+    EXPECT_DOUBLE_EQ(n.cutoff, 6.0);
+
+    const std::string shipped = std::string(KELMAR_DATA_DIR) + "/database_binary.dat";
+    struct Pair {
+        const char* cation;
+        int os;
+    };
+    for (const Pair& p : {Pair{"Li", 1}, Pair{"B", 3}, Pair{"Al", 3}}) {
+        SCOPED_TRACE(p.cation);
+        KELMAR_PROPERTY_BINARY nitride, oxide;
+        ASSERT_EQ(kelmar_property_binary_read_from_file(&nitride, p.cation, p.os, "N", -3, shipped.c_str()), 0);
+        ASSERT_EQ(kelmar_property_binary_read_from_file(&oxide, p.cation, p.os, "O", -2, shipped.c_str()), 0);
+        EXPECT_EQ(nitride.cn, 0.0);  // the table's own value: unknown
+        const double cutoff = nitride.cutoff;
+        kelmar_property_binary_estimate_from_file(&nitride, shipped.c_str());
+        EXPECT_GT(oxide.cn, 0.0);
+        EXPECT_DOUBLE_EQ(nitride.cn, oxide.cn);
+        EXPECT_DOUBLE_EQ(nitride.cutoff, cutoff);
+    }
+}
+
 // --- species index and assembly ---------------------------------------------------------------
 
 TEST(PptAssembly, SpeciesIndexSortsTheCellAndAppendsTheMobileSpecies) {

@@ -84,3 +84,46 @@ TEST(StructAssign, SharedMobileSitesKeepTheCompositionOnEveryDraw) {
         }
     }
 }
+
+// Three and four species on one site, and two kinds of mixed site sharing two species (Li and Mg
+// on 8a with vacancies and on 16d): every label keeps exactly its occupancy times its number of
+// sites on every draw, the kinds do not trade atoms.
+TEST(StructAssign, EveryKindOfMixedSiteKeepsItsCompositionForAnyNumberOfSpecies) {
+    struct Case {
+        const char* file;
+        std::map<std::string, double> exact;  // label -> occupancy x sites in the 2x2x1 supercell
+        std::map<std::string, long> totals;   // element counts of every draw
+    };
+    // 8a: 32 sites, 16d: 64 sites, O: 128.
+    const Case cases[] = {
+        {"os/LiMgTi-spinel.cif",
+         {{"Li1", 32}, {"Li2", 8}, {"Mg2", 4}, {"Ti2", 52}},
+         {{"Li", 40}, {"Mg", 4}, {"Ti", 52}, {"O", 128}}},
+        {"os/LiMgTiZr-spinel.cif",
+         {{"Li1", 20}, {"Mg1", 6}, {"Li2", 8}, {"Mg2", 4}, {"Ti2", 40}, {"Zr2", 12}},
+         {{"Li", 28}, {"Mg", 10}, {"Ti", 40}, {"Zr", 12}, {"O", 128}}},
+    };
+    RandomEngine engine(5);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto cell = read_cell(c.file);
+        ASSERT_TRUE(cell);
+        auto super = kelmar_cell_supercell_default(cell.get());
+        ASSERT_TRUE(super);
+        for (int draw = 0; draw < 20; draw++) {
+            testing::internal::CaptureStderr();
+            auto work = kelmar_cell_copy(super.get());  // the draw marks the atoms of its input
+            auto out = kelmar_cell_assign_partial_occ_at_conducting_site(work.get(), "Li", 1, engine);
+            testing::internal::GetCapturedStderr();
+            ASSERT_TRUE(out);
+            EXPECT_EQ(counts(*out), c.totals) << "draw " << draw;
+            std::map<std::string, long> by_label;
+            for (const auto& a : out->atom) by_label[a.name]++;
+            for (const auto& [label, n] : c.exact)
+                EXPECT_EQ(by_label[label], std::lround(n)) << label << " draw " << draw;
+            double q = 0;
+            for (const auto& a : out->atom) q += a.os * a.occ;
+            EXPECT_LE(std::fabs(q), 1.0) << "draw " << draw;
+        }
+    }
+}

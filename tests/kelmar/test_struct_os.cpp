@@ -17,6 +17,7 @@
 #include "bv.hpp"
 #include "cli.hpp"
 #include "cif-read.hpp"
+#include "common-states.hpp"
 #include "oxidation-states.hpp"
 
 namespace fs = std::filesystem;
@@ -284,4 +285,53 @@ TEST(StructOs, WrittenCifsCarryTheInferredStatesToTheNextReader) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: no Li in the structure.\n");
     EXPECT_FALSE(std::filesystem::exists(d / "nolithium.cube"));
+}
+
+// Assignments are ranked by charge balance, then by how common the states are, then by the
+// bond-valence fit: a doped garnet keeps the dopant's state that balances exactly, and of two
+// exactly balanced assignments the one of more common states wins (Cr+3 Mo+6, not Cr+5 Mo+5;
+// Fe+3 Mn+4, not Fe+4 Mn+3, which fits the bond valences of the ideal spinel better; V+3 P+5 in
+// LiV(PO4)F, not V+5 P+3).
+TEST(StructOs, BalanceFirstThenCommonStatesThenTheFit) {
+    struct Case {
+        const char* file;
+        std::map<std::string, std::set<int>> want;
+        const char* message;  // null: the defaults stay, nothing is reported
+    };
+    const Case cases[] = {
+        {"os/LiCrMo2O8.cif", {{"Cr", {3}}, {"Mo", {6}}, {"Li", {1}}}, "oxidation states from bond valence: Cr+3 Li+1 Mo+6 O-2"},
+        {"os/LiFeMnO4.cif", {{"Fe", {3}}, {"Mn", {4}}}, "oxidation states from bond valence: Fe+3 Li+1 Mn+4 O-2"},
+        {"os/LLZO-Ta.cif", {{"Ta", {5}}, {"Zr", {4}}, {"La", {3}}}, nullptr},
+        {"os/LLZO-Mo.cif", {{"Mo", {6}}, {"Zr", {4}}, {"La", {3}}}, nullptr},
+        {"electrolytes/2t8.cif", {{"V", {3}}, {"P", {5}}, {"F", {-1}}}, "oxidation states from bond valence: F-1 Li+1 O-2 P+5 V+3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Loaded r = load_and_settle(slurp(kData / c.file));
+        ASSERT_EQ(r.status, 0);
+        ASSERT_TRUE(r.outcome.balanced) << r.outcome.failure;
+        auto got = states_of(*r.cell);
+        for (const auto& [el, st] : c.want) EXPECT_EQ(got[el], st) << el;
+        if (c.message != nullptr) {
+            EXPECT_EQ(r.outcome.message, c.message);
+        } else {
+            EXPECT_FALSE(r.outcome.inferred) << r.outcome.message;
+        }
+        EXPECT_LE(cell_charge_balance(r.cell.get()).fraction(), 0.01);
+    }
+}
+
+TEST(StructOs, HowCommonAStateIsComesFromThePublishedCounts) {
+    // of each pair, the first state is the more common one in known structures
+    struct Case {
+        const char* element;
+        int common, rare;
+    };
+    const Case cases[] = {{"Cr", 3, 5}, {"Mo", 6, 5}, {"Fe", 3, 4}, {"Mn", 2, 7}, {"Ta", 5, 4},
+                          {"V", 3, 2},  {"P", 5, 3},  {"O", -2, -1}, {"Ox", -2, -1}, {"Hx", 1, -1}};
+    for (const Case& c : cases)
+        EXPECT_LT(oxidation_state_rarity(c.element, c.common), oxidation_state_rarity(c.element, c.rare)) << c.element;
+    EXPECT_DOUBLE_EQ(oxidation_state_rarity("Li", 1), 0.0);  // the only state
+    EXPECT_DOUBLE_EQ(oxidation_state_rarity("Xx", 3), 0.0);  // no element: no preference
+    EXPECT_GT(oxidation_state_rarity("Li", 2), oxidation_state_rarity("Li", 1));  // never seen
 }

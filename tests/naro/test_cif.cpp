@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "cif-element.hpp"
 #include "cif-export.hpp"
 #include "naro_fixtures.hpp"
 
@@ -330,4 +331,76 @@ TEST_F(CifTest, SupercellDrawFollowsTheReferenceGenerator) {
         EXPECT_DOUBLE_EQ(li[n]->occ, 1.0);
     }
     EXPECT_DOUBLE_EQ(cif.a, 8.0);
+}
+
+// The front door for CIFs from many writers: groups named by the _ref and alternative tags or
+// an old spaced symbol, water names, the file's formula against the sites read, never P 1
+// without a word, and a written file that names its group.
+TEST_F(CifTest, SpaceGroupTagsOldSymbolsAndNoSilentP1) {
+    const std::string cubic = "data_t\n_cell_length_a 4.12\n_cell_length_b 4.12\n_cell_length_c 4.12\n"
+                              "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n";
+    const std::string sites = "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n"
+                              "_atom_site_fract_y\n_atom_site_fract_z\nCs1 Cs1+ 0 0 0\nCl1 Cl1- 0.5 0.5 0.5\n";
+    struct Case {
+        const char* symmetry;
+        int ops;
+        const char* out;  // a line standard output must hold ("" for none)
+    };
+    const Case cases[] = {
+        {"_space_group_name_H-M_ref 'P m -3 m'\n", 48, ""},
+        {"_space_group.name_H-M_alt 'P m 3 m'\n", 48, "Message: the H-M symbol 'P m 3 m' is read as 'P m -3 m'.\n"},
+        {"_symmetry_space_group_name_H-M 'Pm3m'\n", 48, "Message: the H-M symbol 'Pm3m' is read as 'P m -3 m'.\n"},
+        {"_space_group.IT_number 221\n", 48, ""},
+        {"", 1, "Warning: the CIF gives no symmetry operations and no space group; P 1 (x,y,z) is used.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.symmetry);
+        NARO_init_cif(cif);
+        testing::internal::CaptureStdout();
+        const int st = load(cubic + c.symmetry + sites);
+        const std::string out = testing::internal::GetCapturedStdout();
+        ASSERT_EQ(st, 0) << err();
+        EXPECT_EQ(cif.symop_no, c.ops);
+        if (c.out[0] != '\0') {
+            EXPECT_NE(out.find(c.out), std::string::npos) << out;
+        }
+    }
+}
+
+TEST_F(CifTest, WaterNamesAndTheFormulaCheck) {
+    const std::string text = std::string(kCell) +
+                             "_symmetry_space_group_name_H-M 'P 1'\n_chemical_formula_sum 'Na O3 H2'\n"
+                             "_cell_formula_units_Z 1\nloop_\n_atom_site_label\n_atom_site_type_symbol\n"
+                             "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\nNa1 Na 0.1 0.2 0.3\n"
+                             "Wat1 ? 0.5 0.5 0.5\nHwa1 ? 0.6 0.5 0.5\nHwa2 ? 0.5 0.6 0.5\nO2 OH 0.2 0.2 0.2\n";
+    testing::internal::CaptureStdout();
+    const int st = load(text);
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(st, 0) << err();
+    ASSERT_EQ(cif.site_no, 5);
+    EXPECT_EQ(cif.site[1].type, "O");
+    EXPECT_EQ(cif.site[2].type, "H");
+    EXPECT_EQ(cif.site[4].type, "O");
+    EXPECT_NE(out.find(std::string("Warning: ") + kCifWaterRule + ": O2 Wat1 Hwa1 Hwa2.\n"), std::string::npos)
+        << out;
+    // the file says O3 and the sites hold two
+    EXPECT_NE(out.find("Warning: the cell holds H2 Na1 O2, _chemical_formula_sum x _cell_formula_units_Z gives H2 Na1 "
+                       "O3 (O differs by 33%); the cell is used.\n"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(CifTest, WrittenFileNamesTheGroupOfItsOperations) {
+    // operations only, no name: the written file names P 1 21/c 1 and its number
+    ASSERT_EQ(load(std::string(kCell) + "loop_\n_symmetry_equiv_pos_as_xyz\n'x, y, z'\n'-x, y+1/2, -z+1/2'\n"
+                                        "'-x, -y, -z'\n'x, -y+1/2, z+1/2'\n" + kSites),
+              0)
+        << err();
+    FILE* f = std::fopen((dir / "out.cif").c_str(), "w");
+    NARO_write_cif(cif, f);
+    std::fclose(f);
+    const std::string out = testcli::slurp(dir / "out.cif");
+    EXPECT_NE(out.find("_symmetry_space_group_name_H-M    'P 1 21/c 1'\n_symmetry_Int_Tables_number       14\n"),
+              std::string::npos)
+        << out;
 }
