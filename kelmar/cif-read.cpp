@@ -7,6 +7,7 @@
 #include "atom-order.hpp"
 #include "atom-states.hpp"
 #include "cell-ops.hpp"
+#include "cif-cell-check.hpp"
 #include "cif-columns.hpp"
 #include "cif-document.hpp"
 #include "cif-parse.hpp"
@@ -67,6 +68,10 @@ int kelmar_cell_import_cif_from_text(std::unique_ptr<KELMAR_CELL>* cell, std::un
     if (blocks.size() > 1)
         std::printf("Message: %zu data blocks in the file; the structure is read from data_%s.\n", blocks.size(),
                     block.name.c_str());
+    if (!cif_block_check(block, why)) {
+        std::fprintf(stderr, "Error: %s.\n", why.c_str());
+        return 1;
+    }
 
     auto sym = cif_block_symmetry(block, dir_symcards);
     if (!sym) {

@@ -15,6 +15,7 @@
 #include "cif.hpp"
 
 #include "cell-metric.hpp"
+#include "cif-cell-check.hpp"
 #include "cif-document.hpp"
 #include "cif-element.hpp"
 #include "cif-number.hpp"
@@ -482,6 +483,10 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
     if (blocks.size() > 1)
         std::printf("Message: %zu data blocks in the CIF; the structure is read from data_%s.\n", blocks.size(),
                     b.name.c_str());
+    if (!cif_block_check(b, why)) {
+        std::fprintf(stderr, "Error: %s: %s\n", file, why.c_str());
+        return 1;
+    }
     if (cif_block_is_superspace(b)) {
         std::fprintf(stderr, "Error: data_%s describes a modulated structure in superspace; only three-dimensional "
                              "structures are read\n", b.name.c_str());
