@@ -189,6 +189,9 @@ struct CubeSource {
 // Grids read from files are refused beyond this many points (1 GiB of values, 512^3); the
 // landscapes written here stay below 197^3.
 constexpr long KELMAR_CUBE_READ_MAX = 1L << 27;
+// Values read are refused beyond this magnitude: no landscape or density comes near it, and the
+// derivatives and products of larger ones overflow to inf in the analyses.
+constexpr double KELMAR_CUBE_READ_VALUE_MAX = 1e100;
 
 }  // namespace
 
@@ -440,6 +443,11 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
             if (!src.next_value(&dst[got])) break;
             if (!std::isfinite(dst[got])) {
                 std::fprintf(stderr, "Error: %s holds a value that is not finite (value %ld).\n", filename, got + 1);
+                return 1;
+            }
+            if (std::fabs(dst[got]) > KELMAR_CUBE_READ_VALUE_MAX) {
+                std::fprintf(stderr, "Error: %s holds a value too large to compute with (value %ld: %g).\n", filename,
+                             got + 1, dst[got]);
                 return 1;
             }
         }

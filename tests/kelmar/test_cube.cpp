@@ -494,6 +494,7 @@ TEST(CubeFile, HeaderMustDescribeTheData) {
         {"nan value", "t\n\n0 0 0 0\n" + grid + "1\n2\nnan\n4\n5\n6\n7\n8\n", "not finite (value 3)"},
         {"inf value", "t\n\n0 0 0 0\n" + grid + "1\n2\n3\n-inf\n5\n6\n7\n8\n", "not finite (value 4)"},
         {"overflowing value", "t\n\n0 0 0 0\n" + grid + "1e999\n2\n3\n4\n5\n6\n7\n8\n", "not finite (value 1)"},
+        {"huge value", "t\n\n0 0 0 0\n" + grid + "1\n2\n3\n4\n5\n-1e308\n7\n8\n", "too large to compute with (value 6"},
         {"nan voxel vector", "t\n\n0 0 0 0\n2 nan 0 0\n2 0 1.0 0\n2 0 0 1.0\n" + eight, "bad grid line"},
         {"parallel voxel vectors", "t\n\n0 0 0 0\n2 1.0 0 0\n2 2.0 0 0\n2 0 0 1.0\n" + eight, "span no volume"},
         {"zero voxel vector", "t\n\n0 0 0 0\n2 0 0 0\n2 0 1.0 0\n2 0 0 1.0\n" + eight, "span no volume"},
