@@ -1,5 +1,5 @@
 # Two entry points for a fresh Debian machine:
-#   make demo   installs what is missing, builds, and runs the main job on a bundled example
+#   make demo   installs what is missing, builds the two programs, and runs the main job on a bundled example
 #   make check  installs what is missing, builds, and runs every test (plain and sanitizer builds)
 
 DEBIAN_PACKAGES := build-essential cmake pkg-config libfftw3-dev libgtest-dev libgmock-dev gemmi-dev tao-pegtl-dev libsymspg-dev python3-gemmi python3-spglib python3-numpy python3-scipy snakemake python3-matplotlib pybind11-dev python3-dev python3-pytest python3-pandas python3-ase python3-pymatgen
@@ -34,7 +34,10 @@ build-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DKELMAR_SANITIZE=ON
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 
-demo: build
+# the demo runs the two programs only: their targets are built, not the tests
+demo: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS) --target kelmar.x NARO.x
 	bash examples/demo.sh $(BUILD)
 
 test: build

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 #include <exception>
+#include <set>
 
 #include <gemmi/cif.hpp>
 
@@ -86,12 +87,21 @@ std::string value_text(const std::string& raw) {
     return v;
 }
 
-void collect(const gemmi::cif::Document& doc, std::vector<CifBlock>& blocks) {
+// A data name may appear once in a block (in either spelling): which of two values a reader
+// took would be chance. False with the reason for the first name given twice.
+bool collect(const gemmi::cif::Document& doc, std::vector<CifBlock>& blocks, std::string& why) {
     for (const auto& b : doc.blocks) {
         CifBlock v;
         v.name = b.name;
+        std::set<std::string> seen;
+        auto first_time = [&](const std::string& tag) {
+            if (seen.insert(tag).second) return true;
+            why = "the data name " + tag + " is given twice in data_" + b.name;
+            return false;
+        };
         for (const auto& item : b.items) {
             if (item.type == gemmi::cif::ItemType::Pair) {
+                if (!first_time(cif_canonical_tag(item.pair[0]))) return false;
                 v.pairs.emplace_back(cif_canonical_tag(item.pair[0]), value_text(item.pair[1]));
             } else if (item.type == gemmi::cif::ItemType::Loop) {
                 const auto& loop = item.loop;
@@ -99,7 +109,10 @@ void collect(const gemmi::cif::Document& doc, std::vector<CifBlock>& blocks) {
                 if (w == 0) continue;
                 CifLoop table;
                 std::vector<std::string> head;
-                for (const auto& t : loop.tags) head.push_back(cif_canonical_tag(t));
+                for (const auto& t : loop.tags) {
+                    head.push_back(cif_canonical_tag(t));
+                    if (!first_time(head.back())) return false;
+                }
                 table.push_back(std::move(head));
                 for (std::size_t r = 0; r + w <= loop.values.size(); r += w) {
                     std::vector<std::string> row;
@@ -112,6 +125,7 @@ void collect(const gemmi::cif::Document& doc, std::vector<CifBlock>& blocks) {
         }
         blocks.push_back(std::move(v));
     }
+    return true;
 }
 
 bool parse(const std::string& s, std::vector<CifBlock>& blocks, std::string& why) {
@@ -119,8 +133,7 @@ bool parse(const std::string& s, std::vector<CifBlock>& blocks, std::string& why
         gemmi::cif::Document doc;
         tao::pegtl::memory_input<> in(s.data(), s.size(), "line");
         gemmi::cif::parse_input(doc, in);
-        collect(doc, blocks);
-        return true;
+        return collect(doc, blocks, why);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {

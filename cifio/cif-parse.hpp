@@ -8,7 +8,8 @@
 #include "cif-document.hpp"
 
 // Parses the text of a CIF into its blocks. False with a one-line reason (no "Error:" prefix and
-// no line end) for an empty, compressed, binary or malformed file; each program words its own
+// no line end) for an empty, compressed, binary or malformed file, or one that gives a data name
+// twice in a block; each program words its own
 // message around it. Line ends may be LF, CR LF or CR alone; *note receives a remark worth
 // telling the user (empty when none).
 bool cif_parse_blocks(const std::string& text, std::vector<CifBlock>& blocks, std::string& why, std::string& note);

@@ -8,6 +8,7 @@
 #include "atom-order.hpp"
 #include "atom-states.hpp"
 #include "cell-ops.hpp"
+#include "cif-cell-check.hpp"
 #include "cif-columns.hpp"
 #include "cif-document.hpp"
 #include "cif-element.hpp"
@@ -83,6 +84,10 @@ int kelmar_cell_import_cif_from_text(std::unique_ptr<KELMAR_CELL>* cell, std::un
     if (blocks.size() > 1)
         std::printf("Message: %zu data blocks in the file; the structure is read from data_%s.\n", blocks.size(),
                     block.name.c_str());
+    if (!cif_block_check(block, why)) {
+        std::fprintf(stderr, "Error: %s.\n", why.c_str());
+        return 1;
+    }
     if (const auto water = cif_block_read_water_names(block); !water.empty()) {
         std::string sites;
         for (const std::string& label : water) sites += (sites.empty() ? "" : " ") + label;

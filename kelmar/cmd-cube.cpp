@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "cmd-guard.hpp"
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "cube-models.hpp"
@@ -74,6 +75,8 @@ int gen_cube(KELMAR_CMD_OPT* opt, const char* command) {
         kelmar_cmd_opt_arg(opt, 10) ? std::string(opt->argv[10]) : kelmar_cmd_opt_name_replace4(cif, ".cube");
     const std::string cifname = kelmar_cmd_opt_name_replace4(cif, "_assigned.cif");
 
+    kelmar_cmd_result_file(cubename);
+    kelmar_cmd_result_file(cifname);
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> symmetry;
     // A landscape needs a neutral cell, unless shared mobile sites are to be skipped: that

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "cmd-guard.hpp"
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "gin.hpp"
@@ -40,6 +41,7 @@ int library_command(KELMAR_CMD_OPT* opt, bool eam) {
     if (!sf_argument(opt, 3, &sf)) return 1;
     const char* given = kelmar_cmd_opt_arg(opt, 4);
     const std::string output = given != nullptr ? std::string(given) : library_name(opt->argv[2]);
+    kelmar_cmd_result_file(output);
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
     if (!kelmar_cmd_opt_load_structure(opt, opt->argv[2], &cell, &sym)) return 1;
@@ -105,6 +107,7 @@ int kelmar_cmd_opt_do_gen_gin(KELMAR_CMD_OPT* opt) {
     if (!sf_argument(opt, 3, &sf)) return 1;
     auto conf = kelmar_gin_conf_new(opt->argc >= 5 ? opt->argv[4] : opt->argv[2]);
     conf->sf = sf;
+    kelmar_cmd_result_file(conf->filename + ".gin");
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
     if (!kelmar_cmd_opt_load_structure(opt, opt->argv[2], &cell, &sym)) return 1;

@@ -1,6 +1,8 @@
 // Handler of the molecular-dynamics command --md.
 #include <cstdio>
+#include <string>
 
+#include "cmd-guard.hpp"
 #include "cmd-handlers.hpp"
 #include "md.hpp"
 #include "md-run.hpp"
@@ -34,6 +36,8 @@ int kelmar_cmd_opt_do_md(KELMAR_CMD_OPT* opt) {
         !kelmar_cmd_opt_optional_double(opt, 8, "t_equil", &t_equil) ||
         !kelmar_cmd_opt_optional_double(opt, 9, "dt", &dt) || !kelmar_cmd_opt_optional_double(opt, 10, "t_log", &t_log))
         return 1;
+    for (const char* suffix : {".md.txt", ".md.xyz", ".md.trj", ".md.cif"})
+        kelmar_cmd_result_file(std::string(opt->argv[2]) + suffix);
     if (kelmar_md_conduction_from_file(opt->argv[2], type, os, sf, temperature, t_end, t_equil, dt, t_log,
                                        opt->dir_unitary.c_str(), opt->dir_binary.c_str(),
                                        opt->dir_symcards.c_str(), opt->random) != 0) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cmd-guard.hpp"
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "cell-ops.hpp"
@@ -79,6 +80,7 @@ int kelmar_cmd_opt_do_rx_sd(KELMAR_CMD_OPT* opt) {
     if (!kelmar_cmd_opt_optional_double(opt, 7, "sf", &sf)) return 1;
     const char* given = kelmar_cmd_opt_arg(opt, 8);
     const std::string output = given ? std::string(given) : kelmar_cmd_opt_name_append(opt->argv[2], ".rx.cif");
+    kelmar_cmd_result_file(output);
     std::unique_ptr<KELMAR_CELL> cell;
     std::unique_ptr<KELMAR_SYMMETRY> sym;
     if (!kelmar_cmd_opt_load_structure(opt, opt->argv[2], &cell, &sym)) return 1;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "atom-order.hpp"
+#include "cmd-guard.hpp"
 #include "cmd-handlers.hpp"
 #include "cmd-opt.hpp"
 #include "cell-ops.hpp"
@@ -25,6 +26,7 @@ std::string output_name(const KELMAR_CMD_OPT* opt, int i, const char* suffix) {
 }
 
 int write_structure(const std::string& name, const KELMAR_CELL* cell, const KELMAR_SYMMETRY* sym) {
+    kelmar_cmd_result_file(name);
     if (kelmar_cell_export_cif_to_file(name.c_str(), cell, sym) != 0) {
         std::fprintf(stderr, "Error: kelmar_cell_export_cif_to_file() returns non-zero.\n");
         return 1;

@@ -1,6 +1,8 @@
-// Start-up and dispatch of kelmar.x: builds the option record, answers --version and --help, and
-// runs the handler the command table names for the first argument.
+// Start-up and dispatch of kelmar.x: builds the option record, answers --version and --help, runs
+// the handler the command table names for the first argument, and turns what happened into the
+// exit status (cmd-guard.hpp).
 #include "cmd.hpp"
+#include "cmd-guard.hpp"
 #include "cmd-seed.hpp"
 #include "cmd-table.hpp"
 
@@ -32,7 +34,21 @@ int kelmar_cmd_start(int argc, char** argv) {
         std::printf("Error: arguments not recognized. '-h' for help.\n");
         return 1;
     }
+    // some but not all compulsory arguments: the usage (what the bare command prints), and a failure
+    const int need = kelmar_cmd_opt_required_words(argv[1]);
+    if (argc > 2 && argc < need) {
+        opt->argc = 2;
+        handler(opt.get());
+        std::fflush(stdout);
+        std::fprintf(stderr, "Error: %s needs %d argument(s); %d given.\n", argv[1], need - 2, argc - 2);
+        return 1;
+    }
+    // a handler that printed "Error:" has failed whatever it returned, and a failed run leaves
+    // none of its result files behind
+    kelmar_cmd_guard_watch_errors();
     const int status = handler(opt.get());
     std::fflush(stdout);
-    return status == 0 ? 0 : 1;
+    if (status == 0 && !kelmar_cmd_guard_error_seen()) return 0;
+    kelmar_cmd_guard_discard_results();
+    return 1;
 }

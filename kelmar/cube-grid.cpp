@@ -301,7 +301,7 @@ long long evaluate_representatives(KELMAR_CUBE* cube, const gridsym::GridMask& r
     std::atomic<long> next{0};
     std::atomic<long> done{0};
     std::atomic<long long> pair_terms{0};
-    const bool show = isatty(fileno(stderr)) != 0;
+    const bool show = isatty(STDERR_FILENO) != 0;
     double* en = cube->en.data.data();
     // Candidate lists of every thread, reserved here: a filtered list never outgrows the full one,
     // so the workers allocate nothing, and an allocation failure is thrown on the calling thread

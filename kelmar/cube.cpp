@@ -97,6 +97,12 @@ bool scan_long(const char*& p, const char* end, long* out) {
     return true;
 }
 
+// Whether only blanks are left of a header line.
+bool rest_is_blank(const char* p, const char* end) {
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    return p == end;
+}
+
 // A cube file read in blocks: the header line by line, then the values one after another, so that
 // no more than a block of the text is held beside the grid.
 struct CubeSource {
@@ -183,6 +189,9 @@ struct CubeSource {
 // Grids read from files are refused beyond this many points (1 GiB of values, 512^3); the
 // landscapes written here stay below 197^3.
 constexpr long KELMAR_CUBE_READ_MAX = 1L << 27;
+// Values read are refused beyond this magnitude: no landscape or density comes near it, and the
+// derivatives and products of larger ones overflow to inf in the analyses.
+constexpr double KELMAR_CUBE_READ_VALUE_MAX = 1e100;
 
 }  // namespace
 
@@ -325,7 +334,16 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
     if (!src.next_line(&line)) return bad_header("missing header lines");
     {
         const char* p = line.c_str();
-        if (!scan_long(p, p + line.size(), &total_atom) || total_atom < 0) return bad_header("bad atom count");
+        const char* e = p + line.size();
+        if (!scan_long(p, e, &total_atom) || total_atom < 0) return bad_header("bad atom count");
+        // the origin follows the count; without it a header line is missing and every later
+        // line would be read as the one before it
+        double origin = 0.0;
+        for (int d = 0; d < 3; ++d)
+            if (!scan_double(p, e, &origin) || !std::isfinite(origin)) return bad_header("no origin after the atom count");
+        long values_per_point = 1;  // optional, as some writers give it
+        if (!rest_is_blank(p, e) && (!scan_long(p, e, &values_per_point) || values_per_point != 1 || !rest_is_blank(p, e)))
+            return bad_header("bad atom count line");
     }
     long count[3] = {0, 0, 0};
     double step[3][3] = {};
@@ -336,6 +354,18 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
         if (!scan_long(p, e, &count[k])) return bad_header("bad grid line");
         for (int d = 0; d < 3; ++d)
             if (!scan_double(p, e, &step[k][d]) || !std::isfinite(step[k][d])) return bad_header("bad grid line");
+        if (!rest_is_blank(p, e)) return bad_header("bad grid line");
+        if (count[k] <= 0) return bad_header("grid size not positive");
+    }
+    {
+        // the voxel vectors span a cell: zero or parallel ones leave no volume to grid
+        const double(*v)[3] = step;
+        const double det = v[0][0] * (v[1][1] * v[2][2] - v[1][2] * v[2][1]) -
+                           v[0][1] * (v[1][0] * v[2][2] - v[1][2] * v[2][0]) +
+                           v[0][2] * (v[1][0] * v[2][1] - v[1][1] * v[2][0]);
+        double len = 1.0;
+        for (int k = 0; k < 3; ++k) len *= std::sqrt(v[k][0] * v[k][0] + v[k][1] * v[k][1] + v[k][2] * v[k][2]);
+        if (!(std::fabs(det) > 1e-6 * len) || !std::isfinite(det)) return bad_header("voxel vectors span no volume");
     }
     if (count[0] > 0 && count[1] > 0 && count[2] > 0 &&
         (count[0] > KELMAR_CUBE_READ_MAX / count[1] || count[0] * count[1] > KELMAR_CUBE_READ_MAX / count[2])) {
@@ -369,7 +399,8 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
                 const char* p = line.c_str();
                 const char* e = p + line.size();
                 ok = scan_long(p, e, &an);
-                for (int d = 0; d < 4 && ok; ++d) ok = scan_double(p, e, &v[d]);
+                for (int d = 0; d < 4 && ok; ++d) ok = scan_double(p, e, &v[d]) && std::isfinite(v[d]);
+                ok = ok && rest_is_blank(p, e);
             }
             if (!ok) {
                 std::fprintf(stderr, "Error: %s is not a cube file (bad atom line %ld).\n", filename, i + 1);
@@ -384,8 +415,24 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
         }
     } else {
         std::printf("Message: cell information not read.\n");
-        for (long i = 0; i < total_atom; ++i)
-            if (!src.next_line(&line)) break;
+        // the atom lines are still checked: a count that disagrees with them shifts every value
+        if (total_atom > src.bytes_left()) return bad_header("bad atom count");
+        for (long i = 0; i < total_atom; ++i) {
+            bool ok = src.next_line(&line);
+            if (ok) {
+                const char* p = line.c_str();
+                const char* e = p + line.size();
+                long an = 0;
+                double v = 0.0;
+                ok = scan_long(p, e, &an);
+                for (int d = 0; d < 4 && ok; ++d) ok = scan_double(p, e, &v) && std::isfinite(v);
+                ok = ok && rest_is_blank(p, e);
+            }
+            if (!ok) {
+                std::fprintf(stderr, "Error: %s is not a cube file (bad atom line %ld).\n", filename, i + 1);
+                return 1;
+            }
+        }
     }
     // values: white-space separated numbers, axis 3 fastest
     {
@@ -394,6 +441,21 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
         double* dst = grid->en.data.data();
         for (; got < total; ++got) {
             if (!src.next_value(&dst[got])) break;
+            if (!std::isfinite(dst[got])) {
+                std::fprintf(stderr, "Error: %s holds a value that is not finite (value %ld).\n", filename, got + 1);
+                return 1;
+            }
+            if (std::fabs(dst[got]) > KELMAR_CUBE_READ_VALUE_MAX) {
+                std::fprintf(stderr, "Error: %s holds a value too large to compute with (value %ld: %g).\n", filename,
+                             got + 1, dst[got]);
+                return 1;
+            }
+        }
+        if (got == total && !src.at_end()) {
+            // more values than the header's grid: the header does not describe this data
+            std::fprintf(stderr, "Error: %s holds more values than its %ld * %ld * %ld grid.\n", filename, count[0],
+                         count[1], count[2]);
+            return 1;
         }
         if (got < total) {
             if (!src.at_end()) {

@@ -43,8 +43,11 @@ void kelmar_cube_print_info(const KELMAR_CUBE* cube);
 int kelmar_cube_export_to_file(const KELMAR_CUBE* cube, const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt,
                                const char* filename, bool periodic);
 // Reads a cube file; cell may be null when the structure is not wanted (it is set to null when the
-// file carries none). periodic false drops the repeated boundary planes. A file that ends before
-// its last value keeps zeros for the rest (with a warning); with complete it is refused. 0 or 1.
+// file carries none). periodic false drops the repeated boundary planes. The header must describe
+// the data: an origin after the atom count, exactly four numbers on each grid line, positive grid
+// sizes, voxel vectors that span a volume, five finite numbers on each atom line; every value must
+// be finite and within 1e100 in magnitude, and no value may follow the grid. A file that ends before its last value keeps zeros
+// for the rest (with a warning); with complete it is refused. 0 or 1.
 int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique_ptr<KELMAR_CELL>* cell,
                                  const char* filename, bool periodic, const char* dir_unitary,
                                  bool complete = false);

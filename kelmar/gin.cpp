@@ -49,15 +49,26 @@ void header_and_species(KELMAR_TEXT* t, const KELMAR_PROPERTY* ppt) {
 // GULP's Morse term D[(1 - exp(-a(r - r0)))^2 - 1] has depth D; the bonding energy of a pair in
 // this force field has depth d0/2 in the internal unit, so D = 14.39964 d0 / 2 eV, the depth
 // that the parameter listing reports.
-void morse_pairs(KELMAR_TEXT* t, const KELMAR_PROPERTY* ppt) {
+// A cation-anion pair without bond-valence data has no term to write: a line of zeros, or no
+// line, would read as a bond that does not bind. False, with a message naming the pair.
+bool morse_pairs(KELMAR_TEXT* t, const KELMAR_PROPERTY* ppt) {
     for (int i = 0; i < ppt->total; i++)
         for (int j = 0; j < ppt->total; j++) {
             const KELMAR_PROPERTY_BINARY& e = ppt->bin[i][j];
-            if (!(e.cutoff > 0)) continue;
+            const bool bond = ppt->os[i] > 0 && ppt->os[j] < 0;  // terms are listed cation first
+            if (!(e.cutoff > 0) && !bond) continue;
+            if (!(e.cutoff > 0 && e.d0 > 0 && e.b > 0 && e.rmin > 0) || !std::isfinite(e.d0 + e.b + e.rmin)) {
+                std::fprintf(stderr, "Error: no bond-valence data for the pair %s%d%c-%s%d%c; no Morse term can be "
+                                     "written for it.\n", ppt->type[i].data(), std::abs(ppt->os[i]),
+                             os_sign_char(ppt->os[i]), ppt->type[j].data(), std::abs(ppt->os[j]),
+                             os_sign_char(ppt->os[j]));
+                return false;
+            }
             line(t, "%2s%d%c core %2s%d%c core %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f", e.type1, std::abs(e.os1),
                  os_sign_char(e.os1), e.type2, std::abs(e.os2), os_sign_char(e.os2), e.d0 * 14.39964 / 2, 1.0 / e.b, e.rmin,
                  0.0, 0.0, 12.0);
         }
+    return true;
 }
 
 void coulomb_pairs(KELMAR_TEXT* t, const KELMAR_PROPERTY* ppt) {
@@ -146,7 +157,7 @@ std::unique_ptr<KELMAR_TEXT> kelmar_gin_lib_import_from_property(const KELMAR_PR
     auto t = kelmar_text_new();
     header_and_species(t.get(), ppt);
     line(t.get(), "morse    grad");
-    morse_pairs(t.get(), ppt);
+    if (!morse_pairs(t.get(), ppt)) return nullptr;
     line(t.get(), "qerfc    ener");
     coulomb_pairs(t.get(), ppt);
     three_body(t.get(), ppt);
@@ -160,7 +171,7 @@ std::unique_ptr<KELMAR_TEXT> kelmar_gin_eam_import_from_property(const KELMAR_PR
     header_and_species(x, ppt);
     line(x, "morse    grad");
     line(x, "#%22s D0 %5s 1/b %5s Rmin", "", "", "");
-    morse_pairs(x, ppt);
+    if (!morse_pairs(x, ppt)) return nullptr;
     line(x, "manybody");
     line(x, "#%20s R_cutoff", "");
     for (int i = 0; i < ppt->total; i++)

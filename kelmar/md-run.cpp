@@ -2,6 +2,8 @@
 // --md pipeline from a CIF file to the conductivity of the mobile species.
 #include "md-run.hpp"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,27 +22,31 @@ namespace {
 long phase_length(double t, double dt) { return std::max(1L, static_cast<long>(std::ceil(t / dt - 1e-9))); }
 
 // Twenty marks fill the target line: one per twentieth of the phase reached (at most one per
-// step), the last printed when the phase ends.
+// step), the last printed when the phase ends. The bar is for a person at a terminal: into a pipe
+// or a file only the phase titles go.
 struct Progress {
     long total = 1;
     long next = 1;  // the next twentieth to mark
     char mark = '+';
+    bool shown = isatty(STDOUT_FILENO) != 0;
 
     void start(const char* title) const {
         std::printf("%s", title);
-        std::printf("MD: target  : --------------------\n");
-        std::printf("MD: progress: ");
+        if (shown) {
+            std::printf("MD: target  : --------------------\n");
+            std::printf("MD: progress: ");
+        }
         std::fflush(stdout);
     }
     void after(long done) {
-        if (next <= 19 && done * 20 >= next * total) {
+        if (shown && next <= 19 && done * 20 >= next * total) {
             std::printf("%c", mark);
             std::fflush(stdout);
             next++;
         }
     }
     void finish() const {
-        std::printf("%c\n", mark);
+        if (shown) std::printf("%c\n", mark);
         std::fflush(stdout);
     }
 };

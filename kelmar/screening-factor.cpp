@@ -4,6 +4,7 @@
 // pressure is then the plain one, bit for bit, at a fraction of the cost.
 #include "screening-factor.hpp"
 
+#include <cmath>
 #include <cstdio>
 
 #include "property.hpp"
@@ -48,6 +49,13 @@ int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMA
             return 1;
         }
         first = false;
+        if (!std::isfinite(p)) {
+            // no sign to follow: a pressure that is not a number says nothing about the screening
+            std::printf("Warning: the pressure of the cell is not finite at sf=%8.5f; the screening factor search "
+                        "stops and the default value %f is used.\n", ppt->sf, 0.75);
+            ppt->sf = 0.75;
+            break;
+        }
         if (p > 0) ppt->sf += delta;
         else ppt->sf -= delta;
         if ((p <= 0) != negative) delta /= 2.0;

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <string>
 
 #include "atom-order.hpp"
+#include "cif-symop.hpp"
 #include "data-file.hpp"
 #include "symmetry-find.hpp"
 #include "symmetry.hpp"
@@ -17,116 +19,19 @@
 // Operation text
 // --------------------------------------------------------------------------------------------
 
-namespace {
-
-int variable_column(char c) {
-    switch (c) {
-    case 'x': case 'X': return 0;
-    case 'y': case 'Y': return 1;
-    case 'z': case 'Z': return 2;
-    default: return -1;
-    }
-}
-
-// One component such as "-x+1/2" or "x-y" or "0.25+z": every variable gets +1 or -1 by the sign
-// in front of it, and a fraction or decimal constant, with the sign in front of it, is the
-// translation. Whole numbers (x+1) shift by a full cell and are dropped.
-bool parse_component(const char* s, double row[3], double* t) {
-    row[0] = row[1] = row[2] = 0.0;
-    *t = 0.0;
-    double sign = 1.0;
-    bool any = false;
-    const std::size_t n = std::strlen(s);
-    std::size_t p = 0;
-    while (p < n) {
-        const char c = s[p];
-        if (c == '+') {
-            sign = 1.0;
-            p++;
-        } else if (c == '-') {
-            sign = -1.0;
-            p++;
-        } else if (variable_column(c) >= 0) {
-            row[variable_column(c)] = sign;
-            sign = 1.0;
-            any = true;
-            p++;
-        } else if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
-            const std::size_t start = p;
-            bool dot = false;
-            while (p < n && (std::isdigit(static_cast<unsigned char>(s[p])) || s[p] == '.')) {
-                if (s[p] == '.') {
-                    if (dot) return false;
-                    dot = true;
-                }
-                p++;
-            }
-            const double num = std::strtod(std::string(s + start, p - start).c_str(), nullptr);
-            if (p < n && s[p] == '/') {
-                p++;
-                const std::size_t dstart = p;
-                while (p < n && std::isdigit(static_cast<unsigned char>(s[p]))) p++;
-                if (p == dstart) return false;
-                const double den = std::strtod(std::string(s + dstart, p - dstart).c_str(), nullptr);
-                if (den == 0.0) return false;
-                if (p < n && variable_column(s[p]) >= 0) return false;  // "1/2x" is no operation
-                *t += sign * num / den;
-            } else if (p < n && variable_column(s[p]) >= 0) {
-                // a coefficient in front of a variable: only unit coefficients exist in a
-                // crystallographic operation, so the variable keeps its sign
-                continue;
-            } else if (dot) {
-                *t += sign * num;
-            }
-            sign = 1.0;
-            any = true;
-        } else {
-            return false;
-        }
-    }
-    return any;
-}
-
-}  // namespace
-
 int kelmar_card_set_by_text(KELMAR_CARD* card, const char* text) {
     if (card == nullptr || text == nullptr) return 1;
     kelmar_copy_field(card->text, text);
-    char comp[3][12] = {};
-    int ncomp = 0;
-    int len = 0;
-    bool ok = true;
-    for (const char* p = card->text; *p != '\0'; p++) {
-        const char c = *p;
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\'') continue;
-        if (c == ',') {
-            ncomp++;
-            len = 0;
-            if (ncomp >= 3) {
-                ok = false;
-                break;
-            }
-            continue;
-        }
-        if (len >= 11) {
-            ok = false;
-            break;
-        }
-        comp[ncomp][len++] = c;
-    }
-    if (ok && ncomp != 2) ok = false;
-    double r[3][3];
-    double t[3];
-    for (int i = 0; ok && i < 3; i++) ok = parse_component(comp[i], r[i], &t[i]);
-    if (!ok) {
-        std::fprintf(stderr, "Error: invalid symmetry operation '%s'.\n", card->text);
+    CifSymop op;
+    std::string why;
+    if (!cif_symop_parse(text, op, why)) {
+        std::fprintf(stderr, "Error: invalid symmetry operation '%s' (%s).\n", card->text, why.c_str());
         return 1;
     }
     for (int i = 0; i < 3; i++) {
-        while (t[i] > 1.0) t[i] -= 1.0;
-        while (t[i] < -1.0) t[i] += 1.0;
-        card->t_f[i] = t[i];
-        for (int j = 0; j < 3; j++) card->r_f[i][j] = r[i][j];
+        // a whole-cell shift moves no site off its lattice point: kept in (-1, 1)
+        card->t_f[i] = std::fmod(op.trans[i], 1.0);
+        for (int j = 0; j < 3; j++) card->r_f[i][j] = op.rot[i][j];
     }
     return 0;
 }

@@ -8,7 +8,8 @@
 #include "kelmar.hpp"
 
 // Fills text, r_f and t_f of the card from an operation text such as "-x+1/2, y, -z".
-// 0, or 1 for a null text or a text that is not three components.
+// 0, or 1 for a null text or an operation that is no crystallographic operation (a message
+// names it and why; see cif_symop_parse).
 int kelmar_card_set_by_text(KELMAR_CARD* card, const char* text);
 
 // Settings-file importers; null (with a message) when nothing matches.

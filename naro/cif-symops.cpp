@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "cif-symop.hpp"
 #include "math.hpp"
 
 namespace {
@@ -23,30 +24,15 @@ double naro_wrap_t(double v) {
     return v >= 1.0 - 1e-6 ? 0.0 : v;
 }
 
-// Rotation and translation of an operation text, from its values at the origin and the three
-// unit points.
+// Rotation and translation of an operation text; false for one that is no crystallographic
+// operation (singular, a coefficient other than +-1, a dangling sign).
 bool naro_op_of(const std::string& text, NaroOp& op) {
-    std::string comp[3];
-    int c = 0;
-    for (char ch : text) {
-        if (ch == ',') {
-            if (++c > 2) return false;
-            continue;
-        }
-        if (ch != ' ') comp[c] += ch;
-    }
-    if (c != 2) return false;
-    static const double pts[4][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    CifSymop parsed;
+    std::string why;
+    if (!cif_symop_parse(text, parsed, why)) return false;
     for (int i = 0; i < 3; ++i) {
-        double v[4];
-        for (int p = 0; p < 4; ++p)
-            if (NARO_symmetry_parse_symop(comp[i].c_str(), pts[p][0], pts[p][1], pts[p][2], &v[p]) != 0) return false;
-        for (int j = 0; j < 3; ++j) {
-            const double r = v[j + 1] - v[0];
-            if (std::fabs(r - std::round(r)) > 1e-6) return false;
-            op.r[i][j] = static_cast<int>(std::lround(r));
-        }
-        op.t[i] = naro_wrap_t(v[0]);
+        for (int j = 0; j < 3; ++j) op.r[i][j] = parsed.rot[i][j];
+        op.t[i] = naro_wrap_t(parsed.trans[i]);
     }
     return true;
 }

@@ -10,7 +10,7 @@
 int NARO_symmetry_parse_symop(const char* component, double x, double y, double z, double* value);
 
 // Completes the operations to the group they generate. The number of operations added; -2 when
-// an operation cannot be read, -1 when the list grows beyond 192 operations (no space group has
+// an operation cannot be read or is no crystallographic operation (cif_symop_parse), -1 when the list grows beyond 192 operations (no space group has
 // more).
 int naro_close_symops(std::vector<std::string>& ops);
 

@@ -17,6 +17,7 @@
 #include "cif-spacegroup.hpp"
 
 #include "cell-metric.hpp"
+#include "cif-cell-check.hpp"
 #include "cif-document.hpp"
 #include "cif-element.hpp"
 #include "cif-formula.hpp"
@@ -496,6 +497,10 @@ int NARO_load_cif(const char* file, NARO_cif& cif) {
     if (blocks.size() > 1)
         std::printf("Message: %zu data blocks in the CIF; the structure is read from data_%s.\n", blocks.size(),
                     b.name.c_str());
+    if (!cif_block_check(b, why)) {
+        std::fprintf(stderr, "Error: %s: %s\n", file, why.c_str());
+        return 1;
+    }
     if (const auto water = cif_block_read_water_names(b); !water.empty()) {
         std::string sites;
         for (const std::string& label : water) sites += (sites.empty() ? "" : " ") + label;

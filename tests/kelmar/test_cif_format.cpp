@@ -9,6 +9,8 @@
 #include "cif-element.hpp"
 #include "cif-number.hpp"
 #include "cif-parse.hpp"
+#include "cif-cell-check.hpp"
+#include "cif-symop.hpp"
 
 TEST(CifFormat, NumbersAsCifsWriteThem) {
     const struct {
@@ -20,6 +22,12 @@ TEST(CifFormat, NumbersAsCifsWriteThem) {
         {"1e2", true, 100.0},      {"?", false, 0},      {".", false, 0},           {"", false, 0},
         {"x", false, 0},           {"1/0", false, 0},    {"1/x", false, 0},         {"inf", false, 0},
         {"-.5", true, -0.5},       {"2.5+", true, 2.5},
+        // the whole text is one number: nothing before, after or inside it that is not
+        {"1..2", false, 0},        {"0.5abc", false, 0}, {"0.5.5", false, 0},       {"1e", false, 0},
+        {"1e+", false, 0},         {"0x1p3", false, 0},  {"0x10", false, 0},        {"nan", false, 0},
+        {"1e999", false, 0},       {"3/4x", false, 0},   {"0.12(", false, 0},       {"0.12(3)x", false, 0},
+        {"0.123(4)", true, 0.123}, {"-2.5e-1", true, -0.25}, {" 7 ", true, 7.0},   {"2-", true, -2.0},
+        {"-2-", false, 0},         {".", false, 0},      {"+", false, 0},           {"1/2.", true, 0.5},
     };
     for (const auto& c : cases) {
         double v = -7.0;
@@ -119,4 +127,101 @@ TEST(CifFormat, ElementsOfTypeSymbolsAndSiteLabels) {
     EXPECT_EQ(cif_leading_element(nullptr, nullptr), -1);
     EXPECT_FALSE(cif_is_element("li"));
     EXPECT_TRUE(cif_is_element("Og"));
+}
+
+TEST(CifFormat, ADataNameGivenTwiceInOneBlockIsRefused) {
+    const struct {
+        const char* text;
+        bool ok;
+    } cases[] = {
+        {"data_a\n_cell_length_a 4\n_cell_length_a 5\n", false},
+        {"data_a\n_cell_length_a 4\n_cell.length_a 5\n", false},  // one name in two spellings
+        {"data_a\n_cell_length_a 4\nloop_\n_cell_length_a\n5\n", false},
+        {"data_a\nloop_\n_x _x\n1 2\n", false},
+        {"data_a\n_cell_length_a 4\ndata_b\n_cell_length_a 5\n", true},  // two blocks
+    };
+    for (const auto& c : cases) {
+        std::vector<CifBlock> blocks;
+        std::string why, note;
+        EXPECT_EQ(cif_parse_blocks(c.text, blocks, why, note), c.ok) << c.text;
+        if (!c.ok) {
+            EXPECT_NE(why.find("is given twice in data_a"), std::string::npos) << why;
+        }
+    }
+}
+
+TEST(CifFormat, SymmetryOperationsAreReadStrictly) {
+    const struct {
+        const char* text;
+        const char* why;  // null: accepted
+        int row0[3];
+        double t0;
+    } cases[] = {
+        {"x,y,z", nullptr, {1, 0, 0}, 0.0},
+        {"-x+1/2, y, z", nullptr, {-1, 0, 0}, 0.5},
+        {"1/2-x,y,z", nullptr, {-1, 0, 0}, 0.5},
+        {"x-y, x, z+1/6", nullptr, {1, -1, 0}, 0.0},
+        {"'X+0.25', Y, Z", nullptr, {1, 0, 0}, 0.25},
+        {"x+1,y,z", nullptr, {1, 0, 0}, 1.0},
+        {"0,0,0", "the operation is singular", {}, 0},
+        {"x,x,z", "the operation is singular", {}, 0},
+        {"x+y,x-y,z", "does not map the lattice onto itself", {}, 0},
+        {"2x,y,z", "a coefficient other than +-1", {}, 0},
+        {"1/2x,y,z", "a coefficient other than +-1", {}, 0},
+        {"0.5*x,y,z", "a coefficient other than +-1", {}, 0},
+        {"x+x,y,z", "a variable appears twice", {}, 0},
+        {"x,y,-z+", "a sign has no term after it", {}, 0},
+        {"x,y,", "a component is empty", {}, 0},
+        {"x,y", "fewer than three components", {}, 0},
+        {"x,y,z,t", "more than three components", {}, 0},
+        {"x,y,w", "unexpected character 'w'", {}, 0},
+        {"x y,y,z", "terms must be joined by + or -", {}, 0},
+        {"x+1/0,y,z", "a fraction has no denominator", {}, 0},
+    };
+    for (const auto& c : cases) {
+        CifSymop op;
+        std::string why;
+        const bool ok = cif_symop_parse(c.text, op, why);
+        EXPECT_EQ(ok, c.why == nullptr) << c.text << ": " << why;
+        if (c.why != nullptr) {
+            EXPECT_NE(why.find(c.why), std::string::npos) << c.text << ": " << why;
+            continue;
+        }
+        for (int j = 0; j < 3; j++) EXPECT_EQ(op.rot[0][j], c.row0[j]) << c.text;
+        EXPECT_DOUBLE_EQ(op.trans[0], c.t0) << c.text;
+    }
+}
+
+TEST(CifFormat, CellsNoGridCanCoverAreRefused) {
+    const struct {
+        const char* cell;  // a b c alpha beta gamma
+        const char* why;   // null: accepted
+    } cases[] = {
+        {"4 4 4 90 90 90", nullptr},
+        {"0.5 4 4 90 90 90", nullptr},
+        {"999 999 999 90 90 90", "volume"},
+        {"0.0001 4 4 90 90 90", "_cell_length_a 0.0001 A is shorter than 0.5 A"},
+        {"4 4 0.3 90 90 90", "_cell_length_c 0.3 A is shorter"},
+        {"4 4 1001 90 90 90", "_cell_length_c 1001 A is longer than 1000 A"},
+        {"4 4 4 90 90 179.99", "thick across its a axis"},
+        {"4 4 4 90 90 180", nullptr},  // no cell at all: each reader words that itself
+        {"4 4 4 90 90 ?", nullptr},    // missing: likewise
+        {"4 4 4e 90 90 90", "'4e' of _cell_length_c is not a number"},
+    };
+    static const char* const tags[6] = {"_cell_length_a", "_cell_length_b", "_cell_length_c",
+                                        "_cell_angle_alpha", "_cell_angle_beta", "_cell_angle_gamma"};
+    for (const auto& c : cases) {
+        CifBlock b;
+        std::string text = c.cell;
+        for (int i = 0; i < 6; i++) {
+            const std::size_t sp = text.find(' ');
+            b.pairs.emplace_back(tags[i], text.substr(0, sp));
+            text = sp == std::string::npos ? std::string() : text.substr(sp + 1);
+        }
+        std::string why;
+        EXPECT_EQ(cif_block_check(b, why), c.why == nullptr) << c.cell << ": " << why;
+        if (c.why != nullptr) {
+            EXPECT_NE(why.find(c.why), std::string::npos) << c.cell << ": " << why;
+        }
+    }
 }

@@ -256,7 +256,8 @@ TEST(CifRealWorld, RefusalsNameTheReason) {
                                      "_symmetry_space_group_name_H-M 'P 1'\nloop_\n_atom_site_label\n_atom_site_fract_x\n"
                                      "_atom_site_fract_y\n_atom_site_fract_z\nO1 0 0 0\nOxy 0.5 0.5 0.5\n",
          "Error: the site label 'Oxy' names no element; the file needs an _atom_site_type_symbol column.\n"},
-        {"fraction over zero", ok_cell + kSites + "Li1 Li+ 1/0 0 0 1\n", "Error: unable to read fractional x.\n"},
+        {"fraction over zero", ok_cell + kSites + "Li1 Li+ 1/0 0 0 1\n",
+         "Error: the value '1/0' of _atom_site_fract_x in row 1 of its loop (Li1) is not a number.\n"},
         {"operations that are no space group",
          "data_x\n" + cell_lines(5, 5, 5) + "loop_\n_symmetry_equiv_pos_as_xyz\nx+1/7,y,z\nx,y+1/7,z\nx,y,z+1/7\n" +
              kSites + "Li1 Li+ 0 0 0 1\n",

@@ -470,6 +470,52 @@ TEST(CubeFile, ReaderRefusesBadFiles) {
     EXPECT_NEAR(cube->a_i[0][0], 1.0 / KELMAR_CUBE_ANGSTROM_TO_BOHR, 1e-12);
 }
 
+TEST(CubeFile, HeaderMustDescribeTheData) {
+    std::unique_ptr<KELMAR_CUBE> cube;
+    std::string err;
+    const std::string grid = "2 1.0 0 0\n2 0 1.0 0\n2 0 0 1.0\n";
+    const std::string eight = "1\n2\n3\n4\n5\n6\n7\n8\n";
+    const struct {
+        const char* what;
+        std::string text;
+        const char* message;  // null: read
+    } cases[] = {
+        {"plain", "t\n\n0 0 0 0\n" + grid + eight, nullptr},
+        {"values-per-point column", "t\n\n0 0 0 0 1\n" + grid + eight, nullptr},
+        {"an atom, structure not wanted", "t\n\n1 0 0 0\n" + grid + "3 0 0.5 0.5 0.5\n" + eight, nullptr},
+        {"one value too many", "t\n\n0 0 0 0\n" + grid + eight + "9\n", "more values than its 2 * 2 * 2 grid"},
+        {"header says a smaller grid", "t\n\n0 0 0 0\n1 1.0 0 0\n2 0 1.0 0\n2 0 0 1.0\n" + eight,
+         "more values than its 1 * 2 * 2 grid"},
+        {"title line missing", "\n0 0 0 0\n" + grid + eight, "not a cube file"},
+        {"atom count line missing", "t\n\n" + grid + eight, "not a cube file"},
+        {"atom count larger than the atom lines", "t\n\n2 0 0 0\n" + grid + "3 0 0.5 0.5 0.5\n" + eight,
+         "bad atom line 2"},
+        {"atom line cut short", "t\n\n1 0 0 0\n" + grid + "3 0 0.5\n" + eight, "bad atom line 1"},
+        {"nan value", "t\n\n0 0 0 0\n" + grid + "1\n2\nnan\n4\n5\n6\n7\n8\n", "not finite (value 3)"},
+        {"inf value", "t\n\n0 0 0 0\n" + grid + "1\n2\n3\n-inf\n5\n6\n7\n8\n", "not finite (value 4)"},
+        {"overflowing value", "t\n\n0 0 0 0\n" + grid + "1e999\n2\n3\n4\n5\n6\n7\n8\n", "not finite (value 1)"},
+        {"huge value", "t\n\n0 0 0 0\n" + grid + "1\n2\n3\n4\n5\n-1e308\n7\n8\n", "too large to compute with (value 6"},
+        {"nan voxel vector", "t\n\n0 0 0 0\n2 nan 0 0\n2 0 1.0 0\n2 0 0 1.0\n" + eight, "bad grid line"},
+        {"parallel voxel vectors", "t\n\n0 0 0 0\n2 1.0 0 0\n2 2.0 0 0\n2 0 0 1.0\n" + eight, "span no volume"},
+        {"zero voxel vector", "t\n\n0 0 0 0\n2 0 0 0\n2 0 1.0 0\n2 0 0 1.0\n" + eight, "span no volume"},
+        {"five numbers on a grid line", "t\n\n0 0 0 0\n2 1.0 0 0 7\n2 0 1.0 0\n2 0 0 1.0\n" + eight, "bad grid line"},
+        {"negative grid size", "t\n\n0 0 0 0\n-2 1.0 0 0\n2 0 1.0 0\n2 0 0 1.0\n" + eight, "grid size not positive"},
+    };
+    for (const auto& c : cases) {
+        const int rc = read_text(c.text, &err, &cube);
+        if (c.message == nullptr) {
+            EXPECT_EQ(rc, 0) << c.what << ": " << err;
+            ASSERT_NE(cube, nullptr) << c.what;
+            EXPECT_EQ(cube->en(1, 1, 1), 8.0) << c.what;
+            continue;
+        }
+        EXPECT_EQ(rc, 1) << c.what;
+        EXPECT_EQ(cube, nullptr) << c.what;
+        EXPECT_NE(err.find(c.message), std::string::npos) << c.what << ": " << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.what << ": " << err;
+    }
+}
+
 // --- validation -------------------------------------------------------------------------------
 
 TEST(CubeValidate, NamesTheFirstBadParameter) {

@@ -35,7 +35,7 @@ TEST(MdCli, UsageText) {
     testcli::ScratchDir dir;
     for (const char* args : {"", "Li2O.cif", "Li2O.cif Li"}) {
         auto r = md(dir, args);
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, args[0] == '\0' ? 0 : 1);  // some but not all compulsory arguments fail
         EXPECT_EQ(r.out.rfind("Command: --md [input.cif] {type} {os} | {sf} {temperature} {t_end} {t_equil} {dt} "
                               "{t_log}\n\n",
                               0),
@@ -103,12 +103,12 @@ TEST(MdCli, SeededRunRepeatsAndWritesItsLogs) {
     const std::string& out = first.out;
     for (const char* line :
          {"MD: total atoms = 12, free atoms = 8\n", "MD: t_end = 0.300000, t_equil = 0.100000, dt = 0.001000, t_log = 0.050000\n",
-          "MD: T = ", "MD: equilibration phase\nMD: target  : --------------------\nMD: progress: ++++++++++++++++++++\n",
-          "MD: production phase\nMD: target  : --------------------\nMD: progress: ********************\n",
+          "MD: T = ", "MD: equilibration phase\n", "MD: production phase\n",
           "MD: displacement = ", "MD: diffusivity = ", "MD: mobility = ", "MD: conductivity = ",
           "Message: observables saved to Li2O.cif.md.txt\n", "Message: displacements saved to Li2O.cif.md.trj\n",
           "Message: structures saved to Li2O.cif.md.xyz\n"})
         EXPECT_NE(out.find(line), std::string::npos) << line;
+    EXPECT_EQ(out.find("MD: progress"), std::string::npos);  // no bar into a pipe
     EXPECT_TRUE(prints_no_bad_number(out));
     // samples at steps 0, 50, ..., 250 and at the end of the run (300)
     EXPECT_EQ(kept[0].rfind("      step,               t,           en,         en_k,         en_p,       T,       P,"

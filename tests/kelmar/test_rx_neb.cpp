@@ -296,7 +296,7 @@ TEST(RxNebCli, Refusals) {
     EXPECT_FALSE(std::filesystem::exists(d / "a.cif.neb-log.txt"));
     EXPECT_FALSE(std::filesystem::exists(d / "part.new.neb-log.txt"));
     auto u = kelmar(d, "--rx-neb a.cif b.cif");
-    EXPECT_EQ(u.status, 0);
+    EXPECT_EQ(u.status, 1);  // some but not all compulsory arguments
     const std::string head = "Command: --rx-neb [input1.cif] [input2.cif] [n] | {step_limit} {step_log} {flag:relax} "
                              "{f_conv} {sf} {k} {output_name}\n\n";
     EXPECT_EQ(u.out.substr(0, head.size()), head);

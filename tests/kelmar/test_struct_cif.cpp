@@ -230,7 +230,7 @@ TEST(StructCifBad, EachBadInputFailsWithAnErrorLine) {
         {"dot coordinate", with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 . 0.3  1.0\n"),
          "Error: unable to read fractional y.\n"},
         {"word occupancy", with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2 0.3  full\n"),
-         "Error: unable to read occupancy.\n"},
+         "Error: the value 'full' of _atom_site_occupancy in row 1 of its loop (Li1) is not a number.\n"},
         {"loop cut", with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2\n"),
          "Error: malformed CIF: "},
         {"negative occupancy", with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2 0.3  -0.5\n"),
