@@ -29,10 +29,26 @@ double wrap(double v) {
     return v >= 1.0 ? v - 1.0 : v;
 }
 
-bool is_identity(const double m[3][3]) {
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++)
-            if (std::fabs(m[i][j] - (i == j ? 1.0 : 0.0)) > 1e-6) return false;
+// Where a dataset's standard origin lies in the cell's own fractional coordinates. spglib maps a
+// point x of the cell to P x + p of its standard cell (P the transformation, p the origin shift),
+// so the standard origin is x = -P^-1 p; P is a change of basis (a permutation of axes, a sign
+// change, a centring), not necessarily the identity even when the cell's axes are those of a
+// tabulated setting. False when P cannot be inverted.
+bool standard_origin_in_cell(const SpglibDataset& ds, double origin[3]) {
+    const auto& m = ds.transformation_matrix;
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    if (!(std::fabs(det) > 1e-9)) return false;
+    for (int i = 0; i < 3; i++) {
+        const int i1 = (i + 1) % 3, i2 = (i + 2) % 3;
+        double v = 0.0;
+        for (int j = 0; j < 3; j++) {
+            const int j1 = (j + 1) % 3, j2 = (j + 2) % 3;
+            v += (m[j1][i1] * m[j2][i2] - m[j1][i2] * m[j2][i1]) / det * ds.origin_shift[j];
+        }
+        origin[i] = wrap(-v);
+    }
     return true;
 }
 
@@ -102,10 +118,13 @@ FoundSpaceGroup find_space_group(const KELMAR_CELL* cell, double tolerance) {
                                      cell->a[k][2] * cell->a[k][2]);
         g.tolerance[k] = 1e-4 + (len > 0 ? 2.0 * tolerance / len : 0.0);
     }
-    // origins: none, then the shift to every setting of the group whose axes are the cell's own
+    // origins: none, then the standard origin of every setting of the group spglib can map the cell to,
+    // in the cell's own axes
     g.origin.push_back({0.0, 0.0, 0.0});
-    auto add_origin = [&](const double p[3]) {
-        const std::array<double, 3> o = {wrap(-p[0]), wrap(-p[1]), wrap(-p[2])};
+    auto add_origin = [&](const SpglibDataset& d) {
+        double x[3];
+        if (!standard_origin_in_cell(d, x)) return;
+        const std::array<double, 3> o = {x[0], x[1], x[2]};
         for (const auto& e : g.origin) {
             bool same = true;
             for (int k = 0; k < 3; k++) {
@@ -116,11 +135,11 @@ FoundSpaceGroup find_space_group(const KELMAR_CELL* cell, double tolerance) {
         }
         g.origin.push_back(o);
     };
-    if (is_identity(ds.p->transformation_matrix)) add_origin(ds.p->origin_shift);
+    add_origin(*ds.p);
     for (int hall = 1; hall <= 530; hall++) {
         if (spg_get_spacegroup_type(hall).number != g.number || hall == ds.p->hall_number) continue;
         DatasetHandle h(spg_get_dataset_with_hall_number(lattice, pos, kind.data(), count, hall, tolerance));
-        if (h.p != nullptr && is_identity(h.p->transformation_matrix)) add_origin(h.p->origin_shift);
+        if (h.p != nullptr) add_origin(*h.p);
     }
     return g;
 }
