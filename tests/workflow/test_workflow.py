@@ -316,7 +316,8 @@ def workflow_checks(args):
                 check(os.path.exists(p) and os.path.getsize(p) > 1000, f"figure {name}.{ext}")
         summary = open(os.path.join(work, "summary.txt")).read()
         check("structures: 6" in summary and "analysed (activation energies): 3" in summary
-              and "failed: 3 at prepare" in summary and "Ea3D vs log10 conductivity" in summary, "summary.txt")
+              and "failed: 3 at prepare" in summary and "Ea3D vs log10 conductivity" in summary
+              and "kMC at 700 K: conductivity above 0 for " in summary, "summary.txt")
         for sid in ("Li2O", "LiFePO4", "9n0"):
             if os.path.exists(os.path.join(work, "work", sid, "draw1", "NARO_rp.csv")):
                 check(os.path.exists(os.path.join(work, "report", "profiles", f"{sid}.svg")), f"profile of {sid}")

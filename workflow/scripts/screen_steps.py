@@ -243,7 +243,7 @@ def analyse(prep_json, land_json, cube, workdir, out_json, cfg):
         rec["stage"] = "done"
     except ScreenError as exc:
         _fail(rec, "analysis", str(exc))
-    if rec["status"] == "ok":
+    if rec["status"] == "ok" and cfg.get("gh", True):
         # the same percolation energies from kelmar's own conduction network, for comparison; a
         # failure here leaves the analyser's energies standing
         rec["ea_gh"], rec["gh_error"] = [None, None, None], ""

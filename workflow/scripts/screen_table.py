@@ -172,6 +172,21 @@ def summary_text(rows, draws, table, dims=(1, 2, 3)):
                f"analysis {_median(ta)} per draw")
     assigned = sum(1 for d in draws if d["assigned"] == "true" and d["status"] == "ok")
     out.append(f"draws analysed: {len(ta)} ({assigned} on assigned supercells)")
+    with_kmc = [r for r in rows if r.get("kmc_sigma_S_cm")]
+    if with_kmc:
+        moving = [r for r in with_kmc if float(r["kmc_sigma_S_cm"]) > 0]
+        out.append(f"kMC at {with_kmc[0]['kmc_T_K']} K: conductivity above 0 for {len(moving)} of {len(with_kmc)} "
+                   f"structures")
+        if table:
+            xs, ys = [], []
+            for r in moving:
+                logs, censored = table.get(r["id"], (None, True))
+                if logs is not None and not censored:
+                    xs.append(logs)
+                    ys.append(math.log10(float(r["kmc_sigma_S_cm"])))
+            rho = spearman(xs, ys)
+            out.append(f"Spearman rho, log10 kMC conductivity vs log10 measured: "
+                       f"{'-' if rho is None else f'{rho:+.2f}'} (n={len(xs)})")
     if table:
         for k in dims:
             rho, m, left = correlation(rows, table, k)
