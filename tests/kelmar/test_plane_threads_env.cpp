@@ -74,6 +74,8 @@ TEST(PlaneThreads, PlanesRunOnAtMostTheThreadsTheEnvironmentAllows) {
         });
         EXPECT_EQ(sum, 64 * 63 / 2);
         EXPECT_LE(static_cast<int>(seen.size()), std::atoi(value)) << value;
-        if (std::string(value) == "1") EXPECT_EQ(*seen.begin(), std::this_thread::get_id());
+        if (std::string(value) == "1") {
+            EXPECT_EQ(*seen.begin(), std::this_thread::get_id());
+        }
     }
 }
