@@ -324,6 +324,12 @@ def workflow_checks(args):
         check(not any(f.endswith(".cube") and os.path.getsize(os.path.join(d, f)) > 0
                       for d, _, fs in os.walk(os.path.join(work, "work")) for f in fs), "landscapes removed")
 
+        # the page that needs no network: table, figures and profiles with their captions
+        page = open(os.path.join(work, "report", "index.html"), encoding="utf-8").read()
+        for item in ('src="activation_energies.svg"', 'src="kmc_vs_conductivity.svg"', 'src="profiles/9n0.svg"',
+                     "<th>states_source</th>", f"Screening of {inp} ", "Error bars are the spread over the draws"):
+            check(item in page, f"report/index.html shows {item}")
+
         # one browsable page: the table, the figures and the profiles as report items with captions
         stub = os.path.join(work, "offline")
         os.makedirs(stub)

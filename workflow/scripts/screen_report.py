@@ -4,8 +4,10 @@ the measured one, and the energy profile of each structure's reaction pathways (
 first draw that wrote one, named in the title)."""
 
 import csv
+import html
 import math
 import os
+import re
 
 import matplotlib
 
@@ -154,7 +156,48 @@ def profile(sid, rp_path, base, written, draw=None, seed=None):
     _save(fig, base, written)
 
 
-def report(results_csv, table, dim, profiles, outdir, index_path, kmc=False):
+def _caption(captions, name, values=None):
+    """The caption text of a report item (the .rst file the HTML report of Snakemake shows), with its
+    inline markup reduced to plain text; empty when absent."""
+    path = os.path.join(captions or "", name + ".rst")
+    if not captions or not os.path.exists(path):
+        return ""
+    text = open(path, encoding="utf-8").read()
+    text = re.sub(r'\{\{\s*snakemake\.config\["(\w+)"\]\s*\}\}', lambda m: str((values or {}).get(m.group(1), "")), text)
+    text = re.sub(r"\{\{.*?\}\}", "", text)
+    return html.escape(" ".join(text.replace("``", "").replace("**", "").split()))
+
+
+def offline_page(rows, written, outdir, captions, path, values=None):
+    """report/index.html: the results table, the figures and their captions on one page that needs
+    nothing but the files beside it (the Snakemake report downloads its scripts while it is written)."""
+    out = ["<!DOCTYPE html>", '<html><head><meta charset="utf-8"><title>Screening report</title>',
+           "<style>body{font-family:sans-serif;margin:1em 2em}table{border-collapse:collapse;font-size:12px}"
+           "td,th{border:1px solid #ccc;padding:2px 5px;white-space:nowrap}figure{margin:1em 0}"
+           "p.caption{max-width:60em;color:#333}</style></head><body>",
+           "<h1>Screening report</h1>", f"<p class=caption>{_caption(captions, 'workflow', values)}</p>",
+           "<h2>Results table</h2>", f"<p class=caption>{_caption(captions, 'results')}</p>", "<table>"]
+    if rows:
+        out.append("<tr>" + "".join(f"<th>{html.escape(c)}</th>" for c in rows[0]) + "</tr>")
+        for r in rows:
+            out.append("<tr>" + "".join(f"<td>{html.escape(str(v or ''))}</td>" for v in r.values()) + "</tr>")
+    out.append("</table>")
+    figures = [w for w in written if w.endswith(".svg") and os.sep + "profiles" + os.sep not in w]
+    profiles = [w for w in written if w.endswith(".svg") and os.sep + "profiles" + os.sep in w]
+    out.append("<h2>Figures</h2>")
+    for w in figures:
+        name = os.path.splitext(os.path.basename(w))[0]
+        out.append(f'<figure><img src="{html.escape(os.path.relpath(w, outdir))}">'
+                   f"<p class=caption>{_caption(captions, name)}</p></figure>")
+    out.append("<h2>Pathway profiles</h2>" + f"<p class=caption>{_caption(captions, 'profiles')}</p>")
+    for w in profiles:
+        out.append(f'<figure><img src="{html.escape(os.path.relpath(w, outdir))}"></figure>')
+    out.append("</body></html>")
+    with open(path, "w", encoding="utf-8") as fh:
+        fh.write("\n".join(out) + "\n")
+
+
+def report(results_csv, table, dim, profiles, outdir, index_path, kmc=False, captions=None, values=None):
     """profiles: {id: (path of NARO_rp.csv, draw, seed)}. Every figure is written (a figure without
     data says so), so that the report lists the same items on every run."""
     os.makedirs(os.path.join(outdir, "profiles"), exist_ok=True)
@@ -168,5 +211,7 @@ def report(results_csv, table, dim, profiles, outdir, index_path, kmc=False):
             kmc_versus_conductivity(rows, table, outdir, written)
     for sid, (path, draw, seed) in sorted(profiles.items()):
         profile(sid, path, os.path.join(outdir, "profiles", sid), written, draw, seed)
+    offline_page(rows, written, outdir, captions, os.path.join(outdir, "index.html"), values)
+    written.append(os.path.join(outdir, "index.html"))
     with open(index_path, "w", encoding="utf-8") as fh:
         fh.write("\n".join(os.path.relpath(p, outdir) for p in written) + "\n")
