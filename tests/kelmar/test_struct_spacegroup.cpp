@@ -41,8 +41,8 @@ void lattice_for(int number, KELMAR_CELL* cell) {
 
 // A lattice every rotation of the setting keeps, whatever its axes: a generic metric tensor G
 // averaged over the rotations (R^T G R), read back as lengths and angles.
-void lattice_kept_by(const KELMAR_SYMMETRY& sym, KELMAR_CELL* cell) {
-    const double a[3] = {5.1, 6.3, 7.7}, cosine[3] = {std::cos(81 * M_PI / 180), std::cos(86 * M_PI / 180),
+void lattice_kept_by(const KELMAR_SYMMETRY& sym, KELMAR_CELL* cell, bool falling) {
+    const double a[3] = {falling ? 7.7 : 5.1, 6.3, falling ? 5.1 : 7.7}, cosine[3] = {std::cos(81 * M_PI / 180), std::cos(86 * M_PI / 180),
                                                        std::cos(97 * M_PI / 180)};
     double g0[3][3];
     for (int i = 0; i < 3; i++)
@@ -60,10 +60,12 @@ void lattice_kept_by(const KELMAR_SYMMETRY& sym, KELMAR_CELL* cell) {
     }
 }
 
+// any_axes: a lattice the setting keeps, its axes rising in length (1) or falling (2); 0: the
+// lattice of the group's family in its reference setting
 std::unique_ptr<KELMAR_CELL> general_position_structure(const KELMAR_SYMMETRY& sym, const double shift[3],
-                                                        bool any_axes = false) {
+                                                        int any_axes = 0) {
     auto cell = kelmar_cell_new(0);
-    if (any_axes) lattice_kept_by(sym, cell.get());
+    if (any_axes > 0) lattice_kept_by(sym, cell.get(), any_axes == 2);
     else lattice_for(sym.sg_id, cell.get());
     // three species on general positions: one orbit of a single species may be more symmetric
     // than its group (two points always have an inversion centre between them)
@@ -131,8 +133,9 @@ TEST(StructSpaceGroup, EveryGroupInItsReferenceSettingIsFoundAsItselfAlsoOffItsO
 }
 
 TEST(StructSpaceGroup, EverySettingOffItsOriginIsFoundInItsOwnAxes) {
-    // The origin moved by a random vector: spglib's standard cell may permute or flip the axes of
-    // such a cell, and the tabulated setting in the cell's own axes must still be found.
+    // The origin moved by a random vector, the axes rising or falling in length: spglib's standard
+    // cell may permute or flip the axes of such a cell, and the tabulated setting in the cell's own
+    // axes must still be found.
     std::mt19937 draw(31);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     int count = 0;
@@ -143,15 +146,18 @@ TEST(StructSpaceGroup, EverySettingOffItsOriginIsFoundInItsOwnAxes) {
         if (!sym) break;
         count++;
         const double shift[3] = {unit(draw), unit(draw), unit(draw)};
-        SCOPED_TRACE(std::string(sym->sg_HM) + " shifted by " + std::to_string(shift[0]) + " " +
-                     std::to_string(shift[1]) + " " + std::to_string(shift[2]));
-        auto cell = general_position_structure(*sym, shift, true);
-        std::string out;
-        auto found = determined(cell.get(), &out);
-        ASSERT_TRUE(found);
-        EXPECT_EQ(found->sg_id, sym->sg_id) << found->sg_HM;
-        EXPECT_EQ(found->total(), sym->total());
-        EXPECT_EQ(out.find("Warning:"), std::string::npos) << out;
+        for (int axes : {1, 2}) {
+            SCOPED_TRACE(std::string(sym->sg_HM) + (axes == 1 ? ", axes rising" : ", axes falling") +
+                         ", shifted by " + std::to_string(shift[0]) + " " + std::to_string(shift[1]) + " " +
+                         std::to_string(shift[2]));
+            auto cell = general_position_structure(*sym, shift, axes);
+            std::string out;
+            auto found = determined(cell.get(), &out);
+            ASSERT_TRUE(found);
+            EXPECT_EQ(found->sg_id, sym->sg_id) << found->sg_HM;
+            EXPECT_EQ(found->total(), sym->total());
+            EXPECT_EQ(out.find("Warning:"), std::string::npos) << out;
+        }
     }
     EXPECT_EQ(count, 559);
 }
