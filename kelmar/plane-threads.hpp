@@ -1,18 +1,33 @@
 // Work over the planes of a grid (first index) shared by the hardware threads. Each plane is
 // handled by exactly one thread and writes only its own results, so what the callers gather
-// plane by plane afterwards does not depend on the thread count.
+// plane by plane afterwards does not depend on the thread count. The thread count is the CPU
+// affinity of the process, or KELMAR_THREADS where a batch job sets it.
 #pragma once
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <sched.h>
 #include <thread>
 #include <vector>
 
+// The thread count the environment asks for: KELMAR_THREADS, a whole number from 1 to 4096 (a batch
+// job sets it to the cores its scheduler gave). 0 when unset; -1 when set to anything else.
+inline int grid_threads_requested() {
+    const char* text = std::getenv("KELMAR_THREADS");
+    if (text == nullptr) return 0;
+    long n = 0;
+    const char* p = text;
+    for (; *p >= '0' && *p <= '9' && n <= 4096; ++p) n = n * 10 + (*p - '0');
+    if (p == text || *p != '\0' || n < 1 || n > 4096) return -1;
+    return static_cast<int>(n);
+}
+
 // The CPUs this process may run on: its affinity mask, which taskset, cgroups and batch systems such
 // as Slurm narrow; the hardware's thread count where the mask cannot be read.
-inline int grid_threads_usable() {
+inline int grid_threads_affinity() {
     cpu_set_t set;
     CPU_ZERO(&set);
     if (sched_getaffinity(0, sizeof(set), &set) == 0) {
@@ -21,6 +36,22 @@ inline int grid_threads_usable() {
     }
     const int hw = static_cast<int>(std::thread::hardware_concurrency());
     return hw > 0 ? hw : 1;
+}
+
+// The threads a grid computation uses: KELMAR_THREADS when set to a whole number from 1 to 4096,
+// otherwise every CPU of the affinity mask. Any other value is reported once and not used.
+inline int grid_threads_usable() {
+    const int asked = grid_threads_requested();
+    if (asked > 0) return asked;
+    const int usable = grid_threads_affinity();
+    if (asked < 0) {
+        static std::once_flag told;
+        std::call_once(told, [usable] {
+            std::printf("Warning: KELMAR_THREADS is not a whole number from 1 to 4096; using the %d usable CPUs.\n",
+                        usable);
+        });
+    }
+    return usable;
 }
 
 // A requested thread count: 0 or less means every usable CPU.

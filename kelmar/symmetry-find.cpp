@@ -29,10 +29,26 @@ double wrap(double v) {
     return v >= 1.0 ? v - 1.0 : v;
 }
 
-bool is_identity(const double m[3][3]) {
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++)
-            if (std::fabs(m[i][j] - (i == j ? 1.0 : 0.0)) > 1e-6) return false;
+// Where a dataset's standard origin lies in the cell's own fractional coordinates. spglib maps a
+// point x of the cell to P x + p of its standard cell (P the transformation, p the origin shift),
+// so the standard origin is x = -P^-1 p; P is a change of basis (a permutation of axes, a sign
+// change, a centring), not necessarily the identity even when the cell's axes are those of a
+// tabulated setting. False when P cannot be inverted.
+bool standard_origin_in_cell(const SpglibDataset& ds, double origin[3]) {
+    const auto& m = ds.transformation_matrix;
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    if (!(std::fabs(det) > 1e-9)) return false;
+    for (int i = 0; i < 3; i++) {
+        const int i1 = (i + 1) % 3, i2 = (i + 2) % 3;
+        double v = 0.0;
+        for (int j = 0; j < 3; j++) {
+            const int j1 = (j + 1) % 3, j2 = (j + 2) % 3;
+            v += (m[j1][i1] * m[j2][i2] - m[j1][i2] * m[j2][i1]) / det * ds.origin_shift[j];
+        }
+        origin[i] = wrap(-v);
+    }
     return true;
 }
 
@@ -102,10 +118,13 @@ FoundSpaceGroup find_space_group(const KELMAR_CELL* cell, double tolerance) {
                                      cell->a[k][2] * cell->a[k][2]);
         g.tolerance[k] = 1e-4 + (len > 0 ? 2.0 * tolerance / len : 0.0);
     }
-    // origins: none, then the shift to every setting of the group whose axes are the cell's own
+    // origins: none, then the standard origin of every setting of the group spglib can map the cell to,
+    // in the cell's own axes
     g.origin.push_back({0.0, 0.0, 0.0});
-    auto add_origin = [&](const double p[3]) {
-        const std::array<double, 3> o = {wrap(-p[0]), wrap(-p[1]), wrap(-p[2])};
+    auto add_origin = [&](const SpglibDataset& d) {
+        double x[3];
+        if (!standard_origin_in_cell(d, x)) return;
+        const std::array<double, 3> o = {x[0], x[1], x[2]};
         for (const auto& e : g.origin) {
             bool same = true;
             for (int k = 0; k < 3; k++) {
@@ -116,11 +135,11 @@ FoundSpaceGroup find_space_group(const KELMAR_CELL* cell, double tolerance) {
         }
         g.origin.push_back(o);
     };
-    if (is_identity(ds.p->transformation_matrix)) add_origin(ds.p->origin_shift);
+    add_origin(*ds.p);
     for (int hall = 1; hall <= 530; hall++) {
         if (spg_get_spacegroup_type(hall).number != g.number || hall == ds.p->hall_number) continue;
         DatasetHandle h(spg_get_dataset_with_hall_number(lattice, pos, kind.data(), count, hall, tolerance));
-        if (h.p != nullptr && is_identity(h.p->transformation_matrix)) add_origin(h.p->origin_shift);
+        if (h.p != nullptr) add_origin(*h.p);
     }
     return g;
 }
@@ -134,60 +153,116 @@ std::array<int, 9> rotation_key(const KELMAR_CARD& card) {
     return r;
 }
 
-// Origins worth trying for one setting beyond those spglib gives: for an operation of the setting
-// whose rotation R leaves no direction fixed (an inversion, a rotoinversion), the origin o solves
-// (I - R) o = t - tau modulo the lattice, for each translation t the group has with R.
-void origins_from_rotoinversion(const KELMAR_SYMMETRY& setting, const FoundSpaceGroup& group,
-                                std::vector<std::array<double, 3>>& out) {
-    for (const KELMAR_CARD& card : setting.card) {
-        double m[3][3];
-        int r[9];
-        for (int i = 0; i < 3; i++)
-            for (int j = 0; j < 3; j++) {
-                r[3 * i + j] = static_cast<int>(std::lround(card.r_f[i][j]));
-                m[i][j] = (i == j ? 1.0 : 0.0) - r[3 * i + j];
-            }
-        const double det = kelmar_matrix33_double_determinant(m);
-        if (std::fabs(det) < 0.5) continue;
-        double inv[3][3];
-        for (int i = 0; i < 3; i++)
-            for (int j = 0; j < 3; j++) {
-                const int i1 = (j + 1) % 3, i2 = (j + 2) % 3, j1 = (i + 1) % 3, j2 = (i + 2) % 3;
-                inv[i][j] = (m[i1][j1] * m[i2][j2] - m[i1][j2] * m[i2][j1]) / det;
-            }
-        // the solutions for the lattice vectors n differ by inv n modulo 1: |det| distinct offsets
-        const int d = static_cast<int>(std::lround(std::fabs(det)));
-        std::vector<std::array<double, 3>> offset;
-        for (int n0 = 0; n0 < d; n0++)
-            for (int n1 = 0; n1 < d; n1++)
-                for (int n2 = 0; n2 < d; n2++) {
-                    std::array<double, 3> v;
-                    for (int i = 0; i < 3; i++)
-                        v[static_cast<std::size_t>(i)] = wrap(inv[i][0] * n0 + inv[i][1] * n1 + inv[i][2] * n2);
-                    bool seen = false;
-                    for (const auto& e : offset) {
-                        bool same = true;
-                        for (int k = 0; k < 3 && same; k++) {
-                            const double x = std::fabs(e[static_cast<std::size_t>(k)] - v[static_cast<std::size_t>(k)]);
-                            same = std::min(x, 1.0 - x) < 1e-9;
-                        }
-                        seen = seen || same;
-                    }
-                    if (!seen) offset.push_back(v);
-                }
-        auto it = group.operation.find(rotation_key(card));
-        if (it == group.operation.end()) return;
-        for (const auto& tr : it->second) {
-            const double rhs[3] = {tr[0] - card.t_f[0], tr[1] - card.t_f[1], tr[2] - card.t_f[2]};
-            for (const auto& off : offset) {
-                std::array<double, 3> o;
-                for (int i = 0; i < 3; i++)
-                    o[static_cast<std::size_t>(i)] = wrap(inv[i][0] * rhs[0] + inv[i][1] * rhs[1] +
-                                                          inv[i][2] * rhs[2] + off[static_cast<std::size_t>(i)]);
-                out.push_back(o);
-            }
+// Origins worth trying for one setting beyond those spglib gives. Moved to the origin o, an
+// operation (R, t) of the setting becomes (R, t + (I - R) o), so each row of (I - R) o = tau - t
+// (modulo 1), for a translation tau the group has with R, is one congruence on o. Three independent
+// rows, from one operation (an inversion, a rotoinversion) or from several (two twofold axes), pin
+// o down to |det| points modulo the lattice; where the rows span less (a polar group, whose origin
+// is free along its axis) a coordinate of o is set to 0. fits_at then checks every candidate.
+void origins_from_congruences(const KELMAR_SYMMETRY& setting, const FoundSpaceGroup& group,
+                              std::vector<std::array<double, 3>>& out) {
+    struct Row {
+        int m[3];
+        int card;  // -1: a coordinate fixed at 0
+        int i;
+    };
+    std::vector<Row> rows;
+    auto independent = [&](const int m[3]) {
+        double b[3][3] = {};
+        for (std::size_t r = 0; r < rows.size(); r++)
+            for (int j = 0; j < 3; j++) b[r][j] = rows[r].m[j];
+        for (int j = 0; j < 3; j++) b[rows.size()][j] = m[j];
+        if (rows.size() == 2) return std::fabs(kelmar_matrix33_double_determinant(b)) > 0.5;
+        if (rows.empty()) return m[0] != 0 || m[1] != 0 || m[2] != 0;
+        // two rows: independent when their cross product is not zero
+        const double c0 = b[0][1] * b[1][2] - b[0][2] * b[1][1], c1 = b[0][2] * b[1][0] - b[0][0] * b[1][2],
+                     c2 = b[0][0] * b[1][1] - b[0][1] * b[1][0];
+        return std::fabs(c0) + std::fabs(c1) + std::fabs(c2) > 0.5;
+    };
+    // an operation whose rows are independent by themselves first: one operation then decides
+    std::vector<int> order;
+    for (int pass = 0; pass < 2; pass++)
+        for (int c = 0; c < setting.total(); c++) {
+            const KELMAR_CARD& card = setting.card[static_cast<std::size_t>(c)];
+            double m[3][3];
+            for (int i = 0; i < 3; i++)
+                for (int j = 0; j < 3; j++) m[i][j] = (i == j ? 1.0 : 0.0) - std::lround(card.r_f[i][j]);
+            const bool full = std::fabs(kelmar_matrix33_double_determinant(m)) > 0.5;
+            if (full == (pass == 0)) order.push_back(c);
         }
-        return;  // one such operation pins the origin down to these candidates
+    for (int c : order) {
+        const KELMAR_CARD& card = setting.card[static_cast<std::size_t>(c)];
+        if (!group.operation.count(rotation_key(card))) return;
+        for (int i = 0; i < 3 && rows.size() < 3; i++) {
+            Row row{{0, 0, 0}, c, i};
+            for (int j = 0; j < 3; j++) row.m[j] = (i == j ? 1 : 0) - static_cast<int>(std::lround(card.r_f[i][j]));
+            if (independent(row.m)) rows.push_back(row);
+        }
+        if (rows.size() == 3) break;
+    }
+    for (int j = 0; j < 3 && rows.size() < 3; j++) {
+        Row row{{0, 0, 0}, -1, 0};
+        row.m[j] = 1;
+        if (independent(row.m)) rows.push_back(row);
+    }
+    if (rows.size() < 3) return;
+    double b[3][3];
+    for (int r = 0; r < 3; r++)
+        for (int j = 0; j < 3; j++) b[r][j] = rows[static_cast<std::size_t>(r)].m[j];
+    const double det = kelmar_matrix33_double_determinant(b);
+    double inv[3][3];
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            const int i1 = (j + 1) % 3, i2 = (j + 2) % 3, j1 = (i + 1) % 3, j2 = (i + 2) % 3;
+            inv[i][j] = (b[i1][j1] * b[i2][j2] - b[i1][j2] * b[i2][j1]) / det;
+        }
+    // the solutions for the integer right-hand sides n differ by inv n modulo 1: |det| offsets
+    const int d = static_cast<int>(std::lround(std::fabs(det)));
+    std::vector<std::array<double, 3>> offset;
+    for (int n0 = 0; n0 < d; n0++)
+        for (int n1 = 0; n1 < d; n1++)
+            for (int n2 = 0; n2 < d; n2++) {
+                std::array<double, 3> v;
+                for (int i = 0; i < 3; i++)
+                    v[static_cast<std::size_t>(i)] = wrap(inv[i][0] * n0 + inv[i][1] * n1 + inv[i][2] * n2);
+                bool seen = false;
+                for (const auto& e : offset) {
+                    bool same = true;
+                    for (int k = 0; k < 3 && same; k++) {
+                        const double x = std::fabs(e[static_cast<std::size_t>(k)] - v[static_cast<std::size_t>(k)]);
+                        same = std::min(x, 1.0 - x) < 1e-9;
+                    }
+                    seen = seen || same;
+                }
+                if (!seen) offset.push_back(v);
+            }
+    // every choice of the group's translations for the operations the rows come from
+    std::vector<int> cards;
+    for (const Row& r : rows)
+        if (r.card >= 0 && std::find(cards.begin(), cards.end(), r.card) == cards.end()) cards.push_back(r.card);
+    std::vector<const std::vector<std::array<double, 3>>*> choices;
+    for (int c : cards) choices.push_back(&group.operation.at(rotation_key(setting.card[static_cast<std::size_t>(c)])));
+    std::vector<std::size_t> pick(cards.size(), 0);
+    for (;;) {
+        double rhs[3];
+        for (int r = 0; r < 3; r++) {
+            const Row& row = rows[static_cast<std::size_t>(r)];
+            rhs[r] = 0.0;
+            if (row.card < 0) continue;
+            const auto at = static_cast<std::size_t>(std::find(cards.begin(), cards.end(), row.card) - cards.begin());
+            rhs[r] = (*choices[at])[pick[at]][static_cast<std::size_t>(row.i)] -
+                     setting.card[static_cast<std::size_t>(row.card)].t_f[row.i];
+        }
+        for (const auto& off : offset) {
+            std::array<double, 3> o;
+            for (int i = 0; i < 3; i++)
+                o[static_cast<std::size_t>(i)] =
+                    wrap(inv[i][0] * rhs[0] + inv[i][1] * rhs[1] + inv[i][2] * rhs[2] + off[static_cast<std::size_t>(i)]);
+            out.push_back(o);
+        }
+        std::size_t k = 0;
+        while (k < pick.size() && ++pick[k] == choices[k]->size()) pick[k++] = 0;
+        if (k == pick.size()) break;
     }
 }
 
@@ -228,7 +303,7 @@ bool setting_fits_found_group(const KELMAR_SYMMETRY& setting, const FoundSpaceGr
     for (const KELMAR_CARD& card : setting.card)
         if (!group.operation.count(rotation_key(card))) return false;
     std::vector<std::array<double, 3>> origins = group.origin;
-    origins_from_rotoinversion(setting, group, origins);
+    origins_from_congruences(setting, group, origins);
     for (const auto& o : origins) {
         if (fits_at(setting, group, o)) {
             if (origin != nullptr)

@@ -1,10 +1,13 @@
 // The setting search reports the space group itself: every one of the 230 groups, built in its
 // reference setting from one atom on a general position, is found as itself, also when the whole
-// structure is shifted off the setting's origin; written P1 files keep their group.
+// structure is shifted off the setting's origin, and so is every other tabulated setting in its own
+// axes; written P1 files keep their group.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cmath>
 #include <map>
+#include <random>
 #include <string>
 
 #include "cli.hpp"
@@ -36,9 +39,34 @@ void lattice_for(int number, KELMAR_CELL* cell) {
     }
 }
 
-std::unique_ptr<KELMAR_CELL> general_position_structure(const KELMAR_SYMMETRY& sym, const double shift[3]) {
+// A lattice every rotation of the setting keeps, whatever its axes: a generic metric tensor G
+// averaged over the rotations (R^T G R), read back as lengths and angles.
+void lattice_kept_by(const KELMAR_SYMMETRY& sym, KELMAR_CELL* cell, bool falling) {
+    const double a[3] = {falling ? 7.7 : 5.1, 6.3, falling ? 5.1 : 7.7}, cosine[3] = {std::cos(81 * M_PI / 180), std::cos(86 * M_PI / 180),
+                                                       std::cos(97 * M_PI / 180)};
+    double g0[3][3];
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) g0[i][j] = a[i] * a[j] * (i == j ? 1.0 : cosine[3 - i - j]);
+    double g[3][3] = {};
+    for (const KELMAR_CARD& card : sym.card)
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++)
+                for (int k = 0; k < 3; k++)
+                    for (int l = 0; l < 3; l++) g[i][j] += card.r_f[k][i] * g0[k][l] * card.r_f[l][j] / sym.total();
+    for (int k = 0; k < 3; k++) {
+        const int i = (k + 1) % 3, j = (k + 2) % 3;
+        cell->parameter[k] = std::sqrt(g[k][k]);
+        cell->angle[k] = std::acos(g[i][j] / std::sqrt(g[i][i] * g[j][j])) * 180 / M_PI;
+    }
+}
+
+// any_axes: a lattice the setting keeps, its axes rising in length (1) or falling (2); 0: the
+// lattice of the group's family in its reference setting
+std::unique_ptr<KELMAR_CELL> general_position_structure(const KELMAR_SYMMETRY& sym, const double shift[3],
+                                                        int any_axes = 0) {
     auto cell = kelmar_cell_new(0);
-    lattice_for(sym.sg_id, cell.get());
+    if (any_axes > 0) lattice_kept_by(sym, cell.get(), any_axes == 2);
+    else lattice_for(sym.sg_id, cell.get());
     // three species on general positions: one orbit of a single species may be more symmetric
     // than its group (two points always have an inversion centre between them)
     const struct {
@@ -102,6 +130,36 @@ TEST(StructSpaceGroup, EveryGroupInItsReferenceSettingIsFoundAsItselfAlsoOffItsO
                       std::string::npos);
         }
     }
+}
+
+TEST(StructSpaceGroup, EverySettingOffItsOriginIsFoundInItsOwnAxes) {
+    // The origin moved by a random vector, the axes rising or falling in length: spglib's standard
+    // cell may permute or flip the axes of such a cell, and the tabulated setting in the cell's own
+    // axes must still be found.
+    std::mt19937 draw(31);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    int count = 0;
+    for (int no = 1;; no++) {
+        testing::internal::CaptureStdout();
+        auto sym = kelmar_symmetry_import_by_internal_no(no, kSym.c_str());
+        testing::internal::GetCapturedStdout();
+        if (!sym) break;
+        count++;
+        const double shift[3] = {unit(draw), unit(draw), unit(draw)};
+        for (int axes : {1, 2}) {
+            SCOPED_TRACE(std::string(sym->sg_HM) + (axes == 1 ? ", axes rising" : ", axes falling") +
+                         ", shifted by " + std::to_string(shift[0]) + " " + std::to_string(shift[1]) + " " +
+                         std::to_string(shift[2]));
+            auto cell = general_position_structure(*sym, shift, axes);
+            std::string out;
+            auto found = determined(cell.get(), &out);
+            ASSERT_TRUE(found);
+            EXPECT_EQ(found->sg_id, sym->sg_id) << found->sg_HM;
+            EXPECT_EQ(found->total(), sym->total());
+            EXPECT_EQ(out.find("Warning:"), std::string::npos) << out;
+        }
+    }
+    EXPECT_EQ(count, 559);
 }
 
 TEST(StructSpaceGroup, SubgroupsFitTooButTheGroupIsDetermined) {

@@ -242,6 +242,92 @@ def read_console_gii(text):
     return v if math.isfinite(v) and v >= 0 else None
 
 
+def read_console_gh(text):
+    """e_1D, e_2D, e_3D of kelmar.x --gh ('KELMAR_GRAPH_NETWORK: e_1D = 0.236 (...)'); None where the
+    network does not percolate (a negative value) or the line is missing."""
+    out = [None, None, None]
+    for m in re.finditer(r"^KELMAR_GRAPH_NETWORK: e_([123])D = ([-+0-9.eE]+|nan|-?inf)", text, re.M):
+        v = float(m.group(2))
+        out[int(m.group(1)) - 1] = v if math.isfinite(v) and 0 <= v < NO_PERCOLATION else None
+    return out
+
+
+def read_console_kmc(text):
+    """(conductivity in S/cm, diffusivity in cm^2/s) of kelmar.x --kmc, from its 'KMC: conductivity ='
+    and 'KMC: diffusivity =' lines (the latter printed in 1e-8 m^2/s); None for a missing or
+    uncomputable value."""
+    found = []
+    for key in ("conductivity", "diffusivity"):
+        m = re.search(r"^KMC: %s = ([-+0-9.eE]+|nan|-?inf)" % key, text, re.M)
+        v = float(m.group(1)) if m else None
+        found.append(v if v is not None and math.isfinite(v) and v >= 0 else None)
+    sigma, d = found
+    return sigma, (None if d is None else d * 1e-4)
+
+
+# Warnings of the CIF reader that only say a tag is absent: not worth a column.
+_QUIET_WARNINGS = ("_loop block containing", "is not available", "grep_loop", "symmetry info missing")
+
+
+def console_warnings(*texts):
+    """The 'Warning:' lines of program consoles, in order, each once, without the CIF reader's notes on
+    absent tags; a fallback of the screening factor to its default counts as a warning."""
+    out = []
+    for text in texts:
+        for line in (text or "").splitlines():
+            s = line.strip()
+            if s.startswith("Message: default screening factor used"):
+                s = "screening factor fell back to " + s.rsplit(None, 1)[-1].rstrip(".").rstrip("0").rstrip(".")
+            elif not s.startswith("Warning:") or any(q in s for q in _QUIET_WARNINGS):
+                continue
+            else:
+                s = s[len("Warning:"):].strip()
+            if s and s not in out:
+                out.append(s)
+    return out
+
+
+def cif_gives_states(path):
+    """True when a CIF states oxidation numbers itself: an _atom_type_oxidation_number tag or charged
+    type symbols in the site loop (Fe2+, O2-)."""
+    try:
+        lines = _lines(path)
+    except ScreenError:
+        return False
+    if any("_atom_type_oxidation_number" in l.lower() for l in lines):
+        return True
+    found = _loop_rows(lines, "_atom_site_")
+    if found is None:
+        return False
+    tags, rows = found
+    if "_atom_site_type_symbol" not in tags:
+        return False
+    i = tags.index("_atom_site_type_symbol")
+    return any(len(w) > i and re.fullmatch(r"[A-Z][a-z]?\d*[+-]\d*", w[i]) for w in rows)
+
+
+def states_source(console, given):
+    """Where the oxidation states came from: 'given' (the CIF), 'default' (the data file's defaults),
+    'inferred' (chosen by charge balance and bond valence), or a combination such as 'given+inferred',
+    from kelmar's console lines that mention oxidation states. given: whether the CIF states any."""
+    kinds = set()
+    for line in (console or "").splitlines():
+        low = line.lower()
+        if "oxidation state" not in low or low.startswith(("error:", "warning: no charge")):
+            continue
+        if "given" in low or "from the cif" in low or "from the file" in low:
+            kinds.add("given")
+        if "default" in low:
+            kinds.add("default")
+        if "inferred" in low or "bond valence" in low or "charge balance" in low:
+            kinds.add("inferred")
+    if given:
+        kinds.add("given")
+    elif not kinds:
+        kinds.add("default")
+    return "+".join(k for k in ("given", "default", "inferred") if k in kinds)
+
+
 def first_error_line(*texts):
     for text in texts:
         for line in (text or "").splitlines():

@@ -3,6 +3,9 @@
   screen_step.py prepare   CONFIG_JSON CIF WORKDIR OUT_JSON
   screen_step.py landscape CONFIG_JSON PREPARE_JSON FIRST_JSON|- DRAW WORKDIR OUT_JSON OUT_CUBE
   screen_step.py analysis  CONFIG_JSON PREPARE_JSON LANDSCAPE_JSON CUBE WORKDIR OUT_JSON
+  screen_step.py kmc       CONFIG_JSON PREPARE_JSON LANDSCAPE_JSON CUBE WORKDIR OUT_JSON
+
+The programs run with KELMAR_THREADS as the workflow engine set it (the job's threads).
 
 The exit status is 0 whenever the record was written, whatever it says about the structure.
 """
@@ -35,6 +38,8 @@ def main(argv):
                                args[5], cfg)
     elif step == "analysis" and len(args) == 5:
         screen_steps.analyse(args[0], args[1], args[2], args[3], args[4], cfg)
+    elif step == "kmc" and len(args) == 5:
+        screen_steps.kmc(args[0], args[1], args[2], args[3], args[4], cfg)
     else:
         print(__doc__.strip(), file=sys.stderr)
         return 2

@@ -13,9 +13,10 @@ import signal
 import subprocess
 import time
 
-from screen_files import (ScreenError, choose_mobile_ion, first_error_line, read_cif_formula,
-                          read_cif_states, read_console_activation, read_console_gii,
-                          read_cube_header, read_summary_activation, species_text)
+from screen_files import (ScreenError, choose_mobile_ion, cif_gives_states, console_warnings,
+                          first_error_line, read_cif_formula, read_cif_states, read_console_activation,
+                          read_console_gh, read_console_gii, read_console_kmc, read_cube_header,
+                          read_summary_activation, species_text, states_source)
 
 
 def write_json(path, record):
@@ -119,6 +120,8 @@ def prepare(cif, workdir, out_json, cfg):
         rec["t_prepare"] += t
         if rc != 0 or not os.path.exists(prepared):
             raise ScreenError(_program_error("kelmar.x --gen-cif", rc, err, out))
+        rec["states_source"] = states_source(out, cif_gives_states(cif))
+        rec["warnings"] = console_warnings(out, err)
         states = read_cif_states(prepared)
         rec["states"] = " ".join(species_text(el, ox) for el, ox in states)
         rec["formula"] = read_cif_formula(prepared, states)
@@ -139,6 +142,13 @@ def prepare(cif, workdir, out_json, cfg):
 
 # --- landscape ----------------------------------------------------------------------------------
 
+def threads_given():
+    """The thread count the workflow engine gave this job (KELMAR_THREADS, which both programs
+    follow); None when it set none."""
+    v = os.environ.get("KELMAR_THREADS", "")
+    return int(v) if v.isdigit() and int(v) > 0 else None
+
+
 def _clean(workdir, names):
     for name in names:
         p = os.path.join(workdir, name)
@@ -155,7 +165,7 @@ def landscape(prep_json, first_json, draw, workdir, out_json, out_cube, cfg):
     prep = read_json(prep_json)
     seed = int(cfg["seed"]) + draw - 1
     rec = {"status": "ok", "stage": "landscape", "error": "", "draw": draw, "seed": seed,
-           "t_landscape": None}
+           "t_landscape": None, "threads": threads_given(), "resolution": cfg["resolution"], "warnings": []}
     try:
         if prep["status"] != "ok":
             rec.update(status="failed", stage=prep["stage"], error=prep["error"])
@@ -174,6 +184,7 @@ def landscape(prep_json, first_json, draw, workdir, out_json, out_cube, cfg):
         rc, t, out, err = run_program(argv, workdir, os.path.join(workdir, "landscape.log"), cfg["timeout"],
                                       {"KELMAR_SEED": str(seed)})
         rec["t_landscape"] = t
+        rec["warnings"] = console_warnings(out, err)
         assigned_cube = os.path.join(workdir, "landscape_assigned.cube")
         if rc != 0:
             raise ScreenError(_program_error("kelmar.x --gen-cube", rc, err, out))
@@ -205,7 +216,8 @@ def analyse(prep_json, land_json, cube, workdir, out_json, cfg):
     """NARO.x --path --print-act --summary on the landscape of one draw."""
     _clean(workdir, NARO_FILES)
     prep, land = read_json(prep_json), read_json(land_json)
-    rec = {k: land.get(k) for k in ("draw", "seed", "assigned", "sf", "grid", "t_landscape")}
+    rec = {k: land.get(k) for k in ("draw", "seed", "assigned", "sf", "grid", "t_landscape", "resolution",
+                                    "warnings")}
     rec.update(status=land["status"], stage=land["stage"], error=land["error"], t_analysis=None)
     if land["status"] != "ok":
         write_json(out_json, rec)
@@ -231,5 +243,54 @@ def analyse(prep_json, land_json, cube, workdir, out_json, cfg):
         rec["stage"] = "done"
     except ScreenError as exc:
         _fail(rec, "analysis", str(exc))
+    if rec["status"] == "ok" and cfg.get("gh", True):
+        # the same percolation energies from kelmar's own conduction network, for comparison; a
+        # failure here leaves the analyser's energies standing
+        rec["ea_gh"], rec["gh_error"] = [None, None, None], ""
+        try:
+            rc, t, out, err = run_program([cfg["kelmar"], "--gh", land["cif"], os.path.basename(cube), prep["ion"],
+                                           str(prep["ion_state"])], workdir, os.path.join(workdir, "analysis.log"),
+                                          cfg["timeout"])
+            rec["t_analysis"] += t
+            if rc == 0:
+                rec["ea_gh"] = read_console_gh(out)
+            else:
+                rec["gh_error"] = _program_error("kelmar.x --gh", rc, err, out)
+        except ScreenError as exc:
+            rec["gh_error"] = str(exc)
+        _clean(workdir, [n for n in os.listdir(workdir) if ".gh." in n])
+    write_json(out_json, rec)
+    return rec
+
+
+# --- kinetic Monte Carlo (optional) ------------------------------------------------------------------
+
+KMC_FILES = (".kmc.log.txt", ".kmc.xyz.txt", ".kmc.init.cif", ".kmc.cif")
+
+
+def kmc(prep_json, land_json, cube, workdir, out_json, cfg):
+    """kelmar.x --kmc on the landscape of one draw, at cfg['kmc_temperature'] K for cfg['kmc_steps']
+    hops, with the draw's seed: conductivity (S/cm) and diffusivity (cm^2/s) of the mobile ion."""
+    prep, land = read_json(prep_json), read_json(land_json)
+    rec = {"draw": land.get("draw"), "seed": land.get("seed"), "status": land["status"], "error": land["error"],
+           "temperature": cfg["kmc_temperature"], "steps": cfg["kmc_steps"], "sigma": None, "D": None,
+           "t_kmc": None, "threads": threads_given()}
+    if land["status"] != "ok":
+        write_json(out_json, rec)
+        return rec
+    try:
+        argv = [cfg["kelmar"], "--kmc", land["cif"], os.path.basename(cube), prep["ion"], str(prep["ion_state"]),
+                "0", "0", "0", str(land["sf"]), str(cfg["kmc_temperature"]), "0", str(cfg["kmc_steps"])]
+        rc, t, out, err = run_program(argv, workdir, os.path.join(workdir, "kmc.log"), cfg["timeout"],
+                                      {"KELMAR_SEED": str(land["seed"])})
+        rec["t_kmc"] = t
+        if rc != 0:
+            raise ScreenError(_program_error("kelmar.x --kmc", rc, err, out))
+        rec["sigma"], rec["D"] = read_console_kmc(out)
+        if rec["sigma"] is None:
+            raise ScreenError("kelmar.x --kmc printed no conductivity")
+    except ScreenError as exc:
+        rec.update(status="failed", error=str(exc))
+    _clean(workdir, [land["cif"] + suffix for suffix in KMC_FILES])
     write_json(out_json, rec)
     return rec
