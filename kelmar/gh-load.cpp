@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cube.hpp"
+#include "fft-export.hpp"
 #include "cif-read.hpp"
 #include "oxidation-states.hpp"
 #include "property-assemble.hpp"
@@ -67,6 +68,7 @@ bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const
                          cube_name, cube->n[r], r + 1);
             return false;
         }
+    if (!fft_landscape_finite(cube.get())) return false;
     if (!same_lattice(cube->a, cell->a)) {
         std::fprintf(stderr, "Error: the cell of %s does not match the cell of %s.\n", cube_name, cif);
         return false;
