@@ -506,6 +506,35 @@ int kelmar_fphalf_list_filter(KELMAR_FPHALF_LIST* list, double en) {
     return 0;
 }
 
+int kelmar_fphalf_list_descend_to_minima(const KELMAR_FPCUBE* cube, KELMAR_FPHALF_LIST* list) {
+    if (list == nullptr || !fpcube_ready(cube)) {
+        std::fprintf(stderr, "Error: KELMAR_FPHALF_LIST has not been properly initialized.\n");
+        return 1;
+    }
+    for (KELMAR_FPHALF& h : list->half) {
+        if (h.total < 1) continue;
+        long current = h.dot.back();
+        while (cube->type[static_cast<std::size_t>(current)] != FP_MIN) {
+            if (static_cast<long>(h.dot.size()) >= kMaxHalfPath) {
+                std::fprintf(stderr, "Error: failed to descend to the local minimum within %ld steps.\n", kMaxHalfPath);
+                return 1;
+            }
+            long x_i[3], idx[27];
+            grid_index_of(cube, current, x_i);
+            grid_block_indices(cube->n, x_i[0], x_i[1], x_i[2], idx);
+            long lowest = current;
+            for (int t = 0; t < 27; ++t)
+                if (cube->en[static_cast<std::size_t>(idx[t])] < cube->en[static_cast<std::size_t>(lowest)]) lowest = idx[t];
+            if (lowest == current) break;  // no lower neighbour: a minimum in all but its class
+            h.dot.push_back(lowest);
+            current = lowest;
+        }
+        h.total = static_cast<long>(h.dot.size());
+        h.barrier = cube->en[static_cast<std::size_t>(h.dot.front())] - cube->en[static_cast<std::size_t>(h.dot.back())];
+    }
+    return 0;
+}
+
 void kelmar_fphalf_list_label_path(const KELMAR_FPHALF_LIST* list, KELMAR_FPCUBE* cube) {
     if (list == nullptr || !fpcube_ready(cube)) return;
     for (const KELMAR_FPHALF& h : list->half)

@@ -78,7 +78,8 @@ bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const
         std::fprintf(stderr, "Error: kelmar_fpcube_new_from_cube() returns NULL.\n");
         return false;
     }
-    out->fft = kelmar_fft_new_from_cube(cube.get());
+    // the graph reads the Hessian at its vertices only: the half spectrum serves
+    out->fft = kelmar_fft_new_spectrum_from_cube(cube.get(), 0);
     if (out->fft == nullptr) {
         std::fprintf(stderr, "Error: kelmar_fft_new_from_cube() returns NULL.\n");
         return false;
@@ -89,5 +90,7 @@ bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const
         std::fprintf(stderr, "Error: kelmar_fphalf_list_new_from_fpcube() returns NULL.\n");
         return false;
     }
+    // a half-path that runs into another saddle goes on down to the site below it
+    if (kelmar_fphalf_list_descend_to_minima(out->fpcube.get(), out->list.get()) != 0) return false;
     return true;
 }
