@@ -1,5 +1,6 @@
 #include "gh-load.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -69,6 +70,11 @@ bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const
             return false;
         }
     if (!fft_landscape_finite(cube.get())) return false;
+    const auto [low, high] = std::minmax_element(cube->en.data.begin(), cube->en.data.end());
+    if (*low == *high) {
+        std::fprintf(stderr, "Error: %s has no saddle point: every value is %g.\n", cube_name, *low);
+        return false;
+    }
     if (!same_lattice(cube->a, cell->a)) {
         std::fprintf(stderr, "Error: the cell of %s does not match the cell of %s.\n", cube_name, cif);
         return false;
