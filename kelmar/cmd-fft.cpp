@@ -28,6 +28,7 @@ bool load_landscape(const KELMAR_CMD_OPT* opt, const char* file, bool periodic, 
                          file, (*cube)->n[r], r + 1, kMinAnalysisPoints);
             return false;
         }
+    if (!fft_landscape_finite(cube->get())) return false;
     if (periodic && cube_grid_repeats_boundary_planes(cube->get())) {
         std::fprintf(stderr, "Error: %s repeats its boundary planes (a non-periodic cube); give the periodic flag f.\n",
                      file);

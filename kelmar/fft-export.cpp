@@ -1,5 +1,6 @@
 // The critical points and derivative fields of a landscape as files: a CIF with one pseudo-atom
 // per critical point, a comma-separated table, and the derivative cubes.
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -108,19 +109,12 @@ int kelmar_fft_analyze_export_to_file(const KELMAR_CUBE* cube, double cap, const
         std::fprintf(stderr, "Error: KELMAR_CUBE has not been initialized properly.\n");
         return 1;
     }
-    std::unique_ptr<KELMAR_FFTDOT_LIST> list;
-    {
-        auto fft = kelmar_fft_new_from_cube(cube);
-        if (!fft) {
-            std::fprintf(stderr, "Error: kelmar_fft_new_from_cube() returns NULL.\n");
-            return 1;
-        }
-        list = kelmar_fftdot_list_new_from_fft(fft.get());
-        if (!list) {
-            std::fprintf(stderr, "Error: kelmar_fftdot_list_new_from_fft() returns NULL.\n");
-            return 1;
-        }
-    }  // the thirteen fields go before the files are assembled
+    if (!fft_landscape_finite(cube)) return 1;
+    auto list = kelmar_fftdot_list_new_from_cube(cube, 0);
+    if (!list) {
+        std::fprintf(stderr, "Error: kelmar_fftdot_list_new_from_fft() returns NULL.\n");
+        return 1;
+    }
     if (cap > 0.0 && kelmar_fftdot_list_filter(list.get(), cap) != 0) {
         std::fprintf(stderr, "Error: kelmar_fftdot_list_filter() returns non-zero.\n");
         return 1;
@@ -158,6 +152,7 @@ int kelmar_fft_analyze_export_cubes_to_file(const KELMAR_CUBE* cube, const char*
         std::fprintf(stderr, "Error: KELMAR_CUBE has not been initialized properly.\n");
         return 1;
     }
+    if (!fft_landscape_finite(cube)) return 1;
     auto fft = kelmar_fft_new_from_cube(cube);
     if (!fft) {
         std::fprintf(stderr, "Error: kelmar_fft_new_from_cube() returns NULL.\n");
@@ -214,4 +209,17 @@ int kelmar_fft_analyze_export_cubes_to_file(const KELMAR_CUBE* cube, const char*
         return 1;
     }
     return 0;
+}
+
+// A value that is not a finite number would turn every derivative into nan: refused.
+bool fft_landscape_finite(const KELMAR_CUBE* cube) {
+    for (std::size_t p = 0; p < cube->en.data.size(); ++p)
+        if (!std::isfinite(cube->en.data[p])) {
+            const long k = static_cast<long>(p) % cube->n[2], j = (static_cast<long>(p) / cube->n[2]) % cube->n[1],
+                       i = static_cast<long>(p) / (cube->n[1] * cube->n[2]);
+            std::fprintf(stderr, "Error: the landscape holds %s at grid point (%ld, %ld, %ld); no derivative can be computed.\n",
+                         std::isnan(cube->en.data[p]) ? "nan" : "an infinite value", i, j, k);
+            return false;
+        }
+    return true;
 }

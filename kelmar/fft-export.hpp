@@ -15,3 +15,7 @@ int kelmar_fft_analyze_export_to_file(const KELMAR_CUBE* cube, double cap, const
 // The fourteen derivative cubes "<base>.fft.f0.cube" ... "<base>.fft.slope.cube". 0 or 1; on
 // failure none of them is left.
 int kelmar_fft_analyze_export_cubes_to_file(const KELMAR_CUBE* cube, const char* base);
+
+// Whether every value of the landscape is a finite number; otherwise false after one error line
+// naming the first grid point that is not.
+bool fft_landscape_finite(const KELMAR_CUBE* cube);

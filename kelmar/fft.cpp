@@ -5,46 +5,18 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
-#include <mutex>
 #include <utility>
 #include <cstdint>
-#include <sys/mman.h>
 
 #include "cube.hpp"
+#include "fft-cells.hpp"
+#include "fft-factors.hpp"
+#include "fft-plan.hpp"
 #include "grid-block.hpp"
 #include "linalg.hpp"
 #include "plane-threads.hpp"
 
 namespace {
-
-// 2 pi as the derivative factors take it.
-constexpr double kTwoPi = 6.2831853;
-
-// An FFTW array of total values; large ones ask for huge pages, which spares the kernel most of
-// the page faults of first touch.
-fftw_complex* field_alloc(long total) {
-    fftw_complex* p = fftw_alloc_complex(static_cast<std::size_t>(total));
-    constexpr std::uintptr_t huge = 2u << 20;
-    const std::size_t bytes = sizeof(fftw_complex) * static_cast<std::size_t>(total);
-    if (p != nullptr && bytes >= 4 * huge) {
-        const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(p) + huge - 1) & ~(huge - 1);
-        const std::uintptr_t stop = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(huge - 1);
-        if (stop > start) madvise(reinterpret_cast<void*>(start), stop - start, MADV_HUGEPAGE);
-    }
-    return p;
-}
-
-std::once_flag fftw_threads_once;
-bool fftw_threads_ready = false;
-
-// FFTW's own threads for the next plans (the planner itself runs on the calling thread only).
-void fftw_use_threads(int threads) {
-    std::call_once(fftw_threads_once, [] { fftw_threads_ready = fftw_init_threads() != 0; });
-    if (fftw_threads_ready) fftw_plan_with_nthreads(grid_threads_resolve(threads));
-}
-
-// Signed frequency of index m on an axis of n points.
-long signed_frequency(long m, long n) { return m <= n / 2 ? m : m - n; }
 
 void copy_geometry(KELMAR_FFTCUBE* dst, const double a[3][3], const double a_i[3][3], const long n[3]) {
     for (int r = 0; r < 3; ++r) {
@@ -56,41 +28,15 @@ void copy_geometry(KELMAR_FFTCUBE* dst, const double a[3][3], const double a_i[3
     }
 }
 
-// The derivative factors per axis: for every index m of axis r, the product of the multipliers w
-// of the directions that run along r (1 when none does), and whether the value is zeroed instead
-// (Nyquist index of a first or mixed derivative).
-struct AxisFactors {
-    std::vector<double> w;
-    std::vector<char> zero;
-};
-
-AxisFactors axis_factors(const KELMAR_FFTCUBE* field, int r, int order, const int* sub) {
-    AxisFactors out;
-    const long n = field->n[r];
-    const double L = kelmar_vector3_double_length(field->a[r]);
-    const bool zero_nyquist = order == 1 || (order == 2 && sub[0] != sub[1]);
-    out.w.assign(static_cast<std::size_t>(n), 1.0);
-    out.zero.assign(static_cast<std::size_t>(n), 0);
-    for (int c = 0; c < order; ++c) {
-        if (sub[c] != r) continue;
-        for (long m = 0; m < n; ++m) {
-            const bool nyquist = n % 2 == 0 && m == n / 2;
-            const long q = nyquist ? n / 2 : signed_frequency(m, n);
-            out.w[static_cast<std::size_t>(m)] *= kTwoPi * static_cast<double>(q) / L;
-            if (nyquist && zero_nyquist) out.zero[static_cast<std::size_t>(m)] = 1;
-        }
-    }
-    return out;
-}
-
 // dst = src times the derivative factors of the directions sub[0 .. order-1]: each direction
 // multiplies by the imaginary number i w, so a first derivative turns (re, im) into
 // (-w im, w re) and a second one multiplies by -w_a w_b. dst may be src.
 void apply_factors(fftw_complex* dst, const fftw_complex* src, const KELMAR_FFTCUBE* geometry, int order,
                    const int* sub, int threads) {
     const long n0 = geometry->n[0], n1 = geometry->n[1], n2 = geometry->n[2];
-    const AxisFactors fac[3] = {axis_factors(geometry, 0, order, sub), axis_factors(geometry, 1, order, sub),
-                                axis_factors(geometry, 2, order, sub)};
+    const FftAxisFactors fac[3] = {fft_axis_factors(geometry->a[0], n0, 0, order, sub),
+                                   fft_axis_factors(geometry->a[1], n1, 1, order, sub),
+                                   fft_axis_factors(geometry->a[2], n2, 2, order, sub)};
     const double* w2 = fac[2].w.data();
     const char* z2 = fac[2].zero.data();
     grid_planes_parallel(n0, threads, [&](long i) {
@@ -126,28 +72,26 @@ double real_gradient_length(const KELMAR_FFT* fft, long p) {
     return kelmar_vector3_double_length(g);
 }
 
-// Whether no neighbour's gradient is strictly shorter than the point's (periodic wrap).
-bool gradient_not_larger_than_neighbours(const KELMAR_FFT* fft, const long x_i[3]) {
-    long idx[27];
-    grid_block_indices(fft->en->n, x_i[0], x_i[1], x_i[2], idx);
-    const double g = real_gradient_length(fft, idx[GRID_BLOCK_CENTRE]);
-    for (int t = 0; t < 27; ++t)
-        if (t != GRID_BLOCK_CENTRE && real_gradient_length(fft, idx[t]) < g) return false;
-    return true;
+// The gradient of a full record as the cell-zero scan reads it (real parts of the f fields).
+FftGradientGrid record_gradient(const KELMAR_FFT* fft) {
+    FftGradientGrid grid;
+    for (int r = 0; r < 3; ++r) {
+        grid.n[r] = fft->en->n[r];
+        grid.g[r] = &fft->f[r]->value[0][0];
+    }
+    grid.stride = 2;
+    return grid;
 }
 
-fftdot_type type_by_curvature(const double eig[3]) {
-    int negative = 0;
-    for (int r = 0; r < 3; ++r) {
-        if (eig[r] == 0.0) return FFT_ERR;
-        if (eig[r] < 0.0) ++negative;
-    }
-    switch (negative) {
-        case 0: return FFT_MIN;
-        case 1: return FFT_SD1;
-        case 2: return FFT_SD2;
-        default: return FFT_MAX;
-    }
+// The dot of a zero from a full record.
+int record_dot(KELMAR_FFTDOT* dot, const KELMAR_FFT* fft, const FftCellZero& z) {
+    const long p = z.corner[z.nearest()];
+    double f[3], k[4][3][3];
+    for (int r = 0; r < 3; ++r) f[r] = fft->f[r]->value[p][0];
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 3; ++r)
+            for (int s = 0; s < 3; ++s) k[c][r][s] = fft->k[r][s]->value[z.corner[c]][0];
+    return fft_dot_from_zero(dot, z, fft->en->n, fft->en->a_i, fft->en->value[p][0], f, k);
 }
 
 // Index, position and field values of a point, with the Hessian's eigen-decomposition. 0 or 1.
@@ -208,7 +152,7 @@ std::unique_ptr<KELMAR_FFTCUBE> kelmar_fftcube_new(const long n[3]) {
         return nullptr;
     }
     auto field = std::make_unique<KELMAR_FFTCUBE>();
-    field->value.reset(field_alloc(total));
+    field->value.reset(fft_field_alloc(total));
     if (!field->value) {
         std::fprintf(stderr, "Error: unable to allocate fftcube->value\n");
         return nullptr;
@@ -288,12 +232,12 @@ std::unique_ptr<KELMAR_FFTCUBE> kelmar_fftcube_dft(const KELMAR_FFTCUBE* field, 
         return nullptr;
     }
     const long total = out->size();
-    kelmar_fftw_array work(field_alloc(total));
+    kelmar_fftw_array work(fft_field_alloc(total));
     if (!work) {
         std::fprintf(stderr, "Error: unable to allocate input array.\n");
         return nullptr;
     }
-    fftw_use_threads(0);
+    fft_use_threads(0);
     // planning first: FFTW_ESTIMATE leaves the arrays alone, but the work array is filled after
     fftw_plan plan = fftw_plan_dft_3d(static_cast<int>(out->n[0]), static_cast<int>(out->n[1]),
                                       static_cast<int>(out->n[2]), work.get(), out->value.get(),
@@ -391,7 +335,7 @@ std::unique_ptr<KELMAR_FFT> kelmar_fft_new_from_cube_threads(const KELMAR_CUBE* 
     fftw_complex* spectrum = targets.back().field->get()->value.get();
     const long total = en->size();
     const int d0 = static_cast<int>(en->n[0]), d1 = static_cast<int>(en->n[1]), d2 = static_cast<int>(en->n[2]);
-    fftw_use_threads(threads);
+    fft_use_threads(threads);
     fftw_plan forward = fftw_plan_dft_3d(d0, d1, d2, spectrum, spectrum, FFTW_FORWARD, FFTW_ESTIMATE);
     fftw_plan backward = fftw_plan_dft_3d(d0, d1, d2, spectrum, spectrum, FFTW_BACKWARD, FFTW_ESTIMATE);
     if (forward == nullptr || backward == nullptr) {
@@ -496,7 +440,14 @@ int kelmar_fftdot_read_from_fft(KELMAR_FFTDOT* dot, const KELMAR_FFT* fft, long 
 
 void kelmar_fftdot_determine_type(KELMAR_FFTDOT* dot, const KELMAR_FFT* fft) {
     if (dot == nullptr || !fft_complete(fft)) return;
-    dot->type = gradient_not_larger_than_neighbours(fft, dot->x_i) ? type_by_curvature(dot->eig) : FFT_NOR;
+    // the point's type is that of the first zero of the interpolated gradient it is nearest to
+    const std::vector<FftCellZero> zeros = fft_cell_zeros_at(record_gradient(fft), dot->x_i);
+    KELMAR_FFTDOT at_zero;
+    if (zeros.empty() || record_dot(&at_zero, fft, zeros.front()) != 0) {
+        dot->type = FFT_NOR;
+        return;
+    }
+    dot->type = at_zero.type;
 }
 
 std::unique_ptr<KELMAR_FFTDOT_LIST> kelmar_fftdot_list_new(long total) {
@@ -528,41 +479,54 @@ std::unique_ptr<KELMAR_FFTDOT_LIST> kelmar_fftdot_list_new_from_fft_threads(cons
             list->a_i[r][d] = en->a_i[r][d];
         }
     }
-    // The neighbour test comes first: only the few points that pass it need the Hessian's
-    // eigen-decomposition. Each plane keeps its own points; gathered in plane order they are the
-    // points in index order whatever the thread count.
-    std::vector<std::vector<KELMAR_FFTDOT>> found(static_cast<std::size_t>(en->n[0]));
-    std::vector<char> failed(static_cast<std::size_t>(en->n[0]), 0);
-    grid_planes_parallel(en->n[0], threads, [&](long i) {
-        for (long j = 0; j < en->n[1]; ++j)
-            for (long k = 0; k < en->n[2]; ++k) {
-                const long x_i[3] = {i, j, k};
-                if (!gradient_not_larger_than_neighbours(fft, x_i)) continue;
-                KELMAR_FFTDOT dot;
-                if (read_point(&dot, fft, x_i) != 0) {
-                    failed[static_cast<std::size_t>(i)] = 1;
-                    return;
-                }
-                dot.type = type_by_curvature(dot.eig);
-                if (dot.type == FFT_MIN || dot.type == FFT_SD1 || dot.type == FFT_SD2 || dot.type == FFT_MAX)
-                    found[static_cast<std::size_t>(i)].push_back(dot);
-            }
-    });
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        if (failed[i]) {
+    // one point per zero of the interpolated gradient: the list is whole (its indices add up to 0)
+    const std::vector<FftCellZero> zeros = fft_cell_zeros(record_gradient(fft), threads);
+    list->dot.resize(zeros.size());
+    for (std::size_t z = 0; z < zeros.size(); ++z)
+        if (record_dot(&list->dot[z], fft, zeros[z]) != 0) {
             std::fprintf(stderr, "Error: kelmar_fftdot_read_from_fft() returns non-zero.\n");
             return nullptr;
         }
-        list->dot.insert(list->dot.end(), found[i].begin(), found[i].end());
-    }
     list->total = static_cast<long>(list->dot.size());
     kelmar_fftdot_list_sort(list.get());
-    if (kelmar_fftdot_list_merge_near(list.get()) != 0) {
-        std::fprintf(stderr, "Error: kelmar_fftdot_list_merge_near() returns non-zero.\n");
-        return nullptr;
-    }
     std::printf("Message: found %ld critical points via fft method.\n", list->total);
     return list;
+}
+
+int fft_dot_from_zero(KELMAR_FFTDOT* dot, const FftCellZero& zero, const long n[3], const double a_i[3][3], double en,
+                      const double f[3], const double k[4][3][3]) {
+    *dot = KELMAR_FFTDOT{};
+    const long p = zero.corner[zero.nearest()];
+    dot->x_i[2] = p % n[2];
+    dot->x_i[1] = (p / n[2]) % n[1];
+    dot->x_i[0] = p / (n[1] * n[2]);
+    for (int d = 0; d < 3; ++d)
+        dot->x[d] = static_cast<double>(dot->x_i[0]) * a_i[0][d] + static_cast<double>(dot->x_i[1]) * a_i[1][d] +
+                    static_cast<double>(dot->x_i[2]) * a_i[2][d];
+    dot->en = en;
+    for (int r = 0; r < 3; ++r) {
+        dot->f[r] = f[r];
+        for (int s = 0; s < 3; ++s) {
+            double v = 0.0;
+            for (int c = 0; c < 4; ++c) v += zero.weight[c] * k[c][r][s];
+            dot->k[r][s] = v;
+        }
+    }
+    if (kelmar_matrix33_double_eigensolver_symmetric(dot->eig, dot->eiv, dot->k) != 0) {
+        std::fprintf(stderr, "Error: kelmar_matrix33_double_eigensolver_symmetric() returns non-zero.\n");
+        return 1;
+    }
+    // The index fixes the parity of the number of negative curvatures; where the Hessian's signs
+    // disagree with it, the curvature nearest zero is the uncertain one and takes the other sign.
+    int negative = 0, weakest = 0;
+    for (int r = 0; r < 3; ++r) {
+        negative += dot->eig[r] < 0.0;
+        if (std::fabs(dot->eig[r]) < std::fabs(dot->eig[weakest])) weakest = r;
+    }
+    if ((negative % 2 == 0) != (zero.index > 0)) negative += dot->eig[weakest] < 0.0 ? -1 : 1;
+    static constexpr fftdot_type kByNegative[4] = {FFT_MIN, FFT_SD1, FFT_SD2, FFT_MAX};
+    dot->type = kByNegative[negative];
+    return 0;
 }
 
 void kelmar_fftdot_list_sort(KELMAR_FFTDOT_LIST* list) {

@@ -9,18 +9,17 @@
 
 #include <fftw3.h>
 
+#include "fft-half.hpp"
+#include "fft-types.hpp"
+
 struct KELMAR_CUBE;
 struct KELMAR_CELL;
 struct KELMAR_TEXT;
+struct FftCellZero;
 
 // Which part of a complex field becomes a real cube.
 enum fftcube_option_output { FFTCUBE_REAL = 0, FFTCUBE_IMAG = 1, FFTCUBE_MODU = 2 };
 
-// Releases an array that came from fftw_malloc.
-struct kelmar_fftw_release {
-    void operator()(fftw_complex* p) const { fftw_free(p); }
-};
-using kelmar_fftw_array = std::unique_ptr<fftw_complex[], kelmar_fftw_release>;
 
 // One complex scalar field on the grid; element (i, j, k) at (i n[1] + j) n[2] + k.
 struct KELMAR_FFTCUBE {
@@ -34,10 +33,13 @@ struct KELMAR_FFTCUBE {
 
 // The landscape and its derivatives along the cell directions (eV/A and eV/A^2). All nine second
 // derivatives are separate fields: k[r][s] and k[s][r] agree to rounding.
+// A command that reads derivatives at a few points only keeps the energy's half spectrum instead
+// (the other fields null) and draws the points' values from it (fft_read_points).
 struct KELMAR_FFT {
     std::unique_ptr<KELMAR_FFTCUBE> en;
     std::unique_ptr<KELMAR_FFTCUBE> f[3];
     std::unique_ptr<KELMAR_FFTCUBE> k[3][3];
+    std::unique_ptr<FftHalfSpectrum> half;
 };
 
 enum fftdot_type { FFT_UND = 0, FFT_NOR = 1, FFT_MIN = 2, FFT_SD1 = 3, FFT_SD2 = 4, FFT_MAX = 5, FFT_ERR = 6 };
@@ -113,3 +115,28 @@ int kelmar_fftdot_list_merge_near(KELMAR_FFTDOT_LIST* list);
 int kelmar_fftdot_list_filter(KELMAR_FFTDOT_LIST* list, double en);
 void kelmar_fftdot_print(const KELMAR_FFTDOT* dot);
 void kelmar_fftdot_list_print(const KELMAR_FFTDOT_LIST* list);
+
+// --- critical points as zeros of the interpolated gradient ------------------------------------------
+
+// The dot of a zero (fft-cells.hpp) at its nearest grid point: x_i, x, the energy en and the
+// gradient f there; k the Hessian interpolated to the zero from its tetrahedron's corners k[c],
+// typed by the signs of its eigenvalues. The zero's index fixes the parity of the number of
+// negative ones; where they disagree, the eigenvalue nearest zero takes the other sign. 0 or 1.
+int fft_dot_from_zero(KELMAR_FFTDOT* dot, const FftCellZero& zero, const long n[3], const double a_i[3][3], double en,
+                      const double f[3], const double k[4][3][3]);
+
+// A record holding only the half spectrum of the landscape.
+std::unique_ptr<KELMAR_FFT> kelmar_fft_new_spectrum_from_cube(const KELMAR_CUBE* cube, int threads);
+
+// Dots at the given flat grid indices from either kind of record: x_i, x, f, k and their
+// eigen-decomposition (type FFT_UND; en only when the record holds the energy). 0 or 1.
+int fft_read_points(const KELMAR_FFT* fft, const std::vector<long>& points, std::vector<KELMAR_FFTDOT>* dots,
+                    int threads);
+
+// The critical points of a landscape as --fft lists them, sorted: each zero of the interpolated
+// gradient of the smoothed energy S ln(1 + (E - Emin)/S) (kFftSmoothScale), which has the
+// landscape's critical points with their types but no cusps to ring in the transform. Gradient
+// and Hessian are reported for the energy itself (chain rule). Computes the three gradient
+// fields and the Hessian at the zeros' corners only. Null after an error line.
+inline constexpr double kFftSmoothScale = 1.0;  // eV
+std::unique_ptr<KELMAR_FFTDOT_LIST> kelmar_fftdot_list_new_from_cube(const KELMAR_CUBE* cube, int threads);

@@ -62,10 +62,18 @@ int split_groups(std::uint32_t mask, std::uint32_t* sets) {
     return count;
 }
 
-Branches find_branches(const double e[27]) {
+// Whether neighbour t lies below the centre. Equal energies are ordered by grid index, as a
+// flood of the grid meets them: a pass that the grid shows as two points of the same energy
+// (symmetric landscapes put one between every pair of mirror-related points) is then one point
+// with two lower groups, and a plateau has one lowest point, not a minimum on every point.
+bool below_centre(const double e[27], const long idx[27], int t) {
+    return e[t] < e[kCentre] || (e[t] == e[kCentre] && idx[t] < idx[kCentre]);
+}
+
+Branches find_branches(const double e[27], const long idx[27]) {
     std::uint32_t lower = 0;
     for (int t = 0; t < 27; ++t)
-        if (t != kCentre && e[t] < e[kCentre]) lower |= 1u << t;
+        if (t != kCentre && below_centre(e, idx, t)) lower |= 1u << t;
     const std::uint32_t higher = ((1u << 27) - 1u) & ~lower & ~(1u << kCentre);
     Branches b;
     b.up = split_groups(higher, b.up_set);
@@ -78,9 +86,10 @@ fpdot_type class_of(int total_up, int total_dn) {
     switch (total_dn) {
         case 0: type = FP_MIN; break;
         case 1: type = total_up == 1 ? FP_NOR : FP_ERR; break;
-        case 2:
-        case 3: type = FP_SAD; break;
-        default: type = FP_ERR; break;
+        // two or more separate lower groups: the point joins them, the discrete mark of a pass
+        // (a flood of the grid merges its pools exactly at such points); four or more occur
+        // where symmetry brings several passes onto one point
+        default: type = total_dn >= 2 ? FP_SAD : FP_ERR; break;
     }
     if (total_up == 0 && total_dn > 0) type = FP_MAX;
     return type;
@@ -161,7 +170,7 @@ int down_representatives(const KELMAR_FPCUBE* cube, long p, long out[8]) {
     grid_block_indices(cube->n, x_i[0], x_i[1], x_i[2], idx);
     double e[27];
     for (int t = 0; t < 27; ++t) e[t] = cube->en[static_cast<std::size_t>(idx[t])];
-    const Branches b = find_branches(e);
+    const Branches b = find_branches(e, idx);
     const int stored = b.dn < 8 ? b.dn : 8;
     for (int g = 0; g < stored; ++g) out[g] = idx[lowest_of(b.dn_set[g], e)];
     return stored;
@@ -222,7 +231,7 @@ std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_
             for (long k = 0; k < n[2]; ++k) {
                 grid_block_indices(n, i, j, k, idx);
                 for (int t = 0; t < 27; ++t) e[t] = fp->en[static_cast<std::size_t>(idx[t])];
-                const Branches b = find_branches(e);
+                const Branches b = find_branches(e, idx);
                 const std::size_t p = static_cast<std::size_t>(idx[kCentre]);
                 fp->type[p] = static_cast<std::uint8_t>(class_of(b.up, b.dn));
                 fp->branches[p] = static_cast<std::uint8_t>((b.up & 15) | ((b.dn & 15) << 4));
@@ -283,7 +292,7 @@ int kelmar_fpdot_cluster(const KELMAR_FPCUBE* cube, long x_i[3], KELMAR_FPDOT* d
     point_position(cube, x_i, dot->x);
     int sign[27] = {};
     for (int t = 0; t < 27; ++t)
-        if (t != kCentre) sign[t] = e[t] < e[kCentre] ? -1 : 1;
+        if (t != kCentre) sign[t] = below_centre(e, idx, t) ? -1 : 1;
     int block[5][5][5] = {};
     int counter = 1;
     for (int t = 0; t < 27; ++t) {
@@ -503,6 +512,37 @@ int kelmar_fphalf_list_filter(KELMAR_FPHALF_LIST* list, double en) {
     list->half = std::move(kept);
     list->total = static_cast<long>(list->half.size());
     std::printf("Message: totally %ld paths with barrier lower than %f.\n", list->total, en);
+    return 0;
+}
+
+int kelmar_fphalf_list_descend_to_minima(const KELMAR_FPCUBE* cube, KELMAR_FPHALF_LIST* list) {
+    if (list == nullptr || !fpcube_ready(cube)) {
+        std::fprintf(stderr, "Error: KELMAR_FPHALF_LIST has not been properly initialized.\n");
+        return 1;
+    }
+    for (KELMAR_FPHALF& h : list->half) {
+        if (h.total < 1) continue;
+        long current = h.dot.back();
+        while (cube->type[static_cast<std::size_t>(current)] != FP_MIN) {
+            if (static_cast<long>(h.dot.size()) >= kMaxHalfPath) {
+                std::fprintf(stderr, "Error: failed to descend to the local minimum within %ld steps.\n", kMaxHalfPath);
+                return 1;
+            }
+            long x_i[3], idx[27];
+            grid_index_of(cube, current, x_i);
+            grid_block_indices(cube->n, x_i[0], x_i[1], x_i[2], idx);
+            long lowest = current;
+            for (int t = 0; t < 27; ++t) {
+                const double et = cube->en[static_cast<std::size_t>(idx[t])], el = cube->en[static_cast<std::size_t>(lowest)];
+                if (et < el || (et == el && idx[t] < lowest)) lowest = idx[t];
+            }
+            if (lowest == current) break;  // no lower neighbour: a minimum in all but its class
+            h.dot.push_back(lowest);
+            current = lowest;
+        }
+        h.total = static_cast<long>(h.dot.size());
+        h.barrier = cube->en[static_cast<std::size_t>(h.dot.front())] - cube->en[static_cast<std::size_t>(h.dot.back())];
+    }
     return 0;
 }
 

@@ -92,6 +92,11 @@ std::unique_ptr<KELMAR_FPHALF_LIST> kelmar_fphalf_list_new_from_fpcube(const KEL
 // Moves the entries of list to the end of master and frees list. 0 or 1.
 int kelmar_fphalf_list_merge(KELMAR_FPHALF_LIST* master, std::unique_ptr<KELMAR_FPHALF_LIST>& list);
 int kelmar_fphalf_list_filter(KELMAR_FPHALF_LIST* list, double en);
+// Continues every half-path that ends at another saddle by steepest descent (to the lowest of the
+// 26 neighbours at each step) until it reaches a minimum, and updates its barrier, so that each
+// half-path of a site graph ends at a site. 0, or 1 after an error line when a descent runs
+// 2000 points without reaching a minimum.
+int kelmar_fphalf_list_descend_to_minima(const KELMAR_FPCUBE* cube, KELMAR_FPHALF_LIST* list);
 // Path points that are ordinary (or unclassified) become FP_PAT.
 void kelmar_fphalf_list_label_path(const KELMAR_FPHALF_LIST* list, KELMAR_FPCUBE* cube);
 void kelmar_fphalf_list_free(std::unique_ptr<KELMAR_FPHALF_LIST>& list);

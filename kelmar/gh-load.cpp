@@ -1,9 +1,11 @@
 #include "gh-load.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "cube.hpp"
+#include "fft-export.hpp"
 #include "cif-read.hpp"
 #include "oxidation-states.hpp"
 #include "property-assemble.hpp"
@@ -67,6 +69,12 @@ bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const
                          cube_name, cube->n[r], r + 1);
             return false;
         }
+    if (!fft_landscape_finite(cube.get())) return false;
+    const auto [low, high] = std::minmax_element(cube->en.data.begin(), cube->en.data.end());
+    if (*low == *high) {
+        std::fprintf(stderr, "Error: %s has no saddle point: every value is %g.\n", cube_name, *low);
+        return false;
+    }
     if (!same_lattice(cube->a, cell->a)) {
         std::fprintf(stderr, "Error: the cell of %s does not match the cell of %s.\n", cube_name, cif);
         return false;
@@ -76,7 +84,8 @@ bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const
         std::fprintf(stderr, "Error: kelmar_fpcube_new_from_cube() returns NULL.\n");
         return false;
     }
-    out->fft = kelmar_fft_new_from_cube(cube.get());
+    // the graph reads the Hessian at its vertices only: the half spectrum serves
+    out->fft = kelmar_fft_new_spectrum_from_cube(cube.get(), 0);
     if (out->fft == nullptr) {
         std::fprintf(stderr, "Error: kelmar_fft_new_from_cube() returns NULL.\n");
         return false;
@@ -87,5 +96,7 @@ bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const
         std::fprintf(stderr, "Error: kelmar_fphalf_list_new_from_fpcube() returns NULL.\n");
         return false;
     }
+    // a half-path that runs into another saddle goes on down to the site below it
+    if (kelmar_fphalf_list_descend_to_minima(out->fpcube.get(), out->list.get()) != 0) return false;
     return true;
 }

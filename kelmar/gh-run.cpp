@@ -11,6 +11,7 @@
 #include "gh-load.hpp"
 #include "cif-write.hpp"
 #include "gh-network.hpp"
+#include "gh-pool.hpp"
 #include "gh-run.hpp"
 #include "gh-sites.hpp"
 #include "gh.hpp"
@@ -170,5 +171,6 @@ int kelmar_graph_network_calculate_from_file_export_full(const char* base, const
         written.push_back(f.name);
     }
     kelmar_graph_network_print(network.get());
+    graph_pool_print(graph_pool_levels(in.graph.get()), network.get());
     return 0;
 }

@@ -63,11 +63,12 @@ double sum_mobile_occ(const KELMAR_GRAPH* graph, const KELMAR_CELL* cell) {
     return total;
 }
 
-// A usable half-path: not removed by filtering, starting at a two-branch saddle, ending at a minimum.
+// A usable half-path: not removed by filtering, starting at a saddle (two or more lower groups:
+// a saddle of three joins its three sites too), ending at a minimum.
 bool hop_half(const KELMAR_FPCUBE* cube, const KELMAR_FPHALF& h) {
     if (h.total < 2) return false;
     const long s = h.dot.front(), m = h.dot[static_cast<std::size_t>(h.total - 1)];
-    return cube->type[static_cast<std::size_t>(s)] == FP_SAD && fpgrid_total_dn(cube, s) == 2 &&
+    return cube->type[static_cast<std::size_t>(s)] == FP_SAD && fpgrid_total_dn(cube, s) >= 2 &&
            cube->type[static_cast<std::size_t>(m)] == FP_MIN;
 }
 
@@ -264,17 +265,23 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
         for (int r = 0; r < 3; ++r) v.x_i[r] = x_i[r];
         position_of_index(graph->a_i, x_i, v.x);
         v.en = fpcube->en[static_cast<std::size_t>(m)];
-        KELMAR_FFTDOT dot;
-        long q[3] = {x_i[0], x_i[1], x_i[2]};
-        if (kelmar_fftdot_read_from_fft(&dot, fft, q) != 0) {
+        graph->v.push_back(std::move(v));
+    }
+    // the Hessians at all vertices at once: from a half spectrum, six transforms in all
+    {
+        std::vector<long> points;
+        points.reserve(graph->v.size());
+        for (const KELMAR_GRAPH_VERTEX& v : graph->v) points.push_back((v.x_i[0] * graph->n[1] + v.x_i[1]) * graph->n[2] + v.x_i[2]);
+        std::vector<KELMAR_FFTDOT> dots;
+        if (fft_read_points(fft, points, &dots, 0) != 0) {
             std::fprintf(stderr, "Error: kelmar_fftdot_read_from_fft() returns non-zero.\n");
             return nullptr;
         }
-        for (int r = 0; r < 3; ++r) {
-            v.eig[r] = dot.eig[r];
-            for (int d = 0; d < 3; ++d) v.eiv[r][d] = dot.eiv[r][d];
-        }
-        graph->v.push_back(std::move(v));
+        for (std::size_t q = 0; q < dots.size(); ++q)
+            for (int r = 0; r < 3; ++r) {
+                graph->v[q].eig[r] = dots[q].eig[r];
+                for (int d = 0; d < 3; ++d) graph->v[q].eiv[r][d] = dots[q].eiv[r][d];
+            }
     }
 
     // edges: pairs of half-paths from one saddle down to two different minima

@@ -145,6 +145,18 @@ TEST(FftCli, CommandsOnLiFePO4) {
 }
 
 // Bad input: one clear error line, exit status 1, and no output file left behind.
+// The cube text with its second value replaced.
+std::string nan_cube(const std::string& text, const std::string& value) {
+    std::istringstream in(text);
+    std::string line, out;
+    int number = 0;
+    while (std::getline(in, line)) {
+        if (++number == 8) line = value;  // header, one atom line, then values one per line
+        out += line + "\n";
+    }
+    return out;
+}
+
 TEST(FftCli, BadInputLeavesNothing) {
     const std::string good = cube_text(4, 4, 4, values_of(4, 4, 4, false));
     const struct {
@@ -161,6 +173,8 @@ TEST(FftCli, BadInputLeavesNothing) {
          "grid point(s) along axis 1"},
         {"cap not a number", good, " abc", "Error: wrong parameter "},
         {"output directory missing", good, " -0.1 t no/such/dir/out", "Error: unable to write to directory no/such/dir.\n"},
+        {"a value that is nan", nan_cube(good, " nan"), "", "holds nan at grid point (0, 0, 1)"},
+        {"a value that is infinite", nan_cube(good, " -inf"), "", "holds an infinite value at grid point (0, 0, 1)"},
     };
     for (const char* word : {"--fft", "--fft-cubes", "--fp-map"}) {
         for (const auto& c : cases) {
