@@ -47,20 +47,20 @@ struct KELMAR_KMC_EDGE {
     int total_v = 0;                   // vertices other than the two ends within the cutoff of the saddle
     std::vector<long> v_n;
     std::vector<double> v_de;
-    double f = 0.0;                    // attempt frequency, THz
+    double f = 0.0;                    // attempt frequency, THz: the geometric mean of the
+                                       // harmonic frequencies of the hop and its reverse
     double r = 0.0;                    // current rate, THz
     std::vector<double> r2;            // one slot per outgoing edge of the end vertex
-    double en = 0.0;                   // saddle energy, eV
+    double en = 0.0;                   // saddle energy, eV (the same for the reverse hop)
     double l = 0.0;                    // hop length, A
     bool update = false;
 };
 
-// What one hop needs, packed for the hot loop: the site energy plus the Coulomb energy of the
-// ions around a vertex or a saddle, kept up to date as ions move.
+// What one hop needs, packed for the hot loop. A hop and its reverse (edges 2p and 2p+1) share
+// their saddle, its Coulomb level and their attempt frequency.
 struct kmc_hop_state {
     int from = 0, to = 0;              // vertex indices
-    double f = 0.0;                    // attempt frequency, THz
-    double level = 0.0;                // saddle en + v_de of every occupied v_n of the edge
+    double f = 0.0;                    // attempt frequency of the pair, THz
     double de_end = 0.0;               // Coulomb energy between the two ends (0 beyond the cutoff)
 };
 // A vertex's lists in one flat array each: [first[i], first[i+1]).
@@ -102,15 +102,17 @@ struct KELMAR_KMC {
     char xyzname[1024] = {};
     kmc_file log;
     kmc_file xyz;
+    bool progress = false;                // show the progress of the hops on standard error
 
     // bookkeeping
     std::vector<double> level;            // per vertex: en + v_de of every occupied v_n
+    std::vector<double> saddle;           // per reverse pair: saddle en + v_de of every occupied v_n
     std::vector<unsigned char> filled;    // per vertex: occupied (bytes, for the cache)
     std::vector<unsigned char> live;      // per edge: its rate is not zero
     std::vector<kmc_hop_state> hop;       // per edge
     kmc_flat_list out;                    // per vertex: outgoing edges
     kmc_flat_list near;                   // per vertex: v_n with v_de
-    kmc_flat_list screen;                 // per vertex: edges (not its own) whose saddle it screens
+    kmc_flat_list screen;                 // per vertex: reverse pairs (not its own) whose saddle it screens
     std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
     std::vector<kmc_touch> affect;        // its hops and their reverses, those of its v_n, the screened
     std::vector<int> due;                 // scratch: the edges of one affect list that are or were open

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 #include "cif-read.hpp"
 #include "cif-write.hpp"
@@ -20,28 +21,36 @@ namespace {
 long phase_length(double t, double dt) { return std::max(1L, static_cast<long>(std::ceil(t / dt - 1e-9))); }
 
 // Twenty marks fill the target line: one per twentieth of the phase reached (at most one per
-// step), the last printed when the phase ends.
+// step), the last printed when the phase ends. Without show only the phase's title is printed.
 struct Progress {
     long total = 1;
     long next = 1;  // the next twentieth to mark
     char mark = '+';
+    bool show = true;
 
     void start(const char* title) const {
         std::printf("%s", title);
-        std::printf("MD: target  : --------------------\n");
-        std::printf("MD: progress: ");
+        if (show) {
+            std::printf("MD: target  : --------------------\n");
+            std::printf("MD: progress: ");
+        }
         std::fflush(stdout);
     }
     void after(long done) {
-        if (next <= 19 && done * 20 >= next * total) {
+        if (show && next <= 19 && done * 20 >= next * total) {
             std::printf("%c", mark);
             std::fflush(stdout);
             next++;
         }
     }
     void finish() const {
+        if (!show) return;
         std::printf("%c\n", mark);
         std::fflush(stdout);
+    }
+    // Ends the line of marks before an error.
+    void break_line() const {
+        if (show) std::printf("\n");
     }
 };
 
@@ -92,6 +101,7 @@ int kelmar_md_equilibrate(KELMAR_MD* md) {
         return 1;
     }
     Progress bar;
+    bar.show = md->progress;
     bar.total = phase_length(md->t_equil, md->dt);
     bar.mark = '+';
     bar.start("MD: equilibration phase\n");
@@ -99,7 +109,7 @@ int kelmar_md_equilibrate(KELMAR_MD* md) {
     md->t = 0.0;
     for (long s = 0; s < bar.total; s++) {
         if (kelmar_md_update_vv_langevin(md) != 0) {
-            std::printf("\n");
+            bar.break_line();
             std::fprintf(stderr, "Error: kelmar_md_update_vv_langevin() returns non-zero.\n");
             return 1;
         }
@@ -122,16 +132,17 @@ int kelmar_md_run(KELMAR_MD* md) {
         return 1;
     }
     Progress bar;
+    bar.show = md->progress;
     bar.total = phase_length(md->t_end, md->dt);
     bar.mark = '*';
     bar.start("MD: production phase\n");
     for (long s = 0; s < bar.total; s++) {
         if (md->step % md->step_log == 0 && take_sample(md) != 0) {
-            std::printf("\n");
+            bar.break_line();
             return 1;
         }
         if (kelmar_md_update_vv_langevin(md) != 0) {
-            std::printf("\n");
+            bar.break_line();
             std::fprintf(stderr, "Error: kelmar_md_update_vv_langevin() returns non-zero.\n");
             return 1;
         }
@@ -139,7 +150,7 @@ int kelmar_md_run(KELMAR_MD* md) {
     }
     // the results stand for the whole production time
     if (take_sample(md) != 0) {
-        std::printf("\n");
+        bar.break_line();
         return 1;
     }
     bar.finish();
@@ -231,6 +242,7 @@ int kelmar_md_conduction_from_file(const char* cif, const char* type, int os, do
     md->dt = dt;
     md->t_log = t_log;
     md->zeta = -0.1;
+    md->progress = isatty(fileno(stdout)) != 0;  // the bars stay off pipes and files
     const std::string base = std::string(cif).substr(0, 1014);
     md->logname = base + ".md.txt";
     md->xyzname = base + ".md.xyz";
