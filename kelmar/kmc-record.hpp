@@ -62,9 +62,9 @@ struct kmc_flat_list {
     std::vector<double> value;
 };
 
-// An edge whose rate may change when a given vertex fills or empties, with its two ends.
-struct kmc_touch {
-    int edge = 0, from = 0, to = 0;
+// The two ends of an edge, packed: the gather of the edges due reads them for every candidate.
+struct kmc_ends {
+    int from = 0, to = 0;
 };
 
 struct kmc_file_closer {
@@ -105,8 +105,9 @@ struct KELMAR_KMC {
     kmc_flat_list out;                    // per vertex: outgoing edges
     kmc_flat_list near;                   // per vertex: v_n with v_de
     kmc_flat_list screen;                 // per vertex: reverse pairs (not its own) whose saddle it screens
+    std::vector<kmc_ends> ends;           // per edge
     std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
-    std::vector<kmc_touch> affect;        // its hops and their reverses, those of its v_n, the screened
+    std::vector<int> affect;              // its hops and their reverses, those of its v_n, the screened
     std::vector<int> due;                 // scratch: the edges of one affect list that are or were open
     kmc_rate_tree tree;                   // the edge rates and their partial sums
     std::vector<int> touched;             // edges whose rate is due (scratch)

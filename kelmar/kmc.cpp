@@ -256,6 +256,8 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         flat_push(&kmc->screen, screen_edge[i], &screen_de[i]);
     }
     // everything a change of occupation at i can reach, each edge once
+    kmc->ends.resize(ne);
+    for (std::size_t k = 0; k < ne; ++k) kmc->ends[k] = {kmc->hop[k].from, kmc->hop[k].to};
     kmc->affect_first.assign(1, 0);
     std::vector<int> reach_list;
     for (std::size_t i = 0; i < nv; ++i) {
@@ -276,7 +278,7 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         std::sort(reach_list.begin(), reach_list.end());
         reach_list.erase(std::unique(reach_list.begin(), reach_list.end()), reach_list.end());
         for (int k : reach_list)
-            kmc->affect.push_back({k, kmc->hop[static_cast<std::size_t>(k)].from, kmc->hop[static_cast<std::size_t>(k)].to});
+            kmc->affect.push_back(k);
         kmc->affect_first.push_back(static_cast<int>(kmc->affect.size()));
         kmc->due.resize(std::max(kmc->due.size(), reach_list.size()));
     }
@@ -320,14 +322,17 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     const unsigned char* live = kmc->live.data();
     for (int j : kmc->changed) {
         const std::size_t jj = static_cast<std::size_t>(j);
-        const kmc_touch* t = kmc->affect.data() + kmc->affect_first[jj];
-        const kmc_touch* end = kmc->affect.data() + kmc->affect_first[jj + 1];
+        const int* t = kmc->affect.data() + kmc->affect_first[jj];
+        const int* end = kmc->affect.data() + kmc->affect_first[jj + 1];
+        const kmc_ends* ends = kmc->ends.data();
         // gathered without branches (occupations look random to the predictor), then deduplicated
         int* due = kmc->due.data();
         std::size_t n = 0;
         for (; t != end; ++t) {
-            due[n] = t->edge;
-            n += static_cast<std::size_t>((filled[t->from] & (filled[t->to] ^ 1)) | live[t->edge]);
+            const int k = *t;
+            const kmc_ends& e = ends[static_cast<std::size_t>(k)];
+            due[n] = k;
+            n += static_cast<std::size_t>((filled[e.from] & (filled[e.to] ^ 1)) | live[k]);
         }
         for (std::size_t m = 0; m < n; ++m) queue_edge(kmc, due[m]);
         kmc->kv[jj].update = false;
