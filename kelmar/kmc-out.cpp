@@ -1,7 +1,7 @@
 // What a kinetic Monte Carlo run shows: the trajectory logs, the summary with the site-averaged
 // occupancies, the structures with the current or the time-averaged occupation, and listings.
 #include "kmc-out.hpp"
-#include "kmc.hpp"
+#include "kmc-record.hpp"
 
 #include <cmath>
 #include <cstdio>

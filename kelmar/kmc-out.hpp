@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "kmc.hpp"
+#include "kmc-record.hpp"
 
 // The displacement of the ion now at vertex i (identity o = kv[i].origin), A.
 void kmc_ion_displacement(const KELMAR_KMC* kmc, long i, double d[3]);

@@ -20,6 +20,7 @@
 #include "kmc-near.hpp"
 #include "kmc-supergraph.hpp"
 #include "kmc-out.hpp"
+#include "kmc-progress.hpp"
 
 namespace {
 
@@ -93,6 +94,7 @@ double kelmar_kmc_calculate_conductivity_from_file(const char* cif, const char* 
     kmc->t_limit = t_limit;
     kmc->step_limit = step_limit;
     kmc->step_log = step_log;
+    kmc->progress = kmc_progress_wanted();
     const std::string logname = with_suffix(cif, ".kmc.log.txt"), xyzname = with_suffix(cif, ".kmc.xyz.txt");
     kelmar_copy_field(kmc->logname, logname.c_str());
     kelmar_copy_field(kmc->xyzname, xyzname.c_str());

@@ -11,6 +11,7 @@
 #include "kmc-near.hpp"
 #include "linalg.hpp"
 #include "kmc-out.hpp"
+#include "kmc-progress.hpp"
 
 namespace {
 
@@ -47,7 +48,7 @@ void set_occupied(KELMAR_KMC* kmc, int j, bool on) {
         kmc->level[static_cast<std::size_t>(kmc->near.item[static_cast<std::size_t>(m)])] +=
             sign * kmc->near.value[static_cast<std::size_t>(m)];
     for (int m = kmc->screen.first[jj]; m < kmc->screen.first[jj + 1]; ++m)
-        kmc->hop[static_cast<std::size_t>(kmc->screen.item[static_cast<std::size_t>(m)])].level +=
+        kmc->saddle[static_cast<std::size_t>(kmc->screen.item[static_cast<std::size_t>(m)])] +=
             sign * kmc->screen.value[static_cast<std::size_t>(m)];
     if (on) kv.t_on = kmc->t_total;
     else kv.t += kmc->t_total - kv.t_on;
@@ -57,9 +58,15 @@ void set_occupied(KELMAR_KMC* kmc, int j, bool on) {
     }
 }
 
+// The rate of a hop from the energies of its start, end and saddle (repulsion included). The hop
+// climbs to the highest of the three: the repulsion of the other ions can lift an end above the
+// saddle, and then the hop costs the climb to that end, or nothing when it starts from the highest.
+// A hop and its reverse climb to the same level with the same attempt frequency, so
+// rate(i->f) / rate(f->i) = exp(-(Ef - Ei)/kT) and the occupations relax to the Boltzmann weights
+// of the site energies plus the repulsion.
 double barrier_rate(double f, double Ei, double Ef, double Es, double kT) {
-    const double B = (Ei < Es && Ef < Es) ? Es - Ei : Ef - Ei;
-    return f * std::exp(-B / kT);
+    const double top = std::max(Es, std::max(Ei, Ef));
+    return f * std::exp(-(top - Ei) / kT);
 }
 
 // The rate of edge k from the kept levels.
@@ -68,7 +75,8 @@ double edge_rate(const KELMAR_KMC* kmc, int k) {
     const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(k)];
     // the end is empty, so nothing is left out at the start; the hopping ion is left out at the end
     return barrier_rate(h.f, kmc->level[static_cast<std::size_t>(h.from)],
-                        kmc->level[static_cast<std::size_t>(h.to)] - h.de_end, h.level, kmc->kT);
+                        kmc->level[static_cast<std::size_t>(h.to)] - h.de_end,
+                        kmc->saddle[static_cast<std::size_t>(k >> 1)], kmc->kT);
 }
 
 void refresh_edge(KELMAR_KMC* kmc, int k) {
@@ -144,6 +152,16 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
                      g->total_e);
         return nullptr;
     }
+    // a hop and its reverse are the edges 2p and 2p+1: they share a saddle, its level and a rate prefactor
+    for (long k = 0; k < g->total_e; ++k) {
+        const KELMAR_GRAPH_EDGE& e = g->e[static_cast<std::size_t>(k)];
+        const long r = k ^ 1L;
+        if (r >= g->total_e || e.e_r != &g->e[static_cast<std::size_t>(r)] || e.v_i != e.e_r->v_f ||
+            e.v_f != e.e_r->v_i) {
+            std::fprintf(stderr, "Error: edge %ld of the supergraph is not paired with its reverse.\n", k);
+            return nullptr;
+        }
+    }
     auto kmc = std::make_unique<KELMAR_KMC>();
     kmc->random = &engine;
     const std::size_t nv = static_cast<std::size_t>(g->total_v), ne = static_cast<std::size_t>(g->total_e);
@@ -153,6 +171,7 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     kmc->filled.resize(nv);
     kmc->live.resize(ne);
     kmc->hop.resize(ne);
+    kmc->saddle.resize(ne / 2);
     // vertices within the cutoff of each vertex, in vertex order
     std::vector<double> points(3 * nv);
     for (std::size_t i = 0; i < nv; ++i)
@@ -181,11 +200,15 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     for (std::size_t k = 0; k < ne; ++k) {
         KELMAR_KMC_EDGE& ke = kmc->ke[k];
         KELMAR_GRAPH_EDGE* e = &g->e[k];
+        const KELMAR_GRAPH_EDGE* back = &g->e[k ^ 1];
         ke.e = e;
-        ke.en = e->en;
+        ke.en = 0.5 * (e->en + back->en);  // equal up to the rounding of the grid
         ke.l = e->l;
         ke.r2.assign(static_cast<std::size_t>(e->v_f->total_e), 0.0);
-        ke.f = kAttempt * std::sqrt(hop_force_constant(e) / g->m);
+        // the harmonic frequency of the start along the hop, made symmetric between the two directions
+        const double f_fore = kAttempt * std::sqrt(hop_force_constant(e) / g->m);
+        const double f_back = kAttempt * std::sqrt(hop_force_constant(back) / g->m);
+        ke.f = std::sqrt(f_fore * f_back);
         kmc_hop_state& h = kmc->hop[k];
         h.from = static_cast<int>(e->v_i->index);
         h.to = static_cast<int>(e->v_f->index);
@@ -196,8 +219,9 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     }
     std::vector<std::vector<long>> screen_edge(nv);
     std::vector<std::vector<double>> screen_de(nv);
-    // vertices near each saddle (edge order outside, so each vertex lists its saddles in edge order)
-    for (std::size_t k = 0; k < ne && reach; ++k) {
+    // vertices near each saddle, measured from the first edge of its pair (pair order outside, so
+    // each vertex lists its saddles in edge order); both edges of a pair get the same list
+    for (std::size_t k = 0; k < ne && reach; k += 2) {
         const KELMAR_GRAPH_EDGE& e = g->e[k];
         near.clear();
         bins.candidates(e.x, &near);
@@ -207,10 +231,13 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
             const double de = pair(r);
             KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(j)];
             kv.e_n.push_back(static_cast<long>(k));
+            kv.e_n.push_back(static_cast<long>(k + 1));
             if (e.v_i->index != j && e.v_f->index != j) {
-                kmc->ke[k].v_n.push_back(j);
-                kmc->ke[k].v_de.push_back(de);
-                screen_edge[static_cast<std::size_t>(j)].push_back(static_cast<long>(k));
+                for (std::size_t q = k; q < k + 2; ++q) {
+                    kmc->ke[q].v_n.push_back(j);
+                    kmc->ke[q].v_de.push_back(de);
+                }
+                screen_edge[static_cast<std::size_t>(j)].push_back(static_cast<long>(k / 2));
                 screen_de[static_cast<std::size_t>(j)].push_back(de);
             }
         }
@@ -229,6 +256,8 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         flat_push(&kmc->screen, screen_edge[i], &screen_de[i]);
     }
     // everything a change of occupation at i can reach, each edge once
+    kmc->ends.resize(ne);
+    for (std::size_t k = 0; k < ne; ++k) kmc->ends[k] = {kmc->hop[k].from, kmc->hop[k].to};
     kmc->affect_first.assign(1, 0);
     std::vector<int> reach_list;
     for (std::size_t i = 0; i < nv; ++i) {
@@ -242,12 +271,14 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         add_hops_of(i);
         for (int m = kmc->near.first[i]; m < kmc->near.first[i + 1]; ++m)
             add_hops_of(static_cast<std::size_t>(kmc->near.item[static_cast<std::size_t>(m)]));
-        for (int m = kmc->screen.first[i]; m < kmc->screen.first[i + 1]; ++m)
-            reach_list.push_back(kmc->screen.item[static_cast<std::size_t>(m)]);
+        for (int m = kmc->screen.first[i]; m < kmc->screen.first[i + 1]; ++m) {
+            reach_list.push_back(2 * kmc->screen.item[static_cast<std::size_t>(m)]);
+            reach_list.push_back(2 * kmc->screen.item[static_cast<std::size_t>(m)] + 1);
+        }
         std::sort(reach_list.begin(), reach_list.end());
         reach_list.erase(std::unique(reach_list.begin(), reach_list.end()), reach_list.end());
         for (int k : reach_list)
-            kmc->affect.push_back({k, kmc->hop[static_cast<std::size_t>(k)].from, kmc->hop[static_cast<std::size_t>(k)].to});
+            kmc->affect.push_back(k);
         kmc->affect_first.push_back(static_cast<int>(kmc->affect.size()));
         kmc->due.resize(std::max(kmc->due.size(), reach_list.size()));
     }
@@ -291,14 +322,17 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     const unsigned char* live = kmc->live.data();
     for (int j : kmc->changed) {
         const std::size_t jj = static_cast<std::size_t>(j);
-        const kmc_touch* t = kmc->affect.data() + kmc->affect_first[jj];
-        const kmc_touch* end = kmc->affect.data() + kmc->affect_first[jj + 1];
+        const int* t = kmc->affect.data() + kmc->affect_first[jj];
+        const int* end = kmc->affect.data() + kmc->affect_first[jj + 1];
+        const kmc_ends* ends = kmc->ends.data();
         // gathered without branches (occupations look random to the predictor), then deduplicated
         int* due = kmc->due.data();
         std::size_t n = 0;
         for (; t != end; ++t) {
-            due[n] = t->edge;
-            n += static_cast<std::size_t>((filled[t->from] & (filled[t->to] ^ 1)) | live[t->edge]);
+            const int k = *t;
+            const kmc_ends& e = ends[static_cast<std::size_t>(k)];
+            due[n] = k;
+            n += static_cast<std::size_t>((filled[e.from] & (filled[e.to] ^ 1)) | live[k]);
         }
         for (std::size_t m = 0; m < n; ++m) queue_edge(kmc, due[m]);
         kmc->kv[jj].update = false;
@@ -325,7 +359,7 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
         kmc->level[i] = kmc->kv[i].en;
         kmc->filled[i] = 0;
     }
-    for (std::size_t k = 0; k < kmc->ke.size(); ++k) kmc->hop[k].level = kmc->ke[k].en;
+    for (std::size_t p = 0; p < kmc->saddle.size(); ++p) kmc->saddle[p] = kmc->ke[2 * p].en;
     kmc->changed.clear();
     kmc->ions = 0;
 
@@ -432,9 +466,12 @@ int kelmar_kmc_init(KELMAR_KMC* kmc) {
 
 int kelmar_kmc_equilibrate(KELMAR_KMC* kmc) {
     const long hops = std::max(kmc->step_limit / 100, 10000L);
+    kmc_progress bar(kmc->progress, "equilibration ");
     for (long h = 0; h < hops; ++h) {
+        bar.note(static_cast<double>(h) / static_cast<double>(hops));
         const double Q = kmc->tree.total();
         if (!(Q >= kRateFloor)) {
+            bar.break_line();
             std::fprintf(stderr, "Error: overall rate is too small: %.3e (step %ld)\n", Q, h);
             return 1;
         }
@@ -442,10 +479,12 @@ int kelmar_kmc_equilibrate(KELMAR_KMC* kmc) {
         if (k < 0) return 1;
         do_hop(kmc, kmc->ke[static_cast<std::size_t>(k)].e);
         if (kelmar_kmc_update_rate(kmc) != 0) {
+            bar.break_line();
             std::fprintf(stderr, "Error: kelmar_kmc_update_rate() returns non-zero.\n");
             return 1;
         }
     }
+    bar.finish();
     // the ions are known by where they stand now
     for (long i = 0; i < static_cast<long>(kmc->kv.size()); ++i) {
         KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
@@ -471,13 +510,6 @@ int kelmar_kmc_evolve(KELMAR_KMC* kmc) {
     const long i = e->v_i->index, f = e->v_f->index;
     KELMAR_KMC_VERTEX& vi = kmc->kv[static_cast<std::size_t>(i)];
     KELMAR_KMC_VERTEX& vf = kmc->kv[static_cast<std::size_t>(f)];
-    do_hop(kmc, e);
-    vf.origin = vi.origin;
-    vi.origin = -1;
-    if (vf.origin >= 0) {
-        KELMAR_KMC_VERTEX& home = kmc->kv[static_cast<std::size_t>(vf.origin)];
-        for (int p = 0; p < 3; ++p) home.y_i[p] += e->bound[p];
-    }
     double u2 = kelmar_kmc_random(kmc);
     for (int tries = 0; !(u2 >= 0.00001 && u2 <= 0.99999); ++tries) {
         if (tries == 1000000) {
@@ -486,9 +518,19 @@ int kelmar_kmc_evolve(KELMAR_KMC* kmc) {
         }
         u2 = kelmar_kmc_random(kmc);
     }
+    // the waiting time belongs to the occupation it was drawn for (total rate Q), the one before
+    // the hop: credited after it, the time-averaged occupancies would lean towards the states
+    // that follow slow ones (in a small cell by tenths)
     const double dt = -std::log(u2) / Q;
     kmc->t += dt;
     kmc->t_total += dt;  // occupied vertices collect it when they empty (kmc_settle_times)
+    do_hop(kmc, e);
+    vf.origin = vi.origin;
+    vi.origin = -1;
+    if (vf.origin >= 0) {
+        KELMAR_KMC_VERTEX& home = kmc->kv[static_cast<std::size_t>(vf.origin)];
+        for (int p = 0; p < 3; ++p) home.y_i[p] += e->bound[p];
+    }
     ++kmc->step;
     if (kelmar_kmc_update_rate(kmc) != 0) {
         std::fprintf(stderr, "Error: kelmar_kmc_update_rate() returns non-zero.\n");
@@ -516,12 +558,17 @@ int kelmar_kmc_run(KELMAR_KMC* kmc) {
     }
     const long cap = kmc->step_limit > 0 ? kmc->step_limit : KELMAR_KMC_STEP_CAP;
     const bool timed = kmc->t_limit > 0.0;
+    kmc_progress bar(kmc->progress, "");
     while (kmc->step < cap && (!timed || kmc->t < kmc->t_limit)) {
         if (kelmar_kmc_evolve(kmc) != 0) {
+            bar.break_line();
             std::fprintf(stderr, "Error: kelmar_kmc_evolve() returns non-zero.\n");
             return 1;
         }
+        bar.note(std::max(timed ? kmc->t / kmc->t_limit : 0.0,
+                          kmc->step_limit > 0 ? static_cast<double>(kmc->step) / static_cast<double>(cap) : 0.0));
     }
+    bar.finish();
     if (kmc->step_limit <= 0 && kmc->t < kmc->t_limit)
         std::printf("Warning: stopped after %ld hops at t = %.3e ps, before t_limit = %.3e ps.\n", kmc->step, kmc->t,
                     kmc->t_limit);

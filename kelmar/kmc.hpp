@@ -1,127 +1,20 @@
 // Kinetic Monte Carlo of the mobile ions on a supercell copy of the site graph. Every directed
-// edge hops at a rate f exp(-B/kT): f is the harmonic attempt frequency of the start vertex along
-// the hop, B the barrier after the screened Coulomb repulsion of the other ions within the cutoff.
-// Hops are drawn by the residence-time algorithm; the clock advances by exponential waiting times;
-// each ion's displacement is followed through the periodic supercell and turned into diffusivity,
-// mobility and conductivity at the end.
+// edge hops at a rate f exp(-B/kT): f is the geometric mean of the harmonic attempt frequencies of
+// its two ends along the hop, B = max(Es, Ei, Ef) - Ei with the energies of start, end and saddle
+// after the screened Coulomb repulsion of the other ions within the cutoff, so that a hop and its
+// reverse satisfy detailed balance. Hops are drawn by the residence-time algorithm; the clock
+// advances by exponential waiting times; each ion's displacement is followed through the periodic
+// supercell and turned into diffusivity, mobility and conductivity at the end.
 //
 // Bookkeeping that keeps one hop cheap: each vertex carries the Coulomb energy of the ions around
-// it and each edge the energy of the ions around its saddle, both updated when an ion moves, so a
-// rate costs O(1); the rates sit in a tree of partial sums, so a hop is drawn in O(log edges);
-// vertex residence times are settled when a vertex empties, not at every hop.
+// it and each reverse pair of edges the energy of the ions around its saddle, both updated when an
+// ion moves, so a rate costs O(1); the rates sit in a tree of partial sums, so a hop is drawn in
+// O(log edges); vertex residence times are settled when a vertex empties, not at every hop.
 #pragma once
 
-#include <cstdio>
 #include <memory>
-#include <vector>
 
-#include "gh.hpp"
-#include "kmc-tree.hpp"
-#include "random.hpp"
-
-struct KELMAR_CELL;
-struct KELMAR_PROPERTY;
-
-struct KELMAR_KMC_VERTEX {
-    KELMAR_GRAPH_VERTEX* v = nullptr;  // the supergraph vertex (borrowed)
-    int total_v = 0;                   // other vertices within the cutoff
-    std::vector<long> v_n;
-    std::vector<double> v_de;          // Coulomb energy between an ion here and one at v_n[k], eV
-    int total_e = 0;                   // edges whose saddle lies within the cutoff
-    std::vector<long> e_n;
-    bool occupied = false;
-    bool init = false;                 // an ion started here (after equilibration)
-    long origin = -1;                  // identity of the ion here: the vertex it started from
-    long y_i[3] = {};                  // supercell vectors crossed by the ion that started here
-    double d[3] = {};                  // displacement of the ion that started here, A
-    double t = 0.0;                    // time this vertex was occupied, ps
-    double en = 0.0;                   // site energy, eV
-    bool update = false;
-
-    // bookkeeping
-    double t_on = 0.0;                 // t_total when the present ion arrived
-};
-
-struct KELMAR_KMC_EDGE {
-    KELMAR_GRAPH_EDGE* e = nullptr;    // the supergraph edge (borrowed)
-    int total_v = 0;                   // vertices other than the two ends within the cutoff of the saddle
-    std::vector<long> v_n;
-    std::vector<double> v_de;
-    double f = 0.0;                    // attempt frequency, THz
-    double r = 0.0;                    // current rate, THz
-    std::vector<double> r2;            // one slot per outgoing edge of the end vertex
-    double en = 0.0;                   // saddle energy, eV
-    double l = 0.0;                    // hop length, A
-    bool update = false;
-};
-
-// What one hop needs, packed for the hot loop: the site energy plus the Coulomb energy of the
-// ions around a vertex or a saddle, kept up to date as ions move.
-struct kmc_hop_state {
-    int from = 0, to = 0;              // vertex indices
-    double f = 0.0;                    // attempt frequency, THz
-    double level = 0.0;                // saddle en + v_de of every occupied v_n of the edge
-    double de_end = 0.0;               // Coulomb energy between the two ends (0 beyond the cutoff)
-};
-// A vertex's lists in one flat array each: [first[i], first[i+1]).
-struct kmc_flat_list {
-    std::vector<int> first;
-    std::vector<int> item;
-    std::vector<double> value;
-};
-
-// An edge whose rate may change when a given vertex fills or empties, with its two ends.
-struct kmc_touch {
-    int edge = 0, from = 0, to = 0;
-};
-
-struct kmc_file_closer {
-    void operator()(std::FILE* f) const {
-        if (f != nullptr) std::fclose(f);
-    }
-};
-using kmc_file = std::unique_ptr<std::FILE, kmc_file_closer>;
-
-struct KELMAR_KMC {
-    std::unique_ptr<KELMAR_GRAPH> graph;  // the supergraph, owned
-    RandomEngine* random = nullptr;       // the run's engine (borrowed): placements and hops
-    std::vector<KELMAR_KMC_VERTEX> kv;
-    std::vector<KELMAR_KMC_EDGE> ke;
-    long step = 0;
-    double t = 0.0;
-    double t_total = 0.0;
-    long step_limit = 0;
-    double t_limit = 0.0;
-    double temperature = 0.0;
-    double displacement[4] = {};
-    double diffusivity[4] = {};
-    double mobility[4] = {};
-    double conductivity[4] = {};
-    long step_log = 0;
-    char logname[1024] = {};
-    char xyzname[1024] = {};
-    kmc_file log;
-    kmc_file xyz;
-
-    // bookkeeping
-    std::vector<double> level;            // per vertex: en + v_de of every occupied v_n
-    std::vector<unsigned char> filled;    // per vertex: occupied (bytes, for the cache)
-    std::vector<unsigned char> live;      // per edge: its rate is not zero
-    std::vector<kmc_hop_state> hop;       // per edge
-    kmc_flat_list out;                    // per vertex: outgoing edges
-    kmc_flat_list near;                   // per vertex: v_n with v_de
-    kmc_flat_list screen;                 // per vertex: edges (not its own) whose saddle it screens
-    std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
-    std::vector<kmc_touch> affect;        // its hops and their reverses, those of its v_n, the screened
-    std::vector<int> due;                 // scratch: the edges of one affect list that are or were open
-    kmc_rate_tree tree;                   // the edge rates and their partial sums
-    std::vector<int> touched;             // edges whose rate is due (scratch)
-    std::vector<unsigned> stamp;          // per edge: the pass that last queued it
-    unsigned pass = 0;
-    std::vector<int> changed;             // vertices whose `update` is set
-    double kT = 0.0;                      // eV, of the temperature the rates were made for
-    long ions = 0;                        // ions placed
-};
+#include "kmc-record.hpp"
 
 // Defaults of the run.
 inline constexpr double KELMAR_KMC_CUTOFF = 5.0;          // A

@@ -22,32 +22,36 @@ namespace {
 long phase_length(double t, double dt) { return std::max(1L, static_cast<long>(std::ceil(t / dt - 1e-9))); }
 
 // Twenty marks fill the target line: one per twentieth of the phase reached (at most one per
-// step), the last printed when the phase ends. The bar is for a person at a terminal: into a pipe
-// or a file only the phase titles go.
+// step), the last printed when the phase ends. Without show only the phase's title is printed.
 struct Progress {
     long total = 1;
     long next = 1;  // the next twentieth to mark
     char mark = '+';
-    bool shown = isatty(STDOUT_FILENO) != 0;
+    bool show = true;
 
     void start(const char* title) const {
         std::printf("%s", title);
-        if (shown) {
+        if (show) {
             std::printf("MD: target  : --------------------\n");
             std::printf("MD: progress: ");
         }
         std::fflush(stdout);
     }
     void after(long done) {
-        if (shown && next <= 19 && done * 20 >= next * total) {
+        if (show && next <= 19 && done * 20 >= next * total) {
             std::printf("%c", mark);
             std::fflush(stdout);
             next++;
         }
     }
     void finish() const {
-        if (shown) std::printf("%c\n", mark);
+        if (!show) return;
+        std::printf("%c\n", mark);
         std::fflush(stdout);
+    }
+    // Ends the line of marks before an error.
+    void break_line() const {
+        if (show) std::printf("\n");
     }
 };
 
@@ -98,6 +102,7 @@ int kelmar_md_equilibrate(KELMAR_MD* md) {
         return 1;
     }
     Progress bar;
+    bar.show = md->progress;
     bar.total = phase_length(md->t_equil, md->dt);
     bar.mark = '+';
     bar.start("MD: equilibration phase\n");
@@ -105,7 +110,7 @@ int kelmar_md_equilibrate(KELMAR_MD* md) {
     md->t = 0.0;
     for (long s = 0; s < bar.total; s++) {
         if (kelmar_md_update_vv_langevin(md) != 0) {
-            std::printf("\n");
+            bar.break_line();
             std::fprintf(stderr, "Error: kelmar_md_update_vv_langevin() returns non-zero.\n");
             return 1;
         }
@@ -128,16 +133,17 @@ int kelmar_md_run(KELMAR_MD* md) {
         return 1;
     }
     Progress bar;
+    bar.show = md->progress;
     bar.total = phase_length(md->t_end, md->dt);
     bar.mark = '*';
     bar.start("MD: production phase\n");
     for (long s = 0; s < bar.total; s++) {
         if (md->step % md->step_log == 0 && take_sample(md) != 0) {
-            std::printf("\n");
+            bar.break_line();
             return 1;
         }
         if (kelmar_md_update_vv_langevin(md) != 0) {
-            std::printf("\n");
+            bar.break_line();
             std::fprintf(stderr, "Error: kelmar_md_update_vv_langevin() returns non-zero.\n");
             return 1;
         }
@@ -145,7 +151,7 @@ int kelmar_md_run(KELMAR_MD* md) {
     }
     // the results stand for the whole production time
     if (take_sample(md) != 0) {
-        std::printf("\n");
+        bar.break_line();
         return 1;
     }
     bar.finish();
@@ -237,6 +243,7 @@ int kelmar_md_conduction_from_file(const char* cif, const char* type, int os, do
     md->dt = dt;
     md->t_log = t_log;
     md->zeta = -0.1;
+    md->progress = isatty(fileno(stdout)) != 0;  // the bars stay off pipes and files
     const std::string base = std::string(cif).substr(0, 1014);
     md->logname = base + ".md.txt";
     md->xyzname = base + ".md.xyz";

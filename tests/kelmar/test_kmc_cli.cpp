@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -24,6 +25,13 @@ void stage(const testcli::ScratchDir& dir, const char* cif, const char* cube) {
 }
 
 bool has(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+// Runs --kmc on a pseudo-terminal (util-linux `script`): both streams are a terminal and come back
+// joined in out.
+testcli::Result kmc_on_terminal(const testcli::ScratchDir& dir, const std::string& args) {
+    const std::string line = "KELMAR_SEED=11 " + testcli::quote(KELMAR_EXE) + " --kmc " + args;
+    return testcli::run("script", "-qec " + testcli::quote(line) + " /dev/null", dir.path());
+}
 
 long kmc_files(const testcli::ScratchDir& dir) {
     long n = 0;
@@ -136,4 +144,22 @@ TEST(KmcCli, UsageText) {
                           0),
               0u);
     EXPECT_TRUE(has(r.out, "Example: ./kelmar.x --kmc"));
+}
+
+// On a terminal the run shows its progress on standard error; on pipes and files (every other
+// test here) nothing but the results is printed.
+TEST(KmcCli, ProgressOnATerminalOnly) {
+    if (std::system("script --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no util-linux script";
+    testcli::ScratchDir dir;
+    stage(dir, "Li3V2PO43", "Li3V2PO43");
+    const std::string args = "Li3V2PO43.cif Li3V2PO43.cube Li 1 1 1 1 0.75 900 0 20000";
+    const auto shown = kmc_on_terminal(dir, args);
+    ASSERT_EQ(shown.status, 0) << shown.out;
+    EXPECT_TRUE(has(shown.out, "\rProgress: equilibration 100%")) << shown.out;
+    EXPECT_TRUE(has(shown.out, "\rProgress: 100%")) << shown.out;
+    EXPECT_TRUE(has(shown.out, "KMC: step = 20000 / 20000")) << shown.out;
+    const auto piped = kmc(dir, args);
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.err, "");
+    EXPECT_FALSE(has(piped.out, "Progress"));
 }

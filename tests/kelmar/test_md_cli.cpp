@@ -1,6 +1,7 @@
 // kelmar.x --md end to end: usage, refused input, a seeded run repeated, its logs and structure.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -103,7 +104,7 @@ TEST(MdCli, SeededRunRepeatsAndWritesItsLogs) {
     const std::string& out = first.out;
     for (const char* line :
          {"MD: total atoms = 12, free atoms = 8\n", "MD: t_end = 0.300000, t_equil = 0.100000, dt = 0.001000, t_log = 0.050000\n",
-          "MD: T = ", "MD: equilibration phase\n", "MD: production phase\n",
+          "MD: T = ", "MD: equilibration phase\nMD: production phase\n",
           "MD: displacement = ", "MD: diffusivity = ", "MD: mobility = ", "MD: conductivity = ",
           "Message: observables saved to Li2O.cif.md.txt\n", "Message: displacements saved to Li2O.cif.md.trj\n",
           "Message: structures saved to Li2O.cif.md.xyz\n"})
@@ -169,4 +170,22 @@ TEST(MdCli, FixedSiteOfTheMovingSpeciesStays) {
     }
     EXPECT_EQ(rows, 5);
     EXPECT_GT(others, 0.0);
+}
+
+// The progress bars are drawn on a terminal and kept off pipes and files (the runs above).
+TEST(MdCli, ProgressBarsOnATerminalOnly) {
+    if (std::system("script --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no util-linux script";
+    testcli::ScratchDir dir;
+    dir.add(fs::path(TEST_DATA_DIR) / "samples" / "Li2O.cif");
+    const std::string args = "Li2O.cif Li 1 0.75 600 0.1 0.05 0.001 0.05";
+    const std::string line = "KELMAR_SEED=7 " + testcli::quote(KELMAR_EXE) + " --md " + args;
+    const auto shown = testcli::run("script", "-qec " + testcli::quote(line) + " /dev/null", dir.path());
+    ASSERT_EQ(shown.status, 0) << shown.out;
+    EXPECT_NE(shown.out.find("MD: progress: ++++++++++++++++++++\r\n"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("MD: progress: ********************\r\n"), std::string::npos) << shown.out;
+    const auto piped = md(dir, args);
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out.find("MD: progress"), std::string::npos) << piped.out;
+    EXPECT_EQ(piped.out.find("MD: target"), std::string::npos) << piped.out;
+    EXPECT_NE(piped.out.find("MD: equilibration phase\nMD: production phase\n"), std::string::npos) << piped.out;
 }

@@ -1,0 +1,119 @@
+// The records of the kinetic Monte Carlo: the per-vertex and per-edge state, the flat lists and
+// the bookkeeping that keep one hop cheap, and the run record that owns them. The engine that
+// fills and advances them is kmc.hpp; its output (logs, listings, structures) is kmc-out.hpp.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "gh.hpp"
+#include "kmc-tree.hpp"
+#include "random.hpp"
+
+struct KELMAR_CELL;
+struct KELMAR_PROPERTY;
+
+struct KELMAR_KMC_VERTEX {
+    KELMAR_GRAPH_VERTEX* v = nullptr;  // the supergraph vertex (borrowed)
+    int total_v = 0;                   // other vertices within the cutoff
+    std::vector<long> v_n;
+    std::vector<double> v_de;          // Coulomb energy between an ion here and one at v_n[k], eV
+    int total_e = 0;                   // edges whose saddle lies within the cutoff
+    std::vector<long> e_n;
+    bool occupied = false;
+    bool init = false;                 // an ion started here (after equilibration)
+    long origin = -1;                  // identity of the ion here: the vertex it started from
+    long y_i[3] = {};                  // supercell vectors crossed by the ion that started here
+    double d[3] = {};                  // displacement of the ion that started here, A
+    double t = 0.0;                    // time this vertex was occupied, ps
+    double en = 0.0;                   // site energy, eV
+    bool update = false;
+
+    // bookkeeping
+    double t_on = 0.0;                 // t_total when the present ion arrived
+};
+
+struct KELMAR_KMC_EDGE {
+    KELMAR_GRAPH_EDGE* e = nullptr;    // the supergraph edge (borrowed)
+    int total_v = 0;                   // vertices other than the two ends within the cutoff of the saddle
+    std::vector<long> v_n;
+    std::vector<double> v_de;
+    double f = 0.0;                    // attempt frequency, THz: the geometric mean of the
+                                       // harmonic frequencies of the hop and its reverse
+    double r = 0.0;                    // current rate, THz
+    std::vector<double> r2;            // one slot per outgoing edge of the end vertex
+    double en = 0.0;                   // saddle energy, eV (the same for the reverse hop)
+    double l = 0.0;                    // hop length, A
+    bool update = false;
+};
+
+// What one hop needs, packed for the hot loop. A hop and its reverse (edges 2p and 2p+1) share
+// their saddle, its Coulomb level and their attempt frequency.
+struct kmc_hop_state {
+    int from = 0, to = 0;              // vertex indices
+    double f = 0.0;                    // attempt frequency of the pair, THz
+    double de_end = 0.0;               // Coulomb energy between the two ends (0 beyond the cutoff)
+};
+// A vertex's lists in one flat array each: [first[i], first[i+1]).
+struct kmc_flat_list {
+    std::vector<int> first;
+    std::vector<int> item;
+    std::vector<double> value;
+};
+
+// The two ends of an edge, packed: the gather of the edges due reads them for every candidate.
+struct kmc_ends {
+    int from = 0, to = 0;
+};
+
+struct kmc_file_closer {
+    void operator()(std::FILE* f) const {
+        if (f != nullptr) std::fclose(f);
+    }
+};
+using kmc_file = std::unique_ptr<std::FILE, kmc_file_closer>;
+
+struct KELMAR_KMC {
+    std::unique_ptr<KELMAR_GRAPH> graph;  // the supergraph, owned
+    RandomEngine* random = nullptr;       // the run's engine (borrowed): placements and hops
+    std::vector<KELMAR_KMC_VERTEX> kv;
+    std::vector<KELMAR_KMC_EDGE> ke;
+    long step = 0;
+    double t = 0.0;
+    double t_total = 0.0;
+    long step_limit = 0;
+    double t_limit = 0.0;
+    double temperature = 0.0;
+    double displacement[4] = {};
+    double diffusivity[4] = {};
+    double mobility[4] = {};
+    double conductivity[4] = {};
+    long step_log = 0;
+    char logname[1024] = {};
+    char xyzname[1024] = {};
+    kmc_file log;
+    kmc_file xyz;
+    bool progress = false;                // show the progress of the hops on standard error
+
+    // bookkeeping
+    std::vector<double> level;            // per vertex: en + v_de of every occupied v_n
+    std::vector<double> saddle;           // per reverse pair: saddle en + v_de of every occupied v_n
+    std::vector<unsigned char> filled;    // per vertex: occupied (bytes, for the cache)
+    std::vector<unsigned char> live;      // per edge: its rate is not zero
+    std::vector<kmc_hop_state> hop;       // per edge
+    kmc_flat_list out;                    // per vertex: outgoing edges
+    kmc_flat_list near;                   // per vertex: v_n with v_de
+    kmc_flat_list screen;                 // per vertex: reverse pairs (not its own) whose saddle it screens
+    std::vector<kmc_ends> ends;           // per edge
+    std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
+    std::vector<int> affect;              // its hops and their reverses, those of its v_n, the screened
+    std::vector<int> due;                 // scratch: the edges of one affect list that are or were open
+    kmc_rate_tree tree;                   // the edge rates and their partial sums
+    std::vector<int> touched;             // edges whose rate is due (scratch)
+    std::vector<unsigned> stamp;          // per edge: the pass that last queued it
+    unsigned pass = 0;
+    std::vector<int> changed;             // vertices whose `update` is set
+    double kT = 0.0;                      // eV, of the temperature the rates were made for
+    long ions = 0;                        // ions placed
+};
