@@ -4,6 +4,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "cmd-guard.hpp"
 #include "cmd-handlers.hpp"
 #include "cube.hpp"
 #include "fft-export.hpp"
@@ -69,6 +70,7 @@ int kelmar_cmd_opt_do_fft(KELMAR_CMD_OPT* opt) {
     const bool periodic = kelmar_cmd_opt_parse_flag(kelmar_cmd_opt_arg(opt, 4), true);
     const char* base = kelmar_cmd_opt_arg(opt, 5) != nullptr ? opt->argv[5] : opt->argv[2];
     if (!output_place_writable(base)) return 1;
+    for (const char* suffix : {".fft.cif", ".fft.txt"}) kelmar_cmd_result_file(std::string(base) + suffix);
     std::unique_ptr<KELMAR_CUBE> cube;
     if (!load_landscape(opt, opt->argv[2], periodic, &cube)) return 1;
     if (kelmar_fft_analyze_export_to_file(cube.get(), cap, base) != 0) {
@@ -92,6 +94,11 @@ int kelmar_cmd_opt_do_fft_cubes(KELMAR_CMD_OPT* opt) {
     const bool periodic = kelmar_cmd_opt_parse_flag(kelmar_cmd_opt_arg(opt, 3), true);
     const char* base = kelmar_cmd_opt_arg(opt, 4) != nullptr ? opt->argv[4] : opt->argv[2];
     if (!output_place_writable(base)) return 1;
+    for (const char* suffix : {".fft.f0.cube", ".fft.f1.cube", ".fft.f2.cube", ".fft.laplacian.cube", ".fft.slope.cube"})
+        kelmar_cmd_result_file(std::string(base) + suffix);
+    for (int r = 0; r < 3; ++r)
+        for (int s = 0; s < 3; ++s)
+            kelmar_cmd_result_file(std::string(base) + ".fft.k" + std::to_string(r) + std::to_string(s) + ".cube");
     std::unique_ptr<KELMAR_CUBE> cube;
     if (!load_landscape(opt, opt->argv[2], periodic, &cube)) return 1;
     if (kelmar_fft_analyze_export_cubes_to_file(cube.get(), base) != 0) {
@@ -122,6 +129,7 @@ int kelmar_cmd_opt_do_fp_map(KELMAR_CMD_OPT* opt) {
                                    ? std::string(opt->argv[5])
                                    : kelmar_cmd_opt_name_append(opt->argv[2], ".fp.cif");
     if (!output_place_writable(output)) return 1;
+    kelmar_cmd_result_file(output);
     std::unique_ptr<KELMAR_CUBE> cube;
     if (!load_landscape(opt, opt->argv[2], periodic, &cube)) return 1;
     if (kelmar_fpcube_export_cif_to_file(cube.get(), barrier_max, output.c_str()) != 0) {

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cmd-guard.hpp"
 #include "cmd-handlers.hpp"
 #include "gh-run.hpp"
 
@@ -45,6 +46,7 @@ int kelmar_cmd_opt_do_sites(KELMAR_CMD_OPT* opt) {
     if (!strict_flag(kelmar_cmd_opt_arg(opt, 9), "print_long", &print_long) ||
         !strict_flag(kelmar_cmd_opt_arg(opt, 10), "periodic", &periodic))
         return 1;
+    kelmar_cmd_result_file(std::string(opt->argv[2]) + ".site.cif");
     if (kelmar_graph_sites_calculate_from_file(opt->argv[2], opt->argv[3], type, os, de, dr, barrier, print_long,
                                                periodic, opt->dir_unitary.c_str(), opt->dir_binary.c_str(),
                                                opt->dir_symcards.c_str()) != 0) {
@@ -70,6 +72,8 @@ int kelmar_cmd_opt_do_gh(KELMAR_CMD_OPT* opt) {
     double barrier = -0.1;
     if (!kelmar_cmd_opt_optional_double(opt, 6, "barrier_max", &barrier)) return 1;
     const bool periodic = kelmar_cmd_opt_parse_flag(kelmar_cmd_opt_arg(opt, 7), true);
+    for (const char* suffix : {".gh.cif", ".gh.txt", ".gh.1d.cif", ".gh.2d.cif", ".gh.3d.cif", ".gh.0d.cif"})
+        kelmar_cmd_result_file(std::string(opt->argv[2]) + suffix);
     if (kelmar_graph_network_calculate_from_file_export_full(opt->argv[2], opt->argv[2], opt->argv[3], type, os,
                                                              barrier, periodic, opt->dir_unitary.c_str(),
                                                              opt->dir_binary.c_str(),

@@ -1,6 +1,8 @@
 // Kinetic Monte Carlo command: --kmc (conductivity of the mobile ions over the site graph).
 #include <cstdio>
+#include <string>
 
+#include "cmd-guard.hpp"
 #include "cmd-handlers.hpp"
 #include "kmc.hpp"
 #include "kmc-run.hpp"
@@ -46,6 +48,8 @@ int kelmar_cmd_opt_do_kmc(KELMAR_CMD_OPT* opt) {
     if (t_limit < 0.0) t_limit = 0.0;
     if (step_limit < 0) step_limit = 0;
     if (step_log < 0) step_log = 0;
+    for (const char* suffix : {".kmc.log.txt", ".kmc.xyz.txt", ".kmc.init.cif", ".kmc.cif"})
+        kelmar_cmd_result_file(std::string(opt->argv[2]) + suffix);
     const double sigma = kelmar_kmc_calculate_conductivity_from_file(
         opt->argv[2], opt->argv[3], type, os, s, sf, temperature, t_limit, step_limit, step_log, cutoff,
         opt->dir_unitary.c_str(), opt->dir_binary.c_str(), opt->dir_symcards.c_str(), opt->random);
