@@ -315,6 +315,12 @@ void NARO_shift_cube_energy(NARO_cube& cube) {
     cube.global_minimum = 0;
 }
 
+bool naro_cube_is_flat(const NARO_cube& cube) {
+    if (cube.energy.empty()) return false;
+    const auto [lo, hi] = std::minmax_element(cube.energy.begin(), cube.energy.end());
+    return *hi - *lo < 1e-7;
+}
+
 int NARO_process_cube(NARO_cube& cube) {
     NARO_shift_cube_energy(cube);
     return 0;

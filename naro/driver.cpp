@@ -129,6 +129,11 @@ static int naro_run(NARO_input& input) {
         cube.smooth_cube = input.smooth_cube;
         if (NARO_load_cube(input.cube_file.c_str(), cube) != 0) return 1;
         if (NARO_process_cube(cube) != 0) return 1;
+        // Every point a minimum and no saddle anywhere: the analysis below finds no hop,
+        // although an ion moves freely on such a landscape.
+        if (naro_cube_is_flat(cube))
+            std::fprintf(stderr, "Warning: the landscape is flat (every grid point at the same energy): it has no "
+                                 "sites or hops, so no percolation is reported\n");
     }
 
     bool task_failed = false;
