@@ -226,6 +226,15 @@ static bool naro_bv_answerable(const NARO_cif& cif, const NARO_bv_bin& bin) {
                              "(Li1+, O2-) or an _atom_type_oxidation_number loop\n", unset.c_str());
         return false;
     }
+    // Oxidation states that are all zero give sums of zero everywhere: a structure
+    // read without charges, not an answer.
+    bool charged = false;
+    for (const NARO_site& s : cif.site) charged = charged || s.ox != 0;
+    if (!cif.site.empty() && !charged) {
+        std::fprintf(stderr, "Error: every site has oxidation state 0: bond-valence sums need charged type symbols "
+                             "(Li1+, O2-) or an _atom_type_oxidation_number loop\n");
+        return false;
+    }
     bool ok = true;
     for (int i = 0; i < bin.total; ++i) {
         const NARO_type& t = cif.type[static_cast<size_t>(i)];

@@ -73,6 +73,24 @@ static bool naro_read_line(FILE* fp, std::string& line) {
     return true;
 }
 
+// Nothing but white space up to the end of the text.
+static bool naro_blank(const char* p) {
+    while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    return *p == '\0';
+}
+
+// Exactly `count` numbers on a header line (finite ones).
+static bool naro_numbers_on_line(const std::string& line, int count) {
+    const char* p = line.c_str();
+    for (int k = 0; k < count; ++k) {
+        char* end = nullptr;
+        const double v = std::strtod(p, &end);
+        if (end == p || !std::isfinite(v)) return false;
+        p = end;
+    }
+    return naro_blank(p);
+}
+
 // Mobile ion from the second header line, e.g. "Conducting = Na1+ ; sf = 0.75;".
 static void naro_parse_ion_line(NARO_cube& cube, const std::string& line) {
     size_t d = 0;
@@ -143,7 +161,7 @@ int NARO_load_cube_energy(FILE* fp, NARO_cube& cube) {
                 }
                 char* end = nullptr;
                 double v = std::strtod(buf, &end);
-                if (end == buf || !std::isfinite(v)) {
+                if (end == buf || !std::isfinite(v) || !naro_blank(end)) {
                     std::fprintf(stderr, "Error: Invalid CUBE file - invalid energy value\n");
                     return 1;
                 }
@@ -152,6 +170,13 @@ int NARO_load_cube_energy(FILE* fp, NARO_cube& cube) {
                 if (first || v < gmin) gmin = v;
                 first = false;
             }
+    // A header that promises fewer points than the file holds would read a slice of it.
+    while (std::fgets(buf, sizeof buf, fp))
+        if (!naro_blank(buf)) {
+            std::fprintf(stderr, "Error: Invalid CUBE file - more energy values than the %d x %d x %d grid of "
+                                 "its header\n", na, nb, nc);
+            return 1;
+        }
     cube.global_minimum = gmin;
     return 0;
 }
@@ -179,7 +204,9 @@ int NARO_load_cube(const char* file, NARO_cube& cube) {
     {
         char* end = nullptr;
         long n = std::strtol(line[2].c_str(), &end, 10);
-        if (end == line[2].c_str() || n < 0 || n > 100000000) {
+        // The atom count and the origin: four numbers (a negative count is the
+        // orbital-cube convention, which a landscape never uses).
+        if (end == line[2].c_str() || n < 0 || n > 100000000 || !naro_numbers_on_line(line[2], 4)) {
             std::fprintf(stderr, "Error: Invalid CUBE file - invalid number of atoms\n");
             return 1;
         }
@@ -190,6 +217,13 @@ int NARO_load_cube(const char* file, NARO_cube& cube) {
                          {&cube.b_x, &cube.b_y, &cube.b_z},
                          {&cube.c_x, &cube.c_y, &cube.c_z}};
     for (int ax = 0; ax < 3; ++ax) {
+        // A grid count and a voxel vector: a line short of them means a header line is
+        // missing and every later line would be read as the wrong thing.
+        if (!naro_numbers_on_line(line[3 + ax], 4)) {
+            std::fprintf(stderr, "Error: Invalid CUBE file - header line %d is not a grid count and a voxel "
+                                 "vector\n", 4 + ax);
+            return 1;
+        }
         const char* p = line[3 + ax].c_str();
         char* end = nullptr;
         long n = std::strtol(p, &end, 10);
@@ -236,11 +270,18 @@ int NARO_load_cube(const char* file, NARO_cube& cube) {
         return 1;
     }
     std::string skip;
-    for (int i = 0; i < cube.lines_to_ignore; ++i)
+    for (int i = 0; i < cube.lines_to_ignore; ++i) {
         if (!naro_read_line(fp, skip)) {
             std::fprintf(stderr, "Error: Invalid CUBE file - missing header lines\n");
             return 1;
         }
+        // Atomic number, charge and position: five numbers per atom line.
+        if (!naro_numbers_on_line(skip, 5)) {
+            std::fprintf(stderr, "Error: Invalid CUBE file - atom line %d of %d is not an atom\n", i + 1,
+                         cube.lines_to_ignore);
+            return 1;
+        }
+    }
     {
         // Every value takes at least two bytes (a digit and a line end): a file too short
         // to hold the grid is rejected before the grid is allocated.
@@ -272,6 +313,12 @@ void NARO_shift_cube_energy(NARO_cube& cube) {
     cube.max_energy -= g;
     cube.energy_shift -= g;
     cube.global_minimum = 0;
+}
+
+bool naro_cube_is_flat(const NARO_cube& cube) {
+    if (cube.energy.empty()) return false;
+    const auto [lo, hi] = std::minmax_element(cube.energy.begin(), cube.energy.end());
+    return *hi - *lo < 1e-7;
 }
 
 int NARO_process_cube(NARO_cube& cube) {

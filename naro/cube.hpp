@@ -11,6 +11,8 @@ void NARO_init_cube(NARO_cube& cube);
 void NARO_init_cube_stationary_points(NARO_cube& cube);
 int NARO_load_cube(const char* file, NARO_cube& cube);
 int NARO_process_cube(NARO_cube& cube);
+// Every grid point within 1e-7 eV of the lowest: a landscape without sites or hops.
+bool naro_cube_is_flat(const NARO_cube& cube);
 void NARO_free_cube(NARO_cube& cube);
 void NARO_calc_cell_parameter(NARO_cube& cube);
 int NARO_load_cube_energy(FILE* fp, NARO_cube& cube);

@@ -4,6 +4,9 @@
 #include "driver.hpp"
 
 #include <cstdio>
+#include <string>
+
+#include <unistd.h>
 
 #include "cif.hpp"
 #include "bond-valence.hpp"
@@ -15,6 +18,8 @@
 #include "pathway.hpp"
 #include "percolation.hpp"
 #include "run-state.hpp"
+#include "same-cell.hpp"
+#include "error-console.hpp"
 #include "result-files.hpp"
 #include "stationary.hpp"
 #include "vesta.hpp"
@@ -86,20 +91,10 @@ static int naro_stationary_stage(NaroRunState& run, bool smooth) {
 }
 
 // ================================================================ run order
-int NARO(NARO_input& input) {
+static int naro_run(NARO_input& input) {
     NaroRunState run(input);
     NARO_asymmetric_unit& asym = run.asym;
     NARO_init_asymmetric_unit(asym);
-
-    // Every Error: and Warning: line goes to NARO_error.txt; a working directory that cannot take
-    // the file (read-only) keeps them on the console, and the results still come.
-    if (FILE* probe = std::fopen("NARO_error.txt", "w")) {
-        std::fclose(probe);
-        if (!std::freopen("NARO_error.txt", "w", stderr)) return 1;
-    } else {
-        std::fprintf(stderr, "Warning: NARO_error.txt cannot be written in the working directory; errors and "
-                             "warnings go to the console.\n");
-    }
 
     NARO_cube& cube = run.cube;
     NARO_init_cube(cube);
@@ -109,6 +104,10 @@ int NARO(NARO_input& input) {
 
     if (!input.missing_value_flag.empty()) {
         std::fprintf(stderr, "Error: %s needs a value\n", input.missing_value_flag.c_str());
+        return 1;
+    }
+    if (!input.unknown_flag.empty()) {
+        std::fprintf(stderr, "Error: unknown flag %s (--help lists the flags)\n", input.unknown_flag.c_str());
         return 1;
     }
 
@@ -130,6 +129,11 @@ int NARO(NARO_input& input) {
         cube.smooth_cube = input.smooth_cube;
         if (NARO_load_cube(input.cube_file.c_str(), cube) != 0) return 1;
         if (NARO_process_cube(cube) != 0) return 1;
+        // Every point a minimum and no saddle anywhere: the analysis below finds no hop,
+        // although an ion moves freely on such a landscape.
+        if (naro_cube_is_flat(cube))
+            std::fprintf(stderr, "Warning: the landscape is flat (every grid point at the same energy): it has no "
+                                 "sites or hops, so no percolation is reported\n");
     }
 
     bool task_failed = false;
@@ -137,6 +141,7 @@ int NARO(NARO_input& input) {
         cif.cif = 1;
         if (NARO_load_cif(input.cif_file.c_str(), cif) != 0) return 1;
         if (input.cube) {
+            if (naro_check_same_cell(cif, cube) != 0) return 1;
             NARO_prepare_fastgen_symop(cif, cube);
             if (naro_stationary_stage(run, input.smooth_cube != 0) != 0) return 1;
         }
@@ -208,4 +213,29 @@ int NARO(NARO_input& input) {
     std::fflush(stdout);
     std::fflush(stderr);
     return task_failed ? 1 : 0;
+}
+
+int NARO(NARO_input& input) {
+    // Every Error: and Warning: line goes to NARO_error.txt; a working directory that cannot take
+    // the file (read-only) keeps them on the console, and the results still come.
+    int console = -1;
+    if (FILE* probe = std::fopen("NARO_error.txt", "w")) {
+        std::fclose(probe);
+        std::fflush(stderr);
+        console = dup(fileno(stderr));
+        if (!std::freopen("NARO_error.txt", "w", stderr)) return 1;
+    } else {
+        std::fprintf(stderr, "Warning: NARO_error.txt cannot be written in the working directory; errors and "
+                             "warnings go to the console.\n");
+    }
+    const int status = naro_run(input);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (console >= 0) {
+        // A run that fails shows its errors to the person who started it as well: the file
+        // alone leaves a missing input looking like a silent success.
+        if (status != 0) naro_replay_errors("NARO_error.txt", console);
+        close(console);
+    }
+    return status;
 }

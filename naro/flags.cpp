@@ -76,6 +76,8 @@ static int* naro_plain_flag(NARO_input& in, const char* w) {
         {"--calc-gii", &NARO_input::calc_gii},
         {"--print-minima", &NARO_input::print_minima},
         {"--print-saddle", &NARO_input::print_saddle},
+        {"--print-saddles", &NARO_input::print_saddle},   // the spelling the help text uses
+        {"--print-summary", &NARO_input::summary},        // likewise
         {"--print-path", &NARO_input::print_path},
         {"--print-perc", &NARO_input::print_perc},
         {"--print-act", &NARO_input::print_act},
@@ -121,7 +123,9 @@ void NARO_process_command(NARO_input& input, int argc, const char* const* argv) 
             if (!need_value(w)) continue;
             input.cif_file = argv[++i];
             input.cif = 1;
-            if (i + 1 < argc && !NARO_isflag(argv[i + 1])) {
+            // A word starting with "--" is never a probe ion: a mistyped flag there is
+            // reported as one below.
+            if (i + 1 < argc && !NARO_isflag(argv[i + 1]) && std::strncmp(argv[i + 1], "--", 2) != 0) {
                 input.ion_type = std::string(argv[++i]).substr(0, 9);
                 input.ion = 1;
             }
@@ -138,7 +142,10 @@ void NARO_process_command(NARO_input& input, int argc, const char* const* argv) 
             input.max = std::strtod(argv[++i], nullptr);
         } else if (int* f = naro_plain_flag(input, w)) {
             *f = 1;
+        } else if (std::strncmp(w, "--", 2) == 0 && input.unknown_flag.empty()) {
+            // A mistyped flag would otherwise make a run that does nothing look like success.
+            input.unknown_flag = w;
         }
-        // anything else is ignored
+        // any other word is ignored
     }
 }

@@ -1,6 +1,7 @@
 // Where the analyser's result files go. One rule for every writer: the text after
-// --dir is glued directly before the file name (no separator is added, so "out"
-// gives "outNARO_rp.csv" and "out/" gives "out/NARO_rp.csv").
+// --dir is glued directly before the file name ("pre_" gives "pre_NARO_rp.csv" and
+// "out/" gives "out/NARO_rp.csv"), except that an existing directory named without
+// its separator ("out") takes the files inside it ("out/NARO_rp.csv").
 #pragma once
 
 #include <string>

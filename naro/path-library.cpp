@@ -43,7 +43,14 @@ inline double dist_grid(const NARO_cube& c, const Tri& p, const Tri& q) {
     return NARO_distance_grid(c, p.x, p.y, p.z, q.x, q.y, q.z);
 }
 
-inline bool at_least_right_angle(double radians) { return radians * 180.0 / kPi >= 90.0; }
+inline bool at_least_right_angle(double radians, double slack_degrees = 0.0) {
+    return radians * 180.0 / kPi >= 90.0 - slack_degrees;
+}
+// The copies of a hop are measured between grid points, not between the true positions
+// its own ends were chosen by: a hop whose ends stand at a right angle comes out a little
+// either side of it in its copies. One degree covers that rounding; two ends on one side
+// of a saddle stand far below it.
+constexpr double kCopyAngleSlack = 1.0;
 
 inline Tri saddle_point(const NARO_cube& c, int s) {
     const NARO_saddle& p = c.saddle[s];
@@ -590,6 +597,39 @@ int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pa
                     }
         return list;
     };
+    // Where the saddles of one type are not exact copies on the grid (a cell whose
+    // operations mix axes is searched point by point), the images at the best-matching
+    // distances may fail the hop's tests while a slightly worse match passes: the pairs
+    // within a grid step of both distances are tried, best total match first, and the
+    // first that is a hop is listed.
+    const double slack = std::max({cube.a_unit, cube.b_unit, cube.c_unit}) * std::sqrt(3.0);
+    auto nearest_fit = [&](int ltype, int rtype, const Tri& s, double ld, double rd, auto&& accept) {
+        struct Fit {
+            Cand c;
+            double diff;
+        };
+        auto fits = [&](int type, double target) {
+            std::vector<Fit> out;
+            const auto [lo, hi] = type_range(cube.minima_type_index, cube.total_minima_type, type, nmin);
+            for (int m = lo; m < hi; ++m)
+                for (int i = -1; i <= 1; ++i)
+                    for (int j = -1; j <= 1; ++j)
+                        for (int l = -1; l <= 1; ++l) {
+                            const double diff = std::fabs(true_image_distance(cube, m, i, j, l, s) - target);
+                            if (diff <= slack) out.push_back({{m, i, j, l}, diff});
+                        }
+            return out;
+        };
+        const std::vector<Fit> lf = fits(ltype, ld), rf = fits(rtype, rd);
+        std::vector<std::pair<double, std::pair<size_t, size_t>>> pairs;
+        for (size_t a = 0; a < lf.size(); ++a)
+            for (size_t b = 0; b < rf.size(); ++b) pairs.push_back({lf[a].diff + rf[b].diff, {a, b}});
+        std::stable_sort(pairs.begin(), pairs.end(),
+                         [](const auto& x, const auto& y) { return x.first < y.first; });
+        for (const auto& pr : pairs)
+            if (accept(lf[pr.second.first].c, rf[pr.second.second].c)) return true;
+        return false;
+    };
 
     for (const NARO_path& p : pathlib.path) {
         if (p.saddle < 0 || p.saddle >= nsad || p.start < 0 || p.start >= nmin || p.end < 0 ||
@@ -604,46 +644,48 @@ int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pa
             const double se = energy_wrapped(cube, s);
             const std::vector<Cand> left = candidates(p.start_type, s, leftdist);
             const std::vector<Cand> right = candidates(p.end_type, s, rightdist);
-            for (const Cand& L : left) {
-                for (const Cand& R : right) {
-                    if (L.m == R.m && L.i == R.i && L.j == R.j && L.l == R.l) continue;
-                    const double el = cube.minima[static_cast<size_t>(L.m)].e;
-                    const double er = cube.minima[static_cast<size_t>(R.m)].e;
-                    if ((el > se && !eq(el, se)) || (er > se && !eq(er, se))) continue;
-                    NARO_allpath ap;
-                    ap.saddle = si;
-                    ap.start = L.m;
-                    ap.end = R.m;
-                    ap.start_type = p.start_type;
-                    ap.end_type = p.end_type;
-                    ap.saddle_type = p.saddle_type;
-                    ap.length = p.length;
-                    ap.start_crossx = L.i;
-                    ap.start_crossy = L.j;
-                    ap.start_crossz = L.l;
-                    ap.end_crossx = R.i;
-                    ap.end_crossy = R.j;
-                    ap.end_crossz = R.l;
-                    ap.start_energy = el;
-                    ap.end_energy = er;
-                    ap.saddle_energy = p.saddle_energy;
-                    bool listed = false;
-                    for (int k : by_saddle[static_cast<size_t>(si)]) {
-                        const NARO_allpath& o = pathlib.allpath[static_cast<size_t>(k)];
-                        NARO_allpath rev = o;
-                        NARO_reverse_pathlib_allpath(rev);
-                        if (NARO_is_allpath_equal(ap, o, 13) || NARO_is_allpath_equal(ap, rev, 13)) {
-                            listed = true;
-                            break;
-                        }
-                    }
-                    if (listed) continue;
-                    // A hop found by descent may bend; its copies bend alike.
-                    if (!p.by_descent && !at_least_right_angle(NARO_allpath_angle(cube, ap))) continue;
-                    by_saddle[static_cast<size_t>(si)].push_back(static_cast<int>(pathlib.allpath.size()));
-                    pathlib.allpath.push_back(ap);
+            // One hop through saddle si from image L to image R; true when it was listed.
+            auto try_pair = [&](const Cand& L, const Cand& R) {
+                if (L.m == R.m && L.i == R.i && L.j == R.j && L.l == R.l) return false;
+                const double el = cube.minima[static_cast<size_t>(L.m)].e;
+                const double er = cube.minima[static_cast<size_t>(R.m)].e;
+                // The barrier of the hop is the top of its walk, which may stand above the
+                // saddle point itself: ends below that top are ends of this hop.
+                const double top = std::max(se, p.saddle_energy);
+                if ((el > top && !eq(el, top)) || (er > top && !eq(er, top))) return false;
+                NARO_allpath ap;
+                ap.saddle = si;
+                ap.start = L.m;
+                ap.end = R.m;
+                ap.start_type = p.start_type;
+                ap.end_type = p.end_type;
+                ap.saddle_type = p.saddle_type;
+                ap.length = p.length;
+                ap.start_crossx = L.i;
+                ap.start_crossy = L.j;
+                ap.start_crossz = L.l;
+                ap.end_crossx = R.i;
+                ap.end_crossy = R.j;
+                ap.end_crossz = R.l;
+                ap.start_energy = el;
+                ap.end_energy = er;
+                ap.saddle_energy = p.saddle_energy;
+                for (int k : by_saddle[static_cast<size_t>(si)]) {
+                    const NARO_allpath& o = pathlib.allpath[static_cast<size_t>(k)];
+                    NARO_allpath rev = o;
+                    NARO_reverse_pathlib_allpath(rev);
+                    if (NARO_is_allpath_equal(ap, o, 13) || NARO_is_allpath_equal(ap, rev, 13)) return false;
                 }
-            }
+                // A hop found by descent may bend; its copies bend alike.
+                if (!p.by_descent && !at_least_right_angle(NARO_allpath_angle(cube, ap), kCopyAngleSlack)) return false;
+                by_saddle[static_cast<size_t>(si)].push_back(static_cast<int>(pathlib.allpath.size()));
+                pathlib.allpath.push_back(ap);
+                return true;
+            };
+            bool listed = false;
+            for (const Cand& L : left)
+                for (const Cand& R : right) listed = try_pair(L, R) || listed;
+            if (!listed) listed = nearest_fit(p.start_type, p.end_type, s, leftdist, rightdist, try_pair);
         }
     }
     sync_counts(pathlib);
@@ -655,6 +697,13 @@ int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pa
 static long copies_of(const NARO_pathlib& pathlib, const NARO_path& p) {
     return std::count_if(pathlib.allpath.begin(), pathlib.allpath.end(),
                          [&](const NARO_allpath& ap) { return path_matches_allpath(p, ap); });
+}
+
+// Removes one all-path; its distinct path goes too once no copy of it is left.
+static void drop_copy(NARO_pathlib& pathlib, size_t copy, int distinct) {
+    const NARO_path p = pathlib.path[static_cast<size_t>(distinct)];
+    NARO_delete_pathlib_allpath(pathlib, static_cast<int>(copy));
+    if (copies_of(pathlib, p) == 0) NARO_delete_pathlib_path(pathlib, distinct);
 }
 
 int NARO_filter_redundant_path(const NARO_cube& cube, NARO_pathlib& pathlib) {
@@ -676,15 +725,17 @@ int NARO_filter_redundant_path(const NARO_cube& cube, NARO_pathlib& pathlib) {
                 const int pa = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(i));
                 const int pb = NARO_get_allpath_to_path_index(pathlib, static_cast<int>(j));
                 if (pa < 0 || pb < 0 || pa == pb) continue;
-                int drop = a.saddle_energy > b.saddle_energy ? pa : pb;
-                // Equal barriers: keep the hop listed with more copies, so no periodic
-                // copy of the connection is lost with the other.
+                bool drop_a = a.saddle_energy > b.saddle_energy;
+                // Equal barriers: keep the hop listed with more copies.
                 if (eq(a.saddle_energy, b.saddle_energy)) {
                     const long na = copies_of(pathlib, pathlib.path[static_cast<size_t>(pa)]);
                     const long nb = copies_of(pathlib, pathlib.path[static_cast<size_t>(pb)]);
-                    if (na != nb) drop = na < nb ? pa : pb;
+                    drop_a = na < nb;
                 }
-                NARO_delete_pathlib_path(pathlib, drop);
+                // Only this copy is a duplicate: the other copies of its distinct path may
+                // be the only links between other minima, so they stay. A distinct path
+                // left without copies goes with its last one.
+                drop_copy(pathlib, drop_a ? i : j, drop_a ? pa : pb);
                 again = true;
                 break;
             }
@@ -716,7 +767,7 @@ int NARO_filter_redundant_path(const NARO_cube& cube, NARO_pathlib& pathlib) {
                 };
                 const bool joined = (direct(as, bs) && direct(ae, be)) || (direct(as, be) && direct(ae, bs));
                 if (!joined) continue;
-                NARO_delete_pathlib_path(pathlib, a.length > b.length ? pa : pb);
+                drop_copy(pathlib, a.length > b.length ? i : j, a.length > b.length ? pa : pb);
                 again = true;
                 break;
             }

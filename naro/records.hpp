@@ -55,6 +55,7 @@ struct NARO_input {
     // Set when a flag that needs a value stood last on the command line; the driver
     // then stops with status 1.
     std::string missing_value_flag;
+    std::string unknown_flag;        // first word that looks like a flag and is none
 };
 
 // ---------------------------------------------------------------- small index records

@@ -119,9 +119,18 @@ TEST(PathEndToEnd, DirectoryPrefixIsGluedToTheName) {
     EXPECT_TRUE(fs::exists(dir / "out" / "NARO_summary.txt"));
     EXPECT_TRUE(fs::exists(dir / "NARO_error.txt"));
     EXPECT_FALSE(fs::exists(dir / "out" / "NARO_error.txt"));
-    r = testcli::run(NARO_EXE, run_args("Li2O.cif", "Li2O.cube", "--path --dir out"), dir.path());
+    // Text that names no directory stays a prefix of the file names ...
+    r = testcli::run(NARO_EXE, run_args("Li2O.cif", "Li2O.cube", "--path --dir pre_"), dir.path());
     ASSERT_EQ(r.status, 0);
-    EXPECT_TRUE(fs::exists(dir / "outNARO_events.txt"));
+    EXPECT_TRUE(fs::exists(dir / "pre_NARO_events.txt"));
+    // ... while an existing directory named without its separator takes the files inside.
+    fs::remove(dir / "out" / "NARO_events.txt");
+    r = testcli::run(NARO_EXE, run_args("Li2O.cif", "Li2O.cube", "--path --vesta --dir out"), dir.path());
+    ASSERT_EQ(r.status, 0);
+    EXPECT_TRUE(fs::exists(dir / "out" / "NARO_events.txt"));
+    EXPECT_TRUE(fs::exists(dir / "out" / "NARO.vesta"));
+    EXPECT_FALSE(fs::exists(dir / "outNARO_events.txt"));
+    EXPECT_FALSE(fs::exists(dir / "outNARO.vesta"));
 }
 
 TEST(PathEndToEnd, UnwritableEventsFileIsReportedAndTheRunGoesOn) {

@@ -205,7 +205,10 @@ TEST(PathwayProfile, NothingPercolatesOrNowhereToWrite) {
         ASSERT_EQ(r.status, 0);
         EXPECT_NE(r.out.find("1D activation energy: 999.000000 eV"), std::string::npos);
         EXPECT_EQ(testcli::slurp(dir / "NARO_rp.csv"), "END\n");
+        // The landscape is flat: the run says so before reporting that nothing percolates.
         EXPECT_EQ(testcli::slurp(dir / "NARO_error.txt"),
+                  "Warning: the landscape is flat (every grid point at the same energy): it has no sites or hops, so "
+                  "no percolation is reported\n"
                   "Warning: No channel percolates; NARO_rp.csv holds no reaction pathway\n");
     }
     {
