@@ -78,7 +78,7 @@ struct KELMAR_MD {
     long virial_step = -1;       // step of that sum
     bool virial_valid = false;
     bool initialised = false;
-    bool progress = true;        // draw the phases' progress bars (the --md chain: on a terminal only)
+    bool progress = false;       // draw the phases' progress bars (the --md chain: on a terminal only)
 };
 
 // Record with copies of cell and parameters and zeroed arrays, drawing from engine (which must

@@ -473,10 +473,13 @@ bool kelmar_cell_formal_charge_balanced(const KELMAR_CELL* cell) {
 
 // --- validation ------------------------------------------------------------------------------------------
 
-int kelmar_property_validate_generic(const KELMAR_PROPERTY* ppt) {
+int property_check_complete(const KELMAR_PROPERTY* ppt, bool as_warning) {
+    // the first missing value, as an error or (for a caller that carries on without it) a warning
+    std::FILE* to = as_warning ? stdout : stderr;
+    const char* level = as_warning ? "Warning" : "Error";
     if (ppt == nullptr || ppt->uni.size() < static_cast<std::size_t>(ppt->total) ||
         ppt->bin.size() < static_cast<std::size_t>(ppt->total)) {
-        std::fprintf(stderr, "Error: KELMAR_PROPERTY has not been properly initialized.\n");
+        std::fprintf(to, "%s: KELMAR_PROPERTY has not been properly initialized.\n", level);
         return 1;
     }
     for (int i = 0; i < ppt->total; i++) {
@@ -484,19 +487,19 @@ int kelmar_property_validate_generic(const KELMAR_PROPERTY* ppt) {
         const char* t = ppt->type[i].data();
         const int o = ppt->os[i];
         if (!(u.q * o > 0)) {
-            std::fprintf(stderr, "Error: incorrect q at [%d](%s%d%c) q=%f\n", i, t, std::abs(o), os_sign_char(o), u.q);
+            std::fprintf(to, "%s: incorrect q at [%d](%s%d%c) q=%f\n", level, i, t, std::abs(o), os_sign_char(o), u.q);
             return 1;
         }
         if (!(u.rc > 0)) {
-            std::fprintf(stderr, "Error: incorrect rc at[%d](%s%d%c) rc=%f\n", i, t, std::abs(o), os_sign_char(o), u.rc);
+            std::fprintf(to, "%s: incorrect rc at[%d](%s%d%c) rc=%f\n", level, i, t, std::abs(o), os_sign_char(o), u.rc);
             return 1;
         }
         if (!(u.m > 0)) {
-            std::fprintf(stderr, "Error: incorrect m at[%d](%s%d%c) m=%f\n", i, t, std::abs(o), os_sign_char(o), u.m);
+            std::fprintf(to, "%s: incorrect m at[%d](%s%d%c) m=%f\n", level, i, t, std::abs(o), os_sign_char(o), u.m);
             return 1;
         }
         if (!(u.soft > 0)) {
-            std::fprintf(stderr, "Error: incorrect soft at[%d](%s%d%c) soft=%f\n", i, t, std::abs(o), os_sign_char(o),
+            std::fprintf(to, "%s: incorrect soft at[%d](%s%d%c) soft=%f\n", level, i, t, std::abs(o), os_sign_char(o),
                          u.soft);
             return 1;
         }
@@ -511,7 +514,7 @@ int kelmar_property_validate_generic(const KELMAR_PROPERTY* ppt) {
             } checks[6] = {{"cutoff", e.cutoff}, {"b", e.b}, {"cn", e.cn}, {"r0", e.r0}, {"d0", e.d0}, {"rmin", e.rmin}};
             for (const auto& c : checks)
                 if (!(c.value > 0)) {  // a NaN from missing data fails too
-                    std::fprintf(stderr, "Error: incorrect %s at [%d](%s%d%c)-(%s%d%c) %s=%f\n", c.name, i,
+                    std::fprintf(to, "%s: incorrect %s at [%d](%s%d%c)-(%s%d%c) %s=%f\n", level, c.name, i,
                                  ppt->type[i].data(), std::abs(ppt->os[i]), os_sign_char(ppt->os[i]),
                                  ppt->type[j].data(), std::abs(ppt->os[j]), os_sign_char(ppt->os[j]), c.name, c.value);
                     return 1;
@@ -519,3 +522,5 @@ int kelmar_property_validate_generic(const KELMAR_PROPERTY* ppt) {
         }
     return 0;
 }
+
+int kelmar_property_validate_generic(const KELMAR_PROPERTY* ppt) { return property_check_complete(ppt, false); }

@@ -47,3 +47,6 @@ int kelmar_property_type_from_atomic_number(int an, KELMAR_ATOM* atom, const cha
 double kelmar_property_hardness_read_from_file(const char* type, int os, const char* dir_hardness);
 
 int kelmar_property_validate_generic(const KELMAR_PROPERTY* ppt);
+// The same check; with as_warning the missing value is reported as a warning on standard output,
+// for callers that carry on without the parameter set (and say what they use instead).
+int property_check_complete(const KELMAR_PROPERTY* ppt, bool as_warning);

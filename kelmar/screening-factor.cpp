@@ -18,7 +18,7 @@ int kelmar_property_calculate_screening_factor(KELMAR_PROPERTY* ppt, const KELMA
     }
     if (ppt->sf > 0) return 0;
     ppt->sf = 0.75;
-    if (kelmar_property_validate_generic(ppt) != 0) {
+    if (property_check_complete(ppt, true) != 0) {
         std::printf("Warning: kelmar_property_validate_generic() returns non-zero.\n");
         std::printf("Message: default screening factor used %f.\n", 0.75);
         return 0;

@@ -173,8 +173,8 @@ TEST(FftCli, BadInputLeavesNothing) {
          "grid point(s) along axis 1"},
         {"cap not a number", good, " abc", "Error: wrong parameter "},
         {"output directory missing", good, " -0.1 t no/such/dir/out", "Error: unable to write to directory no/such/dir.\n"},
-        {"a value that is nan", nan_cube(good, " nan"), "", "holds nan at grid point (0, 0, 1)"},
-        {"a value that is infinite", nan_cube(good, " -inf"), "", "holds an infinite value at grid point (0, 0, 1)"},
+        {"a value that is nan", nan_cube(good, " nan"), "", "input.cube holds a value that is not finite (value 2)"},
+        {"a value that is infinite", nan_cube(good, " -inf"), "", "input.cube holds a value that is not finite (value 2)"},
     };
     for (const char* word : {"--fft", "--fft-cubes", "--fp-map"}) {
         for (const auto& c : cases) {
