@@ -112,9 +112,9 @@ struct KELMAR_KMC {
     std::vector<int> open;                // per pair: the edge its rate belongs to, -1 when none is open
     std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
     std::vector<int> affect;              // the pairs of its hops, of its v_n's hops and those it screens
-    std::vector<int> due;                 // scratch: the pairs of one affect list that are or were open
     kmc_rate_tree tree;                   // the pair rates and their partial sums
-    std::vector<int> touched;             // pairs whose rate is due (scratch)
+    std::vector<int> touched;             // pairs whose rate is due: the first `queued` (scratch, one slot a pair)
+    std::size_t queued = 0;
     std::vector<unsigned> stamp;          // per pair: the pass that last queued it
     unsigned pass = 0;
     std::vector<int> changed;             // vertices whose `update` is set

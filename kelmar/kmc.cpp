@@ -27,7 +27,7 @@ void queue_pair(KELMAR_KMC* kmc, int p) {
     auto& mark = kmc->stamp[static_cast<std::size_t>(p)];
     if (mark == kmc->pass) return;
     mark = kmc->pass;
-    kmc->touched.push_back(p);
+    kmc->touched[kmc->queued++] = p;
 }
 
 // Puts an ion on vertex j or takes it away, keeping the Coulomb levels of the vertices and saddles
@@ -94,7 +94,7 @@ void next_pass(KELMAR_KMC* kmc) {
         std::fill(kmc->stamp.begin(), kmc->stamp.end(), 0u);
         kmc->pass = 1;
     }
-    kmc->touched.clear();
+    kmc->queued = 0;
 }
 
 double row_norm(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
@@ -248,7 +248,7 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     for (KELMAR_KMC_EDGE& ke : kmc->ke) ke.total_v = static_cast<int>(ke.v_n.size());
     kmc->tree.assign(static_cast<long>(ne / 2));
     kmc->stamp.assign(ne / 2, 0u);
-    kmc->touched.reserve(ne / 2);
+    kmc->touched.assign(ne / 2 + 1, 0);  // the branch-free queue writes one past its last pair
     kmc->open.assign(ne / 2, -1);
     for (kmc_flat_list* list : {&kmc->out, &kmc->near, &kmc->screen}) list->first.assign(1, 0);
     for (std::size_t i = 0; i < nv; ++i) {
@@ -278,7 +278,6 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         reach_list.erase(std::unique(reach_list.begin(), reach_list.end()), reach_list.end());
         for (int p : reach_list) kmc->affect.push_back(p);
         kmc->affect_first.push_back(static_cast<int>(kmc->affect.size()));
-        kmc->due.resize(std::max(kmc->due.size(), reach_list.size()));
     }
     kmc->graph = std::move(graph);
     return kmc;
@@ -320,28 +319,35 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
         for (int p = 0; p < static_cast<int>(kmc->ends.size()); ++p) queue_pair(kmc, p);
     }
     // a pair whose ends keep their occupation needs a new rate only when one of its edges is open
-    // or was: a closed pair stays at rate 0 whatever the energies around it do
+    // or was: a closed pair stays at rate 0 whatever the energies around it do. The pairs are
+    // queued without branches (occupations look random to the predictor): every candidate is
+    // written, and the count moves past it when it is due and not yet queued in this pass.
     const unsigned char* filled = kmc->filled.data();
     const int* open = kmc->open.data();
     const kmc_ends* ends = kmc->ends.data();
+    unsigned* stamp = kmc->stamp.data();
+    const unsigned pass = kmc->pass;
+    int* queue = kmc->touched.data();
+    std::size_t n = kmc->queued;
     for (int j : kmc->changed) {
         const std::size_t jj = static_cast<std::size_t>(j);
         const int* t = kmc->affect.data() + kmc->affect_first[jj];
         const int* end = kmc->affect.data() + kmc->affect_first[jj + 1];
-        // gathered without branches (occupations look random to the predictor), then deduplicated
-        int* due = kmc->due.data();
-        std::size_t n = 0;
         for (; t != end; ++t) {
             const int p = *t;
-            const kmc_ends& e = ends[static_cast<std::size_t>(p)];
-            due[n] = p;
-            n += static_cast<std::size_t>((filled[e.from] ^ filled[e.to]) | (open[p] >= 0));
+            const std::size_t pp = static_cast<std::size_t>(p);
+            const kmc_ends& e = ends[pp];
+            // the occupations do not change here, so a pair not due now is not due for any vertex
+            const unsigned fresh = stamp[pp] != pass;
+            stamp[pp] = pass;
+            queue[n] = p;
+            n += static_cast<std::size_t>(((filled[e.from] ^ filled[e.to]) | (open[pp] >= 0)) & fresh);
         }
-        for (std::size_t m = 0; m < n; ++m) queue_pair(kmc, due[m]);
         kmc->kv[jj].update = false;
     }
+    kmc->queued = n;
     kmc->changed.clear();
-    for (int p : kmc->touched) refresh_pair(kmc, p);
+    for (std::size_t m = 0; m < n; ++m) refresh_pair(kmc, queue[m]);
     kmc->tree.flush();
     return 0;
 }
