@@ -62,10 +62,11 @@ struct kmc_flat_list {
     std::vector<double> value;
 };
 
-// The two ends of a reverse pair of edges (those of its first edge), packed: the gather of the
-// pairs due reads them for every candidate.
+// The two ends of a reverse pair of edges (those of its first edge) and its open edge, packed:
+// the gather of the pairs due reads them for every candidate.
 struct kmc_ends {
     int from = 0, to = 0;
+    int open = -1;  // the edge the pair's rate belongs to, -1 when none is open
 };
 
 struct kmc_file_closer {
@@ -108,8 +109,7 @@ struct KELMAR_KMC {
     // The rates are kept per reverse pair: at most one edge of a pair is open (its start occupied,
     // its end empty), and the pair's rate is that edge's. The tree over pairs holds the sums the
     // tree over edges would (a closed edge adds an exact zero), so it draws the same hop.
-    std::vector<kmc_ends> ends;           // per pair: the ends of its first edge
-    std::vector<int> open;                // per pair: the edge its rate belongs to, -1 when none is open
+    std::vector<kmc_ends> ends;           // per pair: the ends of its first edge, its open edge
     std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
     std::vector<int> affect;              // the pairs of its hops, of its v_n's hops and those it screens
     kmc_rate_tree tree;                   // the pair rates and their partial sums

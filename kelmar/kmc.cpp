@@ -80,10 +80,10 @@ void refresh_pair(KELMAR_KMC* kmc, int p) {
     const int a = kmc->filled[static_cast<std::size_t>(e.from)], b = kmc->filled[static_cast<std::size_t>(e.to)];
     const int k = a != b ? 2 * p + b : -1;  // 2p runs from -> to, 2p+1 back
     const double r = k >= 0 ? open_edge_rate(kmc, k) : 0.0;
-    const int was = kmc->open[pp];
+    const int was = kmc->ends[pp].open;
     if (was != k) {
         if (was >= 0) kmc->ke[static_cast<std::size_t>(was)].r = 0.0;
-        kmc->open[pp] = k;
+        kmc->ends[pp].open = k;
     }
     if (k >= 0) kmc->ke[static_cast<std::size_t>(k)].r = r;
     if (r != kmc->tree.rate(p)) kmc->tree.stage(p, r);
@@ -114,7 +114,7 @@ double hop_force_constant(const KELMAR_GRAPH_EDGE* e) {
 // Chooses the hop from the rates (residence-time rule); -1 after the error line.
 long choose_hop(KELMAR_KMC* kmc) {
     const long p = kmc->tree.pick(kelmar_kmc_random(kmc) * kmc->tree.total());
-    const long k = p < 0 ? -1 : kmc->open[static_cast<std::size_t>(p)];
+    const long k = p < 0 ? -1 : kmc->ends[static_cast<std::size_t>(p)].open;
     if (k < 0) std::fprintf(stderr, "Error: transition failed.\n");
     return k;
 }
@@ -249,7 +249,6 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     kmc->tree.assign(static_cast<long>(ne / 2));
     kmc->stamp.assign(ne / 2, 0u);
     kmc->touched.assign(ne / 2 + 1, 0);  // the branch-free queue writes one past its last pair
-    kmc->open.assign(ne / 2, -1);
     for (kmc_flat_list* list : {&kmc->out, &kmc->near, &kmc->screen}) list->first.assign(1, 0);
     for (std::size_t i = 0; i < nv; ++i) {
         std::vector<long> out;
@@ -260,7 +259,7 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     }
     // every pair a change of occupation at i can reach, each once
     kmc->ends.resize(ne / 2);
-    for (std::size_t p = 0; p < ne / 2; ++p) kmc->ends[p] = {kmc->hop[2 * p].from, kmc->hop[2 * p].to};
+    for (std::size_t p = 0; p < ne / 2; ++p) kmc->ends[p] = {kmc->hop[2 * p].from, kmc->hop[2 * p].to, -1};
     kmc->affect_first.assign(1, 0);
     std::vector<int> reach_list;
     for (std::size_t i = 0; i < nv; ++i) {
@@ -304,7 +303,7 @@ double kmc_rate_from_scratch(const KELMAR_KMC* kmc, long k) {
 
 double kmc_drawn_rate(const KELMAR_KMC* kmc, long k) {
     const std::size_t p = static_cast<std::size_t>(k >> 1);
-    return kmc->open[p] == k ? kmc->tree.rate(static_cast<long>(p)) : 0.0;
+    return kmc->ends[p].open == k ? kmc->tree.rate(static_cast<long>(p)) : 0.0;
 }
 
 int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
@@ -323,7 +322,6 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     // queued without branches (occupations look random to the predictor): every candidate is
     // written, and the count moves past it when it is due and not yet queued in this pass.
     const unsigned char* filled = kmc->filled.data();
-    const int* open = kmc->open.data();
     const kmc_ends* ends = kmc->ends.data();
     unsigned* stamp = kmc->stamp.data();
     const unsigned pass = kmc->pass;
@@ -341,7 +339,7 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
             const unsigned fresh = stamp[pp] != pass;
             stamp[pp] = pass;
             queue[n] = p;
-            n += static_cast<std::size_t>(((filled[e.from] ^ filled[e.to]) | (open[pp] >= 0)) & fresh);
+            n += static_cast<std::size_t>(((filled[e.from] ^ filled[e.to]) | (e.open >= 0)) & fresh);
         }
         kmc->kv[jj].update = false;
     }
