@@ -62,9 +62,11 @@ struct kmc_flat_list {
     std::vector<double> value;
 };
 
-// The two ends of an edge, packed: the gather of the edges due reads them for every candidate.
+// The two ends of a reverse pair of edges (those of its first edge) and its open edge, packed:
+// the gather of the pairs due reads them for every candidate.
 struct kmc_ends {
     int from = 0, to = 0;
+    int open = -1;  // the edge the pair's rate belongs to, -1 when none is open
 };
 
 struct kmc_file_closer {
@@ -100,18 +102,20 @@ struct KELMAR_KMC {
     std::vector<double> level;            // per vertex: en + v_de of every occupied v_n
     std::vector<double> saddle;           // per reverse pair: saddle en + v_de of every occupied v_n
     std::vector<unsigned char> filled;    // per vertex: occupied (bytes, for the cache)
-    std::vector<unsigned char> live;      // per edge: its rate is not zero
     std::vector<kmc_hop_state> hop;       // per edge
     kmc_flat_list out;                    // per vertex: outgoing edges
     kmc_flat_list near;                   // per vertex: v_n with v_de
     kmc_flat_list screen;                 // per vertex: reverse pairs (not its own) whose saddle it screens
-    std::vector<kmc_ends> ends;           // per edge
+    // The rates are kept per reverse pair: at most one edge of a pair is open (its start occupied,
+    // its end empty), and the pair's rate is that edge's. The tree over pairs holds the sums the
+    // tree over edges would (a closed edge adds an exact zero), so it draws the same hop.
+    std::vector<kmc_ends> ends;           // per pair: the ends of its first edge, its open edge
     std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
-    std::vector<int> affect;              // its hops and their reverses, those of its v_n, the screened
-    std::vector<int> due;                 // scratch: the edges of one affect list that are or were open
-    kmc_rate_tree tree;                   // the edge rates and their partial sums
-    std::vector<int> touched;             // edges whose rate is due (scratch)
-    std::vector<unsigned> stamp;          // per edge: the pass that last queued it
+    std::vector<int> affect;              // the pairs of its hops, of its v_n's hops and those it screens
+    kmc_rate_tree tree;                   // the pair rates and their partial sums
+    std::vector<int> touched;             // pairs whose rate is due: the first `queued` (scratch, one slot a pair)
+    std::size_t queued = 0;
+    std::vector<unsigned> stamp;          // per pair: the pass that last queued it
     unsigned pass = 0;
     std::vector<int> changed;             // vertices whose `update` is set
     double kT = 0.0;                      // eV, of the temperature the rates were made for

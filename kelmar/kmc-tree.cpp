@@ -10,35 +10,45 @@ void kmc_rate_tree::assign(long n) {
     sum_.assign(static_cast<std::size_t>(2 * leaves_), 0.0);
     mark_.assign(static_cast<std::size_t>(leaves_), 0u);
     pass_ = 1;
-    level_.clear();
-    next_.clear();
+    // every internal node at most once per flush, and the one slot a branch-free write may go past
+    level_.assign(static_cast<std::size_t>(leaves_) + 1, 0);
+    next_.assign(static_cast<std::size_t>(leaves_) + 1, 0);
+    queued_ = 0;
 }
 
+// The nodes waiting for their sums are queued without branches: each candidate is written and
+// the count moves past it only when its mark is new (a mark repeats in runs the predictor misses).
 void kmc_rate_tree::stage(long i, double rate) {
     const std::size_t k = static_cast<std::size_t>(leaves_ + i);
     sum_[k] = rate;
     const std::size_t parent = k / 2;
-    if (parent >= 1 && mark_[parent] != pass_) {
-        mark_[parent] = pass_;
-        level_.push_back(static_cast<long>(parent));
-    }
+    if (parent < 1) return;  // a tree of one leaf has nothing above it
+    const unsigned fresh = mark_[parent] != pass_;
+    mark_[parent] = pass_;
+    level_[static_cast<std::size_t>(queued_)] = static_cast<long>(parent);
+    queued_ += fresh;
 }
 
 void kmc_rate_tree::flush() {
     // all staged leaves share one depth, so each round holds the nodes of one level
-    while (!level_.empty()) {
-        next_.clear();
-        for (long node : level_) {
-            const std::size_t k = static_cast<std::size_t>(node);
+    long count = queued_;
+    long* now = level_.data();
+    long* up = next_.data();
+    while (count > 0) {
+        long n = 0;
+        for (long m = 0; m < count; ++m) {
+            const std::size_t k = static_cast<std::size_t>(now[m]);
             sum_[k] = sum_[2 * k] + sum_[2 * k + 1];
             const std::size_t parent = k / 2;
-            if (parent >= 1 && mark_[parent] != pass_) {
-                mark_[parent] = pass_;
-                next_.push_back(static_cast<long>(parent));
-            }
+            const unsigned fresh = parent >= 1 && mark_[parent] != pass_;
+            mark_[parent] = pass_;  // mark_[0] is a spare slot: the root's parent
+            up[n] = static_cast<long>(parent);
+            n += fresh;
         }
-        level_.swap(next_);
+        std::swap(now, up);
+        count = n;
     }
+    queued_ = 0;
     if (++pass_ == 0) {  // wrapped: old marks could collide
         std::fill(mark_.begin(), mark_.end(), 0u);
         pass_ = 1;

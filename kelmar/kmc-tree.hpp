@@ -29,6 +29,7 @@ private:
     std::vector<unsigned> mark_;  // per node: the flush that queued it
     unsigned pass_ = 1;
     std::vector<long> level_, next_;  // nodes of one depth waiting for their sums
+    long queued_ = 0;                 // the first queued_ of level_ wait for the next flush
 };
 
 // The plain definition the tree reproduces: a scan over rates in index order.

@@ -22,17 +22,12 @@ constexpr double kCharge = 1.60217662;       // e, in 1e-19 C
 constexpr double kAttempt = 15.6;            // THz from sqrt(eV/A^2/amu)
 constexpr double kRateFloor = 1e-20;         // THz: below this nothing can hop
 
-// Marks one edge for recomputation in the current pass.
-void queue_edge(KELMAR_KMC* kmc, int k) {
-    auto& mark = kmc->stamp[static_cast<std::size_t>(k)];
+// Marks one reverse pair for recomputation in the current pass.
+void queue_pair(KELMAR_KMC* kmc, int p) {
+    auto& mark = kmc->stamp[static_cast<std::size_t>(p)];
     if (mark == kmc->pass) return;
     mark = kmc->pass;
-    kmc->touched.push_back(k);
-}
-
-bool hop_open(const KELMAR_KMC* kmc, int k) {
-    const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(k)];
-    return kmc->filled[static_cast<std::size_t>(h.from)] && !kmc->filled[static_cast<std::size_t>(h.to)];
+    kmc->touched[kmc->queued++] = p;
 }
 
 // Puts an ion on vertex j or takes it away, keeping the Coulomb levels of the vertices and saddles
@@ -69,9 +64,8 @@ double barrier_rate(double f, double Ei, double Ef, double Es, double kT) {
     return f * std::exp(-(top - Ei) / kT);
 }
 
-// The rate of edge k from the kept levels.
-double edge_rate(const KELMAR_KMC* kmc, int k) {
-    if (!hop_open(kmc, k)) return 0.0;
+// The rate of the open edge k from the kept levels.
+double open_edge_rate(const KELMAR_KMC* kmc, int k) {
     const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(k)];
     // the end is empty, so nothing is left out at the start; the hopping ion is left out at the end
     return barrier_rate(h.f, kmc->level[static_cast<std::size_t>(h.from)],
@@ -79,12 +73,20 @@ double edge_rate(const KELMAR_KMC* kmc, int k) {
                         kmc->saddle[static_cast<std::size_t>(k >> 1)], kmc->kT);
 }
 
-void refresh_edge(KELMAR_KMC* kmc, int k) {
-    const double r = edge_rate(kmc, k);
-    if (r == kmc->tree.rate(k)) return;
-    kmc->ke[static_cast<std::size_t>(k)].r = r;
-    kmc->live[static_cast<std::size_t>(k)] = r != 0.0;
-    kmc->tree.stage(k, r);
+// The rate of reverse pair p: that of its open edge, if any.
+void refresh_pair(KELMAR_KMC* kmc, int p) {
+    const std::size_t pp = static_cast<std::size_t>(p);
+    const kmc_ends e = kmc->ends[pp];
+    const int a = kmc->filled[static_cast<std::size_t>(e.from)], b = kmc->filled[static_cast<std::size_t>(e.to)];
+    const int k = a != b ? 2 * p + b : -1;  // 2p runs from -> to, 2p+1 back
+    const double r = k >= 0 ? open_edge_rate(kmc, k) : 0.0;
+    const int was = kmc->ends[pp].open;
+    if (was != k) {
+        if (was >= 0) kmc->ke[static_cast<std::size_t>(was)].r = 0.0;
+        kmc->ends[pp].open = k;
+    }
+    if (k >= 0) kmc->ke[static_cast<std::size_t>(k)].r = r;
+    if (r != kmc->tree.rate(p)) kmc->tree.stage(p, r);
 }
 
 void next_pass(KELMAR_KMC* kmc) {
@@ -92,7 +94,7 @@ void next_pass(KELMAR_KMC* kmc) {
         std::fill(kmc->stamp.begin(), kmc->stamp.end(), 0u);
         kmc->pass = 1;
     }
-    kmc->touched.clear();
+    kmc->queued = 0;
 }
 
 double row_norm(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
@@ -111,7 +113,8 @@ double hop_force_constant(const KELMAR_GRAPH_EDGE* e) {
 
 // Chooses the hop from the rates (residence-time rule); -1 after the error line.
 long choose_hop(KELMAR_KMC* kmc) {
-    const long k = kmc->tree.pick(kelmar_kmc_random(kmc) * kmc->tree.total());
+    const long p = kmc->tree.pick(kelmar_kmc_random(kmc) * kmc->tree.total());
+    const long k = p < 0 ? -1 : kmc->ends[static_cast<std::size_t>(p)].open;
     if (k < 0) std::fprintf(stderr, "Error: transition failed.\n");
     return k;
 }
@@ -169,7 +172,6 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     kmc->ke.resize(ne);
     kmc->level.resize(nv);
     kmc->filled.resize(nv);
-    kmc->live.resize(ne);
     kmc->hop.resize(ne);
     kmc->saddle.resize(ne / 2);
     // vertices within the cutoff of each vertex, in vertex order
@@ -244,9 +246,9 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     }
     for (KELMAR_KMC_VERTEX& kv : kmc->kv) kv.total_e = static_cast<int>(kv.e_n.size());
     for (KELMAR_KMC_EDGE& ke : kmc->ke) ke.total_v = static_cast<int>(ke.v_n.size());
-    kmc->tree.assign(static_cast<long>(ne));
-    kmc->stamp.assign(ne, 0u);
-    kmc->touched.reserve(ne);
+    kmc->tree.assign(static_cast<long>(ne / 2));
+    kmc->stamp.assign(ne / 2, 0u);
+    kmc->touched.assign(ne / 2 + 1, 0);  // the branch-free queue writes one past its last pair
     for (kmc_flat_list* list : {&kmc->out, &kmc->near, &kmc->screen}) list->first.assign(1, 0);
     for (std::size_t i = 0; i < nv; ++i) {
         std::vector<long> out;
@@ -255,32 +257,26 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         flat_push(&kmc->near, kmc->kv[i].v_n, &kmc->kv[i].v_de);
         flat_push(&kmc->screen, screen_edge[i], &screen_de[i]);
     }
-    // everything a change of occupation at i can reach, each edge once
-    kmc->ends.resize(ne);
-    for (std::size_t k = 0; k < ne; ++k) kmc->ends[k] = {kmc->hop[k].from, kmc->hop[k].to};
+    // every pair a change of occupation at i can reach, each once
+    kmc->ends.resize(ne / 2);
+    for (std::size_t p = 0; p < ne / 2; ++p) kmc->ends[p] = {kmc->hop[2 * p].from, kmc->hop[2 * p].to, -1};
     kmc->affect_first.assign(1, 0);
     std::vector<int> reach_list;
     for (std::size_t i = 0; i < nv; ++i) {
         reach_list.clear();
         const auto add_hops_of = [&](std::size_t v) {
-            for (int m = kmc->out.first[v]; m < kmc->out.first[v + 1]; ++m) {
-                reach_list.push_back(kmc->out.item[static_cast<std::size_t>(m)]);
-                reach_list.push_back(kmc->out.item[static_cast<std::size_t>(m)] ^ 1);  // reverse pairs are adjacent
-            }
+            for (int m = kmc->out.first[v]; m < kmc->out.first[v + 1]; ++m)
+                reach_list.push_back(kmc->out.item[static_cast<std::size_t>(m)] >> 1);
         };
         add_hops_of(i);
         for (int m = kmc->near.first[i]; m < kmc->near.first[i + 1]; ++m)
             add_hops_of(static_cast<std::size_t>(kmc->near.item[static_cast<std::size_t>(m)]));
-        for (int m = kmc->screen.first[i]; m < kmc->screen.first[i + 1]; ++m) {
-            reach_list.push_back(2 * kmc->screen.item[static_cast<std::size_t>(m)]);
-            reach_list.push_back(2 * kmc->screen.item[static_cast<std::size_t>(m)] + 1);
-        }
+        for (int m = kmc->screen.first[i]; m < kmc->screen.first[i + 1]; ++m)
+            reach_list.push_back(kmc->screen.item[static_cast<std::size_t>(m)]);
         std::sort(reach_list.begin(), reach_list.end());
         reach_list.erase(std::unique(reach_list.begin(), reach_list.end()), reach_list.end());
-        for (int k : reach_list)
-            kmc->affect.push_back(k);
+        for (int p : reach_list) kmc->affect.push_back(p);
         kmc->affect_first.push_back(static_cast<int>(kmc->affect.size()));
-        kmc->due.resize(std::max(kmc->due.size(), reach_list.size()));
     }
     kmc->graph = std::move(graph);
     return kmc;
@@ -305,6 +301,11 @@ double kmc_rate_from_scratch(const KELMAR_KMC* kmc, long k) {
     return barrier_rate(ke.f, Ei, Ef, Es, kBoltzmann * kmc->temperature);
 }
 
+double kmc_drawn_rate(const KELMAR_KMC* kmc, long k) {
+    const std::size_t p = static_cast<std::size_t>(k >> 1);
+    return kmc->ends[p].open == k ? kmc->tree.rate(static_cast<long>(p)) : 0.0;
+}
+
 int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     if (kmc == nullptr || !(kmc->temperature > 0.0)) {
         std::fprintf(stderr, "Error: wrong inputs for generating rates.\n");
@@ -314,31 +315,37 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     next_pass(kmc);
     if (kT != kmc->kT) {  // a new temperature: every rate is due
         kmc->kT = kT;
-        for (int k = 0; k < static_cast<int>(kmc->ke.size()); ++k) queue_edge(kmc, k);
+        for (int p = 0; p < static_cast<int>(kmc->ends.size()); ++p) queue_pair(kmc, p);
     }
-    // an edge whose ends keep their occupation needs a new rate only when it is open or was: a
-    // closed edge stays at rate 0 whatever the energies around it do
+    // a pair whose ends keep their occupation needs a new rate only when one of its edges is open
+    // or was: a closed pair stays at rate 0 whatever the energies around it do. The pairs are
+    // queued without branches (occupations look random to the predictor): every candidate is
+    // written, and the count moves past it when it is due and not yet queued in this pass.
     const unsigned char* filled = kmc->filled.data();
-    const unsigned char* live = kmc->live.data();
+    const kmc_ends* ends = kmc->ends.data();
+    unsigned* stamp = kmc->stamp.data();
+    const unsigned pass = kmc->pass;
+    int* queue = kmc->touched.data();
+    std::size_t n = kmc->queued;
     for (int j : kmc->changed) {
         const std::size_t jj = static_cast<std::size_t>(j);
         const int* t = kmc->affect.data() + kmc->affect_first[jj];
         const int* end = kmc->affect.data() + kmc->affect_first[jj + 1];
-        const kmc_ends* ends = kmc->ends.data();
-        // gathered without branches (occupations look random to the predictor), then deduplicated
-        int* due = kmc->due.data();
-        std::size_t n = 0;
         for (; t != end; ++t) {
-            const int k = *t;
-            const kmc_ends& e = ends[static_cast<std::size_t>(k)];
-            due[n] = k;
-            n += static_cast<std::size_t>((filled[e.from] & (filled[e.to] ^ 1)) | live[k]);
+            const int p = *t;
+            const std::size_t pp = static_cast<std::size_t>(p);
+            const kmc_ends& e = ends[pp];
+            // the occupations do not change here, so a pair not due now is not due for any vertex
+            const unsigned fresh = stamp[pp] != pass;
+            stamp[pp] = pass;
+            queue[n] = p;
+            n += static_cast<std::size_t>(((filled[e.from] ^ filled[e.to]) | (e.open >= 0)) & fresh);
         }
-        for (std::size_t m = 0; m < n; ++m) queue_edge(kmc, due[m]);
         kmc->kv[jj].update = false;
     }
+    kmc->queued = n;
     kmc->changed.clear();
-    for (int k : kmc->touched) refresh_edge(kmc, k);
+    for (std::size_t m = 0; m < n; ++m) refresh_pair(kmc, queue[m]);
     kmc->tree.flush();
     return 0;
 }

@@ -8,8 +8,9 @@
 //
 // Bookkeeping that keeps one hop cheap: each vertex carries the Coulomb energy of the ions around
 // it and each reverse pair of edges the energy of the ions around its saddle, both updated when an
-// ion moves, so a rate costs O(1); the rates sit in a tree of partial sums, so a hop is drawn in
-// O(log edges); vertex residence times are settled when a vertex empties, not at every hop.
+// ion moves, so a rate costs O(1); a reverse pair has at most one open edge, so the rates are
+// kept per pair, in a tree of partial sums, and a hop is drawn in O(log edges); vertex residence
+// times are settled when a vertex empties, not at every hop.
 #pragma once
 
 #include <memory>
@@ -41,3 +42,6 @@ double kelmar_kmc_random(KELMAR_KMC* kmc);
 // The rate of edge k from the occupations alone, summing the Coulomb terms afresh (the reference
 // the kept sums are checked against).
 double kmc_rate_from_scratch(const KELMAR_KMC* kmc, long k);
+// The rate of edge k the draw sees: its pair's entry in the rate tree when k is the pair's open
+// edge, else 0.
+double kmc_drawn_rate(const KELMAR_KMC* kmc, long k);
