@@ -405,7 +405,24 @@ int NARO_find_lower_energy_neighbour_cluster(const NARO_cube& cube, int i, int j
             }
     int n = naro_count_groups(lower_or_equal);
     if (!any_equal || n > 1) return n;
-    return naro_count_groups(strictly_lower);
+    n = naro_count_groups(strictly_lower);
+    if (n > 1) return n;
+    // A pass whose top is two or more points of one energy (a mirror between grid planes makes
+    // such pairs) is seen by none of them above: each has only its own side below it. Ordering
+    // equal energies by grid index makes the last point of the top see both sides.
+    const size_t centre = (static_cast<size_t>(xs[1]) * cube.b_grid + ys[1]) * cube.c_grid + zs[1];
+    std::uint32_t lower_by_index = strictly_lower;
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b)
+            for (int c = 0; c < 3; ++c) {
+                const int idx = a * 9 + b * 3 + c;
+                if (idx == 13) continue;
+                const size_t at = (static_cast<size_t>(xs[a]) * cube.b_grid + ys[b]) * cube.c_grid + zs[c];
+                const double v = cube.energy[at];
+                if (std::fabs(v - e) < 1e-7 && at < centre) lower_by_index |= (1u << idx);
+            }
+    const int by_index = naro_count_groups(lower_by_index);
+    return by_index > 1 ? by_index : n;
 }
 
 int NARO_find_same_energy_neighbours(const NARO_cube& cube, NARO_same_energy_grid_list& list, int i, int j, int k) {
