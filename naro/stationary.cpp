@@ -268,6 +268,9 @@ int NARO_find_asymmetric_unit(const NARO_cube& cube, const NARO_cif& cif, NARO_a
     std::vector<std::uint8_t> mark(static_cast<size_t>(na) * nb * nc, 0);
     const double sceil = cube.global_minimum + 5;
     const auto& ops = cif.fg.op;
+    // At least one representative per |G| points: room for that many up front, so a grid with
+    // few operations (P 1: every point) is not copied over and over as the list grows.
+    asym.grid.reserve(mark.size() / std::max<size_t>(1, ops.size()));
     auto visit = [&](int i, int j, int k) {
         size_t idx = (static_cast<size_t>(i) * nb + j) * nc + k;
         if (mark[idx]) return;
