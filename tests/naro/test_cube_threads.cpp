@@ -151,3 +151,26 @@ TEST(CubeThreads, PathRunIdenticalForOneAndTwoThreads) {
         EXPECT_TRUE(outputs[0] == outputs[1]) << run.cube;
     }
 }
+
+// A KELMAR_THREADS that is no thread count is named in one warning and the run carries on with
+// the CPUs of the process, writing what a valid count writes.
+TEST(CubeThreads, UnusableThreadCountWarnsAndCarriesOn) {
+    testcli::ScratchDir dir;
+    const std::string args = " --cif " + testcli::quote(kData + "/samples/Li2O.cif") + " Li1+ --cube " +
+                             testcli::quote(kData + "/naro-path/Li2O.cube") + " --path --print-act";
+    std::string events[2];
+    int slot = 0;
+    for (const char* value : {"1", "two"}) {
+        const fs::path here = dir / (std::string("t") + value);
+        fs::create_directory(here);
+        const auto r = testcli::run("env", std::string("KELMAR_THREADS=") + value + " " + testcli::quote(NARO_EXE) + args,
+                                    here);
+        ASSERT_EQ(r.status, 0) << value << r.err;
+        const size_t warnings = r.out.find("Warning: KELMAR_THREADS is not a whole number from 1 to 4096; using the ");
+        EXPECT_EQ(warnings != std::string::npos, std::string(value) == "two") << r.out;
+        EXPECT_EQ(r.out.find("Warning: KELMAR_THREADS", warnings + 1), std::string::npos) << "said once";
+        events[slot++] = testcli::slurp(here / "NARO_events.txt");
+    }
+    EXPECT_FALSE(events[0].empty());
+    EXPECT_EQ(events[0], events[1]);
+}
