@@ -11,8 +11,10 @@
 #include "cube.hpp"
 
 #include "cell-metric.hpp"
+#include "cube-values.hpp"
 #include "math.hpp"
 #include "neighbours.hpp"
+#include "work-threads.hpp"
 
 static constexpr double NARO_BOHR_TO_ANGSTROM = 0.529177249;
 static constexpr int NARO_CUBE_LINE = 1000;
@@ -140,44 +142,33 @@ int NARO_load_cube_energy(FILE* fp, NARO_cube& cube) {
     // An odd count along a means the file repeats the first plane at the far end of
     // every axis (a non-periodic writer); those repeated planes are read and dropped.
     const bool repeated = (cube.a_grid % 2) == 1;
-    const int na = cube.a_grid, nb = cube.b_grid, nc = cube.c_grid;
+    const int file_grid[3] = {cube.a_grid, cube.b_grid, cube.c_grid};
     if (repeated) {
         cube.a_grid--;
         cube.b_grid--;
         cube.c_grid--;
     }
     if (NARO_alloc_cube_energy(cube) != 0) return 1;
-    char buf[NARO_CUBE_LINE];
+    const int kept_grid[3] = {cube.a_grid, cube.b_grid, cube.c_grid};
     // The minimum is the lowest value read, even on a landscape lying wholly above
     // 9999.9 eV (a start value of 9999.9 would leave such a grid unshifted).
-    double gmin = 9999.9;
-    bool first = true;
-    for (int i = 0; i < na; ++i)
-        for (int j = 0; j < nb; ++j)
-            for (int k = 0; k < nc; ++k) {
-                if (!std::fgets(buf, sizeof buf, fp)) {
-                    std::fprintf(stderr, "Error: Invalid CUBE file - missing energy values\n");
-                    return 1;
-                }
-                char* end = nullptr;
-                double v = std::strtod(buf, &end);
-                if (end == buf || !std::isfinite(v) || !naro_blank(end)) {
-                    std::fprintf(stderr, "Error: Invalid CUBE file - invalid energy value\n");
-                    return 1;
-                }
-                if (i >= cube.a_grid || j >= cube.b_grid || k >= cube.c_grid) continue;
-                NARO_energy_at(cube, i, j, k) = v;
-                if (first || v < gmin) gmin = v;
-                first = false;
-            }
-    // A header that promises fewer points than the file holds would read a slice of it.
-    while (std::fgets(buf, sizeof buf, fp))
-        if (!naro_blank(buf)) {
-            std::fprintf(stderr, "Error: Invalid CUBE file - more energy values than the %d x %d x %d grid of "
-                                 "its header\n", na, nb, nc);
-            return 1;
-        }
-    cube.global_minimum = gmin;
+    const NaroValueRead read = naro_read_value_lines(fp, file_grid, kept_grid, cube.energy, naro_threads_usable());
+    switch (read.status) {
+    case NaroValueStatus::invalid_value:
+        std::fprintf(stderr, "Error: Invalid CUBE file - invalid energy value\n");
+        return 1;
+    case NaroValueStatus::missing_values:
+        std::fprintf(stderr, "Error: Invalid CUBE file - missing energy values\n");
+        return 1;
+    case NaroValueStatus::extra_values:
+        // A header that promises fewer points than the file holds would read a slice of it.
+        std::fprintf(stderr, "Error: Invalid CUBE file - more energy values than the %d x %d x %d grid of "
+                             "its header\n", file_grid[0], file_grid[1], file_grid[2]);
+        return 1;
+    case NaroValueStatus::ok:
+        break;
+    }
+    cube.global_minimum = read.lowest;
     return 0;
 }
 

@@ -16,6 +16,7 @@
 #include "cube.hpp"
 #include "cif.hpp"
 #include "math.hpp"
+#include "work-threads.hpp"
 
 // ================================================================ integer symmetry operations
 
@@ -267,6 +268,9 @@ int NARO_find_asymmetric_unit(const NARO_cube& cube, const NARO_cif& cif, NARO_a
     std::vector<std::uint8_t> mark(static_cast<size_t>(na) * nb * nc, 0);
     const double sceil = cube.global_minimum + 5;
     const auto& ops = cif.fg.op;
+    // At least one representative per |G| points: room for that many up front, so a grid with
+    // few operations (P 1: every point) is not copied over and over as the list grows.
+    asym.grid.reserve(mark.size() / std::max<size_t>(1, ops.size()));
     auto visit = [&](int i, int j, int k) {
         size_t idx = (static_cast<size_t>(i) * nb + j) * nc + k;
         if (mark[idx]) return;
@@ -404,7 +408,24 @@ int NARO_find_lower_energy_neighbour_cluster(const NARO_cube& cube, int i, int j
             }
     int n = naro_count_groups(lower_or_equal);
     if (!any_equal || n > 1) return n;
-    return naro_count_groups(strictly_lower);
+    n = naro_count_groups(strictly_lower);
+    if (n > 1) return n;
+    // A pass whose top is two or more points of one energy (a mirror between grid planes makes
+    // such pairs) is seen by none of them above: each has only its own side below it. Ordering
+    // equal energies by grid index makes the last point of the top see both sides.
+    const size_t centre = (static_cast<size_t>(xs[1]) * cube.b_grid + ys[1]) * cube.c_grid + zs[1];
+    std::uint32_t lower_by_index = strictly_lower;
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b)
+            for (int c = 0; c < 3; ++c) {
+                const int idx = a * 9 + b * 3 + c;
+                if (idx == 13) continue;
+                const size_t at = (static_cast<size_t>(xs[a]) * cube.b_grid + ys[b]) * cube.c_grid + zs[c];
+                const double v = cube.energy[at];
+                if (std::fabs(v - e) < 1e-7 && at < centre) lower_by_index |= (1u << idx);
+            }
+    const int by_index = naro_count_groups(lower_by_index);
+    return by_index > 1 ? by_index : n;
 }
 
 int NARO_find_same_energy_neighbours(const NARO_cube& cube, NARO_same_energy_grid_list& list, int i, int j, int k) {
@@ -561,14 +582,52 @@ int NARO_inlist_cube_saddle_point(const NARO_cube& cube, int x, int y, int z) {
 }
 
 // ================================================================ stationary-point searches
+namespace {
+constexpr std::uint8_t kNaroOrdinaryPoint = 0, kNaroSaddlePoint = 1, kNaroMinimumPoint = 2;
+constexpr long kNaroPointsPerPart = 4096;
+
+// Saddle (two or more separate groups of lower neighbours), minimum, or neither; points above
+// the energy ceiling are neither.
+std::uint8_t naro_classify_point(const NARO_cube& cube, int x, int y, int z) {
+    if (NARO_energy_at(cube, x, y, z) > cube.max_energy) return kNaroOrdinaryPoint;
+    if (NARO_find_lower_energy_neighbour_cluster(cube, x, y, z) >= 2) return kNaroSaddlePoint;
+    return NARO_is_minimum(cube, x, y, z) ? kNaroMinimumPoint : kNaroOrdinaryPoint;
+}
+
+// The kind of every listed point, the list shared out in parts over the threads.
+std::vector<std::uint8_t> naro_classify_points(const NARO_cube& cube, const std::vector<NARO_xyz_int>& points) {
+    std::vector<std::uint8_t> kind(points.size(), kNaroOrdinaryPoint);
+    const long n = static_cast<long>(points.size());
+    naro_parts_parallel((n + kNaroPointsPerPart - 1) / kNaroPointsPerPart, naro_threads_usable(), [&](long part) {
+        const long end = std::min(n, (part + 1) * kNaroPointsPerPart);
+        for (long m = part * kNaroPointsPerPart; m < end; ++m) {
+            const NARO_xyz_int& p = points[static_cast<size_t>(m)];
+            kind[static_cast<size_t>(m)] = naro_classify_point(cube, p.x, p.y, p.z);
+        }
+    });
+    return kind;
+}
+
+// The kind of every grid point (index (i * b_grid + j) * c_grid + k), plane by plane.
+std::vector<std::uint8_t> naro_classify_grid(const NARO_cube& cube) {
+    const int na = cube.a_grid, nb = cube.b_grid, nc = cube.c_grid;
+    std::vector<std::uint8_t> kind(static_cast<size_t>(na) * nb * nc, kNaroOrdinaryPoint);
+    naro_parts_parallel(na, naro_threads_usable(), [&](long i) {
+        size_t idx = static_cast<size_t>(i) * nb * nc;
+        for (int j = 0; j < nb; ++j)
+            for (int k = 0; k < nc; ++k, ++idx) kind[idx] = naro_classify_point(cube, static_cast<int>(i), j, k);
+    });
+    return kind;
+}
+}  // namespace
+
 int NARO_find_stationary_points(NARO_cube& cube, const NARO_cif& cif, const NARO_asymmetric_unit& asym) {
     NARO_init_cube_stationary_points(cube);
+    const std::vector<std::uint8_t> kind = naro_classify_points(cube, asym.grid);
     NARO_symcopies copies;
-    for (const NARO_xyz_int& p : asym.grid) {
-        const double e = NARO_energy_at(cube, p.x, p.y, p.z);
-        if (e > cube.max_energy) continue;
-        int n = NARO_find_lower_energy_neighbour_cluster(cube, p.x, p.y, p.z);
-        if (n >= 2) {
+    for (size_t m = 0; m < asym.grid.size(); ++m) {
+        const NARO_xyz_int& p = asym.grid[m];
+        if (kind[m] == kNaroSaddlePoint) {
             NARO_fastgen_sym_copies(cif, cube, copies, p.x, p.y, p.z);
             NARO_condense_copies(cif, cube, copies, 1);
             for (int c = 0; c < copies.total; ++c) {
@@ -580,7 +639,7 @@ int NARO_find_stationary_points(NARO_cube& cube, const NARO_cif& cif, const NARO
                 s.tz = q.r;
                 NARO_del_cube_minima_point_by_loc(cube, q.x, q.y, q.z);
             }
-        } else if (NARO_is_minimum(cube, p.x, p.y, p.z)) {
+        } else if (kind[m] == kNaroMinimumPoint) {
             NARO_fastgen_sym_copies(cif, cube, copies, p.x, p.y, p.z);
             NARO_condense_copies(cif, cube, copies, 1);
             for (int c = 0; c < copies.total; ++c) {
@@ -595,14 +654,15 @@ int NARO_find_stationary_points(NARO_cube& cube, const NARO_cif& cif, const NARO
 int NARO_find_stationary_points2(NARO_cube& cube, const NARO_cif& cif) {
     NARO_init_cube_stationary_points(cube);
     const int n[3] = {cube.a_grid, cube.b_grid, cube.c_grid};
+    const std::vector<std::uint8_t> kind = naro_classify_grid(cube);
+    size_t idx = 0;
     for (int i = 0; i < n[0]; ++i)
         for (int j = 0; j < n[1]; ++j)
-            for (int k = 0; k < n[2]; ++k) {
+            for (int k = 0; k < n[2]; ++k, ++idx) {
+                if (kind[idx] == kNaroOrdinaryPoint) continue;
                 const double e = NARO_energy_at(cube, i, j, k);
-                if (e > cube.max_energy) continue;
-                int c = NARO_find_lower_energy_neighbour_cluster(cube, i, j, k);
-                if (c >= 2) NARO_add_cube_saddle_point(cube, i, j, k, e, 0);
-                else if (NARO_is_minimum(cube, i, j, k)) NARO_add_cube_minima_point(cube, i, j, k, i, j, k, e, 0);
+                if (kind[idx] == kNaroSaddlePoint) NARO_add_cube_saddle_point(cube, i, j, k, e, 0);
+                else NARO_add_cube_minima_point(cube, i, j, k, i, j, k, e, 0);
             }
     // Symmetry-related saddles closer than 3 steps describe one bottleneck: merge them.
     for (size_t m = 0; m < cube.saddle.size(); ++m) {
