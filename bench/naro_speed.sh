@@ -17,7 +17,7 @@ trap 'rm -rf "$work"' EXIT
 before=${NARO_BEFORE:-}
 if [ -z "$before" ]; then
     mkdir -p "$work/before-src"
-    git -C "$src" archive 7269cbb | tar -x -C "$work/before-src"
+    git -C "$src" archive "${NARO_BEFORE_REV:-7269cbb}" | tar -x -C "$work/before-src"
     cmake -S "$work/before-src" -B "$work/before-build" -DCMAKE_BUILD_TYPE=Release > /dev/null
     cmake --build "$work/before-build" -j2 --target NARO.x > /dev/null
     before="$work/before-build/naro/NARO.x"
