@@ -11,5 +11,6 @@ inline void grid_block_indices(const long n[3], long i, long j, long k, long out
     const long I[3] = {i == 0 ? n[0] - 1 : i - 1, i, i + 1 == n[0] ? 0 : i + 1};
     const long J[3] = {j == 0 ? n[1] - 1 : j - 1, j, j + 1 == n[1] ? 0 : j + 1};
     const long K[3] = {k == 0 ? n[2] - 1 : k - 1, k, k + 1 == n[2] ? 0 : k + 1};
+#pragma GCC unroll 27
     for (int t = 0; t < 27; ++t) out[t] = (I[t / 9] * n[1] + J[(t / 3) % 3]) * n[2] + K[t % 3];
 }
