@@ -27,7 +27,7 @@
 #include "cube.hpp"
 #include "property-assemble.hpp"
 #include "neighbor.hpp"
-#include "plane-threads.hpp"
+#include "workshare.hpp"
 
 namespace {
 
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
                  src + "/tests/data/samples/Li10GeP2S12.cif", src + "/tests/data/electrolytes/j5g.cif",
                  src + "/tests/data/electrolytes/xut.cif", src + "/tests/data/electrolytes/9n0.cif"};
     }
-    const int hw = grid_threads_usable();
+    const int hw = workshare_threads_usable();
     double load[3] = {0, 0, 0};
     getloadavg(load, 3);
     std::printf("resolution %.3f A, hardware threads %d, load average %.2f %.2f %.2f\n", resolution, hw, load[0],

@@ -23,7 +23,7 @@
 #include "symmetry-grid.hpp"
 #include "neighbor.hpp"
 #include "pair-table.hpp"
-#include "plane-threads.hpp"
+#include "workshare.hpp"
 #include "rx-eam.hpp"
 
 namespace {
@@ -501,7 +501,7 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_calculate_threads(KELMAR_CELL* cell, co
         clear_marks(cell);
         return nullptr;
     }
-    threads = grid_threads_resolve(threads);
+    threads = workshare_threads_resolve(threads);
     gridsym::GridMask is_rep(g.grid_sym.points());
     const std::vector<std::int32_t> reps = g.grid_sym.representatives(&is_rep);
     KELMAR_CUBE* cube = g.cube.get();

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include "plane-threads.hpp"
+#include "workshare.hpp"
 
 namespace {
 
@@ -125,7 +125,7 @@ std::vector<FftCellZero> fft_cell_zeros(const FftGradientGrid& grid, int threads
     const double scale = integer_scale(grid);
     if (scale == 0.0) return {};
     std::vector<std::vector<FftCellZero>> found(static_cast<std::size_t>(n[0]));
-    grid_planes_parallel(n[0], threads, [&](long i) {
+    workshare_parts(n[0], threads, [&](long i) {
         CubeCorners c;
         FftCellZero z;
         std::vector<FftCellZero>& out = found[static_cast<std::size_t>(i)];

@@ -6,7 +6,7 @@
 
 #include "fft-factors.hpp"
 #include "fft-plan.hpp"
-#include "plane-threads.hpp"
+#include "workshare.hpp"
 
 std::unique_ptr<FftHalfSpectrum> fft_half_spectrum_new(const double* en, const double a[3][3],
                                                        const double a_i[3][3], const long n[3], int threads) {
@@ -36,7 +36,7 @@ std::unique_ptr<FftHalfSpectrum> fft_half_spectrum_new(const double* en, const d
     fftw_destroy_plan(plan);
     const double N = static_cast<double>(s->size());
     fftw_complex* v = s->value.get();
-    grid_planes_parallel(n[0], threads, [&](long i) {
+    workshare_parts(n[0], threads, [&](long i) {
         for (long p = i * n[1] * half; p < (i + 1) * n[1] * half; ++p) {
             v[p][0] /= N;
             v[p][1] /= N;
@@ -66,7 +66,7 @@ void FftHalfField::differentiate(int order, const int* sub) {
                                    fft_axis_factors(s_->a[2], s_->n[2], 2, order, sub)};
     const fftw_complex* src = s_->value.get();
     fftw_complex* dst = work_.get();
-    grid_planes_parallel(n0, threads_, [&](long i) {
+    workshare_parts(n0, threads_, [&](long i) {
         for (long j = 0; j < n1; ++j) {
             const double row = fac[0].w[static_cast<std::size_t>(i)] * fac[1].w[static_cast<std::size_t>(j)];
             const bool row_zero = fac[0].zero[static_cast<std::size_t>(i)] || fac[1].zero[static_cast<std::size_t>(j)];
@@ -93,7 +93,7 @@ void FftHalfField::differentiate(int order, const int* sub) {
 
 void FftHalfField::copy_to(double* out) const {
     const long n1 = s_->n[1], n2 = s_->n[2], stride = 2 * s_->half();
-    grid_planes_parallel(s_->n[0], threads_, [&](long i) {
+    workshare_parts(s_->n[0], threads_, [&](long i) {
         for (long j = 0; j < n1; ++j) {
             const long row = i * n1 + j;
             std::memcpy(out + row * n2, real_ + row * stride, sizeof(double) * static_cast<std::size_t>(n2));

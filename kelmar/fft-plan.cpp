@@ -6,7 +6,7 @@
 #include <mutex>
 #include <sys/mman.h>
 
-#include "plane-threads.hpp"
+#include "workshare.hpp"
 
 namespace {
 
@@ -29,5 +29,5 @@ fftw_complex* fft_field_alloc(long total) {
 
 void fft_use_threads(int threads) {
     std::call_once(fftw_threads_once, [] { fftw_threads_ready = fftw_init_threads() != 0; });
-    if (fftw_threads_ready) fftw_plan_with_nthreads(grid_threads_resolve(threads));
+    if (fftw_threads_ready) fftw_plan_with_nthreads(workshare_threads_resolve(threads));
 }

@@ -14,7 +14,7 @@
 #include "fft-plan.hpp"
 #include "grid-block.hpp"
 #include "linalg.hpp"
-#include "plane-threads.hpp"
+#include "workshare.hpp"
 
 namespace {
 
@@ -39,7 +39,7 @@ void apply_factors(fftw_complex* dst, const fftw_complex* src, const KELMAR_FFTC
                                    fft_axis_factors(geometry->a[2], n2, 2, order, sub)};
     const double* w2 = fac[2].w.data();
     const char* z2 = fac[2].zero.data();
-    grid_planes_parallel(n0, threads, [&](long i) {
+    workshare_parts(n0, threads, [&](long i) {
         for (long j = 0; j < n1; ++j) {
             const double row = fac[0].w[static_cast<std::size_t>(i)] * fac[1].w[static_cast<std::size_t>(j)];
             const bool row_zero = fac[0].zero[static_cast<std::size_t>(i)] || fac[1].zero[static_cast<std::size_t>(j)];
@@ -349,7 +349,7 @@ std::unique_ptr<KELMAR_FFT> kelmar_fft_new_from_cube_threads(const KELMAR_CUBE* 
     fftw_destroy_plan(forward);
     const double N = static_cast<double>(total);
     const long plane = en->n[1] * en->n[2];
-    grid_planes_parallel(en->n[0], threads, [&](long i) {
+    workshare_parts(en->n[0], threads, [&](long i) {
         for (long p = i * plane; p < (i + 1) * plane; ++p) {
             spectrum[p][0] /= N;
             spectrum[p][1] /= N;

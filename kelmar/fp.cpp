@@ -9,7 +9,7 @@
 #include "cube.hpp"
 #include "grid-block.hpp"
 #include "linalg.hpp"
-#include "plane-threads.hpp"
+#include "workshare.hpp"
 
 namespace {
 
@@ -236,7 +236,7 @@ std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_
     // warnings are gathered per plane and printed in index order afterwards
     std::vector<std::string> warnings(static_cast<std::size_t>(n[0]));
     KELMAR_FPCUBE* fp = cube.get();
-    grid_planes_parallel(n[0], threads, [&](long i) {
+    workshare_parts(n[0], threads, [&](long i) {
         long idx[27];
         double e[27];
         for (long j = 0; j < n[1]; ++j)

@@ -9,7 +9,7 @@
 
 #include "cell-ops.hpp"
 #include "crystal-records.hpp"
-#include "plane-threads.hpp"
+#include "workshare.hpp"
 #include "rx-energy.hpp"
 #include "rx-pair.hpp"
 
@@ -117,7 +117,7 @@ int stress_diagonal(double stress[3], const KELMAR_CELL* cell, const KELMAR_PROP
         }
     }
     double energy[6] = {};
-    grid_planes_parallel(6, threads, [&](long e) {
+    workshare_parts(6, threads, [&](long e) {
         double deform[3][3] = {};
         deform[e / 2][e / 2] = (e % 2 == 0) ? -delta : delta;
         kelmar_cell_deform(work[e].get(), deform);  // a valid cell: never fails

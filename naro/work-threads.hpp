@@ -1,88 +1,13 @@
-// Work shared by the CPUs of the process: parts of a job (planes of a grid, ranges of lines of a
-// file) are handed out one at a time, each part handled by exactly one thread and writing only its
-// own results. Callers gather the results part by part in order afterwards, so what they print does
-// not depend on the thread count. The thread count is KELMAR_THREADS where a batch job sets it,
-// otherwise the CPU affinity of the process.
+// The analyser's names for the work shared over the CPUs (workshare/workshare.hpp).
 #pragma once
 
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
-#include <exception>
-#include <mutex>
-#include <sched.h>
-#include <thread>
-#include <vector>
+#include <utility>
 
-// KELMAR_THREADS as a whole number from 1 to 4096; 0 when unset, -1 when set to anything else.
-inline int naro_threads_requested() {
-    const char* text = std::getenv("KELMAR_THREADS");
-    if (text == nullptr) return 0;
-    long n = 0;
-    const char* p = text;
-    for (; *p >= '0' && *p <= '9' && n <= 4096; ++p) n = n * 10 + (*p - '0');
-    if (p == text || *p != '\0' || n < 1 || n > 4096) return -1;
-    return static_cast<int>(n);
-}
+#include "workshare.hpp"
 
-// The CPUs this process may run on (taskset, cgroups and batch systems narrow the mask).
-inline int naro_threads_affinity() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
-        const int n = CPU_COUNT(&set);
-        if (n > 0) return n;
-    }
-    const int hw = static_cast<int>(std::thread::hardware_concurrency());
-    return hw > 0 ? hw : 1;
-}
+inline int naro_threads_usable() { return workshare_threads_usable(); }
 
-// The threads the analyser uses; an unusable KELMAR_THREADS is reported once and not used.
-inline int naro_threads_usable() {
-    const int asked = naro_threads_requested();
-    if (asked > 0) return asked;
-    const int usable = naro_threads_affinity();
-    if (asked < 0) {
-        static std::once_flag told;
-        std::call_once(told, [usable] {
-            std::printf("Warning: KELMAR_THREADS is not a whole number from 1 to 4096; using the %d usable CPUs.\n",
-                        usable);
-        });
-    }
-    return usable;
-}
-
-// body(i) for every i in [0, n) on up to `threads` threads. An exception thrown by a body
-// (std::bad_alloc) stops the hand-out and is rethrown on the calling thread.
 template <class Body>
 void naro_parts_parallel(long n, int threads, Body&& body) {
-    if (threads > n) threads = static_cast<int>(n > 0 ? n : 1);
-    if (threads <= 1) {
-        for (long i = 0; i < n; ++i) body(i);
-        return;
-    }
-    std::atomic<long> next{0};
-    std::exception_ptr failure;
-    std::mutex failure_lock;
-    auto worker = [&]() {
-        try {
-            for (long i = next++; i < n; i = next++) body(i);
-        } catch (...) {
-            std::lock_guard<std::mutex> hold(failure_lock);
-            if (!failure) failure = std::current_exception();
-            next = n;
-        }
-    };
-    std::vector<std::thread> pool;
-    pool.reserve(static_cast<std::size_t>(threads - 1));
-    for (int t = 1; t < threads; ++t) {
-        try {
-            pool.emplace_back(worker);
-        } catch (...) {
-            break;  // the threads already running share the remaining parts
-        }
-    }
-    worker();
-    for (std::thread& th : pool) th.join();
-    if (failure) std::rethrow_exception(failure);
+    workshare_parts(n, threads, std::forward<Body>(body));
 }

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "plane-threads.hpp"
+#include "workshare.hpp"
 
 namespace {
 
@@ -54,10 +54,10 @@ TEST(PlaneThreads, EnvironmentSetsTheCountAndBadValuesFallBackToTheAffinityMask)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value ? std::string("KELMAR_THREADS=\"") + c.value + "\"" : std::string("unset"));
         ThreadsVariable set(c.value);
-        EXPECT_EQ(grid_threads_requested(), c.value == nullptr ? 0 : (c.threads > 0 ? c.threads : -1));
-        EXPECT_EQ(grid_threads_usable(), c.threads > 0 ? c.threads : mask);
-        EXPECT_EQ(grid_threads_resolve(0), c.threads > 0 ? c.threads : mask);
-        EXPECT_EQ(grid_threads_resolve(2), 2);  // a count the caller gives still wins
+        EXPECT_EQ(workshare_threads_requested(), c.value == nullptr ? 0 : (c.threads > 0 ? c.threads : -1));
+        EXPECT_EQ(workshare_threads_usable(), c.threads > 0 ? c.threads : mask);
+        EXPECT_EQ(workshare_threads_resolve(0), c.threads > 0 ? c.threads : mask);
+        EXPECT_EQ(workshare_threads_resolve(2), 2);  // a count the caller gives still wins
     }
 }
 
@@ -67,7 +67,7 @@ TEST(PlaneThreads, PlanesRunOnAtMostTheThreadsTheEnvironmentAllows) {
         std::mutex lock;
         std::set<std::thread::id> seen;
         long sum = 0;
-        grid_planes_parallel(64, 0, [&](long i) {
+        workshare_parts(64, 0, [&](long i) {
             std::lock_guard<std::mutex> hold(lock);
             seen.insert(std::this_thread::get_id());
             sum += i;

@@ -13,7 +13,7 @@
 #include "cube-grid.hpp"
 #include "kelmar_fixtures.hpp"
 #include "neighbor.hpp"
-#include "plane-threads.hpp"
+#include "workshare.hpp"
 #include "rx-energy.hpp"
 #include "rx-strain.hpp"
 
@@ -172,8 +172,8 @@ TEST(LatticeRanges, ObliqueBasisGivesTheSameSums) {
 TEST(PlaneThreads, DefaultCountFollowsTheAffinityMask) {
     cpu_set_t mine;
     ASSERT_EQ(sched_getaffinity(0, sizeof(mine), &mine), 0);
-    EXPECT_EQ(grid_threads_resolve(0), CPU_COUNT(&mine));
-    EXPECT_EQ(grid_threads_resolve(5), 5);
+    EXPECT_EQ(workshare_threads_resolve(0), CPU_COUNT(&mine));
+    EXPECT_EQ(workshare_threads_resolve(5), 5);
     // a thread pinned to one CPU (as taskset -c 0 or a one-core batch slot) works alone
     int pinned = -1;
     std::thread t([&] {
@@ -184,7 +184,7 @@ TEST(PlaneThreads, DefaultCountFollowsTheAffinityMask) {
                 CPU_SET(c, &one);
                 break;
             }
-        if (sched_setaffinity(0, sizeof(one), &one) == 0) pinned = grid_threads_resolve(0);
+        if (sched_setaffinity(0, sizeof(one), &one) == 0) pinned = workshare_threads_resolve(0);
     });
     t.join();
     EXPECT_EQ(pinned, 1);

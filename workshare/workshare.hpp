@@ -1,7 +1,8 @@
-// Work over the planes of a grid (first index) shared by the hardware threads. Each plane is
-// handled by exactly one thread and writes only its own results, so what the callers gather
-// plane by plane afterwards does not depend on the thread count. The thread count is the CPU
-// affinity of the process, or KELMAR_THREADS where a batch job sets it.
+// Work shared by the CPUs of the process, for both programs: parts of a job (planes of a grid,
+// ranges of lines of a file) are handed out one at a time, each part handled by exactly one thread
+// and writing only its own results. Callers gather the results part by part in order afterwards,
+// so what they print does not depend on the thread count. The thread count is KELMAR_THREADS where
+// a batch job sets it, otherwise the CPU affinity of the process.
 #pragma once
 
 #include <atomic>
@@ -15,7 +16,7 @@
 
 // The thread count the environment asks for: KELMAR_THREADS, a whole number from 1 to 4096 (a batch
 // job sets it to the cores its scheduler gave). 0 when unset; -1 when set to anything else.
-inline int grid_threads_requested() {
+inline int workshare_threads_requested() {
     const char* text = std::getenv("KELMAR_THREADS");
     if (text == nullptr) return 0;
     long n = 0;
@@ -27,7 +28,7 @@ inline int grid_threads_requested() {
 
 // The CPUs this process may run on: its affinity mask, which taskset, cgroups and batch systems such
 // as Slurm narrow; the hardware's thread count where the mask cannot be read.
-inline int grid_threads_affinity() {
+inline int workshare_threads_affinity() {
     cpu_set_t set;
     CPU_ZERO(&set);
     if (sched_getaffinity(0, sizeof(set), &set) == 0) {
@@ -38,12 +39,12 @@ inline int grid_threads_affinity() {
     return hw > 0 ? hw : 1;
 }
 
-// The threads a grid computation uses: KELMAR_THREADS when set to a whole number from 1 to 4096,
+// The threads a computation uses: KELMAR_THREADS when set to a whole number from 1 to 4096,
 // otherwise every CPU of the affinity mask. Any other value is reported once and not used.
-inline int grid_threads_usable() {
-    const int asked = grid_threads_requested();
+inline int workshare_threads_usable() {
+    const int asked = workshare_threads_requested();
     if (asked > 0) return asked;
-    const int usable = grid_threads_affinity();
+    const int usable = workshare_threads_affinity();
     if (asked < 0) {
         static std::once_flag told;
         std::call_once(told, [usable] {
@@ -55,13 +56,14 @@ inline int grid_threads_usable() {
 }
 
 // A requested thread count: 0 or less means every usable CPU.
-inline int grid_threads_resolve(int threads) { return threads > 0 ? threads : grid_threads_usable(); }
+inline int workshare_threads_resolve(int threads) { return threads > 0 ? threads : workshare_threads_usable(); }
 
-// body(i) for every i in [0, n), planes handed out one at a time. An exception thrown by a body
-// (std::bad_alloc) stops the hand-out and is rethrown on the calling thread.
+// body(i) for every i in [0, n) on up to `threads` threads (0 or less: every usable CPU), parts
+// handed out one at a time. An exception thrown by a body (std::bad_alloc) stops the hand-out and
+// is rethrown on the calling thread.
 template <class Body>
-void grid_planes_parallel(long n, int threads, Body&& body) {
-    threads = grid_threads_resolve(threads);
+void workshare_parts(long n, int threads, Body&& body) {
+    threads = workshare_threads_resolve(threads);
     if (threads > n) threads = static_cast<int>(n > 0 ? n : 1);
     if (threads <= 1) {
         for (long i = 0; i < n; ++i) body(i);
@@ -85,7 +87,7 @@ void grid_planes_parallel(long n, int threads, Body&& body) {
         try {
             pool.emplace_back(worker);
         } catch (...) {
-            break;  // the threads already running share the remaining planes
+            break;  // the threads already running share the remaining parts
         }
     }
     worker();
