@@ -10,8 +10,6 @@
 #include "fp.hpp"
 #include "gh-network.hpp"
 #include "gh.hpp"
-#include "oxidation-states.hpp"
-#include "property-assemble.hpp"
 
 namespace {
 
@@ -52,21 +50,7 @@ bool graph_structure_from_cell(GraphStructureInput* out, const KELMAR_CELL* cell
         return false;
     }
     out->cell = kelmar_cell_copy(cell);
-    if (!settle_states_for_command(out->cell.get(), symmetry, dir_unitary, dir_binary, false, type)) return false;
-    out->ppt = kelmar_property_import_from_cell(out->cell.get(), type, os, sf, dir_unitary, dir_binary);
-    if (out->ppt == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
-        return false;
-    }
-    long mobile = 0;
-    for (const KELMAR_ATOM& atom : out->cell->atom)
-        if (atom.type[0] == type[0] && atom.type[1] == type[1] && atom.os == os) ++mobile;
-    if (out->ppt->conducting < 0 || mobile == 0) {
-        std::fprintf(stderr, "Error: %s holds no %s%d%c ion to move.\n", name, type, os < 0 ? -os : os,
-                     os_sign_char(os));
-        return false;
-    }
-    return true;
+    return settle_graph_structure(out, symmetry, name, type, os, sf, dir_unitary, dir_binary);
 }
 
 bool landscape_network_energies(LandscapeNetworkEnergies* out, const KELMAR_CUBE* cube,

@@ -31,15 +31,9 @@ bool same_lattice(const double a[3][3], const double b[3][3]) {
 
 }  // namespace
 
-bool load_graph_structure(GraphStructureInput* out, const char* cif, const char* type, int os, double sf,
-                          const char* dir_unitary, const char* dir_binary, const char* dir_symcards) {
-    std::unique_ptr<KELMAR_SYMMETRY> sym;
-    if (kelmar_cell_import_cif_from_file(&out->cell, &sym, cif, dir_symcards, dir_unitary) != 0) {
-        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n");
-        return false;
-    }
-    if (!settle_states_for_command(out->cell.get(), sym.get(), dir_unitary, dir_binary, false, type)) return false;
-    sym.reset();
+bool settle_graph_structure(GraphStructureInput* out, const KELMAR_SYMMETRY* symmetry, const char* name,
+                            const char* type, int os, double sf, const char* dir_unitary, const char* dir_binary) {
+    if (!settle_states_for_command(out->cell.get(), symmetry, dir_unitary, dir_binary, false, type)) return false;
     out->ppt = kelmar_property_import_from_cell(out->cell.get(), type, os, sf, dir_unitary, dir_binary);
     if (out->ppt == nullptr) {
         std::fprintf(stderr, "Error: kelmar_property_import_from_cell() returns NULL.\n");
@@ -49,11 +43,21 @@ bool load_graph_structure(GraphStructureInput* out, const char* cif, const char*
     for (const KELMAR_ATOM& atom : out->cell->atom)
         if (atom.type[0] == type[0] && atom.type[1] == type[1] && atom.os == os) ++mobile;
     if (out->ppt->conducting < 0 || mobile == 0) {
-        std::fprintf(stderr, "Error: %s holds no %s%d%c ion to move.\n", cif, type, os < 0 ? -os : os,
+        std::fprintf(stderr, "Error: %s holds no %s%d%c ion to move.\n", name, type, os < 0 ? -os : os,
                      os_sign_char(os));
         return false;
     }
     return true;
+}
+
+bool load_graph_structure(GraphStructureInput* out, const char* cif, const char* type, int os, double sf,
+                          const char* dir_unitary, const char* dir_binary, const char* dir_symcards) {
+    std::unique_ptr<KELMAR_SYMMETRY> sym;
+    if (kelmar_cell_import_cif_from_file(&out->cell, &sym, cif, dir_symcards, dir_unitary) != 0) {
+        std::fprintf(stderr, "Error: kelmar_cell_import_cif_from_file() returns non-zero.\n");
+        return false;
+    }
+    return settle_graph_structure(out, sym.get(), cif, type, os, sf, dir_unitary, dir_binary);
 }
 
 bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const KELMAR_CELL* cell, const char* cif,

@@ -27,6 +27,10 @@ struct GraphLandscapeInput {
 bool load_graph_structure(GraphStructureInput* out, const char* cif, const char* type, int os, double sf,
                           const char* dir_unitary, const char* dir_binary, const char* dir_symcards);
 
+// The same for a cell already in out->cell (name names it in the messages); symmetry may be null.
+bool settle_graph_structure(GraphStructureInput* out, const KELMAR_SYMMETRY* symmetry, const char* name,
+                            const char* type, int os, double sf, const char* dir_unitary, const char* dir_binary);
+
 // The cube file of that structure: at least 3 points per axis and the structure's lattice lengths
 // and angles (writers may orient the axes differently); cif names the structure in the message.
 bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const KELMAR_CELL* cell, const char* cif,
