@@ -10,6 +10,7 @@
 //   kmfix::card_of("x,y,z")      an operation card (a test failure when the text does not parse)
 //   kmfix::cif_symmetry(text, symcards)  the symmetry the CIF reader takes from a text's structure block
 //   kmfix::record(cell, sf = 0.75) the assembled parameter record, its messages swallowed
+//   kmfix::read_cube(path)       a periodic cube file, its messages swallowed (a failure when unreadable)
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "cell-ops.hpp"
+#include "cube.hpp"
 #include "cif-parse.hpp"
 #include "cif-symmetry.hpp"
 #include "property-assemble.hpp"
@@ -121,6 +123,15 @@ inline std::unique_ptr<KELMAR_PROPERTY> record(KELMAR_CELL* cell, double sf = 0.
     auto ppt = kelmar_property_import_from_cell(cell, nullptr, 0, sf, unitary().c_str(), binary().c_str());
     testing::internal::GetCapturedStdout();
     return ppt;
+}
+
+inline std::unique_ptr<KELMAR_CUBE> read_cube(const std::string& path) {
+    std::unique_ptr<KELMAR_CUBE> cube;
+    testing::internal::CaptureStdout();
+    const int rc = kelmar_cube_import_from_file(&cube, nullptr, path.c_str(), true, "none", true);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc, 0) << path;
+    return cube;
 }
 
 }  // namespace kmfix

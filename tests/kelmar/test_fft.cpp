@@ -14,6 +14,7 @@
 #include "fft.hpp"
 #include "text-buffer.hpp"
 #include "kelmar.hpp"
+#include "kelmar_fixtures.hpp"
 
 namespace {
 
@@ -39,14 +40,7 @@ std::unique_ptr<KELMAR_CUBE> field_cube(const long n[3], const double a[3][3],
 
 double length(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
-std::unique_ptr<KELMAR_CUBE> read_cube(const std::string& path) {
-    std::unique_ptr<KELMAR_CUBE> cube;
-    testing::internal::CaptureStdout();
-    const int rc = kelmar_cube_import_from_file(&cube, nullptr, path.c_str(), true, "none", true);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(rc, 0) << path;
-    return cube;
-}
+using kmfix::read_cube;
 
 std::unique_ptr<KELMAR_FFTDOT_LIST> quiet_list(const KELMAR_FFT* fft, int threads) {
     testing::internal::CaptureStdout();

@@ -16,19 +16,13 @@
 #include "fft.hpp"
 #include "fp.hpp"
 #include "kelmar.hpp"
+#include "kelmar_fixtures.hpp"
 
 namespace {
 
 const std::string kData = TEST_DATA_DIR;
 
-std::unique_ptr<KELMAR_CUBE> read_cube(const std::string& path) {
-    std::unique_ptr<KELMAR_CUBE> cube;
-    testing::internal::CaptureStdout();
-    const int rc = kelmar_cube_import_from_file(&cube, nullptr, path.c_str(), true, "none", true);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(rc, 0) << path;
-    return cube;
-}
+using kmfix::read_cube;
 
 struct TypeCount {
     int min = 0, sd1 = 0, sd2 = 0, max = 0, other = 0;

@@ -12,19 +12,13 @@
 #include "fft-half.hpp"
 #include "fft.hpp"
 #include "kelmar.hpp"
+#include "kelmar_fixtures.hpp"
 
 namespace {
 
 const std::string kData = TEST_DATA_DIR;
 
-std::unique_ptr<KELMAR_CUBE> read_cube(const std::string& path) {
-    std::unique_ptr<KELMAR_CUBE> cube;
-    testing::internal::CaptureStdout();
-    const int rc = kelmar_cube_import_from_file(&cube, nullptr, path.c_str(), true, "none", true);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(rc, 0) << path;
-    return cube;
-}
+using kmfix::read_cube;
 
 }  // namespace
 
