@@ -34,16 +34,21 @@ BAD_NUMBERS = [b"1e308", b"-1e308", b"1e999", b"nan", b"inf", b"-inf", b"0", b"-
                b"0.5abc", b"99999999999999999999", b"-1", b"?", b"."]
 
 
+def damage_bytes(kind, data, rng):
+    """Damage any file suffers: cut short, or a few bytes overwritten."""
+    if kind == "truncate":
+        return data[: rng.randrange(len(data))]
+    b = bytearray(data)
+    for _ in range(rng.randint(1, 8)):
+        b[rng.randrange(len(b))] = rng.randrange(256)
+    return bytes(b)
+
+
 def mutate_cif(data, rng):
     kind = rng.choice(["truncate", "flip", "number", "number", "dup_tag", "del_line", "op", "op", "cell"])
     lines = data.split(b"\n")
-    if kind == "truncate":
-        return kind, data[: rng.randrange(len(data))]
-    if kind == "flip":
-        b = bytearray(data)
-        for _ in range(rng.randint(1, 8)):
-            b[rng.randrange(len(b))] = rng.randrange(256)
-        return kind, bytes(b)
+    if kind in ("truncate", "flip"):
+        return kind, damage_bytes(kind, data, rng)
     if kind == "number":
         spans = [m.span() for m in NUMBER.finditer(data)]
         s, e = rng.choice(spans)
@@ -74,13 +79,8 @@ def mutate_cif(data, rng):
 def mutate_cube(data, rng):
     kind = rng.choice(["truncate", "flip", "value", "grid", "atoms", "drop_header", "extra", "voxel"])
     lines = data.split(b"\n")
-    if kind == "truncate":
-        return kind, data[: rng.randrange(len(data))]
-    if kind == "flip":
-        b = bytearray(data)
-        for _ in range(rng.randint(1, 8)):
-            b[rng.randrange(len(b))] = rng.randrange(256)
-        return kind, bytes(b)
+    if kind in ("truncate", "flip"):
+        return kind, damage_bytes(kind, data, rng)
     if kind == "value":
         i = rng.randrange(6, len(lines) - 1)
         lines[i] = rng.choice([b" nan", b" inf", b" -inf", b" 1e999", b" 1e308", b" -1e308", b" abc"])
