@@ -20,11 +20,12 @@ struct BondRule {
 // ions); P-P 2.1-2.3 A in P2S6 and P2O6 units; P-X bonds to the electronegative elements up to
 // 2.5 A (P-I), metal-P contacts of phosphides from 2.4 A; X-H bonds up to 1.45 A (P-H, Br-H),
 // metal-H and B-H contacts of hydrides from 1.1 A but never to these elements.
-constexpr std::array<BondRule, 4> kRules = {{
+constexpr std::array<BondRule, 5> kRules = {{
     {"O", -1, true, {"O", "Ox"}, 1.2, 1.7},
     {"P", 4, true, {"P"}, 1.9, 2.45},
     {"P", -3, false, {"C", "N", "O", "Ox", "F", "S", "Cl", "Se", "Br", "Te", "I"}, 0.0, 2.6},
     {"H", -1, false, {"C", "N", "O", "Ox", "F", "P", "S", "Cl", "Se", "Br", "I"}, 0.0, 1.5},
+    {"D", -1, false, {"C", "N", "O", "Ox", "F", "P", "S", "Cl", "Se", "Br", "I"}, 0.0, 1.5},
 }};
 
 bool is_partner(const BondRule& r, std::string_view type) {

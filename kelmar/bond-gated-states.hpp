@@ -1,6 +1,6 @@
 // Oxidation states that an element takes only where its bonds show them: the peroxide ion O-1
 // (an O-O bond near 1.5 A), P+4 (a P-P bond, as in P2S6 units), the phosphide ion P-3 (P without
-// bonds to the electronegative elements) and the hydride ion H-1 (H without a bond to them).
+// bonds to the electronegative elements) and the hydride ion H-1 (H or D without a bond to them).
 // Charge balance alone cannot tell these from the common states: a hydroxide stripped of its
 // states may balance with H-1 and a rarer state elsewhere.
 #pragma once

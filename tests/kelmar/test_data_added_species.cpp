@@ -76,6 +76,7 @@ TEST(DataAddedSpecies, UnitaryRowsCarryThePublishedOrBorrowedValues) {
         double softness;  // negative: the softness of radius_from
     } cases[] = {
         {{"H", -1}, {"F", -1}, 1.0 / 6.8},  // Parr & Pearson: absolute hardness of H- 6.8 eV
+        {{"D", -1}, {"F", -1}, 1.0 / 6.8},
         {{"O", -1}, {"O", -2}, -1},
         {{"P", 4}, {"P", 5}, -1},
         {{"P", -3}, {"S", -2}, -1},
@@ -88,7 +89,8 @@ TEST(DataAddedSpecies, UnitaryRowsCarryThePublishedOrBorrowedValues) {
         EXPECT_EQ(r.radius, from.radius);
         EXPECT_NEAR(r.softness, c.softness > 0 ? c.softness : from.softness, 5e-6);
         // mass and period of the element itself
-        const UnitaryRow& element = u.at(Species{c.species.first, c.species.first == "O" ? -2 : c.species.first == "H" ? 1 : 5});
+        const std::string& e = c.species.first;
+        const UnitaryRow& element = u.at(Species{e, e == "O" ? -2 : (e == "H" || e == "D") ? 1 : 5});
         EXPECT_EQ(r.mass, element.mass);
         EXPECT_EQ(r.period, element.period);
     }
@@ -120,6 +122,12 @@ TEST(DataAddedSpecies, HydrideAndPhosphidePairsFollowOKeeffeBrese) {
             EXPECT_EQ(it->second.cn, b.at(Pair{k.cation, k.os, "O", -2}).cn);
             const auto ref = b.find(Pair{k.cation, k.os, a.cutoff_from, a.cutoff_os});
             EXPECT_EQ(it->second.cutoff, (ref != b.end() ? ref : b.find(Pair{k.cation, k.os, "O", -2}))->second.cutoff);
+            if (std::string(a.anion) == "H") {  // the deuteride repeats the hydride pair
+                const auto dd = b.find(Pair{k.cation, k.os, "D", -1});
+                ASSERT_NE(dd, b.end());
+                EXPECT_EQ(dd->second.r0, it->second.r0);
+                EXPECT_EQ(dd->second.cutoff, it->second.cutoff);
+            }
         }
     // the bond valence of Li-H in LiH (a = 4.083 A, six H at 2.042 A) sums to the valence 1
     const double s = 6 * std::exp((b.at(Pair{"Li", 1, "H", -1}).r0 - 4.083 / 2) / 0.37);

@@ -27,6 +27,8 @@ TEST(StructBondGatedStates, RulesByNeighbours) {
         {"H", -1, {{"Al", 1.60}}, true},                // AlH4
         {"H", -1, {{"O", 0.97}, {"Li", 2.0}}, false},   // hydroxide
         {"H", -1, {{"N", 1.02}}, false},                // amide
+        {"D", -1, {{"Al", 1.60}}, true},                // deuteride of a neutron refinement
+        {"D", -1, {{"O", 0.97}}, false},                // heavy water
         {"H", 1, {{"B", 1.22}}, true},
     };
     for (const auto& c : cases)
