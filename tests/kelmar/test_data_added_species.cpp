@@ -148,7 +148,8 @@ TEST(DataAddedSpecies, PeroxideAndPPlus4PairsRepeatTheirModels) {
             EXPECT_EQ(it->second.cutoff, row.cutoff);
             peroxide++;
         }
-        if (c == "P" && oc == 5 && (oa == -1 || oa == -2 || oa == -3) && a != "H" && a != "P" && !(a == "O" && oa == -1)) {
+        if (c == "P" && oc == 5 && (oa == -1 || oa == -2 || oa == -3) && a != "H" && a != "D" && a != "P" &&
+            !(a == "O" && oa == -1)) {
             const auto it = b.find(Pair{"P", 4, a, oa});
             ASSERT_NE(it, b.end()) << a << oa;
             EXPECT_EQ(it->second.r0, row.r0);
