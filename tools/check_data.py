@@ -198,7 +198,7 @@ def check_parameters():
     added = {tuple(r[:4]): r for r in got if tuple(r[:4]) not in source_keys}
     for (anion, aos), _ in gen.OKEEFFE_BRESE_PAIRS:
         for r in brows:
-            if r[2] != "O" or r[3] != "-2" or r[0] == anion or r[0] not in constants:
+            if r[2] != "O" or r[3] != "-2" or r[0] not in constants:
                 continue
             a = added.get((r[0], r[1], anion, str(aos)))
             if a is None:

@@ -284,7 +284,7 @@ def added_binary(rows, constants):
     for anion, cutoff_from in OKEEFFE_BRESE_PAIRS:
         for r in source_rows:
             cation, cos, a, aos = pair(r)
-            if (a, aos) != ("O", -2) or cation == anion[0] or cation not in constants:
+            if (a, aos) != ("O", -2) or cation not in constants:
                 continue
             ref = by_key.get((cation, cos) + cutoff_from, r)
             r0 = okeeffe_brese_r0(constants[cation], constants[anion[0]])

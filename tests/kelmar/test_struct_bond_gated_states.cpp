@@ -79,3 +79,34 @@ TEST(StructBondGatedStates, ChargeBalanceAloneNeverChoosesThem) {
         EXPECT_NE(r.out.find(c.line), std::string::npos) << c.atoms << "\n" << r.out << r.err;
     }
 }
+
+// An amine-borane beside LiF: the H on B is hydridic, the H on N protic. Neither state for every H
+// balances the cell; one state per site does, and the bonds say which site takes which.
+TEST(StructBondGatedStates, HydridicAndProticHydrogenInOneCell) {
+    const std::string cif =
+        "data_x\n_cell_length_a 6\n_cell_length_b 6\n_cell_length_c 6\n_cell_angle_alpha 90\n"
+        "_cell_angle_beta 90\n_cell_angle_gamma 90\n_symmetry_space_group_name_H-M 'P 1'\nloop_\n"
+        "_symmetry_equiv_pos_as_xyz\n'x,y,z'\nloop_\n_atom_site_label\n_atom_site_type_symbol\n"
+        "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n_atom_site_occupancy\n"
+        "N1 N 0.00000 0.00000 0.00000 1\n"
+        "B1 B 0.00000 0.00000 0.26333 1\n"
+        "HN0 H 0.15833 0.00000 0.94500 1\n"
+        "HB0 H 0.10356 0.16128 0.32667 1\n"
+        "HN1 H 0.92083 0.13712 0.94500 1\n"
+        "HB1 H 0.80855 0.00904 0.32667 1\n"
+        "HN2 H 0.92083 0.86288 0.94500 1\n"
+        "HB2 H 0.08790 0.82968 0.32667 1\n"
+        "Li1 Li 0.50000 0.50000 0.50000 1\n"
+        "Li2 Li 0.50000 0.00000 0.50000 1\n"
+        "F1 F 0.00000 0.50000 0.50000 1\n"
+        "F2 F 0.50000 0.50000 0.08333 1\n";
+    testcli::ScratchDir d;
+    testcli::spit(d / "x.cif", cif);
+    const auto r = testcli::run(KELMAR_EXE, "--gen-cif x.cif out.cif", d.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Message: oxidation states from bond valence: B+3 F-1 H-1 H+1 Li+1 N-3\n"), std::string::npos)
+        << r.out;
+    const std::string out = testcli::slurp(d / "out.cif");
+    for (const char* site : {"HB0  H1-", "HB1  H1-", "HB2  H1-", "HN0  H1+", "HN1  H1+", "HN2  H1+"})
+        EXPECT_NE(out.find(site), std::string::npos) << site << "\n" << out;
+}
