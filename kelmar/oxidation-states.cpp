@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "atom-order.hpp"
+#include "bond-gated-states.hpp"
 #include "cell-ops.hpp"
 #include "common-states.hpp"
 #include "data-file.hpp"
@@ -253,7 +254,8 @@ struct FreeElement {
 struct Unit {
     int element;
     std::vector<int> atoms;
-    double n = 0.0;  // total occupancy
+    double n = 0.0;            // total occupancy
+    std::vector<char> allowed;  // per state of the element: whether every atom's bonds allow it
 };
 
 struct Leaf {
@@ -275,8 +277,9 @@ public:
         p_hi_ = p_fixed;
         for (std::size_t k = u; k-- > 0;) {
             const auto& st = elements[static_cast<std::size_t>(units[k].element)].states;
-            const double mn = *std::min_element(st.begin(), st.end());
-            const double mx = *std::max_element(st.begin(), st.end());
+            double mn = st[0], mx = st[0];
+            for (std::size_t c = 0; c < st.size(); c++)
+                if (units[k].allowed[c]) mn = std::min<double>(mn, st[c]), mx = std::max<double>(mx, st[c]);
             lo_[k] = lo_[k + 1] + units[k].n * mn;
             hi_[k] = hi_[k + 1] + units[k].n * mx;
             p_hi_ += units[k].n * std::max(0.0, mx);
@@ -308,6 +311,7 @@ private:
         const Unit& u = units_[k];
         const auto& st = elements_[static_cast<std::size_t>(u.element)].states;
         for (std::size_t c = 0; c < st.size() && !capped_; c++) {
+            if (!u.allowed[c]) continue;
             choice_[k] = static_cast<int>(c);
             visit(k + 1, q + u.n * st[c], p + u.n * std::max(0, st[c]), changes + (c == 0 ? 0 : 1));
         }
@@ -437,6 +441,23 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
     const SiteModel sites = build_sites(cell, symmetry, table.max_cutoff());
     if (sites.rep.empty()) return out;
     Scorer scorer(*cell, sites, table);
+    // per site and state of its element: whether the bonds of the site's atom allow the state
+    // (the default state always is)
+    std::vector<std::vector<char>> site_allows(sites.rep.size());
+    {
+        std::vector<BondedNeighbour> around;
+        for (std::size_t site = 0; site < sites.rep.size(); site++) {
+            const std::size_t r = static_cast<std::size_t>(sites.rep[site]);
+            if (element_of[r] < 0) continue;
+            around.clear();
+            for (const Neighbour& nb : sites.neighbour[site])
+                around.push_back({at[static_cast<std::size_t>(nb.atom)].type, nb.d});
+            const auto& st = elements[static_cast<std::size_t>(element_of[r])].states;
+            auto& allow = site_allows[site];
+            allow.assign(st.size(), 1);
+            for (std::size_t c = 1; c < st.size(); c++) allow[c] = state_allowed_by_bonds(at[r].type, st[c], around);
+        }
+    }
     std::vector<int> os(n);
     for (std::size_t i = 0; i < n; i++) os[i] = at[i].os;
 
@@ -468,10 +489,20 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
             auto it = index.find(key);
             if (it == index.end()) {
                 it = index.emplace(key, units.size()).first;
-                units.push_back({element_of[i], {}, 0.0});
+                const std::size_t states = elements[static_cast<std::size_t>(element_of[i])].states.size();
+                units.push_back({element_of[i], {}, 0.0, std::vector<char>(states, 1)});
             }
-            units[it->second].atoms.push_back(static_cast<int>(i));
-            units[it->second].n += at[i].occ;
+            Unit& u = units[it->second];
+            u.atoms.push_back(static_cast<int>(i));
+            u.n += at[i].occ;
+            const std::size_t site = static_cast<std::size_t>(sites.orbit_of[i]);
+            const auto& st = elements[static_cast<std::size_t>(element_of[i])].states;
+            const bool same = element_of[static_cast<std::size_t>(sites.rep[site])] == element_of[i];
+            for (std::size_t c = 1; c < u.allowed.size(); c++) {
+                // an atom whose site stands for another element has no neighbour list of its own
+                const bool ok = same ? site_allows[site][c] != 0 : state_allowed_by_bonds(at[i].type, st[c], {});
+                u.allowed[c] = u.allowed[c] && ok;
+            }
         }
         // heaviest units first: the charge bound prunes earlier
         std::stable_sort(units.begin(), units.end(), [](const Unit& a, const Unit& b) { return a.n > b.n; });
@@ -567,6 +598,7 @@ OxidationStateOutcome settle_oxidation_states(KELMAR_CELL* cell, const KELMAR_SY
                         if (b == st.end()) continue;
                         const int cu = static_cast<int>(a), cv = static_cast<int>(b - st.begin());
                         if (cu == choice[u] && cv == choice[v]) continue;
+                        if (!units[u].allowed[a] || !units[v].allowed[static_cast<std::size_t>(cv)]) continue;
                         const int old_u = choice[u], old_v = choice[v];
                         choice[u] = cu, choice[v] = cv;
                         apply(units, choice);

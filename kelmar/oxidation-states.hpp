@@ -10,6 +10,8 @@
 // the bond-valence fit (smallest global instability index; ties go to the defaults). The chosen
 // states are reported in one line. One state per element is tried first; only when none balances, each
 // symmetry-distinct site of an element may take its own state (mixed valence, as in magnetite).
+// The peroxide, hydride and phosphide ions and P+4 are candidates only for atoms whose bonds show
+// them (bond-gated-states.hpp), so charge balance alone never picks them.
 // States given by the file are never changed. The search is bounded: it visits a capped number of
 // partial assignments and scores a capped number of balanced ones, so any composition finishes.
 #pragma once

@@ -169,16 +169,44 @@ def check_cif_symbols(recs):
 
 
 def check_parameters():
+    sys.path.insert(0, os.path.join(ROOT, "tools"))
+    import gen_parameter_data as gen
+
     with open(os.path.join(DATA, "sources", "unitary.csv"), newline="") as f:
         urows = list(csv.reader(f))[1:]
     lines = data_lines(os.path.join(DATA, "database_unitary.dat"))
-    if [l.split() for l in lines] != urows:
+    got = [l.split() for l in lines]
+    # the source rows, unchanged and in order, plus the added species
+    if [r for r in got if (r[1], int(r[2])) not in {(e, o) for e, o, *_ in gen.ADDED_SPECIES}] != urows:
         problem("database_unitary.dat differs from unitary.csv")
+    for element, os_, *_ in gen.ADDED_SPECIES:
+        mine = [r for r in got if r[1] == element]
+        if not any(int(r[2]) == os_ for r in mine) or int(mine[0][2]) != int(mine[0][3]):
+            problem("database_unitary.dat: %s(%d) missing or default row moved" % (element, os_))
     with open(os.path.join(DATA, "sources", "binary.csv"), newline="") as f:
         brows = [r[:8] for r in list(csv.reader(f))[1:]]
     lines = data_lines(os.path.join(DATA, "database_binary.dat"))
-    if [l.split() for l in lines] != brows:
+    got = [l.split() for l in lines]
+    source_keys = {tuple(r[:4]) for r in brows}
+    if [r for r in got if tuple(r[:4]) in source_keys] != brows:
         problem("database_binary.dat differs from binary.csv")
+    if len({tuple(r[:4]) for r in got}) != len(got):
+        problem("database_binary.dat holds a pair twice")
+    # added pairs: recompute R0 from the O'Keeffe-Brese constants, and every cation with an oxide
+    # pair and constants has its hydride and phosphide pair
+    constants = gen.load_constants()
+    added = {tuple(r[:4]): r for r in got if tuple(r[:4]) not in source_keys}
+    for (anion, aos), _ in gen.OKEEFFE_BRESE_PAIRS:
+        for r in brows:
+            if r[2] != "O" or r[3] != "-2" or r[0] not in constants:
+                continue
+            a = added.get((r[0], r[1], anion, str(aos)))
+            if a is None:
+                problem("no %s(%s)-%s(%d) pair" % (r[0], r[1], anion, aos))
+                continue
+            r0 = gen.okeeffe_brese_r0(constants[r[0]], constants[anion])
+            if abs(float(a[4]) - r0) > 6e-6 or a[5] != "0.370" or a[6] != r[6] or not float(a[7]) > 0:
+                problem("pair %s differs from the O'Keeffe-Brese rule" % " ".join(a))
     for l in lines:
         if l.startswith(" ") or "\t" in l or len(l.split(" ")) < 8:
             problem("binary line not blank-separated from its first character: %r" % l)

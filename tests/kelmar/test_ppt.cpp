@@ -562,10 +562,10 @@ TEST(PptRecord, NewCopyAndConducting) {
 // --- species without data -----------------------------------------------------------------------
 
 TEST(PptMissingData, ASpeciesWithoutAUnitaryLineIsNamedInsteadOfGivingNan) {
-    // A peroxide: O(-1) has no line in either data file, so its period is 0.
+    // O(-3), a state neither data file lists: its period is 0.
     auto cell = kmfix::li2o();
     for (auto& a : cell->atom)
-        if (a.os < 0) a.os = -1;
+        if (a.os < 0) a.os = -3;
     auto ppt = kelmar_property_new(0);
     ASSERT_EQ(kelmar_property_update_index_by_cell(ppt.get(), cell.get()), 0);
     ASSERT_EQ(kelmar_property_update_read_from_file(ppt.get(), kmfix::unitary().c_str(), kmfix::binary().c_str()),
@@ -573,7 +573,7 @@ TEST(PptMissingData, ASpeciesWithoutAUnitaryLineIsNamedInsteadOfGivingNan) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(kelmar_property_calculate_fractional_charge(ppt.get(), cell.get()), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Error: no principal quantum number for O(-1): the species is missing from database_unitary.dat.\n");
+              "Error: no principal quantum number for O(-3): the species is missing from database_unitary.dat.\n");
 }
 
 TEST(PptMissingData, AnAppendedSpeciesWithoutDataKeepsChargeZero) {
