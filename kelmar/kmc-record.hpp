@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gh.hpp"
+#include "kmc-msd.hpp"
 #include "kmc-tree.hpp"
 #include "random.hpp"
 
@@ -91,6 +92,7 @@ struct KELMAR_KMC {
     double diffusivity[4] = {};
     double mobility[4] = {};
     double conductivity[4] = {};
+    double diffusivity_error = -1.0;      // standard error of diffusivity[3]; < 0: not known
     long step_log = 0;
     char logname[1024] = {};
     char xyzname[1024] = {};
@@ -120,4 +122,8 @@ struct KELMAR_KMC {
     std::vector<int> changed;             // vertices whose `update` is set
     double kT = 0.0;                      // eV, of the temperature the rates were made for
     long ions = 0;                        // ions placed
+    double energy = 0.0;                  // eV: site energies of the ions plus their repulsion
+    long equil_hops = 0;                  // hops the last equilibration made
+    double hop_time = 0.0;                // ps: mean waiting time over its last block
+    kmc_msd msd;                          // the ions' displacements over the measured stretch
 };
