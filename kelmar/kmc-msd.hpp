@@ -7,24 +7,7 @@
 // The error of D is the standard error of the slopes of disjoint groups of ions.
 #pragma once
 
-#include <limits>
-#include <vector>
-
-struct KELMAR_KMC;
-
-struct kmc_msd {
-    long ions = 0;               // ions followed
-    std::vector<int> ion_at;     // per vertex: the ion that started there, -1 for none
-    std::vector<double> frame;   // per snapshot: x, y, z of every ion's displacement, A
-    long frames = 0;
-    double spacing = 0.0;        // ps between snapshots
-    double next = std::numeric_limits<double>::infinity();  // time of the next snapshot, ps
-    // Snapshots kept at most; when full, every other one is dropped and the spacing doubles.
-    static constexpr long kMaxFrames = 129;
-    // Snapshots needed for the slope; a shorter record gives D from the end point.
-    static constexpr long kMinFrames = 11;
-    static constexpr int kGroups = 8;
-};
+#include "kmc-record.hpp"
 
 // What the record gives: D per axis and total (A^2/ps), the standard error of the total, the lag
 // window of the fit (ps) and how it was made.

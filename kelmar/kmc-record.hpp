@@ -4,11 +4,11 @@
 #pragma once
 
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <vector>
 
 #include "gh.hpp"
-#include "kmc-msd.hpp"
 #include "kmc-tree.hpp"
 #include "random.hpp"
 
@@ -68,6 +68,22 @@ struct kmc_flat_list {
 struct kmc_ends {
     int from = 0, to = 0;
     int open = -1;  // the edge the pair's rate belongs to, -1 when none is open
+};
+
+// The ions' displacements recorded at equal times over the measured stretch (kmc-msd.hpp reads
+// them).
+struct kmc_msd {
+    long ions = 0;               // ions followed
+    std::vector<int> ion_at;     // per vertex: the ion that started there, -1 for none
+    std::vector<double> frame;   // per snapshot: x, y, z of every ion's displacement, A
+    long frames = 0;
+    double spacing = 0.0;        // ps between snapshots
+    double next = std::numeric_limits<double>::infinity();  // time of the next snapshot, ps
+    // Snapshots kept at most; when full, every other one is dropped and the spacing doubles.
+    static constexpr long kMaxFrames = 129;
+    // Snapshots needed for the slope; a shorter record gives D from the end point.
+    static constexpr long kMinFrames = 11;
+    static constexpr int kGroups = 8;
 };
 
 struct kmc_file_closer {

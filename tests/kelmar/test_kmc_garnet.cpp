@@ -22,6 +22,7 @@ testcli::Result kelmar(const testcli::ScratchDir& dir, const std::string& args) 
 
 struct measured {
     double D = std::nan(""), error = std::nan(""), printed = std::nan(""), trapped = std::nan("");
+    long snapshots = 0;
 };
 
 measured read_run(const std::string& out) {
@@ -30,6 +31,8 @@ measured read_run(const std::string& out) {
     if (at != std::string::npos) {
         at = out.find("): ", at);
         if (at != std::string::npos) std::sscanf(out.c_str() + at, "): %lf +- %lf", &m.D, &m.error);
+        at = out.find(" ps (", out.find("Message: diffusivity from the slope"));
+        if (at != std::string::npos) std::sscanf(out.c_str() + at, " ps (%ld snapshots", &m.snapshots);
     }
     at = out.find("KMC: diffusivity = ");
     if (at != std::string::npos) std::sscanf(out.c_str() + at, "KMC: diffusivity = %lf", &m.printed);
@@ -55,6 +58,9 @@ TEST(KmcGarnet, DiffusivityWithRepulsionDoesNotFallWithRunLength) {
         std::printf("garnet, 1000 K, %ld hops: D = %.3g +- %.2g (1e-8 m^2/s)\n", hops[k], run[k].D, run[k].error);
         ASSERT_TRUE(std::isfinite(run[k].D) && std::isfinite(run[k].error)) << r.out;
         EXPECT_GT(run[k].D, 0.0);
+        // about 100 equal times, thinned to every other one whenever the run outlasts the record
+        EXPECT_GE(run[k].snapshots, 65);
+        EXPECT_LE(run[k].snapshots, 129);
         EXPECT_GT(run[k].error, 0.0);
         EXPECT_LT(run[k].error, 0.6 * run[k].D);  // the error says something
         EXPECT_NEAR(run[k].printed, run[k].D, 0.006 * run[k].D);  // the summary prints the slope's D
