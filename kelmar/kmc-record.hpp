@@ -130,6 +130,9 @@ struct KELMAR_KMC {
     std::vector<kmc_ends> ends;           // per pair: the ends of its first edge, its open edge
     std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
     std::vector<int> affect;              // the pairs of its hops, of its v_n's hops and those it screens
+    std::vector<long> hop_affect_first;   // per pair: [hop_affect_first[p], hop_affect_first[p+1]) in hop_affect
+    std::vector<int> hop_affect;          // the union of the lists of its two ends
+    int hopped = -1;                      // the pair of the hop whose rates are due, -1: none
     kmc_rate_tree tree;                   // the pair rates and their partial sums
     std::vector<int> touched;             // pairs whose rate is due: the first `queued` (scratch, one slot a pair)
     std::size_t queued = 0;

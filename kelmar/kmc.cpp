@@ -3,6 +3,8 @@
 #include "kmc.hpp"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -121,6 +123,7 @@ long choose_hop(KELMAR_KMC* kmc) {
 }
 
 void do_hop(KELMAR_KMC* kmc, const KELMAR_GRAPH_EDGE* e) {
+    kmc->hopped = static_cast<int>(e->index >> 1);
     // the ion leaves its level and takes that of the end, without its own repulsion
     const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(e->index)];
     kmc->energy += kmc->level[static_cast<std::size_t>(h.to)] - h.de_end - kmc->level[static_cast<std::size_t>(h.from)];
@@ -282,6 +285,18 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         for (int p : reach_list) kmc->affect.push_back(p);
         kmc->affect_first.push_back(static_cast<int>(kmc->affect.size()));
     }
+    // what one hop reaches: the union of its two ends' lists, each pair once (no stamps per hop)
+    kmc->hop_affect_first.assign(1, 0);
+    for (std::size_t p = 0; p < ne / 2; ++p) {
+        const auto list = [&](int v) {
+            const std::size_t vv = static_cast<std::size_t>(v);
+            return std::make_pair(kmc->affect.begin() + kmc->affect_first[vv],
+                                  kmc->affect.begin() + kmc->affect_first[vv + 1]);
+        };
+        const auto a = list(kmc->ends[p].from), b = list(kmc->ends[p].to);
+        std::set_union(a.first, a.second, b.first, b.second, std::back_inserter(kmc->hop_affect));
+        kmc->hop_affect_first.push_back(static_cast<long>(kmc->hop_affect.size()));
+    }
     kmc->graph = std::move(graph);
     return kmc;
 }
@@ -331,6 +346,22 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     const unsigned pass = kmc->pass;
     int* queue = kmc->touched.data();
     std::size_t n = kmc->queued;
+    const int hop = kmc->hopped;
+    kmc->hopped = -1;
+    if (hop >= 0 && kmc->changed.size() == 2 && n == 0) {
+        // one hop: its precomputed list holds each pair once
+        const std::size_t hh = static_cast<std::size_t>(hop);
+        const int* t = kmc->hop_affect.data() + kmc->hop_affect_first[hh];
+        const int* end = kmc->hop_affect.data() + kmc->hop_affect_first[hh + 1];
+        for (; t != end; ++t) {
+            const int p = *t;
+            const kmc_ends& e = ends[static_cast<std::size_t>(p)];
+            queue[n] = p;
+            n += static_cast<std::size_t>((filled[e.from] ^ filled[e.to]) | (e.open >= 0));
+        }
+        for (int j : kmc->changed) kmc->kv[static_cast<std::size_t>(j)].update = false;
+        kmc->changed.clear();
+    }
     for (int j : kmc->changed) {
         const std::size_t jj = static_cast<std::size_t>(j);
         const int* t = kmc->affect.data() + kmc->affect_first[jj];
@@ -393,14 +424,21 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
     // are the occupancies.
     const bool repel = !kmc->near.item.empty();
     const double kT_place = kBoltzmann * (kmc->temperature > 0.0 ? kmc->temperature : KELMAR_KMC_TEMPERATURE);
-    const auto weight = [kmc, kT_place](long i) {
+    // per vertex: its draw weight, 0 once occupied; a placement changes only those of its v_n
+    std::vector<double> weight(static_cast<std::size_t>(nv), 0.0);
+    const auto weigh = [kmc, kT_place, &weight](long i) {
         const KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
-        return kv.v->occ * std::exp(-(kmc->level[static_cast<std::size_t>(i)] - kv.en) / kT_place);
+        weight[static_cast<std::size_t>(i)] =
+            kv.occupied || !(kv.v->occ > 0.0)
+                ? 0.0
+                : kv.v->occ * std::exp(-(kmc->level[static_cast<std::size_t>(i)] - kv.en) / kT_place);
     };
     if (repel) {
         W = 0.0;
-        for (long i = 0; i < nv; ++i)
-            if (kmc->kv[static_cast<std::size_t>(i)].v->occ > 0.0) W += weight(i);
+        for (long i = 0; i < nv; ++i) {
+            weigh(i);
+            W += weight[static_cast<std::size_t>(i)];
+        }
     }
     while (N >= 1.0 && W > 1e-6) {
         const double u = kelmar_kmc_random(kmc) * W;
@@ -410,7 +448,7 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
             const KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
             if (kv.occupied || !(kv.v->occ > 0.0)) continue;
             last = i;
-            sum += repel ? weight(i) : kv.v->occ;
+            sum += repel ? weight[static_cast<std::size_t>(i)] : kv.v->occ;
             if (sum >= u) hit = i;
         }
         // the running sum can fall short of W by rounding: the last candidate is then the one
@@ -422,11 +460,12 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
         place(hit);
         N -= 1.0;
         if (repel) {
+            const std::size_t hh = static_cast<std::size_t>(hit);
+            weigh(hit);
+            for (int m = kmc->near.first[hh]; m < kmc->near.first[hh + 1]; ++m)
+                weigh(kmc->near.item[static_cast<std::size_t>(m)]);
             W = 0.0;
-            for (long i = 0; i < nv; ++i) {
-                const KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
-                if (!kv.occupied && kv.v->occ > 0.0) W += weight(i);
-            }
+            for (double w : weight) W += w;
         } else {
             W -= kmc->kv[static_cast<std::size_t>(hit)].v->occ;
         }
