@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -69,6 +70,22 @@ struct kmc_ends {
     int open = -1;  // the edge the pair's rate belongs to, -1 when none is open
 };
 
+// The ions' displacements recorded at equal times over the measured stretch (kmc-msd.hpp reads
+// them).
+struct kmc_msd {
+    long ions = 0;               // ions followed
+    std::vector<int> ion_at;     // per vertex: the ion that started there, -1 for none
+    std::vector<double> frame;   // per snapshot: x, y, z of every ion's displacement, A
+    long frames = 0;
+    double spacing = 0.0;        // ps between snapshots
+    double next = std::numeric_limits<double>::infinity();  // time of the next snapshot, ps
+    // Snapshots kept at most; when full, every other one is dropped and the spacing doubles.
+    static constexpr long kMaxFrames = 129;
+    // Snapshots needed for the slope; a shorter record gives D from the end point.
+    static constexpr long kMinFrames = 11;
+    static constexpr int kGroups = 8;
+};
+
 struct kmc_file_closer {
     void operator()(std::FILE* f) const {
         if (f != nullptr) std::fclose(f);
@@ -91,6 +108,7 @@ struct KELMAR_KMC {
     double diffusivity[4] = {};
     double mobility[4] = {};
     double conductivity[4] = {};
+    double diffusivity_error = -1.0;      // standard error of diffusivity[3]; < 0: not known
     long step_log = 0;
     char logname[1024] = {};
     char xyzname[1024] = {};
@@ -112,6 +130,9 @@ struct KELMAR_KMC {
     std::vector<kmc_ends> ends;           // per pair: the ends of its first edge, its open edge
     std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
     std::vector<int> affect;              // the pairs of its hops, of its v_n's hops and those it screens
+    std::vector<long> hop_affect_first;   // per pair: [hop_affect_first[p], hop_affect_first[p+1]) in hop_affect
+    std::vector<int> hop_affect;          // the union of the lists of its two ends
+    int hopped = -1;                      // the pair of the hop whose rates are due, -1: none
     kmc_rate_tree tree;                   // the pair rates and their partial sums
     std::vector<int> touched;             // pairs whose rate is due: the first `queued` (scratch, one slot a pair)
     std::size_t queued = 0;
@@ -120,4 +141,8 @@ struct KELMAR_KMC {
     std::vector<int> changed;             // vertices whose `update` is set
     double kT = 0.0;                      // eV, of the temperature the rates were made for
     long ions = 0;                        // ions placed
+    double energy = 0.0;                  // eV: site energies of the ions plus their repulsion
+    long equil_hops = 0;                  // hops the last equilibration made
+    double hop_time = 0.0;                // ps: mean waiting time over its last block
+    kmc_msd msd;                          // the ions' displacements over the measured stretch
 };

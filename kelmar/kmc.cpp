@@ -3,11 +3,14 @@
 #include "kmc.hpp"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
 #include "property-derived.hpp"
+#include "kmc-msd.hpp"
 #include "kmc-near.hpp"
 #include "linalg.hpp"
 #include "kmc-out.hpp"
@@ -120,6 +123,10 @@ long choose_hop(KELMAR_KMC* kmc) {
 }
 
 void do_hop(KELMAR_KMC* kmc, const KELMAR_GRAPH_EDGE* e) {
+    kmc->hopped = static_cast<int>(e->index >> 1);
+    // the ion leaves its level and takes that of the end, without its own repulsion
+    const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(e->index)];
+    kmc->energy += kmc->level[static_cast<std::size_t>(h.to)] - h.de_end - kmc->level[static_cast<std::size_t>(h.from)];
     set_occupied(kmc, static_cast<int>(e->v_i->index), false);
     set_occupied(kmc, static_cast<int>(e->v_f->index), true);
 }
@@ -278,6 +285,18 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         for (int p : reach_list) kmc->affect.push_back(p);
         kmc->affect_first.push_back(static_cast<int>(kmc->affect.size()));
     }
+    // what one hop reaches: the union of its two ends' lists, each pair once (no stamps per hop)
+    kmc->hop_affect_first.assign(1, 0);
+    for (std::size_t p = 0; p < ne / 2; ++p) {
+        const auto list = [&](int v) {
+            const std::size_t vv = static_cast<std::size_t>(v);
+            return std::make_pair(kmc->affect.begin() + kmc->affect_first[vv],
+                                  kmc->affect.begin() + kmc->affect_first[vv + 1]);
+        };
+        const auto a = list(kmc->ends[p].from), b = list(kmc->ends[p].to);
+        std::set_union(a.first, a.second, b.first, b.second, std::back_inserter(kmc->hop_affect));
+        kmc->hop_affect_first.push_back(static_cast<long>(kmc->hop_affect.size()));
+    }
     kmc->graph = std::move(graph);
     return kmc;
 }
@@ -327,6 +346,22 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     const unsigned pass = kmc->pass;
     int* queue = kmc->touched.data();
     std::size_t n = kmc->queued;
+    const int hop = kmc->hopped;
+    kmc->hopped = -1;
+    if (hop >= 0 && kmc->changed.size() == 2 && n == 0) {
+        // one hop: its precomputed list holds each pair once
+        const std::size_t hh = static_cast<std::size_t>(hop);
+        const int* t = kmc->hop_affect.data() + kmc->hop_affect_first[hh];
+        const int* end = kmc->hop_affect.data() + kmc->hop_affect_first[hh + 1];
+        for (; t != end; ++t) {
+            const int p = *t;
+            const kmc_ends& e = ends[static_cast<std::size_t>(p)];
+            queue[n] = p;
+            n += static_cast<std::size_t>((filled[e.from] ^ filled[e.to]) | (e.open >= 0));
+        }
+        for (int j : kmc->changed) kmc->kv[static_cast<std::size_t>(j)].update = false;
+        kmc->changed.clear();
+    }
     for (int j : kmc->changed) {
         const std::size_t jj = static_cast<std::size_t>(j);
         const int* t = kmc->affect.data() + kmc->affect_first[jj];
@@ -381,7 +416,30 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
         kv.origin = i;
         ++kmc->ions;
     };
-    // at random, in proportion to the occupancies
+    // At random, in proportion to the occupancies, each weighted by the Boltzmann factor of the
+    // repulsion of the ions already placed: occupancies alone put ions on split sites a fraction
+    // of an angstrom apart, tens of eV above any real arrangement, and from there a hop into a
+    // site far above the others costs nothing while the way back costs eV, so the first hops
+    // would lock ions into traps an equilibrated run never visits. Without repulsion the weights
+    // are the occupancies.
+    const bool repel = !kmc->near.item.empty();
+    const double kT_place = kBoltzmann * (kmc->temperature > 0.0 ? kmc->temperature : KELMAR_KMC_TEMPERATURE);
+    // per vertex: its draw weight, 0 once occupied; a placement changes only those of its v_n
+    std::vector<double> weight(static_cast<std::size_t>(nv), 0.0);
+    const auto weigh = [kmc, kT_place, &weight](long i) {
+        const KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
+        weight[static_cast<std::size_t>(i)] =
+            kv.occupied || !(kv.v->occ > 0.0)
+                ? 0.0
+                : kv.v->occ * std::exp(-(kmc->level[static_cast<std::size_t>(i)] - kv.en) / kT_place);
+    };
+    if (repel) {
+        W = 0.0;
+        for (long i = 0; i < nv; ++i) {
+            weigh(i);
+            W += weight[static_cast<std::size_t>(i)];
+        }
+    }
     while (N >= 1.0 && W > 1e-6) {
         const double u = kelmar_kmc_random(kmc) * W;
         double sum = 0.0;
@@ -390,7 +448,7 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
             const KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
             if (kv.occupied || !(kv.v->occ > 0.0)) continue;
             last = i;
-            sum += kv.v->occ;
+            sum += repel ? weight[static_cast<std::size_t>(i)] : kv.v->occ;
             if (sum >= u) hit = i;
         }
         // the running sum can fall short of W by rounding: the last candidate is then the one
@@ -401,7 +459,16 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
         }
         place(hit);
         N -= 1.0;
-        W -= kmc->kv[static_cast<std::size_t>(hit)].v->occ;
+        if (repel) {
+            const std::size_t hh = static_cast<std::size_t>(hit);
+            weigh(hit);
+            for (int m = kmc->near.first[hh]; m < kmc->near.first[hh + 1]; ++m)
+                weigh(kmc->near.item[static_cast<std::size_t>(m)]);
+            W = 0.0;
+            for (double w : weight) W += w;
+        } else {
+            W -= kmc->kv[static_cast<std::size_t>(hit)].v->occ;
+        }
     }
     // what is left of the ions goes to the empty vertices of lowest energy
     while (N >= 0.999999) {
@@ -423,6 +490,9 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
         place(best);
         N -= 1.0;
     }
+    kmc->energy = 0.0;
+    for (std::size_t i = 0; i < kmc->kv.size(); ++i)
+        if (kmc->filled[i] != 0) kmc->energy += 0.5 * (kmc->kv[i].en + kmc->level[i]);
     // every rate afresh
     kmc->changed.clear();
     for (KELMAR_KMC_VERTEX& kv : kmc->kv) kv.update = false;
@@ -471,27 +541,60 @@ int kelmar_kmc_init(KELMAR_KMC* kmc) {
     return 0;
 }
 
+// The ions start from a random placement whose repulsion can lie electron-volts above what the
+// run settles to, and in a structure where most hops rattle between close split sites a fixed
+// count of hops may move few ions between cages. So equilibration runs in blocks of the documented
+// count, max(step_limit/100, 10000) hops, until the mean energy per ion of a block differs from
+// that of the block before (the first block: from the placement) by less than kT/sqrt(ions), or
+// 1 meV when that is larger. It stops with a warning after max(10 blocks, step_limit) hops.
 int kelmar_kmc_equilibrate(KELMAR_KMC* kmc) {
-    const long hops = std::max(kmc->step_limit / 100, 10000L);
+    const long block = std::max(kmc->step_limit / 100, 10000L);
+    const long cap = std::max(10 * block, kmc->step_limit);
+    const double ions = static_cast<double>(std::max(kmc->ions, 1L));
+    const double tol = std::max(1e-3, kBoltzmann * kmc->temperature / std::sqrt(ions));
     kmc_progress bar(kmc->progress, "equilibration ");
-    for (long h = 0; h < hops; ++h) {
-        bar.note(static_cast<double>(h) / static_cast<double>(hops));
-        const double Q = kmc->tree.total();
-        if (!(Q >= kRateFloor)) {
-            bar.break_line();
-            std::fprintf(stderr, "Error: overall rate is too small: %.3e (step %ld)\n", Q, h);
-            return 1;
+    double before = kmc->energy / ions, mean = before, wait = 0.0;
+    long h = 0;
+    bool settled = false;
+    while (h < cap && !settled) {
+        double sum = 0.0;
+        wait = 0.0;
+        for (long b = 0; b < block && h < cap; ++b, ++h) {
+            bar.note(static_cast<double>(h) / static_cast<double>(cap));
+            const double Q = kmc->tree.total();
+            if (!(Q >= kRateFloor)) {
+                bar.break_line();
+                std::fprintf(stderr, "Error: overall rate is too small: %.3e (step %ld)\n", Q, h);
+                return 1;
+            }
+            wait += 1.0 / Q;
+            const long k = choose_hop(kmc);
+            if (k < 0) return 1;
+            do_hop(kmc, kmc->ke[static_cast<std::size_t>(k)].e);
+            if (kelmar_kmc_update_rate(kmc) != 0) {
+                bar.break_line();
+                std::fprintf(stderr, "Error: kelmar_kmc_update_rate() returns non-zero.\n");
+                return 1;
+            }
+            sum += kmc->energy;
         }
-        const long k = choose_hop(kmc);
-        if (k < 0) return 1;
-        do_hop(kmc, kmc->ke[static_cast<std::size_t>(k)].e);
-        if (kelmar_kmc_update_rate(kmc) != 0) {
-            bar.break_line();
-            std::fprintf(stderr, "Error: kelmar_kmc_update_rate() returns non-zero.\n");
-            return 1;
-        }
+        const long made = h % block == 0 ? block : h % block;
+        wait /= static_cast<double>(made);
+        before = mean;
+        mean = sum / static_cast<double>(made) / ions;
+        settled = std::fabs(mean - before) < tol;
     }
     bar.finish();
+    kmc->equil_hops = h;
+    kmc->hop_time = wait;
+    if (settled)
+        std::printf("Message: equilibration: %ld hops, until the mean energy per ion of a block of %ld hops changed by "
+                    "less than %.4f eV (%.4f eV).\n",
+                    h, block, tol, mean);
+    else
+        std::printf("Warning: the ion arrangement still relaxes after %ld equilibration hops (mean energy per ion "
+                    "%.4f eV, %.4f eV in the block before); measuring from here.\n",
+                    h, mean, before);
     // the ions are known by where they stand now
     for (long i = 0; i < static_cast<long>(kmc->kv.size()); ++i) {
         KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(i)];
@@ -529,6 +632,7 @@ int kelmar_kmc_evolve(KELMAR_KMC* kmc) {
     // the hop: credited after it, the time-averaged occupancies would lean towards the states
     // that follow slow ones (in a small cell by tenths)
     const double dt = -std::log(u2) / Q;
+    if (kmc->t + dt > kmc->msd.next) kmc_msd_take(kmc, kmc->t + dt);
     kmc->t += dt;
     kmc->t_total += dt;  // occupied vertices collect it when they empty (kmc_settle_times)
     do_hop(kmc, e);
@@ -563,6 +667,10 @@ int kelmar_kmc_run(KELMAR_KMC* kmc) {
         std::fprintf(stderr, "Error: kelmar_kmc_log() returns non-zero.\n");
         return 1;
     }
+    // snapshots of the ions about every 1/128 of the expected run (thinned if it runs longer)
+    double expected = kmc->t_limit > 0.0 ? kmc->t_limit : std::numeric_limits<double>::infinity();
+    if (kmc->step_limit > 0) expected = std::min(expected, static_cast<double>(kmc->step_limit) * kmc->hop_time);
+    kmc_msd_start(kmc, expected / static_cast<double>(kmc_msd::kMaxFrames - 1));
     const long cap = kmc->step_limit > 0 ? kmc->step_limit : KELMAR_KMC_STEP_CAP;
     const bool timed = kmc->t_limit > 0.0;
     kmc_progress bar(kmc->progress, "");
@@ -616,15 +724,30 @@ int kelmar_kmc_calculate_conductivity(KELMAR_KMC* kmc) {
     }
     // per ion that moved: the ions placed, which is total_occ whenever that is a whole number
     const double N = static_cast<double>(kmc->ions);
+    for (double& m : M) m /= N;
+    const kmc_msd_fit fit = kmc_msd_diffusivity(kmc, kmc->t, M);
+    if (fit.slope && fit.error >= 0.0)
+        std::printf("Message: diffusivity from the slope of the mean squared displacement of %ld ions over lags of "
+                    "%.3e to %.3e ps (%ld snapshots, every time origin): %.2e +- %.2e E-8 m^2/s (standard error "
+                    "over %d groups of ions).\n",
+                    kmc->msd.ions, fit.lag_lo, fit.lag_hi, fit.frames, fit.D[3], fit.error, fit.groups);
+    else if (fit.slope)
+        std::printf("Message: diffusivity from the slope of the mean squared displacement of %ld ions over lags of "
+                    "%.3e to %.3e ps (%ld snapshots, every time origin); too few ions for an error.\n",
+                    kmc->msd.ions, fit.lag_lo, fit.lag_hi, fit.frames);
+    else
+        std::printf("Warning: the run is too short for the slope of the mean squared displacement (%ld snapshots); "
+                    "the diffusivity is <r^2>/(6t) from the end point.\n",
+                    fit.frames);
     for (int p = 0; p < 4; ++p) {
-        M[p] /= N;
-        const double D = M[p] / (6.0 * kmc->t);
+        const double D = fit.D[p];
         const double mu = D * (g->os / kmc->temperature) * kInvBoltzmann;
         kmc->diffusivity[p] += D;
         kmc->mobility[p] += mu;
         kmc->conductivity[p] += mu * g->c * g->os * kCharge * 10.0;
         kmc->displacement[p] += std::sqrt(M[p]);
     }
+    kmc->diffusivity_error = fit.error;
     kelmar_kmc_print_result(kmc);
     return 0;
 }

@@ -6,6 +6,11 @@
 // advances by exponential waiting times; each ion's displacement is followed through the periodic
 // supercell and turned into diffusivity, mobility and conductivity at the end.
 //
+// Measuring: the first placement weights each occupancy by the Boltzmann factor of the repulsion
+// of the ions already placed, equilibration runs until the mean energy per ion settles, and D is
+// the slope of the time-origin averaged mean squared displacement (kmc-msd.hpp), not <r^2>/(6t)
+// from the end point, which keeps the rattling between close sites as a bias falling with 1/t.
+//
 // Bookkeeping that keeps one hop cheap: each vertex carries the Coulomb energy of the ions around
 // it and each reverse pair of edges the energy of the ions around its saddle, both updated when an
 // ion moves, so a rate costs O(1); a reverse pair has at most one open edge, so the rates are
