@@ -664,12 +664,18 @@ int NARO_find_stationary_points2(NARO_cube& cube, const NARO_cif& cif) {
                 if (kind[idx] == kNaroSaddlePoint) NARO_add_cube_saddle_point(cube, i, j, k, e, 0);
                 else NARO_add_cube_minima_point(cube, i, j, k, i, j, k, e, 0);
             }
-    // Symmetry-related saddles closer than 3 steps describe one bottleneck: merge them.
+    // Symmetry-related saddles closer than 3 steps describe one bottleneck: merge them into
+    // the point at their mean. Where that point is no saddle (mirror-image passes on either
+    // side of a shallow site, the mean falling into the site), the merged record would sit
+    // in no pass at all and the hops through it would be lost: those saddles stay apart.
+    std::vector<char> settled(cube.saddle.size(), 0);
     for (size_t m = 0; m < cube.saddle.size(); ++m) {
-        NARO_saddle& s = cube.saddle[m];
+        if (settled[m]) continue;
+        const NARO_saddle s = cube.saddle[m];
         double sx = s.x, sy = s.y, sz = s.z;
-        int members = 1;
-        for (size_t o = m + 1; o < cube.saddle.size();) {
+        std::vector<size_t> group;
+        for (size_t o = m + 1; o < cube.saddle.size(); ++o) {
+            if (settled[o]) continue;
             const NARO_saddle& t = cube.saddle[o];
             bool hit = false;
             double hx = 0, hy = 0, hz = 0;
@@ -690,21 +696,30 @@ int NARO_find_stationary_points2(NARO_cube& cube, const NARO_cif& cif) {
                 sx += hx;
                 sy += hy;
                 sz += hz;
-                ++members;
-                cube.saddle.erase(cube.saddle.begin() + static_cast<long>(o));
-            } else {
-                ++o;
+                group.push_back(o);
             }
         }
-        if (members >= 2) {
-            NARO_saddle& r = cube.saddle[m];
-            double mx = sx / members, my = sy / members, mz = sz / members;
-            r.tx = naro_wrap_dbl(mx, n[0]);
-            r.ty = naro_wrap_dbl(my, n[1]);
-            r.tz = naro_wrap_dbl(mz, n[2]);
-            r.x = naro_wrap(static_cast<int>(std::floor(mx + 0.5)), n[0]);
-            r.y = naro_wrap(static_cast<int>(std::floor(my + 0.5)), n[1]);
-            r.z = naro_wrap(static_cast<int>(std::floor(mz + 0.5)), n[2]);
+        if (group.empty()) continue;
+        const int members = static_cast<int>(group.size()) + 1;
+        const double mx = sx / members, my = sy / members, mz = sz / members;
+        const int gx = naro_wrap(static_cast<int>(std::floor(mx + 0.5)), n[0]);
+        const int gy = naro_wrap(static_cast<int>(std::floor(my + 0.5)), n[1]);
+        const int gz = naro_wrap(static_cast<int>(std::floor(mz + 0.5)), n[2]);
+        if (NARO_find_lower_energy_neighbour_cluster(cube, gx, gy, gz) < 2) {
+            settled[m] = 1;
+            for (size_t o : group) settled[o] = 1;
+            continue;
+        }
+        NARO_saddle& r = cube.saddle[m];
+        r.tx = naro_wrap_dbl(mx, n[0]);
+        r.ty = naro_wrap_dbl(my, n[1]);
+        r.tz = naro_wrap_dbl(mz, n[2]);
+        r.x = gx;
+        r.y = gy;
+        r.z = gz;
+        for (auto it = group.rbegin(); it != group.rend(); ++it) {
+            cube.saddle.erase(cube.saddle.begin() + static_cast<long>(*it));
+            settled.erase(settled.begin() + static_cast<long>(*it));
         }
     }
     naro_sync_saddle(cube);

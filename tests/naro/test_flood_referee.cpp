@@ -77,5 +77,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // periodic image and through saddles of a cell searched point by point.
                       Landscape{"NASICON_ldx", "naro-path/ldx.cif", "", "0.2"},
                       Landscape{"electrolyte_k4x", "electrolytes/k4x.cif", "", "0.3"},
-                      Landscape{"electrolyte_iqt", "electrolytes/iqt.cif", "", "0.3"}),
+                      // An antiperovskite whose Li site splits into four wells around a
+                      // face centre: the pass at the centre has four downhill branches.
+                      Landscape{"antiperovskite_4p7", "naro-path/4p7.cif", "", "0.3"},
+                      Landscape{"electrolyte_iqt", "electrolytes/iqt.cif", "", "0.3"},
+                      // Li3N, hexagonal: mirror-image passes on either side of a shallow site.
+                      Landscape{"electrolyte_gvd_made", "electrolytes/gvd.cif", "", "0.3"}),
     [](const ::testing::TestParamInfo<Landscape>& i) { return std::string(i.param.name); });
