@@ -334,6 +334,37 @@ TEST_F(Quiet, SaddleTypingAdjacentTypesAndPlateaus) {
     EXPECT_DOUBLE_EQ(cube.saddle[1].e, 1.0);
 }
 
+// A pass t (0.5 eV) between wells A and C on a row along a, and next to it a higher point u
+// (0.6 eV). Where u leads only back onto t's row it is t seen again; where it also leads
+// down into a third well B, it is the only way into B and stays a type of its own.
+TEST_F(Quiet, AdjacentSaddleTypeStaysWhenItLeadsIntoAFurtherBasin) {
+    struct Case {
+        const char* name;
+        bool well_b;
+        int types;
+    } cases[] = {{"u leads back onto the row", false, 1}, {"u leads into well B", true, 2}};
+    for (const Case& c : cases) {
+        NARO_cif cif;
+        NARO_init_cif(cif);
+        std::vector<double> e(512, 1.0);
+        const double row[5] = {0.0, 0.2, 0.5, 0.2, 0.0};   // A at a = 1, t at 3, C at 5
+        for (int x = 1; x <= 5; ++x) e[at(x, 4, 4)] = row[x - 1];
+        e[at(3, 5, 4)] = 0.6;   // u
+        if (c.well_b) {
+            e[at(3, 6, 4)] = 0.3;
+            e[at(3, 7, 4)] = 0.0;   // B
+        }
+        NARO_cube cube = make_cube(8, 8, 8, 8, 8, 8, e);
+        NARO_prepare_fastgen_symop(cif, cube);
+        NARO_add_cube_saddle_point(cube, 3, 4, 4, 0.5, 0);
+        NARO_add_cube_saddle_point(cube, 3, 5, 4, 0.6, 0);
+        ASSERT_EQ(NARO_group_saddle_by_symmetry(cube, cif), 0);
+        EXPECT_EQ(cube.total_saddle_type, c.types) << c.name;
+        EXPECT_EQ(cube.total_saddle, c.types) << c.name;
+        EXPECT_DOUBLE_EQ(cube.saddle[0].e, 0.5) << c.name;
+    }
+}
+
 TEST_F(Quiet, LargePlateauRemovesTheWholeSaddleType) {
     NARO_cif cif;
     NARO_init_cif(cif);
