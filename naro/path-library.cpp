@@ -419,6 +419,17 @@ double walk_top(const NARO_cube& cube, const NARO_grid_path& walk) {
     return top;
 }
 
+// True when steepest descents from the top of the saddle at s reach minimum ma in image
+// ca and minimum mb in image cb.
+bool descends_to_both(const NARO_cube& cube, const Tri& s, int ma, const Tri& ca, int mb, const Tri& cb) {
+    bool reach_a = false, reach_b = false;
+    for (const NaroDescentEnd& e : naro_descend_from_saddle_top(cube, s.x, s.y, s.z)) {
+        reach_a = reach_a || (e.minimum == ma && e.i == ca.x && e.j == ca.y && e.l == ca.z);
+        reach_b = reach_b || (e.minimum == mb && e.i == cb.x && e.j == cb.y && e.l == cb.z);
+    }
+    return reach_a && reach_b;
+}
+
 // Hop of saddle si (type st) between two ends of its steepest-descent routes: the first
 // end and the one seen from the saddle at the widest angle to it. Returns 0 when the
 // saddle is accounted for, -1 when its routes reach fewer than two distinct ends.
@@ -547,6 +558,11 @@ int NARO_build_path(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathli
         // The barrier of a hop is the highest point of its walk, which may lie beside
         // the saddle when a half-path climbs for a few steps.
         p.saddle_energy = std::max({energy_wrapped(cube, s), walk_top(cube, half1), walk_top(cube, half2)});
+        // A walk that climbs may still have a way down from the saddle to both its ends:
+        // then the saddle itself is the barrier.
+        if (p.saddle_energy > energy_wrapped(cube, s) + kEqual &&
+            descends_to_both(cube, s, a.index, {a.i, a.j, a.l}, b.index, {b.i, b.j, b.l}))
+            p.saddle_energy = energy_wrapped(cube, s);
         p.start_p = a.i;
         p.start_q = a.j;
         p.start_r = a.l;
