@@ -419,6 +419,17 @@ double walk_top(const NARO_cube& cube, const NARO_grid_path& walk) {
     return top;
 }
 
+// True when steepest descents from the top of the saddle at s reach minimum ma in image
+// ca and minimum mb in image cb.
+bool descends_to_both(const NARO_cube& cube, const Tri& s, int ma, const Tri& ca, int mb, const Tri& cb) {
+    bool reach_a = false, reach_b = false;
+    for (const NaroDescentEnd& e : naro_descend_from_saddle_top(cube, s.x, s.y, s.z)) {
+        reach_a = reach_a || (e.minimum == ma && e.i == ca.x && e.j == ca.y && e.l == ca.z);
+        reach_b = reach_b || (e.minimum == mb && e.i == cb.x && e.j == cb.y && e.l == cb.z);
+    }
+    return reach_a && reach_b;
+}
+
 // Hop of saddle si (type st) between two ends of its steepest-descent routes: the first
 // end and the one seen from the saddle at the widest angle to it. Returns 0 when the
 // saddle is accounted for, -1 when its routes reach fewer than two distinct ends.
@@ -547,6 +558,11 @@ int NARO_build_path(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathli
         // The barrier of a hop is the highest point of its walk, which may lie beside
         // the saddle when a half-path climbs for a few steps.
         p.saddle_energy = std::max({energy_wrapped(cube, s), walk_top(cube, half1), walk_top(cube, half2)});
+        // A walk that climbs may still have a way down from the saddle to both its ends:
+        // then the saddle itself is the barrier.
+        if (p.saddle_energy > energy_wrapped(cube, s) + kEqual &&
+            descends_to_both(cube, s, a.index, {a.i, a.j, a.l}, b.index, {b.i, b.j, b.l}))
+            p.saddle_energy = energy_wrapped(cube, s);
         p.start_p = a.i;
         p.start_q = a.j;
         p.start_r = a.l;
@@ -567,6 +583,126 @@ int NARO_build_path(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathli
 }
 
 // ====================================================================== all periodic copies
+
+namespace {
+
+// A pass whose top is a ring or a cross of equal points (a site split into several minima
+// around a centre) has three or more downhill branches, while a hop and its copies join
+// only the two ends they were chosen by. Every branch such a saddle is not yet joined to
+// gets a hop from the saddle's first branch: the flood joins them all at the pass. The new
+// hops are listed after the hops of their energy.
+void join_every_branch(const NARO_cube& cube, NARO_pathlib& pathlib) {
+    const int nmin = static_cast<int>(cube.minima.size());
+    const int nsad = static_cast<int>(cube.saddle.size());
+    std::vector<std::vector<size_t>> by_saddle(static_cast<size_t>(nsad));
+    for (size_t k = 0; k < pathlib.allpath.size(); ++k) {
+        const int si = pathlib.allpath[k].saddle;
+        if (si >= 0 && si < nsad) by_saddle[static_cast<size_t>(si)].push_back(k);
+    }
+    std::vector<NARO_allpath> added;
+    bool new_distinct = false;
+    for (int si = 0; si < nsad; ++si) {
+        const Tri s = saddle_point(cube, si);
+        const std::vector<NaroDescentEnd> ends = naro_descend_from_saddle_top(cube, s.x, s.y, s.z);
+        if (ends.size() < 3) continue;
+        auto end_of = [&](int m, int i, int j, int l) {
+            for (size_t e = 0; e < ends.size(); ++e)
+                if (ends[e].minimum == m && ends[e].i == i && ends[e].j == j && ends[e].l == l)
+                    return static_cast<int>(e);
+            return -1;
+        };
+        // Branches already joined through this saddle share a group.
+        std::vector<int> group(ends.size());
+        for (size_t e = 0; e < ends.size(); ++e) group[e] = static_cast<int>(e);
+        auto root = [&](int e) {
+            while (group[static_cast<size_t>(e)] != e) e = group[static_cast<size_t>(e)];
+            return e;
+        };
+        for (size_t k : by_saddle[static_cast<size_t>(si)]) {
+            const NARO_allpath& ap = pathlib.allpath[k];
+            const int a = end_of(ap.start, ap.start_crossx, ap.start_crossy, ap.start_crossz);
+            const int b = end_of(ap.end, ap.end_crossx, ap.end_crossy, ap.end_crossz);
+            if (a >= 0 && b >= 0) group[static_cast<size_t>(root(b))] = root(a);
+        }
+        const NaroDescentEnd& first = ends[0];
+        if (first.minimum < 0 || first.minimum >= nmin) continue;
+        const NARO_minima& mf = cube.minima[static_cast<size_t>(first.minimum)];
+        const int st = cube.saddle[static_cast<size_t>(si)].type;
+        const double se = energy_wrapped(cube, s);
+        for (size_t e = 1; e < ends.size(); ++e) {
+            if (root(static_cast<int>(e)) == root(0)) continue;
+            group[static_cast<size_t>(root(static_cast<int>(e)))] = root(0);
+            const NaroDescentEnd& b = ends[e];
+            const NARO_minima& mb = cube.minima[static_cast<size_t>(b.minimum)];
+            NARO_grid_path wa, wb;
+            grid_path_assign(wa, first.walk);
+            grid_path_assign(wb, b.walk);
+            const double length = NARO_path_length_in_Angstrom(cube, wa) + NARO_path_length_in_Angstrom(cube, wb);
+            // A hop of these types through this saddle type is listed at its distinct
+            // path's barrier; a new combination becomes a distinct path of its own.
+            double barrier = se;
+            bool listed = false;
+            for (const NARO_path& p : pathlib.path)
+                if (p.saddle_type == st && ((p.start_type == mf.type && p.end_type == mb.type) ||
+                                            (p.start_type == mb.type && p.end_type == mf.type))) {
+                    barrier = p.saddle_energy;
+                    listed = true;
+                    break;
+                }
+            if (!listed) {
+                NARO_path p;
+                p.start = first.minimum;
+                p.end = b.minimum;
+                p.saddle = si;
+                p.start_type = mf.type;
+                p.end_type = mb.type;
+                p.saddle_type = st;
+                p.start_energy = mf.e;
+                p.end_energy = mb.e;
+                p.saddle_energy = se;
+                p.start_p = first.i;
+                p.start_q = first.j;
+                p.start_r = first.l;
+                p.end_p = b.i;
+                p.end_q = b.j;
+                p.end_r = b.l;
+                p.length = length;
+                p.straightline_length = dist_grid(cube, minimum_image(cube, first.minimum, first.i, first.j, first.l),
+                                                  minimum_image(cube, b.minimum, b.i, b.j, b.l));
+                p.tortuosity = p.straightline_length > kEqual ? p.length / p.straightline_length : 0.0;
+                p.by_descent = 1;
+                pathlib.path.push_back(p);
+                new_distinct = true;
+            }
+            NARO_allpath ap;
+            ap.saddle = si;
+            ap.start = first.minimum;
+            ap.end = b.minimum;
+            ap.start_type = mf.type;
+            ap.end_type = mb.type;
+            ap.saddle_type = st;
+            ap.length = length;
+            ap.start_crossx = first.i;
+            ap.start_crossy = first.j;
+            ap.start_crossz = first.l;
+            ap.end_crossx = b.i;
+            ap.end_crossy = b.j;
+            ap.end_crossz = b.l;
+            ap.start_energy = mf.e;
+            ap.end_energy = mb.e;
+            ap.saddle_energy = barrier;
+            added.push_back(ap);
+        }
+    }
+    if (added.empty()) return;
+    if (new_distinct) NARO_bubblesort_pathlib(pathlib);
+    pathlib.allpath.insert(pathlib.allpath.end(), added.begin(), added.end());
+    std::stable_sort(pathlib.allpath.begin(), pathlib.allpath.end(),
+                     [](const NARO_allpath& x, const NARO_allpath& y) { return x.saddle_energy < y.saddle_energy; });
+}
+
+}  // namespace
+
 
 int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pathlib) {
     struct Cand {
@@ -688,6 +824,7 @@ int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pa
             if (!listed) listed = nearest_fit(p.start_type, p.end_type, s, leftdist, rightdist, try_pair);
         }
     }
+    join_every_branch(cube, pathlib);
     sync_counts(pathlib);
     return 0;
 }

@@ -62,19 +62,16 @@ bool match_minimum(const NARO_cube& c, const Tri& q, NaroDescentEnd& end) {
     return end.minimum >= 0;
 }
 
-}  // namespace
-
-std::vector<NaroDescentEnd> naro_descend_from_saddle(const NARO_cube& cube, int x, int y, int z) {
-    std::vector<NaroDescentEnd> ends;
-    const Tri s{x, y, z};
-    const double es = energy_of(cube, s);
+// Descends from every neighbour of the top point t strictly below the pass energy es,
+// adding each end not seen before to ends.
+void descend_from_top_point(const NARO_cube& cube, const Tri& t, double es, std::vector<NaroDescentEnd>& ends) {
     for (int da = -1; da <= 1; ++da)
         for (int db = -1; db <= 1; ++db)
             for (int dc = -1; dc <= 1; ++dc) {
                 if (da == 0 && db == 0 && dc == 0) continue;
-                Tri p{x + da, y + db, z + dc};
+                Tri p{t.x + da, t.y + db, t.z + dc};
                 if (!strictly_below(energy_of(cube, p), es)) continue;
-                std::vector<Tri> pts{s, p};
+                std::vector<Tri> pts{t, p};
                 Tri next{};
                 while (lowest_lower_neighbour(cube, p, next) &&
                        static_cast<int>(pts.size()) < kMaxDescentSteps) {
@@ -90,5 +87,28 @@ std::vector<NaroDescentEnd> naro_descend_from_saddle(const NARO_cube& cube, int 
                 end.walk = std::move(pts);
                 ends.push_back(std::move(end));
             }
+}
+
+}  // namespace
+
+std::vector<NaroDescentEnd> naro_descend_from_saddle(const NARO_cube& cube, int x, int y, int z) {
+    std::vector<NaroDescentEnd> ends;
+    const Tri s{x, y, z};
+    descend_from_top_point(cube, s, energy_of(cube, s), ends);
+    return ends;
+}
+
+std::vector<NaroDescentEnd> naro_descend_from_saddle_top(const NARO_cube& cube, int x, int y, int z) {
+    const Tri s{x, y, z};
+    const double es = energy_of(cube, s);
+    std::vector<Tri> top{s};
+    // A stretch of one energy wider than a saddle's plateau is a contour line, not the top
+    // of one pass: then the saddle point stands alone.
+    NARO_same_energy_grid_list plateau;
+    if (NARO_find_same_energy_neighbours(cube, plateau, x, y, z) == 0)
+        for (const NARO_cube_triple_index& q : plateau.item)
+            if (!same({q.x, q.y, q.z}, s)) top.push_back({q.x, q.y, q.z});
+    std::vector<NaroDescentEnd> ends;
+    for (const Tri& t : top) descend_from_top_point(cube, t, es, ends);
     return ends;
 }

@@ -20,3 +20,10 @@ struct NaroDescentEnd {
 // (x, y, z), in the order of the first neighbour leading to each. Routes whose end
 // matches no listed minimum within a voxel are left out.
 std::vector<NaroDescentEnd> naro_descend_from_saddle(const NARO_cube& cube, int x, int y, int z);
+
+// As naro_descend_from_saddle, from every point of the saddle's plateau (the grid points of
+// its energy joined to it through such points, NARO_find_same_energy_neighbours). A pass
+// whose top is a ring or a cross of equal points (a site split into several minima around a
+// centre) reaches each of its downhill branches from a different point of the top. A
+// plateau too large to be a saddle's leaves the saddle point alone.
+std::vector<NaroDescentEnd> naro_descend_from_saddle_top(const NARO_cube& cube, int x, int y, int z);

@@ -664,12 +664,18 @@ int NARO_find_stationary_points2(NARO_cube& cube, const NARO_cif& cif) {
                 if (kind[idx] == kNaroSaddlePoint) NARO_add_cube_saddle_point(cube, i, j, k, e, 0);
                 else NARO_add_cube_minima_point(cube, i, j, k, i, j, k, e, 0);
             }
-    // Symmetry-related saddles closer than 3 steps describe one bottleneck: merge them.
+    // Symmetry-related saddles closer than 3 steps describe one bottleneck: merge them into
+    // the point at their mean. Where that point is no saddle (mirror-image passes on either
+    // side of a shallow site, the mean falling into the site), the merged record would sit
+    // in no pass at all and the hops through it would be lost: those saddles stay apart.
+    std::vector<char> settled(cube.saddle.size(), 0);
     for (size_t m = 0; m < cube.saddle.size(); ++m) {
-        NARO_saddle& s = cube.saddle[m];
+        if (settled[m]) continue;
+        const NARO_saddle s = cube.saddle[m];
         double sx = s.x, sy = s.y, sz = s.z;
-        int members = 1;
-        for (size_t o = m + 1; o < cube.saddle.size();) {
+        std::vector<size_t> group;
+        for (size_t o = m + 1; o < cube.saddle.size(); ++o) {
+            if (settled[o]) continue;
             const NARO_saddle& t = cube.saddle[o];
             bool hit = false;
             double hx = 0, hy = 0, hz = 0;
@@ -690,21 +696,30 @@ int NARO_find_stationary_points2(NARO_cube& cube, const NARO_cif& cif) {
                 sx += hx;
                 sy += hy;
                 sz += hz;
-                ++members;
-                cube.saddle.erase(cube.saddle.begin() + static_cast<long>(o));
-            } else {
-                ++o;
+                group.push_back(o);
             }
         }
-        if (members >= 2) {
-            NARO_saddle& r = cube.saddle[m];
-            double mx = sx / members, my = sy / members, mz = sz / members;
-            r.tx = naro_wrap_dbl(mx, n[0]);
-            r.ty = naro_wrap_dbl(my, n[1]);
-            r.tz = naro_wrap_dbl(mz, n[2]);
-            r.x = naro_wrap(static_cast<int>(std::floor(mx + 0.5)), n[0]);
-            r.y = naro_wrap(static_cast<int>(std::floor(my + 0.5)), n[1]);
-            r.z = naro_wrap(static_cast<int>(std::floor(mz + 0.5)), n[2]);
+        if (group.empty()) continue;
+        const int members = static_cast<int>(group.size()) + 1;
+        const double mx = sx / members, my = sy / members, mz = sz / members;
+        const int gx = naro_wrap(static_cast<int>(std::floor(mx + 0.5)), n[0]);
+        const int gy = naro_wrap(static_cast<int>(std::floor(my + 0.5)), n[1]);
+        const int gz = naro_wrap(static_cast<int>(std::floor(mz + 0.5)), n[2]);
+        if (NARO_find_lower_energy_neighbour_cluster(cube, gx, gy, gz) < 2) {
+            settled[m] = 1;
+            for (size_t o : group) settled[o] = 1;
+            continue;
+        }
+        NARO_saddle& r = cube.saddle[m];
+        r.tx = naro_wrap_dbl(mx, n[0]);
+        r.ty = naro_wrap_dbl(my, n[1]);
+        r.tz = naro_wrap_dbl(mz, n[2]);
+        r.x = gx;
+        r.y = gy;
+        r.z = gz;
+        for (auto it = group.rbegin(); it != group.rend(); ++it) {
+            cube.saddle.erase(cube.saddle.begin() + static_cast<long>(*it));
+            settled.erase(settled.begin() + static_cast<long>(*it));
         }
     }
     naro_sync_saddle(cube);
@@ -865,6 +880,79 @@ static bool naro_near_image(const NARO_cube& cube, double ax, double ay, double 
     return false;
 }
 
+// Offset (in grid points, whole cells) of the image of b within one step of a on every
+// axis; false when there is none.
+static bool naro_adjacent_image(const NARO_cube& cube, const NARO_saddle& a, const NARO_saddle& b, int shift[3]) {
+    const int n[3] = {cube.a_grid, cube.b_grid, cube.c_grid};
+    for (int i = -1; i <= 1; ++i)
+        for (int j = -1; j <= 1; ++j)
+            for (int k = -1; k <= 1; ++k)
+                if (std::abs(b.x + i * n[0] - a.x) <= 1 && std::abs(b.y + j * n[1] - a.y) <= 1 &&
+                    std::abs(b.z + k * n[2] - a.z) <= 1) {
+                    shift[0] = i * n[0];
+                    shift[1] = j * n[1];
+                    shift[2] = k * n[2];
+                    return true;
+                }
+    return false;
+}
+
+// Floors (unwrapped grid points with no strictly lower neighbour) reached by steepest
+// descent from each strictly lower neighbour of the point (x, y, z); a descent that runs
+// into the point `stop` ends there.
+static std::vector<NARO_cube_triple_index> naro_descent_floors(const NARO_cube& cube, int x, int y, int z,
+                                                               const NARO_cube_triple_index& stop) {
+    constexpr int kMaxSteps = 100000;
+    std::vector<NARO_cube_triple_index> floors;
+    const double e0 = NARO_cube_energy(cube, x, y, z);
+    for (int da = -1; da <= 1; ++da)
+        for (int db = -1; db <= 1; ++db)
+            for (int dc = -1; dc <= 1; ++dc) {
+                if (da == 0 && db == 0 && dc == 0) continue;
+                NARO_cube_triple_index p{x + da, y + db, z + dc};
+                double e = NARO_cube_energy(cube, p.x, p.y, p.z);
+                if (!(e <= e0 - 1e-7)) continue;
+                for (int step = 0; step < kMaxSteps; ++step) {
+                    if (p.x == stop.x && p.y == stop.y && p.z == stop.z) break;
+                    NARO_cube_triple_index best = p;
+                    double best_e = e;
+                    for (int i = -1; i <= 1; ++i)
+                        for (int j = -1; j <= 1; ++j)
+                            for (int k = -1; k <= 1; ++k) {
+                                const double v = NARO_cube_energy(cube, p.x + i, p.y + j, p.z + k);
+                                if (v <= best_e - 1e-7) {
+                                    best_e = v;
+                                    best = {p.x + i, p.y + j, p.z + k};
+                                }
+                            }
+                    if (best_e == e) break;
+                    p = best;
+                    e = best_e;
+                }
+                bool known = false;
+                for (const auto& f : floors) known = known || (f.x == p.x && f.y == p.y && f.z == p.z);
+                if (!known) floors.push_back(p);
+            }
+    return floors;
+}
+
+// A saddle next to a lower one is the same bottleneck seen twice when each of its descents
+// runs into the lower saddle or into a floor reached from it; one that leads into a further
+// basin is a pass of its own.
+static bool naro_same_bottleneck(const NARO_cube& cube, const NARO_saddle& lower, const NARO_saddle& higher,
+                                 const int shift[3]) {
+    const NARO_cube_triple_index at{lower.x, lower.y, lower.z};
+    auto low = naro_descent_floors(cube, lower.x, lower.y, lower.z, at);
+    low.push_back(at);
+    const auto high = naro_descent_floors(cube, higher.x + shift[0], higher.y + shift[1], higher.z + shift[2], at);
+    for (const auto& h : high) {
+        bool seen = false;
+        for (const auto& l : low) seen = seen || (l.x == h.x && l.y == h.y && l.z == h.z);
+        if (!seen) return false;
+    }
+    return true;
+}
+
 int NARO_group_saddle_by_symmetry(NARO_cube& cube, const NARO_cif& cif) {
     // One type is one orbit: a saddle joins when an operation maps the first member to
     // within a voxel of it (periodic images included) and the two energies agree to the
@@ -879,12 +967,34 @@ int NARO_group_saddle_by_symmetry(NARO_cube& cube, const NARO_cif& cif) {
     NARO_refresh_saddle_type_index(cube);
 
     // Adjacent types: a type whose first member lies next to the first member of a
-    // lower type is the same bottleneck seen twice.
+    // lower type is the same bottleneck seen twice, unless somewhere it leads into a basin
+    // the lower one does not (a pass beside a pass, as in a flat bowl of shallow sites;
+    // on a grid the copies of a type differ by a voxel, so every member is looked at).
+    auto members = [&cube](int type) {
+        return std::pair<int, int>{cube.saddle_type_index[static_cast<size_t>(type)],
+                                   cube.saddle_type_index[static_cast<size_t>(type) + 1]};
+    };
+    auto seen_twice = [&](int t, int u) {
+        const auto [t0, t1] = members(t);
+        const auto [u0, u1] = members(u);
+        for (int m = u0; m < u1; ++m) {
+            const NARO_saddle& su = cube.saddle[static_cast<size_t>(m)];
+            bool covered = false;
+            for (int k = t0; k < t1 && !covered; ++k) {
+                const NARO_saddle& st = cube.saddle[static_cast<size_t>(k)];
+                int shift[3];
+                covered = naro_adjacent_image(cube, st, su, shift) && naro_same_bottleneck(cube, st, su, shift);
+            }
+            if (!covered) return false;
+        }
+        return true;
+    };
     for (int t = 1; t <= cube.total_saddle_type; ++t) {
         for (int u = t + 1; u <= cube.total_saddle_type;) {
             const NARO_saddle& st = cube.saddle[static_cast<size_t>(cube.saddle_type_index[static_cast<size_t>(t)])];
             const NARO_saddle& su = cube.saddle[static_cast<size_t>(cube.saddle_type_index[static_cast<size_t>(u)])];
-            if (naro_near_image(cube, st.x, st.y, st.z, su.x, su.y, su.z, 1)) {
+            int shift[3];
+            if (naro_adjacent_image(cube, st, su, shift) && seen_twice(t, u)) {
                 if (NARO_delete_saddle_type(cube, u) != 0) return 1;
             } else {
                 ++u;

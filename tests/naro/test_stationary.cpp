@@ -334,6 +334,37 @@ TEST_F(Quiet, SaddleTypingAdjacentTypesAndPlateaus) {
     EXPECT_DOUBLE_EQ(cube.saddle[1].e, 1.0);
 }
 
+// A pass t (0.5 eV) between wells A and C on a row along a, and next to it a higher point u
+// (0.6 eV). Where u leads only back onto t's row it is t seen again; where it also leads
+// down into a third well B, it is the only way into B and stays a type of its own.
+TEST_F(Quiet, AdjacentSaddleTypeStaysWhenItLeadsIntoAFurtherBasin) {
+    struct Case {
+        const char* name;
+        bool well_b;
+        int types;
+    } cases[] = {{"u leads back onto the row", false, 1}, {"u leads into well B", true, 2}};
+    for (const Case& c : cases) {
+        NARO_cif cif;
+        NARO_init_cif(cif);
+        std::vector<double> e(512, 1.0);
+        const double row[5] = {0.0, 0.2, 0.5, 0.2, 0.0};   // A at a = 1, t at 3, C at 5
+        for (int x = 1; x <= 5; ++x) e[at(x, 4, 4)] = row[x - 1];
+        e[at(3, 5, 4)] = 0.6;   // u
+        if (c.well_b) {
+            e[at(3, 6, 4)] = 0.3;
+            e[at(3, 7, 4)] = 0.0;   // B
+        }
+        NARO_cube cube = make_cube(8, 8, 8, 8, 8, 8, e);
+        NARO_prepare_fastgen_symop(cif, cube);
+        NARO_add_cube_saddle_point(cube, 3, 4, 4, 0.5, 0);
+        NARO_add_cube_saddle_point(cube, 3, 5, 4, 0.6, 0);
+        ASSERT_EQ(NARO_group_saddle_by_symmetry(cube, cif), 0);
+        EXPECT_EQ(cube.total_saddle_type, c.types) << c.name;
+        EXPECT_EQ(cube.total_saddle, c.types) << c.name;
+        EXPECT_DOUBLE_EQ(cube.saddle[0].e, 0.5) << c.name;
+    }
+}
+
 TEST_F(Quiet, LargePlateauRemovesTheWholeSaddleType) {
     NARO_cif cif;
     NARO_init_cif(cif);
@@ -399,33 +430,54 @@ TEST_F(Quiet, IonHalfwayBetweenTwoMinimaIsShared) {
     EXPECT_EQ(label, "i1");
 }
 
-// f along a: a local minimum at 0 between two maxima at +-1, the well at 6.
-double mirror_f(int x) {
-    static const double f[7] = {0.5, 1.0, 0.6, 0.3, 0.1, 0.0, -0.1};
-    int d = std::min(x, 12 - x);
-    return f[d];
-}
+// Profiles along a, indexed by the distance from x = 0; the well at x = 6.
+double mirror_f(const double (&f)[7], int x) { return f[std::min(x, 12 - x)]; }
 
-TEST_F(Quiet, FullGridVariantMergesCloseSymmetricSaddlesAndDropsMinimaUnderThem) {
-    NARO_cif cif;
-    NARO_init_cif(cif);
-    cif.symop = {"x,y,z", "-x,y,z"};
-    std::vector<double> e(12 * 12 * 12);
-    for (int i = 0; i < 12; ++i)
-        for (int j = 0; j < 12; ++j)
-            for (int k = 0; k < 12; ++k) {
-                int dy = std::min(std::abs(j - 6), 12 - std::abs(j - 6)), dz = std::min(std::abs(k - 6), 12 - std::abs(k - 6));
-                e[(static_cast<size_t>(i) * 12 + j) * 12 + k] = mirror_f(i) + 0.1 * dy * dy + 0.1 * dz * dz;
-            }
-    NARO_cube cube = make_cube(12, 12, 12, 6, 6, 6, e);
-    cube.max_energy = 1.05;   // leaves out the ridges along b and c
-    NARO_prepare_fastgen_symop(cif, cube);
-    ASSERT_EQ(NARO_find_stationary_points2(cube, cif), 0);
-    ASSERT_EQ(cube.total_saddle, 1);
-    EXPECT_EQ(cube.saddle[0].x, 0);
-    EXPECT_DOUBLE_EQ(cube.saddle[0].tx, 0.0);
-    ASSERT_EQ(cube.total_minima, 1);   // the minimum at x = 0 sat under the merged saddle
-    EXPECT_EQ(cube.minima[0].x, 6);
+TEST_F(Quiet, FullGridVariantMergesCloseSymmetricSaddlesOnlyIntoAPass) {
+    struct Case {
+        const char* name;
+        double f[7];
+        std::vector<int> saddles;   // grid x of the saddles left
+        std::vector<int> minima;    // grid x of the minima left
+    } cases[] = {
+        // A pass three points wide centred on the mirror at x = 0: its mirror-image sides
+        // x = 1 and 11 are merged into the pass point x = 0 (which grouping then folds into
+        // the saddle found there).
+        {"wide pass", {1.0, 1.0, 0.6, 0.3, 0.1, 0.0, -0.1}, {0, 0}, {6}},
+        // A shallow site at x = 0 between mirror-image passes at x = 1 and 11: their mean
+        // is the site, no pass; the two passes and the site between them stay.
+        {"shallow site", {0.5, 1.0, 0.6, 0.3, 0.1, 0.0, -0.1}, {1, 11}, {0, 6}},
+    };
+    for (const Case& t : cases) {
+        NARO_cif cif;
+        NARO_init_cif(cif);
+        cif.symop = {"x,y,z", "-x,y,z"};
+        std::vector<double> e(12 * 12 * 12);
+        for (int i = 0; i < 12; ++i)
+            for (int j = 0; j < 12; ++j)
+                for (int k = 0; k < 12; ++k) {
+                    int dy = std::min(std::abs(j - 6), 12 - std::abs(j - 6)), dz = std::min(std::abs(k - 6), 12 - std::abs(k - 6));
+                    e[(static_cast<size_t>(i) * 12 + j) * 12 + k] = mirror_f(t.f, i) + 0.1 * dy * dy + 0.1 * dz * dz;
+                }
+        NARO_cube cube = make_cube(12, 12, 12, 6, 6, 6, e);
+        cube.max_energy = 1.05;   // leaves out the ridges along b and c
+        NARO_prepare_fastgen_symop(cif, cube);
+        ASSERT_EQ(NARO_find_stationary_points2(cube, cif), 0);
+        std::vector<int> saddles, minima;
+        for (const NARO_saddle& s : cube.saddle) {
+            saddles.push_back(s.x);
+            EXPECT_DOUBLE_EQ(s.tx, s.x) << t.name;
+            EXPECT_EQ(s.y, 6);
+            EXPECT_EQ(s.z, 6);
+            // Every saddle left is a pass at its grid point.
+            EXPECT_GE(NARO_find_lower_energy_neighbour_cluster(cube, s.x, s.y, s.z), 2) << t.name;
+        }
+        for (const NARO_minima& m : cube.minima) minima.push_back(m.x);
+        std::sort(saddles.begin(), saddles.end());
+        std::sort(minima.begin(), minima.end());
+        EXPECT_EQ(saddles, t.saddles) << t.name;
+        EXPECT_EQ(minima, t.minima) << t.name;
+    }
 }
 
 // A rough landscape without symmetry has thousands of saddle types, most of them
