@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "work-threads.hpp"
+#include "workshare.hpp"
 
 namespace {
 
@@ -111,7 +111,7 @@ NaroValueRead naro_read_value_lines(std::FILE* fp, const int file_grid[3], const
             part.end = aim;
             cut = aim;
         }
-        naro_parts_parallel(np, threads, [&](long t) {
+        workshare_parts(np, threads, [&](long t) {
             Part& part = parts[static_cast<std::size_t>(t)];
             part.lines = std::count(part.begin, part.end, '\n');
             if (part.end > part.begin && part.end[-1] != '\n') ++part.lines;
@@ -121,7 +121,7 @@ NaroValueRead naro_read_value_lines(std::FILE* fp, const int file_grid[3], const
             parts[static_cast<std::size_t>(t)].first_line = next_line;
             next_line += parts[static_cast<std::size_t>(t)].lines;
         }
-        naro_parts_parallel(np, threads, [&](long t) {
+        workshare_parts(np, threads, [&](long t) {
             Part& part = parts[static_cast<std::size_t>(t)];
             long long line = part.first_line;
             for (const char* b = part.begin; b < part.end; ++line) {

@@ -14,7 +14,7 @@
 #include "cube-values.hpp"
 #include "math.hpp"
 #include "neighbours.hpp"
-#include "work-threads.hpp"
+#include "workshare.hpp"
 
 static constexpr double NARO_BOHR_TO_ANGSTROM = 0.529177249;
 static constexpr int NARO_CUBE_LINE = 1000;
@@ -152,7 +152,7 @@ int NARO_load_cube_energy(FILE* fp, NARO_cube& cube) {
     const int kept_grid[3] = {cube.a_grid, cube.b_grid, cube.c_grid};
     // The minimum is the lowest value read, even on a landscape lying wholly above
     // 9999.9 eV (a start value of 9999.9 would leave such a grid unshifted).
-    const NaroValueRead read = naro_read_value_lines(fp, file_grid, kept_grid, cube.energy, naro_threads_usable());
+    const NaroValueRead read = naro_read_value_lines(fp, file_grid, kept_grid, cube.energy, workshare_threads_usable());
     switch (read.status) {
     case NaroValueStatus::invalid_value:
         std::fprintf(stderr, "Error: Invalid CUBE file - invalid energy value\n");

@@ -16,7 +16,7 @@
 #include "cube.hpp"
 #include "cif.hpp"
 #include "math.hpp"
-#include "work-threads.hpp"
+#include "workshare.hpp"
 
 // ================================================================ integer symmetry operations
 
@@ -598,7 +598,7 @@ std::uint8_t naro_classify_point(const NARO_cube& cube, int x, int y, int z) {
 std::vector<std::uint8_t> naro_classify_points(const NARO_cube& cube, const std::vector<NARO_xyz_int>& points) {
     std::vector<std::uint8_t> kind(points.size(), kNaroOrdinaryPoint);
     const long n = static_cast<long>(points.size());
-    naro_parts_parallel((n + kNaroPointsPerPart - 1) / kNaroPointsPerPart, naro_threads_usable(), [&](long part) {
+    workshare_parts((n + kNaroPointsPerPart - 1) / kNaroPointsPerPart, workshare_threads_usable(), [&](long part) {
         const long end = std::min(n, (part + 1) * kNaroPointsPerPart);
         for (long m = part * kNaroPointsPerPart; m < end; ++m) {
             const NARO_xyz_int& p = points[static_cast<size_t>(m)];
@@ -612,7 +612,7 @@ std::vector<std::uint8_t> naro_classify_points(const NARO_cube& cube, const std:
 std::vector<std::uint8_t> naro_classify_grid(const NARO_cube& cube) {
     const int na = cube.a_grid, nb = cube.b_grid, nc = cube.c_grid;
     std::vector<std::uint8_t> kind(static_cast<size_t>(na) * nb * nc, kNaroOrdinaryPoint);
-    naro_parts_parallel(na, naro_threads_usable(), [&](long i) {
+    workshare_parts(na, workshare_threads_usable(), [&](long i) {
         size_t idx = static_cast<size_t>(i) * nb * nc;
         for (int j = 0; j < nb; ++j)
             for (int k = 0; k < nc; ++k, ++idx) kind[idx] = naro_classify_point(cube, static_cast<int>(i), j, k);

@@ -89,5 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Landscape{"electrolyte_gvd_made", "electrolytes/gvd.cif", "", "0.3"},
                       // A layered perovskite whose walk from a site to the saddle climbs above
                       // it, while steepest descents from the saddle reach both sites.
-                      Landscape{"perovskite_ia5", "naro-path/ia5.cif", "", "0.25"}),
+                      Landscape{"perovskite_ia5", "naro-path/ia5.cif", "", "0.25"},
+                      // Coarse grids, where one grid step is a large energy step.
+                      Landscape{"LiFePO4_coarse", "samples/LiFePO4.cif", "", "0.5"},
+                      Landscape{"Li3V2PO43_coarse", "samples/Li3V2PO43.cif", "", "0.5"},
+                      Landscape{"TiO2_coarse", "samples/TiO2.cif", "", "0.5"},
+                      Landscape{"electrolyte_7cr_coarse", "electrolytes/7cr.cif", "", "0.5"},
+                      Landscape{"electrolyte_jkq_coarse", "electrolytes/jkq.cif", "", "0.5"}),
     [](const ::testing::TestParamInfo<Landscape>& i) { return std::string(i.param.name); });
