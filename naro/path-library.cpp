@@ -430,6 +430,38 @@ bool descends_to_both(const NARO_cube& cube, const Tri& s, int ma, const Tri& ca
     return reach_a && reach_b;
 }
 
+// The distinct path of saddle si (type st, energy se) between two ends of its descents.
+NARO_path hop_by_descent(const NARO_cube& cube, const NaroDescentEnd& a, const NaroDescentEnd& b, int si, int st,
+                         double se) {
+    const NARO_minima& ma = cube.minima[static_cast<size_t>(a.minimum)];
+    const NARO_minima& mb = cube.minima[static_cast<size_t>(b.minimum)];
+    NARO_path p;
+    p.start = a.minimum;
+    p.end = b.minimum;
+    p.saddle = si;
+    p.start_type = ma.type;
+    p.end_type = mb.type;
+    p.saddle_type = st;
+    p.start_energy = ma.e;
+    p.end_energy = mb.e;
+    p.saddle_energy = se;
+    p.start_p = a.i;
+    p.start_q = a.j;
+    p.start_r = a.l;
+    p.end_p = b.i;
+    p.end_q = b.j;
+    p.end_r = b.l;
+    NARO_grid_path wa, wb;
+    grid_path_assign(wa, a.walk);
+    grid_path_assign(wb, b.walk);
+    p.length = NARO_path_length_in_Angstrom(cube, wa) + NARO_path_length_in_Angstrom(cube, wb);
+    p.straightline_length =
+        dist_grid(cube, minimum_image(cube, a.minimum, a.i, a.j, a.l), minimum_image(cube, b.minimum, b.i, b.j, b.l));
+    p.tortuosity = p.straightline_length > kEqual ? p.length / p.straightline_length : 0.0;
+    p.by_descent = 1;
+    return p;
+}
+
 // Hop of saddle si (type st) between two ends of its steepest-descent routes: the first
 // end and the one seen from the saddle at the widest angle to it. Returns 0 when the
 // saddle is accounted for, -1 when its routes reach fewer than two distinct ends.
@@ -453,31 +485,8 @@ int descent_path(const NARO_cube& cube, NARO_pathlib& pathlib, int si, int st) {
     const NARO_minima& ma = cube.minima[static_cast<size_t>(a.minimum)];
     const NARO_minima& mb = cube.minima[static_cast<size_t>(b.minimum)];
     if (NARO_isin_pathlib(pathlib, ma.type, mb.type, st)) return 0;
-    const Tri pb = minimum_image(cube, b.minimum, b.i, b.j, b.l);
-    NARO_path p;
-    p.start = a.minimum;
-    p.end = b.minimum;
-    p.saddle = si;
-    p.start_type = ma.type;
-    p.end_type = mb.type;
-    p.saddle_type = st;
-    p.start_energy = ma.e;
-    p.end_energy = mb.e;
-    p.saddle_energy = energy_wrapped(cube, s);   // both routes only descend
-    p.start_p = a.i;
-    p.start_q = a.j;
-    p.start_r = a.l;
-    p.end_p = b.i;
-    p.end_q = b.j;
-    p.end_r = b.l;
-    NARO_grid_path wa, wb;
-    grid_path_assign(wa, a.walk);
-    grid_path_assign(wb, b.walk);
-    p.length = NARO_path_length_in_Angstrom(cube, wa) + NARO_path_length_in_Angstrom(cube, wb);
-    p.straightline_length = dist_grid(cube, pa, pb);
-    p.tortuosity = p.straightline_length > kEqual ? p.length / p.straightline_length : 0.0;
-    p.by_descent = 1;
-    pathlib.path.push_back(p);
+    // both routes only descend
+    pathlib.path.push_back(hop_by_descent(cube, a, b, si, st, energy_wrapped(cube, s)));
     return 0;
 }
 
@@ -650,28 +659,7 @@ void join_every_branch(const NARO_cube& cube, NARO_pathlib& pathlib) {
                     break;
                 }
             if (!listed) {
-                NARO_path p;
-                p.start = first.minimum;
-                p.end = b.minimum;
-                p.saddle = si;
-                p.start_type = mf.type;
-                p.end_type = mb.type;
-                p.saddle_type = st;
-                p.start_energy = mf.e;
-                p.end_energy = mb.e;
-                p.saddle_energy = se;
-                p.start_p = first.i;
-                p.start_q = first.j;
-                p.start_r = first.l;
-                p.end_p = b.i;
-                p.end_q = b.j;
-                p.end_r = b.l;
-                p.length = length;
-                p.straightline_length = dist_grid(cube, minimum_image(cube, first.minimum, first.i, first.j, first.l),
-                                                  minimum_image(cube, b.minimum, b.i, b.j, b.l));
-                p.tortuosity = p.straightline_length > kEqual ? p.length / p.straightline_length : 0.0;
-                p.by_descent = 1;
-                pathlib.path.push_back(p);
+                pathlib.path.push_back(hop_by_descent(cube, first, b, si, st, se));
                 new_distinct = true;
             }
             NARO_allpath ap;
