@@ -430,6 +430,35 @@ bool descends_to_both(const NARO_cube& cube, const Tri& s, int ma, const Tri& ca
     return reach_a && reach_b;
 }
 
+// One end of a hop: the minimum, its type and energy, and the cell of its image.
+struct HopEnd {
+    int minimum, type;
+    int i, j, l;
+    double e;
+};
+
+// The all-path record of a hop through saddle si (type st) at barrier `barrier`.
+NARO_allpath allpath_between(int si, int st, double length, double barrier, const HopEnd& a, const HopEnd& b) {
+    NARO_allpath ap;
+    ap.saddle = si;
+    ap.start = a.minimum;
+    ap.end = b.minimum;
+    ap.start_type = a.type;
+    ap.end_type = b.type;
+    ap.saddle_type = st;
+    ap.length = length;
+    ap.start_crossx = a.i;
+    ap.start_crossy = a.j;
+    ap.start_crossz = a.l;
+    ap.end_crossx = b.i;
+    ap.end_crossy = b.j;
+    ap.end_crossz = b.l;
+    ap.start_energy = a.e;
+    ap.end_energy = b.e;
+    ap.saddle_energy = barrier;
+    return ap;
+}
+
 // The distinct path of saddle si (type st, energy se) between two ends of its descents.
 NARO_path hop_by_descent(const NARO_cube& cube, const NaroDescentEnd& a, const NaroDescentEnd& b, int si, int st,
                          double se) {
@@ -662,24 +691,9 @@ void join_every_branch(const NARO_cube& cube, NARO_pathlib& pathlib) {
                 pathlib.path.push_back(hop_by_descent(cube, first, b, si, st, se));
                 new_distinct = true;
             }
-            NARO_allpath ap;
-            ap.saddle = si;
-            ap.start = first.minimum;
-            ap.end = b.minimum;
-            ap.start_type = mf.type;
-            ap.end_type = mb.type;
-            ap.saddle_type = st;
-            ap.length = length;
-            ap.start_crossx = first.i;
-            ap.start_crossy = first.j;
-            ap.start_crossz = first.l;
-            ap.end_crossx = b.i;
-            ap.end_crossy = b.j;
-            ap.end_crossz = b.l;
-            ap.start_energy = mf.e;
-            ap.end_energy = mb.e;
-            ap.saddle_energy = barrier;
-            added.push_back(ap);
+            added.push_back(allpath_between(si, st, length, barrier,
+                                            {first.minimum, mf.type, first.i, first.j, first.l, mf.e},
+                                            {b.minimum, mb.type, b.i, b.j, b.l, mb.e}));
         }
     }
     if (added.empty()) return;
@@ -777,23 +791,9 @@ int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif&, NARO_pathlib& pa
                 // saddle point itself: ends below that top are ends of this hop.
                 const double top = std::max(se, p.saddle_energy);
                 if ((el > top && !eq(el, top)) || (er > top && !eq(er, top))) return false;
-                NARO_allpath ap;
-                ap.saddle = si;
-                ap.start = L.m;
-                ap.end = R.m;
-                ap.start_type = p.start_type;
-                ap.end_type = p.end_type;
-                ap.saddle_type = p.saddle_type;
-                ap.length = p.length;
-                ap.start_crossx = L.i;
-                ap.start_crossy = L.j;
-                ap.start_crossz = L.l;
-                ap.end_crossx = R.i;
-                ap.end_crossy = R.j;
-                ap.end_crossz = R.l;
-                ap.start_energy = el;
-                ap.end_energy = er;
-                ap.saddle_energy = p.saddle_energy;
+                const NARO_allpath ap = allpath_between(si, p.saddle_type, p.length, p.saddle_energy,
+                                                        {L.m, p.start_type, L.i, L.j, L.l, el},
+                                                        {R.m, p.end_type, R.i, R.j, R.l, er});
                 for (int k : by_saddle[static_cast<size_t>(si)]) {
                     const NARO_allpath& o = pathlib.allpath[static_cast<size_t>(k)];
                     NARO_allpath rev = o;
