@@ -10,6 +10,7 @@
 //   kmfix::card_of("x,y,z")      an operation card (a test failure when the text does not parse)
 //   kmfix::cif_symmetry(text, symcards)  the symmetry the CIF reader takes from a text's structure block
 //   kmfix::record(cell, sf = 0.75) the assembled parameter record, its messages swallowed
+//   kmfix::read_cif_text(text, uni = unitary())  a CIF text read as kelmar.x reads it, output kept
 //   kmfix::read_cube(path)       a periodic cube file, its messages swallowed (a failure when unreadable)
 #pragma once
 
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "cell-ops.hpp"
+#include "cif-read.hpp"
 #include "cube.hpp"
 #include "cif-parse.hpp"
 #include "cif-symmetry.hpp"
@@ -123,6 +125,24 @@ inline std::unique_ptr<KELMAR_PROPERTY> record(KELMAR_CELL* cell, double sf = 0.
     auto ppt = kelmar_property_import_from_cell(cell, nullptr, 0, sf, unitary().c_str(), binary().c_str());
     testing::internal::GetCapturedStdout();
     return ppt;
+}
+
+struct CifRead {
+    int status = 1;
+    std::unique_ptr<KELMAR_CELL> cell;
+    std::unique_ptr<KELMAR_SYMMETRY> sym;
+    std::string out, err;
+};
+
+inline CifRead read_cif_text(const std::string& cif, const std::string& uni = unitary()) {
+    CifRead r;
+    auto text = kelmar_text_new(cif.c_str());
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    r.status = kelmar_cell_import_cif_from_text(&r.cell, &r.sym, text.get(), symcards().c_str(), uni.c_str());
+    r.out = testing::internal::GetCapturedStdout();
+    r.err = testing::internal::GetCapturedStderr();
+    return r;
 }
 
 inline std::unique_ptr<KELMAR_CUBE> read_cube(const std::string& path) {

@@ -14,6 +14,7 @@
 
 #include "atom-states.hpp"
 #include "cli.hpp"
+#include "kelmar_fixtures.hpp"
 #include "cif-columns.hpp"
 #include "cif-document.hpp"
 #include "cif-parse.hpp"
@@ -28,23 +29,7 @@ namespace {
 const std::string kSym = std::string(KELMAR_DATA_DIR) + "/database_symcards.dat";
 const std::string kUni = std::string(KELMAR_DATA_DIR) + "/database_unitary.dat";
 
-struct Read {
-    int status = 1;
-    std::unique_ptr<KELMAR_CELL> cell;
-    std::unique_ptr<KELMAR_SYMMETRY> sym;
-    std::string err;
-};
-
-Read read_text(const std::string& cif, const std::string& uni = kUni) {
-    Read r;
-    auto text = kelmar_text_new(cif.c_str());
-    testing::internal::CaptureStderr();
-    testing::internal::CaptureStdout();
-    r.status = kelmar_cell_import_cif_from_text(&r.cell, &r.sym, text.get(), kSym.c_str(), uni.c_str());
-    testing::internal::GetCapturedStdout();
-    r.err = testing::internal::GetCapturedStderr();
-    return r;
-}
+using Read = kmfix::CifRead;
 
 // The site loop of a CIF text, as the reader's tokenizer cuts it.
 CifLoop atom_loop(const std::string& text) {
@@ -93,7 +78,7 @@ std::vector<fs::path> sample_files() {
 }  // namespace
 
 TEST(StructCifRead, TypesStatesPositionsAndLattice) {
-    Read r = read_text(with_atoms(std::string(kAtomLoopHead) +
+    Read r = kmfix::read_cif_text(with_atoms(std::string(kAtomLoopHead) +
                                   "  Li1  Li1+  -0.25  0.2500(3)  1.0  1.0\n"
                                   "  O1   O2-   0.1  0.2  0.3  1\n"));
     ASSERT_EQ(r.status, 0) << r.err;
@@ -119,7 +104,7 @@ TEST(StructCifRead, TypeLoopStatesAndMixedValence) {
         "  X+  ?\n" +
         std::string(kAtomLoopHead) +
         "  Li1  Li+  0 0 0  1\n  Fe1  Fe2.5+  0.5 0.5 0.5  1\n  O1  O2-  0.25 0.25 0.25  1\n");
-    Read r = read_text(cif);
+    Read r = kmfix::read_cif_text(cif);
     ASSERT_EQ(r.status, 0) << r.err;
     int fe2 = 0, fe3 = 0;
     for (const auto& a : r.cell->atom) {
@@ -134,7 +119,7 @@ TEST(StructCifRead, TypeLoopStatesAndMixedValence) {
     EXPECT_EQ(fe3, 1);
 
     // a type symbol missing from the type loop
-    Read bad = read_text(with_atoms(
+    Read bad = kmfix::read_cif_text(with_atoms(
         "loop_\n _atom_type_symbol\n _atom_type_oxidation_number\n  Li+  1.0\n" + std::string(kAtomLoopHead) +
         "  Na1  Na+  0 0 0  1\n"));
     EXPECT_EQ(bad.status, 1);
@@ -142,7 +127,7 @@ TEST(StructCifRead, TypeLoopStatesAndMixedValence) {
 }
 
 TEST(StructCifRead, TypeSymbolsCarryStatesWithoutATypeLoop) {
-    Read r = read_text(with_atoms(std::string(kAtomLoopHead) +
+    Read r = kmfix::read_cif_text(with_atoms(std::string(kAtomLoopHead) +
                                   "  Fe1  Fe2.5+  0 0 0  1\n  S1  S  0.5 0.5 0.5  1\n  Li1  Li+  0.5 0 0  1\n"));
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<int, double> fe;
@@ -185,7 +170,7 @@ TEST(StructCifRead, StatesFromLabelsAndUnitaryFile) {
     const std::string cif = with_atoms(
         "loop_\n _atom_site_label\n _atom_site_fract_x\n _atom_site_fract_y\n _atom_site_fract_z\n"
         " _atom_site_occupancy\n  Li1 0 0 0 1\n  O12 0.5 0.5 0.5 1\n  Na1 0.25 0.25 0.25 1\n");
-    Read r = read_text(cif, (d / "u.dat").string());
+    Read r = kmfix::read_cif_text(cif, (d / "u.dat").string());
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<std::string, int> os;
     for (const auto& a : r.cell->atom) os[a.type] = a.os;
@@ -193,7 +178,7 @@ TEST(StructCifRead, StatesFromLabelsAndUnitaryFile) {
     EXPECT_EQ(os["O"], -2);
     EXPECT_EQ(os["Na"], 99);  // after DATA_END: not known
 
-    Read missing = read_text(cif, (d / "none.dat").string());
+    Read missing = kmfix::read_cif_text(cif, (d / "none.dat").string());
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("Error: unable to open"), std::string::npos);
 }
@@ -204,7 +189,7 @@ TEST(StructCifRead, NameOnlyFromHmSymbolWithShippedSettings) {
         "_symmetry_space_group_name_H-M   Fm-3m\n_cell_length_a 5.6\n_cell_length_b 5.6\n_cell_length_c 5.6\n"
         "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n" +
         std::string(kAtomLoopHead) + "  Na1 Na+ 0 0 0 1\n  Cl1 Cl- 0.5 0.5 0.5 1\n";
-    Read r = read_text(cif);
+    Read r = kmfix::read_cif_text(cif);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.cell->total(), 8);
     EXPECT_STREQ(r.sym->sg_HM, "Fm-3m");
@@ -252,7 +237,7 @@ TEST(StructCifBad, EachBadInputFailsWithAnErrorLine) {
          "Error: unable to read atom.type from atom.name.\n"},
     };
     for (const auto& c : cases) {
-        Read r = read_text(c.cif);
+        Read r = kmfix::read_cif_text(c.cif);
         EXPECT_EQ(r.status, 1) << c.what;
         EXPECT_FALSE(r.cell) << c.what;
         EXPECT_FALSE(r.sym) << c.what;
@@ -266,18 +251,18 @@ TEST(StructCifBad, RandomBytesAndLongLabelsDoNotCrash) {
         std::string junk(2000, '\0');
         for (auto& ch : junk) ch = static_cast<char>(gen() & 0xff);
         if (k % 2 == 1) junk = std::string(kHead) + kAtomLoopHead + junk;
-        Read r = read_text(junk);
+        Read r = kmfix::read_cif_text(junk);
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.err.find("Error:"), std::string::npos);
     }
-    Read r = read_text(with_atoms(std::string(kAtomLoopHead) + "  " + std::string(200, 'L') +
+    Read r = kmfix::read_cif_text(with_atoms(std::string(kAtomLoopHead) + "  " + std::string(200, 'L') +
                                   "  Li1+  0.1 0.2 0.3  1.0\n"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(std::strlen(r.cell->atom[0].name), 11u);  // the label is cut to its first 11 characters
 }
 
 TEST(StructCifWrite, LayoutOfTheWrittenFile) {
-    Read r = read_text(with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2 0.3  1.0\n"
+    Read r = kmfix::read_cif_text(with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2 0.3  1.0\n"
                                                                "  O1   O2-   0 0 0  0.5\n"));
     ASSERT_EQ(r.status, 0) << r.err;
     testing::internal::CaptureStdout();
@@ -364,7 +349,7 @@ TEST(StructCifWrite, RoundTripOverAllSampleFiles) {
 
 TEST(StructCifWrite, ImageSeriesReadsEveryFile) {
     testcli::ScratchDir d;
-    Read r = read_text(with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2 0.3  1.0\n"));
+    Read r = kmfix::read_cif_text(with_atoms(std::string(kAtomLoopHead) + "  Li1  Li1+  0.1 0.2 0.3  1.0\n"));
     ASSERT_EQ(r.status, 0);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -442,7 +427,7 @@ TEST(StructCifSpeed, FiveThousandSiteCellReadsQuickly) {
             cif += line;
         }
     const auto t0 = std::chrono::steady_clock::now();
-    Read r = read_text(cif);
+    Read r = kmfix::read_cif_text(cif);
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.cell->total(), 5000);

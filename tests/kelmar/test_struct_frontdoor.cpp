@@ -14,29 +14,12 @@
 #include "cif-spacegroup.hpp"
 #include "cif-write.hpp"
 #include "cli.hpp"
+#include "kelmar_fixtures.hpp"
 
 namespace {
 
-const std::string kSym = std::string(KELMAR_DATA_DIR) + "/database_symcards.dat";
-const std::string kUni = std::string(KELMAR_DATA_DIR) + "/database_unitary.dat";
 
-struct Read {
-    int status = 1;
-    std::unique_ptr<KELMAR_CELL> cell;
-    std::unique_ptr<KELMAR_SYMMETRY> sym;
-    std::string out, err;
-};
-
-Read read_text(const std::string& cif) {
-    Read r;
-    auto text = kelmar_text_new(cif.c_str());
-    testing::internal::CaptureStderr();
-    testing::internal::CaptureStdout();
-    r.status = kelmar_cell_import_cif_from_text(&r.cell, &r.sym, text.get(), kSym.c_str(), kUni.c_str());
-    r.out = testing::internal::GetCapturedStdout();
-    r.err = testing::internal::GetCapturedStderr();
-    return r;
-}
+using Read = kmfix::CifRead;
 
 std::map<std::string, double> composition(const KELMAR_CELL& cell) {
     std::map<std::string, double> c;
@@ -76,7 +59,7 @@ TEST(StructFrontDoor, SpaceGroupTagsAndOldSymbols) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Read r = read_text(c.cif);
+        Read r = kmfix::read_cif_text(c.cif);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.sym->total(), c.ops);
         EXPECT_EQ(r.cell->atom.size(), 2u);
@@ -108,7 +91,7 @@ TEST(StructFrontDoor, WaterAndHydroxideNamesReadAsOxygenAndHydrogen) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Read r = read_text(c.cif);
+        Read r = kmfix::read_cif_text(c.cif);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(composition(*r.cell), c.want);
         const std::string line = std::string("Warning: ") + kCifWaterRule + ": " + c.warning + ".\n";
@@ -141,7 +124,7 @@ TEST(StructFrontDoor, FormulaTimesZAgainstTheCellRead) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Read r = read_text(cscl("_symmetry_space_group_name_H-M 'P 1'", "Cs1 Cs 0 0 0 1\nCl1 Cl 0.5 0.5 0.5 1\n",
+        Read r = kmfix::read_cif_text(cscl("_symmetry_space_group_name_H-M 'P 1'", "Cs1 Cs 0 0 0 1\nCl1 Cl 0.5 0.5 0.5 1\n",
                                 c.extra));
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out.find("_chemical_formula_sum x _cell_formula_units_Z") != std::string::npos, c.warns) << r.out;
@@ -221,7 +204,7 @@ TEST(StructFrontDoor, HalfSitesOfTwoSpeciesAtOnePositionStayTwoAtoms) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sites);
-        Read r = read_text(cscl("_symmetry_space_group_name_H-M 'P m -3 m'", c.sites));
+        Read r = kmfix::read_cif_text(cscl("_symmetry_space_group_name_H-M 'P m -3 m'", c.sites));
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.cell->atom.size(), c.atoms);
         const auto got = composition(*r.cell);
