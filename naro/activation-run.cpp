@@ -64,20 +64,7 @@ int naro_activation_energies(const NaroActivationRequest& request, NaroActivatio
 
     // the path library and the percolation levels
     NARO_pathlib& pathlib = run.pathlib;
-    NARO_init_pathlib(pathlib);
-    pathlib.pathlib = 1;
-    if (NARO_build_path(cube, cif, pathlib, input.deWarn) != 0) {
-        std::fprintf(stderr, "Error: NARO_build_path() returns non-zero.\n");
-        return 1;
-    }
-    if (NARO_build_allpaths(cube, cif, pathlib) != 0) {
-        std::fprintf(stderr, "Error: NARO_build_allpaths() returns non-zero.\n");
-        return 1;
-    }
-    if (NARO_filter_redundant_path(cube, pathlib) != 0) {
-        std::fprintf(stderr, "Error: NARO_filter_redundant_path() returns non-zero.\n");
-        return 1;
-    }
+    if (naro_path_library_build(cube, cif, pathlib, input.deWarn) != 0) return 1;
     if (NARO_calc_activation_energy(cube, pathlib) != 0) {
         std::fprintf(stderr, "Error: Unable to calculate activation energy\n");
         return 1;

@@ -26,26 +26,8 @@
 
 // Path library from the current stationary points; 1 on a fatal failure.
 static int naro_build_library(NaroRunState& run) {
-    const NARO_input& input = run.input;
-    const NARO_cube& cube = run.cube;
-    const NARO_cif& cif = run.cif;
-    NARO_pathlib& pathlib = run.pathlib;
-    NARO_init_pathlib(pathlib);
     NARO_free_reaction_pathway(run.rp_all);
-    pathlib.pathlib = 1;
-    if (NARO_build_path(cube, cif, pathlib, input.deWarn) != 0) {
-        std::fprintf(stderr, "Error: NARO_build_path() returns non-zero.\n");
-        return 1;
-    }
-    if (NARO_build_allpaths(cube, cif, pathlib) != 0) {
-        std::fprintf(stderr, "Error: NARO_build_allpaths() returns non-zero.\n");
-        return 1;
-    }
-    if (NARO_filter_redundant_path(cube, pathlib) != 0) {
-        std::fprintf(stderr, "Error: NARO_filter_redundant_path() returns non-zero.\n");
-        return 1;
-    }
-    return 0;
+    return naro_path_library_build(run.cube, run.cif, run.pathlib, run.input.deWarn);
 }
 
 // The path stage (--path with --cube): library, --print-path, --print-perc, activation

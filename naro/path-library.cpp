@@ -932,3 +932,21 @@ void NARO_print_pathlib(const NARO_cube& cube, const NARO_pathlib& pathlib, FILE
     }
     std::fprintf(out, "\n");
 }
+
+int naro_path_library_build(const NARO_cube& cube, const NARO_cif& cif, NARO_pathlib& pathlib, int deWarn) {
+    NARO_init_pathlib(pathlib);
+    pathlib.pathlib = 1;
+    if (NARO_build_path(cube, cif, pathlib, deWarn) != 0) {
+        std::fprintf(stderr, "Error: NARO_build_path() returns non-zero.\n");
+        return 1;
+    }
+    if (NARO_build_allpaths(cube, cif, pathlib) != 0) {
+        std::fprintf(stderr, "Error: NARO_build_allpaths() returns non-zero.\n");
+        return 1;
+    }
+    if (NARO_filter_redundant_path(cube, pathlib) != 0) {
+        std::fprintf(stderr, "Error: NARO_filter_redundant_path() returns non-zero.\n");
+        return 1;
+    }
+    return 0;
+}

@@ -85,6 +85,10 @@ int NARO_build_path(const NARO_cube& cube, const NARO_cif& cif, NARO_pathlib& pa
 int NARO_build_allpaths(const NARO_cube& cube, const NARO_cif& cif, NARO_pathlib& pathlib);
 int NARO_filter_redundant_path(const NARO_cube& cube, NARO_pathlib& pathlib);
 
+// The whole library from the current stationary points: distinct paths, all their copies, the
+// redundant copies removed. 1 after an "Error:" line naming the stage that failed.
+int naro_path_library_build(const NARO_cube& cube, const NARO_cif& cif, NARO_pathlib& pathlib, int deWarn);
+
 // Returns 0 when built, -1 when rejected, 1 on failure.
 int NARO_build_half_grid_path(const NARO_cube& cube, NARO_grid_path& path, NARO_cubeloc from,
                               NARO_cubeloc to);
