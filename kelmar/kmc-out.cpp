@@ -53,11 +53,12 @@ void print_vertex_lines(const KELMAR_KMC* kmc, bool full) {
     }
 }
 
-void print_edge_lines(const KELMAR_KMC* kmc, bool full) {
+void print_edge_lines(KELMAR_KMC* kmc, bool full) {
     std::printf("KMC: total_e = %ld\n", static_cast<long>(kmc->ke.size()));
     std::printf("KMC: ====================================\n");
     for (std::size_t k = 0; k < kmc->ke.size(); ++k) {
-        const KELMAR_KMC_EDGE& ke = kmc->ke[k];
+        KELMAR_KMC_EDGE& ke = kmc->ke[k];
+        ke.r = kmc_drawn_rate(kmc, static_cast<long>(k));
         std::printf("KMC: e[%3ld]: (%3ld->%3ld) de=%lf; r = %.8lf\n", static_cast<long>(k), ke.e->v_i->index,
                     ke.e->v_f->index, ke.e->barrier, ke.r);
         if (full) std::printf("KMC:         f = %.3lf\n", ke.f);

@@ -3,6 +3,7 @@
 // fills and advances them is kmc.hpp; its output (logs, listings, structures) is kmc-out.hpp.
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -42,20 +43,13 @@ struct KELMAR_KMC_EDGE {
     std::vector<double> v_de;
     double f = 0.0;                    // attempt frequency, THz: the geometric mean of the
                                        // harmonic frequencies of the hop and its reverse
-    double r = 0.0;                    // current rate, THz
+    double r = 0.0;                    // rate, THz, as of the last listing (the engine keeps rates per pair)
     std::vector<double> r2;            // one slot per outgoing edge of the end vertex
     double en = 0.0;                   // saddle energy, eV (the same for the reverse hop)
     double l = 0.0;                    // hop length, A
     bool update = false;
 };
 
-// What one hop needs, packed for the hot loop. A hop and its reverse (edges 2p and 2p+1) share
-// their saddle, its Coulomb level and their attempt frequency.
-struct kmc_hop_state {
-    int from = 0, to = 0;              // vertex indices
-    double f = 0.0;                    // attempt frequency of the pair, THz
-    double de_end = 0.0;               // Coulomb energy between the two ends (0 beyond the cutoff)
-};
 // A vertex's lists in one flat array each: [first[i], first[i+1]).
 struct kmc_flat_list {
     std::vector<int> first;
@@ -63,11 +57,15 @@ struct kmc_flat_list {
     std::vector<double> value;
 };
 
-// The two ends of a reverse pair of edges (those of its first edge) and its open edge, packed:
-// the gather of the pairs due reads them for every candidate.
-struct kmc_ends {
-    int from = 0, to = 0;
-    int open = -1;  // the edge the pair's rate belongs to, -1 when none is open
+// A reverse pair of edges (2p, 2p+1) packed for the hot loop: its ends, its
+// attempt frequency and saddle are shared by the hop and its reverse. At most one of the two is
+// open (its start occupied, its end empty), and the pair's rate is that edge's.
+struct kmc_pair {
+    int v[2] = {};         // its ends: edge 2p runs v[0] -> v[1], edge 2p+1 back
+    int first = 0;         // the edge 2p
+    int open = -1;         // the edge the pair's rate belongs to, -1 when none is open
+    double f = 0.0;        // attempt frequency, THz
+    double de_end[2] = {}; // per direction: Coulomb energy between the two ends (0 beyond the cutoff)
 };
 
 // The ions' displacements recorded at equal times over the measured stretch (kmc-msd.hpp reads
@@ -118,25 +116,31 @@ struct KELMAR_KMC {
 
     // bookkeeping
     std::vector<double> level;            // per vertex: en + v_de of every occupied v_n
-    std::vector<double> saddle;           // per reverse pair: saddle en + v_de of every occupied v_n
     std::vector<unsigned char> filled;    // per vertex: occupied (bytes, for the cache)
-    std::vector<kmc_hop_state> hop;       // per edge
     kmc_flat_list out;                    // per vertex: outgoing edges
     kmc_flat_list near;                   // per vertex: v_n with v_de
-    kmc_flat_list screen;                 // per vertex: reverse pairs (not its own) whose saddle it screens
-    // The rates are kept per reverse pair: at most one edge of a pair is open (its start occupied,
-    // its end empty), and the pair's rate is that edge's. The tree over pairs holds the sums the
-    // tree over edges would (a closed edge adds an exact zero), so it draws the same hop.
-    std::vector<kmc_ends> ends;           // per pair: the ends of its first edge, its open edge
+    kmc_flat_list screen;                 // per vertex: slots of the pairs (not its own) whose saddle it screens
+    // The pairs sit in slots ordered along a space-filling curve through their saddles, so the
+    // pairs one hop reaches lie close together in every per-slot array and in the rate tree. The
+    // rates are drawn over the slots in this order.
+    std::vector<kmc_pair> pairs;          // per slot
+    std::vector<int> slot_of;             // per reverse pair p (edges 2p, 2p+1): its slot
+    std::vector<unsigned char> live;      // per slot: 1 while an edge of the pair is open
+    std::vector<std::array<int, 3>> crossing;  // per slot: supercell vectors edge 2p crosses (2p+1: the opposite)
+    std::vector<double> saddle;           // per slot: saddle en + v_de of every occupied v_n
+    kmc_flat_list incident;               // per vertex: slots of its own pairs
     std::vector<int> affect_first;        // per vertex: [affect_first[i], affect_first[i+1]) in affect
-    std::vector<int> affect;              // the pairs of its hops, of its v_n's hops and those it screens
-    std::vector<long> hop_affect_first;   // per pair: [hop_affect_first[p], hop_affect_first[p+1]) in hop_affect
+    std::vector<int> affect;              // slots of its pairs, of its v_n's pairs and of those it screens
+    std::vector<long> hop_affect_first;   // per slot: [hop_affect_first[s], hop_affect_first[s+1]) in hop_affect
     std::vector<int> hop_affect;          // the union of the lists of its two ends
-    int hopped = -1;                      // the pair of the hop whose rates are due, -1: none
-    kmc_rate_tree tree;                   // the pair rates and their partial sums
-    std::vector<int> touched;             // pairs whose rate is due: the first `queued` (scratch, one slot a pair)
+    int hopped = -1;                      // the slot of the hop whose rates are due, -1: none
+    kmc_rate_tree tree;                   // the slot rates and their partial sums
+    std::vector<int> touched;             // slots whose rate is due: the first `queued` (scratch, one entry a slot)
     std::size_t queued = 0;
-    std::vector<unsigned> stamp;          // per pair: the pass that last queued it
+    std::vector<unsigned> stamp;          // per slot: the pass that last queued it
+    std::vector<double> due_exponent;     // per queued slot: the rate's exponent (scratch)
+    std::vector<double> due_boltzmann;    // per queued slot: its exponential (scratch)
+    std::vector<double> due_prefactor;    // per queued slot: the attempt frequency, 0 when no edge is open (scratch)
     unsigned pass = 0;
     std::vector<int> changed;             // vertices whose `update` is set
     double kT = 0.0;                      // eV, of the temperature the rates were made for
@@ -146,3 +150,9 @@ struct KELMAR_KMC {
     double hop_time = 0.0;                // ps: mean waiting time over its last block
     kmc_msd msd;                          // the ions' displacements over the measured stretch
 };
+
+// The rate the engine draws edge k with: its pair's rate while k is the pair's open edge, else 0.
+inline double kmc_drawn_rate(const KELMAR_KMC* kmc, long k) {
+    const int s = kmc->slot_of[static_cast<std::size_t>(k >> 1)];
+    return kmc->pairs[static_cast<std::size_t>(s)].open == k ? kmc->tree.rate(s) : 0.0;
+}

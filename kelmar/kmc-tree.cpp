@@ -8,51 +8,51 @@ void kmc_rate_tree::assign(long n) {
     leaves_ = 1;
     while (leaves_ < n_) leaves_ *= 2;
     sum_.assign(static_cast<std::size_t>(2 * leaves_), 0.0);
-    mark_.assign(static_cast<std::size_t>(leaves_), 0u);
-    pass_ = 1;
     // every internal node at most once per flush, and the one slot a branch-free write may go past
     level_.assign(static_cast<std::size_t>(leaves_) + 1, 0);
     next_.assign(static_cast<std::size_t>(leaves_) + 1, 0);
     queued_ = 0;
+    ascending_ = true;
 }
 
-// The nodes waiting for their sums are queued without branches: each candidate is written and
-// the count moves past it only when its mark is new (a mark repeats in runs the predictor misses).
+// The parents of the staged leaves are queued without branches: each is written, and the count
+// moves past it when it differs from the one before. Leaves staged in ascending order thus queue
+// each parent once, in ascending order, and so does every level above; otherwise flush() sorts.
 void kmc_rate_tree::stage(long i, double rate) {
     const std::size_t k = static_cast<std::size_t>(leaves_ + i);
     sum_[k] = rate;
-    const std::size_t parent = k / 2;
+    const long parent = static_cast<long>(k / 2);
     if (parent < 1) return;  // a tree of one leaf has nothing above it
-    const unsigned fresh = mark_[parent] != pass_;
-    mark_[parent] = pass_;
-    level_[static_cast<std::size_t>(queued_)] = static_cast<long>(parent);
-    queued_ += fresh;
+    const long last = queued_ > 0 ? level_[static_cast<std::size_t>(queued_ - 1)] : 0;
+    ascending_ = ascending_ && parent >= last;
+    level_[static_cast<std::size_t>(queued_)] = parent;
+    queued_ += parent != last;
 }
 
 void kmc_rate_tree::flush() {
-    // all staged leaves share one depth, so each round holds the nodes of one level
     long count = queued_;
+    if (!ascending_) {
+        std::sort(level_.begin(), level_.begin() + count);
+        count = std::unique(level_.begin(), level_.begin() + count) - level_.begin();
+    }
+    // all leaves share one depth, so each round holds the nodes of one level, ascending
     long* now = level_.data();
     long* up = next_.data();
     while (count > 0) {
-        long n = 0;
+        long n = 0, last = 0;  // node 0 is no node: the root's parent ends the climb
         for (long m = 0; m < count; ++m) {
             const std::size_t k = static_cast<std::size_t>(now[m]);
             sum_[k] = sum_[2 * k] + sum_[2 * k + 1];
-            const std::size_t parent = k / 2;
-            const unsigned fresh = parent >= 1 && mark_[parent] != pass_;
-            mark_[parent] = pass_;  // mark_[0] is a spare slot: the root's parent
-            up[n] = static_cast<long>(parent);
-            n += fresh;
+            const long parent = static_cast<long>(k / 2);
+            up[n] = parent;
+            n += parent != last;
+            last = parent;
         }
         std::swap(now, up);
         count = n;
     }
     queued_ = 0;
-    if (++pass_ == 0) {  // wrapped: old marks could collide
-        std::fill(mark_.begin(), mark_.end(), 0u);
-        pass_ = 1;
-    }
+    ascending_ = true;
 }
 
 void kmc_rate_tree::set(long i, double rate) {

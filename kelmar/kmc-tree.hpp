@@ -13,7 +13,8 @@ public:
     long size() const { return n_; }
     void set(long i, double rate);
     // Sets a rate and leaves the sums above it for flush(), which brings many changes up at once
-    // (each node above them is recomputed once). total() and pick() need the sums flushed.
+    // (each node above them is recomputed once). total() and pick() need the sums flushed. Leaves
+    // staged in ascending order are flushed fastest; any order gives the same sums.
     void stage(long i, double rate);
     void flush();
     double rate(long i) const { return sum_[static_cast<std::size_t>(leaves_ + i)]; }
@@ -26,10 +27,9 @@ private:
     long n_ = 0;
     long leaves_ = 0;           // a power of two >= n; leaf i sits at leaves_ + i
     std::vector<double> sum_;   // sum_[k] = sum_[2k] + sum_[2k+1]
-    std::vector<unsigned> mark_;  // per node: the flush that queued it
-    unsigned pass_ = 1;
-    std::vector<long> level_, next_;  // nodes of one depth waiting for their sums
+    std::vector<long> level_, next_;  // nodes of one depth waiting for their sums, ascending
     long queued_ = 0;                 // the first queued_ of level_ wait for the next flush
+    bool ascending_ = true;           // level_ is ascending without repeats
 };
 
 // The plain definition the tree reproduces: a scan over rates in index order.

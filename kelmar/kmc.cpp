@@ -6,10 +6,12 @@
 #include <iterator>
 #include <utility>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 
 #include "property-derived.hpp"
+#include "kmc-exp.hpp"
 #include "kmc-msd.hpp"
 #include "kmc-near.hpp"
 #include "linalg.hpp"
@@ -24,9 +26,10 @@ constexpr double kCoulomb = 14.39964;        // eV A
 constexpr double kCharge = 1.60217662;       // e, in 1e-19 C
 constexpr double kAttempt = 15.6;            // THz from sqrt(eV/A^2/amu)
 constexpr double kRateFloor = 1e-20;         // THz: below this nothing can hop
+constexpr double kExponentFloor = -745.0;    // exp() of anything below is 0 or a denormal
 
-// Marks one reverse pair for recomputation in the current pass.
-void queue_pair(KELMAR_KMC* kmc, int p) {
+// Marks one slot for recomputation in the current pass.
+void queue_slot(KELMAR_KMC* kmc, int p) {
     auto& mark = kmc->stamp[static_cast<std::size_t>(p)];
     if (mark == kmc->pass) return;
     mark = kmc->pass;
@@ -35,19 +38,22 @@ void queue_pair(KELMAR_KMC* kmc, int p) {
 
 // Puts an ion on vertex j or takes it away, keeping the Coulomb levels of the vertices and saddles
 // around it and the vertex's residence time.
+// Adds sign x value[m] to sum[item[m]] for m in [first, last).
+void add_terms(double* sum, const int* item, const double* value, int first, int last, double sign) {
+    for (int m = first; m < last; ++m) sum[item[m]] += sign * value[m];
+}
+
 void set_occupied(KELMAR_KMC* kmc, int j, bool on) {
-    KELMAR_KMC_VERTEX& kv = kmc->kv[static_cast<std::size_t>(j)];
-    if (kv.occupied == on) return;
-    kv.occupied = on;
-    kmc->filled[static_cast<std::size_t>(j)] = on ? 1 : 0;
-    const double sign = on ? 1.0 : -1.0;
     const std::size_t jj = static_cast<std::size_t>(j);
-    for (int m = kmc->near.first[jj]; m < kmc->near.first[jj + 1]; ++m)
-        kmc->level[static_cast<std::size_t>(kmc->near.item[static_cast<std::size_t>(m)])] +=
-            sign * kmc->near.value[static_cast<std::size_t>(m)];
-    for (int m = kmc->screen.first[jj]; m < kmc->screen.first[jj + 1]; ++m)
-        kmc->saddle[static_cast<std::size_t>(kmc->screen.item[static_cast<std::size_t>(m)])] +=
-            sign * kmc->screen.value[static_cast<std::size_t>(m)];
+    if ((kmc->filled[jj] != 0) == on) return;
+    KELMAR_KMC_VERTEX& kv = kmc->kv[jj];
+    kv.occupied = on;
+    kmc->filled[jj] = on ? 1 : 0;
+    const double sign = on ? 1.0 : -1.0;
+    add_terms(kmc->level.data(), kmc->near.item.data(), kmc->near.value.data(), kmc->near.first[jj],
+              kmc->near.first[jj + 1], sign);
+    add_terms(kmc->saddle.data(), kmc->screen.item.data(), kmc->screen.value.data(), kmc->screen.first[jj],
+              kmc->screen.first[jj + 1], sign);
     if (on) kv.t_on = kmc->t_total;
     else kv.t += kmc->t_total - kv.t_on;
     if (!kv.update) {
@@ -56,40 +62,64 @@ void set_occupied(KELMAR_KMC* kmc, int j, bool on) {
     }
 }
 
-// The rate of a hop from the energies of its start, end and saddle (repulsion included). The hop
-// climbs to the highest of the three: the repulsion of the other ions can lift an end above the
-// saddle, and then the hop costs the climb to that end, or nothing when it starts from the highest.
-// A hop and its reverse climb to the same level with the same attempt frequency, so
-// rate(i->f) / rate(f->i) = exp(-(Ef - Ei)/kT) and the occupations relax to the Boltzmann weights
-// of the site energies plus the repulsion.
-double barrier_rate(double f, double Ei, double Ef, double Es, double kT) {
+// The larger of two numbers, by value (a max instruction rather than a branch).
+inline double higher(double a, double b) { return a > b ? a : b; }
+
+// The exponent of the rate of a hop from the energies of its start, end and saddle (repulsion
+// included). The hop climbs to the highest of the three: the repulsion of the other ions can lift
+// an end above the saddle, and then the hop costs the climb to that end, or nothing when it starts
+// from the highest. A hop and its reverse climb to the same level with the same attempt frequency,
+// so rate(i->f) / rate(f->i) = exp(-(Ef - Ei)/kT) and the occupations relax to the Boltzmann
+// weights of the site energies plus the repulsion.
+double barrier_exponent(double Ei, double Ef, double Es, double kT) {
     const double top = std::max(Es, std::max(Ei, Ef));
-    return f * std::exp(-(top - Ei) / kT);
+    return -(top - Ei) / kT;
 }
 
-// The rate of the open edge k from the kept levels.
-double open_edge_rate(const KELMAR_KMC* kmc, int k) {
-    const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(k)];
-    // the end is empty, so nothing is left out at the start; the hopping ion is left out at the end
-    return barrier_rate(h.f, kmc->level[static_cast<std::size_t>(h.from)],
-                        kmc->level[static_cast<std::size_t>(h.to)] - h.de_end,
-                        kmc->saddle[static_cast<std::size_t>(k >> 1)], kmc->kT);
+double barrier_rate(double f, double Ei, double Ef, double Es, double kT) {
+    return f * std::exp(barrier_exponent(Ei, Ef, Es, kT));
 }
 
-// The rate of reverse pair p: that of its open edge, if any.
-void refresh_pair(KELMAR_KMC* kmc, int p) {
-    const std::size_t pp = static_cast<std::size_t>(p);
-    const kmc_ends e = kmc->ends[pp];
-    const int a = kmc->filled[static_cast<std::size_t>(e.from)], b = kmc->filled[static_cast<std::size_t>(e.to)];
-    const int k = a != b ? 2 * p + b : -1;  // 2p runs from -> to, 2p+1 back
-    const double r = k >= 0 ? open_edge_rate(kmc, k) : 0.0;
-    const int was = kmc->ends[pp].open;
-    if (was != k) {
-        if (was >= 0) kmc->ke[static_cast<std::size_t>(was)].r = 0.0;
-        kmc->ends[pp].open = k;
+// Which edge of the pair in slot s is open, from the occupations of its ends; 1 when one is.
+unsigned char settle_open(KELMAR_KMC* kmc, std::size_t s) {
+    kmc_pair& pr = kmc->pairs[s];
+    const int a = kmc->filled[static_cast<std::size_t>(pr.v[0])], b = kmc->filled[static_cast<std::size_t>(pr.v[1])];
+    pr.open = a != b ? pr.first + b : -1;  // 2p runs from -> to, 2p+1 back
+    return static_cast<unsigned char>(a != b);
+}
+
+// New rates for the first n slots of the queue, whose open edges are settled, in three sweeps:
+// the exponents, their exponentials in one vector batch, and the tree.
+void refresh_slots(KELMAR_KMC* kmc, std::size_t n) {
+    const double* level = kmc->level.data();
+    const double* saddle = kmc->saddle.data();
+    const int* queue = kmc->touched.data();
+    const kmc_pair* pairs = kmc->pairs.data();
+    unsigned char* live = kmc->live.data();
+    double* x = kmc->due_exponent.data();
+    double* f = kmc->due_prefactor.data();
+    // the exponent of barrier_exponent() with a product for the quotient (within an ulp)
+    const double inv_kT = 1.0 / kmc->kT;
+    for (std::size_t m = 0; m < n; ++m) {
+        const std::size_t s = static_cast<std::size_t>(queue[m]);
+        const kmc_pair& pr = pairs[s];
+        const bool open = pr.open >= 0;
+        // b: the reverse edge is open. Its end is empty, so nothing is left out at the start; the
+        // hopping ion is left out at the end.
+        // (selected by index, not by branches: the direction is a coin toss to the predictor)
+        const int b = pr.open & 1;
+        const double Ei = level[pr.v[b]];
+        const double e = (Ei - higher(saddle[s], higher(Ei, level[pr.v[b ^ 1]] - pr.de_end[b]))) * inv_kT;
+        x[m] = open ? higher(e, kExponentFloor) : 0.0;
+        f[m] = open ? pr.f : 0.0;
+        live[s] = static_cast<unsigned char>(open);
     }
-    if (k >= 0) kmc->ke[static_cast<std::size_t>(k)].r = r;
-    if (r != kmc->tree.rate(p)) kmc->tree.stage(p, r);
+    double* y = kmc->due_boltzmann.data();
+    kmc_exp_many(x, y, static_cast<long>(n));
+    for (std::size_t m = 0; m < n; ++m) {
+        const double r = f[m] * y[m];
+        if (r != kmc->tree.rate(queue[m])) kmc->tree.stage(queue[m], r);
+    }
 }
 
 void next_pass(KELMAR_KMC* kmc) {
@@ -114,21 +144,66 @@ double hop_force_constant(const KELMAR_GRAPH_EDGE* e) {
     return k > 0.001 ? k : 0.001;
 }
 
-// Chooses the hop from the rates (residence-time rule); -1 after the error line.
-long choose_hop(KELMAR_KMC* kmc) {
-    const long p = kmc->tree.pick(kelmar_kmc_random(kmc) * kmc->tree.total());
-    const long k = p < 0 ? -1 : kmc->ends[static_cast<std::size_t>(p)].open;
-    if (k < 0) std::fprintf(stderr, "Error: transition failed.\n");
-    return k;
+// A hop drawn: the slot of its pair and which edge of the pair it is (1: the reverse one, from
+// v[1] to v[0]).
+struct drawn_hop {
+    int slot = -1;
+    int back = 0;
+    int from(const KELMAR_KMC* kmc) const { return kmc->pairs[static_cast<std::size_t>(slot)].v[back]; }
+    int to(const KELMAR_KMC* kmc) const { return kmc->pairs[static_cast<std::size_t>(slot)].v[back ^ 1]; }
+};
+
+// Chooses the hop from the rates (residence-time rule); slot -1 after the error line.
+drawn_hop choose_hop(KELMAR_KMC* kmc) {
+    const long s = kmc->tree.pick(kelmar_kmc_random(kmc) * kmc->tree.total());
+    const int k = s < 0 ? -1 : kmc->pairs[static_cast<std::size_t>(s)].open;
+    if (k < 0) {
+        std::fprintf(stderr, "Error: transition failed.\n");
+        return {};
+    }
+    return {static_cast<int>(s), k & 1};
 }
 
-void do_hop(KELMAR_KMC* kmc, const KELMAR_GRAPH_EDGE* e) {
-    kmc->hopped = static_cast<int>(e->index >> 1);
+void do_hop(KELMAR_KMC* kmc, drawn_hop h) {
+    kmc->hopped = h.slot;
     // the ion leaves its level and takes that of the end, without its own repulsion
-    const kmc_hop_state& h = kmc->hop[static_cast<std::size_t>(e->index)];
-    kmc->energy += kmc->level[static_cast<std::size_t>(h.to)] - h.de_end - kmc->level[static_cast<std::size_t>(h.from)];
-    set_occupied(kmc, static_cast<int>(e->v_i->index), false);
-    set_occupied(kmc, static_cast<int>(e->v_f->index), true);
+    const kmc_pair& pr = kmc->pairs[static_cast<std::size_t>(h.slot)];
+    const int i = h.from(kmc), f = h.to(kmc);
+    kmc->energy += kmc->level[static_cast<std::size_t>(f)] - pr.de_end[h.back] - kmc->level[static_cast<std::size_t>(i)];
+    set_occupied(kmc, i, false);
+    set_occupied(kmc, f, true);
+}
+
+// Ten bits of v spread to every third bit.
+std::uint32_t spread_bits(std::uint32_t v) {
+    v &= 0x3ffu;
+    v = (v | (v << 16)) & 0x030000ffu;
+    v = (v | (v << 8)) & 0x0300f00fu;
+    v = (v | (v << 4)) & 0x030c30c3u;
+    v = (v | (v << 2)) & 0x09249249u;
+    return v;
+}
+
+// The slot of every reverse pair: the pairs ordered along a Z-order curve through the fractional
+// positions of their saddles (1024 steps per axis), ties in pair order.
+std::vector<int> pair_slots(const KELMAR_GRAPH* g) {
+    const std::size_t np = static_cast<std::size_t>(g->total_e) / 2;
+    std::vector<std::pair<std::uint32_t, int>> key(np);
+    for (std::size_t p = 0; p < np; ++p) {
+        double f[3];
+        kmc_fractional(f, g->a, g->e[2 * p].x);
+        std::uint32_t code = 0;
+        for (int c = 0; c < 3; ++c) {
+            const double w = f[c] - std::floor(f[c]);
+            const double step = std::isfinite(w) ? std::clamp(std::floor(w * 1024.0), 0.0, 1023.0) : 0.0;
+            code |= spread_bits(static_cast<std::uint32_t>(step)) << c;
+        }
+        key[p] = {code, static_cast<int>(p)};
+    }
+    std::sort(key.begin(), key.end());
+    std::vector<int> slot(np);
+    for (std::size_t s = 0; s < np; ++s) slot[static_cast<std::size_t>(key[s].second)] = static_cast<int>(s);
+    return slot;
 }
 
 // One vertex's list of (index, value) pairs appended to a flat list.
@@ -179,8 +254,12 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
     kmc->ke.resize(ne);
     kmc->level.resize(nv);
     kmc->filled.resize(nv);
-    kmc->hop.resize(ne);
-    kmc->saddle.resize(ne / 2);
+    const std::size_t np = ne / 2;
+    kmc->pairs.resize(np);
+    kmc->saddle.resize(np);
+    kmc->live.assign(np, 0);
+    kmc->crossing.assign(np, {0, 0, 0});
+    kmc->slot_of = pair_slots(g);
     // vertices within the cutoff of each vertex, in vertex order
     std::vector<double> points(3 * nv);
     for (std::size_t i = 0; i < nv; ++i)
@@ -218,16 +297,20 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         const double f_fore = kAttempt * std::sqrt(hop_force_constant(e) / g->m);
         const double f_back = kAttempt * std::sqrt(hop_force_constant(back) / g->m);
         ke.f = std::sqrt(f_fore * f_back);
-        kmc_hop_state& h = kmc->hop[k];
-        h.from = static_cast<int>(e->v_i->index);
-        h.to = static_cast<int>(e->v_f->index);
-        h.f = ke.f;
+        // a hop and its reverse multiply the same two frequencies, so f is the same for both
+        kmc_pair& pr = kmc->pairs[static_cast<std::size_t>(kmc->slot_of[k / 2])];
+        if (k % 2 == 0) {
+            pr.v[0] = static_cast<int>(e->v_i->index);
+            pr.v[1] = static_cast<int>(e->v_f->index);
+            pr.first = static_cast<int>(k);
+            pr.f = ke.f;
+            for (int q = 0; q < 3; ++q) kmc->crossing[static_cast<std::size_t>(kmc->slot_of[k / 2])][static_cast<std::size_t>(q)] = e->bound[q];
+        }
         const KELMAR_KMC_VERTEX& vf = kmc->kv[static_cast<std::size_t>(e->v_f->index)];
         for (std::size_t m = 0; m < vf.v_n.size(); ++m)
-            if (vf.v_n[m] == e->v_i->index) h.de_end = vf.v_de[m];
+            if (vf.v_n[m] == e->v_i->index) pr.de_end[k % 2] = vf.v_de[m];
     }
-    std::vector<std::vector<long>> screen_edge(nv);
-    std::vector<std::vector<double>> screen_de(nv);
+    std::vector<std::vector<std::pair<long, double>>> screens(nv);  // per vertex: (slot, v_de)
     // vertices near each saddle, measured from the first edge of its pair (pair order outside, so
     // each vertex lists its saddles in edge order); both edges of a pair get the same list
     for (std::size_t k = 0; k < ne && reach; k += 2) {
@@ -246,38 +329,50 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
                     kmc->ke[q].v_n.push_back(j);
                     kmc->ke[q].v_de.push_back(de);
                 }
-                screen_edge[static_cast<std::size_t>(j)].push_back(static_cast<long>(k / 2));
-                screen_de[static_cast<std::size_t>(j)].push_back(de);
+                screens[static_cast<std::size_t>(j)].emplace_back(kmc->slot_of[k / 2], de);
             }
         }
     }
     for (KELMAR_KMC_VERTEX& kv : kmc->kv) kv.total_e = static_cast<int>(kv.e_n.size());
     for (KELMAR_KMC_EDGE& ke : kmc->ke) ke.total_v = static_cast<int>(ke.v_n.size());
-    kmc->tree.assign(static_cast<long>(ne / 2));
-    kmc->stamp.assign(ne / 2, 0u);
-    kmc->touched.assign(ne / 2 + 1, 0);  // the branch-free queue writes one past its last pair
-    for (kmc_flat_list* list : {&kmc->out, &kmc->near, &kmc->screen}) list->first.assign(1, 0);
+    kmc->tree.assign(static_cast<long>(np));
+    kmc->stamp.assign(np, 0u);
+    kmc->touched.assign(np + 1, 0);  // the branch-free queue writes one past its last slot
+    kmc->due_exponent.assign(np, 0.0);
+    kmc->due_prefactor.assign(np, 0.0);
+    kmc->due_boltzmann.assign(np, 0.0);
+    for (kmc_flat_list* list : {&kmc->out, &kmc->near, &kmc->screen, &kmc->incident}) list->first.assign(1, 0);
+    std::vector<long> items;
+    std::vector<double> values;
     for (std::size_t i = 0; i < nv; ++i) {
-        std::vector<long> out;
-        for (const KELMAR_GRAPH_EDGE* e : g->v[i].e) out.push_back(e->index);
-        flat_push(&kmc->out, out, nullptr);
+        items.clear();
+        for (const KELMAR_GRAPH_EDGE* e : g->v[i].e) items.push_back(e->index);
+        flat_push(&kmc->out, items, nullptr);
+        for (long& k : items) k = kmc->slot_of[static_cast<std::size_t>(k / 2)];
+        flat_push(&kmc->incident, items, nullptr);
         flat_push(&kmc->near, kmc->kv[i].v_n, &kmc->kv[i].v_de);
-        flat_push(&kmc->screen, screen_edge[i], &screen_de[i]);
+        // in slot order: a change of occupation then walks the saddle levels forwards
+        std::sort(screens[i].begin(), screens[i].end());
+        items.clear();
+        values.clear();
+        for (const auto& [slot, de] : screens[i]) {
+            items.push_back(slot);
+            values.push_back(de);
+        }
+        flat_push(&kmc->screen, items, &values);
     }
-    // every pair a change of occupation at i can reach, each once
-    kmc->ends.resize(ne / 2);
-    for (std::size_t p = 0; p < ne / 2; ++p) kmc->ends[p] = {kmc->hop[2 * p].from, kmc->hop[2 * p].to, -1};
+    // every slot a change of occupation at i can reach, each once, in slot order
     kmc->affect_first.assign(1, 0);
     std::vector<int> reach_list;
     for (std::size_t i = 0; i < nv; ++i) {
         reach_list.clear();
-        const auto add_hops_of = [&](std::size_t v) {
-            for (int m = kmc->out.first[v]; m < kmc->out.first[v + 1]; ++m)
-                reach_list.push_back(kmc->out.item[static_cast<std::size_t>(m)] >> 1);
+        const auto add_slots_of = [&](std::size_t v) {
+            for (int m = kmc->incident.first[v]; m < kmc->incident.first[v + 1]; ++m)
+                reach_list.push_back(kmc->incident.item[static_cast<std::size_t>(m)]);
         };
-        add_hops_of(i);
+        add_slots_of(i);
         for (int m = kmc->near.first[i]; m < kmc->near.first[i + 1]; ++m)
-            add_hops_of(static_cast<std::size_t>(kmc->near.item[static_cast<std::size_t>(m)]));
+            add_slots_of(static_cast<std::size_t>(kmc->near.item[static_cast<std::size_t>(m)]));
         for (int m = kmc->screen.first[i]; m < kmc->screen.first[i + 1]; ++m)
             reach_list.push_back(kmc->screen.item[static_cast<std::size_t>(m)]);
         std::sort(reach_list.begin(), reach_list.end());
@@ -285,15 +380,15 @@ std::unique_ptr<KELMAR_KMC> kelmar_kmc_new(std::unique_ptr<KELMAR_GRAPH>& graph,
         for (int p : reach_list) kmc->affect.push_back(p);
         kmc->affect_first.push_back(static_cast<int>(kmc->affect.size()));
     }
-    // what one hop reaches: the union of its two ends' lists, each pair once (no stamps per hop)
+    // what one hop reaches: the union of its two ends' lists, each slot once (no stamps per hop)
     kmc->hop_affect_first.assign(1, 0);
-    for (std::size_t p = 0; p < ne / 2; ++p) {
+    for (std::size_t p = 0; p < np; ++p) {
         const auto list = [&](int v) {
             const std::size_t vv = static_cast<std::size_t>(v);
             return std::make_pair(kmc->affect.begin() + kmc->affect_first[vv],
                                   kmc->affect.begin() + kmc->affect_first[vv + 1]);
         };
-        const auto a = list(kmc->ends[p].from), b = list(kmc->ends[p].to);
+        const auto a = list(kmc->pairs[p].v[0]), b = list(kmc->pairs[p].v[1]);
         std::set_union(a.first, a.second, b.first, b.second, std::back_inserter(kmc->hop_affect));
         kmc->hop_affect_first.push_back(static_cast<long>(kmc->hop_affect.size()));
     }
@@ -320,11 +415,6 @@ double kmc_rate_from_scratch(const KELMAR_KMC* kmc, long k) {
     return barrier_rate(ke.f, Ei, Ef, Es, kBoltzmann * kmc->temperature);
 }
 
-double kmc_drawn_rate(const KELMAR_KMC* kmc, long k) {
-    const std::size_t p = static_cast<std::size_t>(k >> 1);
-    return kmc->ends[p].open == k ? kmc->tree.rate(static_cast<long>(p)) : 0.0;
-}
-
 int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     if (kmc == nullptr || !(kmc->temperature > 0.0)) {
         std::fprintf(stderr, "Error: wrong inputs for generating rates.\n");
@@ -334,53 +424,66 @@ int kelmar_kmc_update_rate(KELMAR_KMC* kmc) {
     next_pass(kmc);
     if (kT != kmc->kT) {  // a new temperature: every rate is due
         kmc->kT = kT;
-        for (int p = 0; p < static_cast<int>(kmc->ends.size()); ++p) queue_pair(kmc, p);
+        for (int s = 0; s < static_cast<int>(kmc->pairs.size()); ++s) queue_slot(kmc, s);
     }
-    // a pair whose ends keep their occupation needs a new rate only when one of its edges is open
-    // or was: a closed pair stays at rate 0 whatever the energies around it do. The pairs are
+    // A pair whose ends keep their occupation needs a new rate only when one of its edges is open
+    // or was: a closed pair stays at rate 0 whatever the energies around it do. The slots are
     // queued without branches (occupations look random to the predictor): every candidate is
     // written, and the count moves past it when it is due and not yet queued in this pass.
     const unsigned char* filled = kmc->filled.data();
-    const kmc_ends* ends = kmc->ends.data();
+    const kmc_pair* pairs = kmc->pairs.data();
+    unsigned char* live = kmc->live.data();
     unsigned* stamp = kmc->stamp.data();
     const unsigned pass = kmc->pass;
     int* queue = kmc->touched.data();
     std::size_t n = kmc->queued;
     const int hop = kmc->hopped;
     kmc->hopped = -1;
-    if (hop >= 0 && kmc->changed.size() == 2 && n == 0) {
-        // one hop: its precomputed list holds each pair once
+    const bool one_hop = hop >= 0 && kmc->changed.size() == 2 && n == 0;
+    if (one_hop) {
+        // One hop: only the pairs of its two vertices open or close, so settling those makes
+        // `live` say "open now or before" for every slot; the hop's precomputed list holds each
+        // slot once, in ascending order.
+        for (int j : kmc->changed) {
+            const std::size_t jj = static_cast<std::size_t>(j);
+            for (int m = kmc->incident.first[jj]; m < kmc->incident.first[jj + 1]; ++m) {
+                const std::size_t ss = static_cast<std::size_t>(kmc->incident.item[static_cast<std::size_t>(m)]);
+                live[ss] |= settle_open(kmc, ss);
+            }
+            kmc->kv[jj].update = false;
+        }
+        kmc->changed.clear();
         const std::size_t hh = static_cast<std::size_t>(hop);
         const int* t = kmc->hop_affect.data() + kmc->hop_affect_first[hh];
         const int* end = kmc->hop_affect.data() + kmc->hop_affect_first[hh + 1];
         for (; t != end; ++t) {
-            const int p = *t;
-            const kmc_ends& e = ends[static_cast<std::size_t>(p)];
-            queue[n] = p;
-            n += static_cast<std::size_t>((filled[e.from] ^ filled[e.to]) | (e.open >= 0));
+            queue[n] = *t;
+            n += live[static_cast<std::size_t>(*t)];
         }
-        for (int j : kmc->changed) kmc->kv[static_cast<std::size_t>(j)].update = false;
-        kmc->changed.clear();
     }
     for (int j : kmc->changed) {
         const std::size_t jj = static_cast<std::size_t>(j);
         const int* t = kmc->affect.data() + kmc->affect_first[jj];
         const int* end = kmc->affect.data() + kmc->affect_first[jj + 1];
         for (; t != end; ++t) {
-            const int p = *t;
-            const std::size_t pp = static_cast<std::size_t>(p);
-            const kmc_ends& e = ends[pp];
-            // the occupations do not change here, so a pair not due now is not due for any vertex
-            const unsigned fresh = stamp[pp] != pass;
-            stamp[pp] = pass;
-            queue[n] = p;
-            n += static_cast<std::size_t>(((filled[e.from] ^ filled[e.to]) | (e.open >= 0)) & fresh);
+            const std::size_t ss = static_cast<std::size_t>(*t);
+            const kmc_pair& e = pairs[ss];
+            // the occupations do not change here, so a slot not due now is not due for any vertex
+            const unsigned fresh = stamp[ss] != pass;
+            stamp[ss] = pass;
+            queue[n] = *t;
+            n += static_cast<std::size_t>(((filled[e.v[0]] ^ filled[e.v[1]]) | live[ss]) & fresh);
         }
         kmc->kv[jj].update = false;
     }
+    if (!one_hop) {
+        // placements and new temperatures: the queue in ascending order (the tree's fast order)
+        std::sort(queue, queue + n);
+        for (std::size_t m = 0; m < n; ++m) settle_open(kmc, static_cast<std::size_t>(queue[m]));
+    }
     kmc->queued = n;
     kmc->changed.clear();
-    for (std::size_t m = 0; m < n; ++m) refresh_pair(kmc, queue[m]);
+    refresh_slots(kmc, n);
     kmc->tree.flush();
     return 0;
 }
@@ -401,7 +504,7 @@ int kelmar_kmc_reset(KELMAR_KMC* kmc) {
         kmc->level[i] = kmc->kv[i].en;
         kmc->filled[i] = 0;
     }
-    for (std::size_t p = 0; p < kmc->saddle.size(); ++p) kmc->saddle[p] = kmc->ke[2 * p].en;
+    for (std::size_t p = 0; p < kmc->saddle.size(); ++p) kmc->saddle[p] = kmc->ke[static_cast<std::size_t>(kmc->pairs[p].first)].en;
     kmc->changed.clear();
     kmc->ions = 0;
 
@@ -568,9 +671,9 @@ int kelmar_kmc_equilibrate(KELMAR_KMC* kmc) {
                 return 1;
             }
             wait += 1.0 / Q;
-            const long k = choose_hop(kmc);
-            if (k < 0) return 1;
-            do_hop(kmc, kmc->ke[static_cast<std::size_t>(k)].e);
+            const drawn_hop hop = choose_hop(kmc);
+            if (hop.slot < 0) return 1;
+            do_hop(kmc, hop);
             if (kelmar_kmc_update_rate(kmc) != 0) {
                 bar.break_line();
                 std::fprintf(stderr, "Error: kelmar_kmc_update_rate() returns non-zero.\n");
@@ -614,10 +717,9 @@ int kelmar_kmc_evolve(KELMAR_KMC* kmc) {
         std::fprintf(stderr, "Error: overall rate is too small.\n");
         return 1;
     }
-    const long k = choose_hop(kmc);
-    if (k < 0) return 1;
-    const KELMAR_GRAPH_EDGE* e = kmc->ke[static_cast<std::size_t>(k)].e;
-    const long i = e->v_i->index, f = e->v_f->index;
+    const drawn_hop hop = choose_hop(kmc);
+    if (hop.slot < 0) return 1;
+    const int i = hop.from(kmc), f = hop.to(kmc);
     KELMAR_KMC_VERTEX& vi = kmc->kv[static_cast<std::size_t>(i)];
     KELMAR_KMC_VERTEX& vf = kmc->kv[static_cast<std::size_t>(f)];
     double u2 = kelmar_kmc_random(kmc);
@@ -635,12 +737,14 @@ int kelmar_kmc_evolve(KELMAR_KMC* kmc) {
     if (kmc->t + dt > kmc->msd.next) kmc_msd_take(kmc, kmc->t + dt);
     kmc->t += dt;
     kmc->t_total += dt;  // occupied vertices collect it when they empty (kmc_settle_times)
-    do_hop(kmc, e);
+    do_hop(kmc, hop);
     vf.origin = vi.origin;
     vi.origin = -1;
     if (vf.origin >= 0) {
+        // the reverse edge crosses the supercell the other way
         KELMAR_KMC_VERTEX& home = kmc->kv[static_cast<std::size_t>(vf.origin)];
-        for (int p = 0; p < 3; ++p) home.y_i[p] += e->bound[p];
+        const int* cross = kmc->crossing[static_cast<std::size_t>(hop.slot)].data();
+        for (int p = 0; p < 3; ++p) home.y_i[p] += hop.back != 0 ? -cross[p] : cross[p];
     }
     ++kmc->step;
     if (kelmar_kmc_update_rate(kmc) != 0) {

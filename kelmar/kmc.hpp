@@ -47,6 +47,3 @@ double kelmar_kmc_random(KELMAR_KMC* kmc);
 // The rate of edge k from the occupations alone, summing the Coulomb terms afresh (the reference
 // the kept sums are checked against).
 double kmc_rate_from_scratch(const KELMAR_KMC* kmc, long k);
-// The rate of edge k the draw sees: its pair's entry in the rate tree when k is the pair's open
-// edge, else 0.
-double kmc_drawn_rate(const KELMAR_KMC* kmc, long k);
