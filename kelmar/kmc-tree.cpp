@@ -3,14 +3,40 @@
 
 #include <algorithm>
 
+namespace {
+
+constexpr long kFan = 8;
+
+long padded(long count) { return (count + kFan - 1) / kFan * kFan; }
+
+// The sum of eight children in the order of a binary tree over them.
+double sum_of_eight(const double* c) { return ((c[0] + c[1]) + (c[2] + c[3])) + ((c[4] + c[5]) + (c[6] + c[7])); }
+
+// The binary tree's step between a left and a right subtree: enter only a subtree with a positive
+// sum, so rounding can never land on a zero rate. True: go right (target reduced by left).
+bool go_right(double* target, double left, double right) {
+    if ((*target <= left && left > 0.0) || !(right > 0.0)) return false;
+    *target -= left;
+    return true;
+}
+
+}  // namespace
+
 void kmc_rate_tree::assign(long n) {
     n_ = n < 0 ? 0 : n;
-    leaves_ = 1;
-    while (leaves_ < n_) leaves_ *= 2;
-    sum_.assign(static_cast<std::size_t>(2 * leaves_), 0.0);
-    // every internal node at most once per flush, and the one slot a branch-free write may go past
-    level_.assign(static_cast<std::size_t>(leaves_) + 1, 0);
-    next_.assign(static_cast<std::size_t>(leaves_) + 1, 0);
+    level_.clear();
+    long count = std::max(n_, 1L);
+    level_.emplace_back(static_cast<std::size_t>(padded(count)), 0.0);
+    do {  // at least one level above the rates, up to a single root
+        count = (count + kFan - 1) / kFan;
+        level_.emplace_back(static_cast<std::size_t>(padded(count)), 0.0);
+    } while (count > 1);
+    // every node of the first level above the rates once, and two slots more: a branch-free write
+    // may go one past the count, and leaves staged out of order may repeat a parent once before
+    // the queue is compacted
+    parents_ = (std::max(n_, 1L) + kFan - 1) / kFan;
+    queue_.assign(static_cast<std::size_t>(parents_ + 2), 0);
+    next_.assign(static_cast<std::size_t>(parents_ + 2), 0);
     queued_ = 0;
     ascending_ = true;
 }
@@ -19,31 +45,34 @@ void kmc_rate_tree::assign(long n) {
 // moves past it when it differs from the one before. Leaves staged in ascending order thus queue
 // each parent once, in ascending order, and so does every level above; otherwise flush() sorts.
 void kmc_rate_tree::stage(long i, double rate) {
-    const std::size_t k = static_cast<std::size_t>(leaves_ + i);
-    sum_[k] = rate;
-    const long parent = static_cast<long>(k / 2);
-    if (parent < 1) return;  // a tree of one leaf has nothing above it
-    const long last = queued_ > 0 ? level_[static_cast<std::size_t>(queued_ - 1)] : 0;
+    level_[0][static_cast<std::size_t>(i)] = rate;
+    if (queued_ >= parents_) compact();  // only leaves out of order can fill it
+    const long parent = i / kFan;
+    const long last = queued_ > 0 ? queue_[static_cast<std::size_t>(queued_ - 1)] : -1;
     ascending_ = ascending_ && parent >= last;
-    level_[static_cast<std::size_t>(queued_)] = parent;
+    queue_[static_cast<std::size_t>(queued_)] = parent;
     queued_ += parent != last;
 }
 
+void kmc_rate_tree::compact() {
+    std::sort(queue_.begin(), queue_.begin() + queued_);
+    queued_ = std::unique(queue_.begin(), queue_.begin() + queued_) - queue_.begin();
+    ascending_ = true;
+}
+
 void kmc_rate_tree::flush() {
+    if (!ascending_) compact();
     long count = queued_;
-    if (!ascending_) {
-        std::sort(level_.begin(), level_.begin() + count);
-        count = std::unique(level_.begin(), level_.begin() + count) - level_.begin();
-    }
-    // all leaves share one depth, so each round holds the nodes of one level, ascending
-    long* now = level_.data();
+    long* now = queue_.data();
     long* up = next_.data();
-    while (count > 0) {
-        long n = 0, last = 0;  // node 0 is no node: the root's parent ends the climb
+    for (std::size_t h = 1; h < level_.size() && count > 0; ++h) {
+        const double* below = level_[h - 1].data();
+        double* here = level_[h].data();
+        long n = 0, last = -1;
         for (long m = 0; m < count; ++m) {
-            const std::size_t k = static_cast<std::size_t>(now[m]);
-            sum_[k] = sum_[2 * k] + sum_[2 * k + 1];
-            const long parent = static_cast<long>(k / 2);
+            const long j = now[m];
+            here[j] = sum_of_eight(below + kFan * j);
+            const long parent = j / kFan;
             up[n] = parent;
             n += parent != last;
             last = parent;
@@ -56,27 +85,25 @@ void kmc_rate_tree::flush() {
 }
 
 void kmc_rate_tree::set(long i, double rate) {
-    std::size_t k = static_cast<std::size_t>(leaves_ + i);
-    sum_[k] = rate;
     // parents are recomputed from their children, so no rounding drift builds up
-    for (k /= 2; k >= 1; k /= 2) sum_[k] = sum_[2 * k] + sum_[2 * k + 1];
+    stage(i, rate);
+    flush();
 }
 
 long kmc_rate_tree::pick(double target) const {
     if (n_ == 0 || !(total() > 0.0)) return -1;
-    std::size_t k = 1;
-    const std::size_t first_leaf = static_cast<std::size_t>(leaves_);
-    while (k < first_leaf) {
-        const double left = sum_[2 * k];
-        // enter only a subtree with a positive sum: rounding can never land on a zero rate
-        if ((target <= left && left > 0.0) || !(sum_[2 * k + 1] > 0.0)) {
-            k = 2 * k;
-        } else {
-            target -= left;
-            k = 2 * k + 1;
-        }
+    long j = 0;
+    for (std::size_t h = level_.size() - 1; h >= 1; --h) {
+        const double* c = level_[h - 1].data() + kFan * j;
+        const double p01 = c[0] + c[1], p23 = c[2] + c[3], p45 = c[4] + c[5], p67 = c[6] + c[7];
+        long k = 0;
+        if (go_right(&target, p01 + p23, p45 + p67)) k = 4;
+        const double* pairs[2] = {k == 0 ? &p01 : &p45, k == 0 ? &p23 : &p67};
+        if (go_right(&target, *pairs[0], *pairs[1])) k += 2;
+        if (go_right(&target, c[k], c[k + 1])) k += 1;
+        j = kFan * j + k;
     }
-    return static_cast<long>(k - first_leaf);
+    return j;
 }
 
 long kmc_pick_linear(const std::vector<double>& rates, double target) {

@@ -164,8 +164,22 @@ TEST(KmcRandomWalk, DiffusivityArrheniusAndNernstEinstein) {
     std::printf("random walk Arrhenius energy %.4f eV for a barrier of %.4f eV\n", -slope * kB, 2.0 * A);
 }
 
-// The tree draws the hop the plain scan draws, before and after rates change, and draws hops in
-// proportion to their rates.
+namespace {
+
+// The total of a complete binary tree over the rates (padded with zeros to a power of two).
+double binary_total(std::vector<double> sums) {
+    std::size_t width = 1;
+    while (width < sums.size()) width *= 2;
+    sums.resize(width, 0.0);
+    for (; width > 1; width /= 2)
+        for (std::size_t k = 0; k < width / 2; ++k) sums[k] = sums[2 * k] + sums[2 * k + 1];
+    return sums.empty() ? 0.0 : sums[0];
+}
+
+}  // namespace
+
+// The tree draws the hop the plain scan draws, before and after rates change, its total is a
+// binary tree's to the last bit, and it draws hops in proportion to their rates.
 TEST(KmcRateTree, SameHopAsLinearScanAndFrequenciesFollowRates) {
     std::mt19937 gen(11);
     std::uniform_real_distribution<double> U(0.0, 1.0);
@@ -184,6 +198,7 @@ TEST(KmcRateTree, SameHopAsLinearScanAndFrequenciesFollowRates) {
             double Q = 0.0;
             for (double r : rates) Q += r;
             EXPECT_NEAR(tree.total(), Q, 1e-12 * Q);
+            EXPECT_EQ(tree.total(), binary_total(rates)) << "n = " << n;
             for (int draw = 0; draw < 2000; ++draw) {
                 const double u = draw == 0 ? 0.0 : draw == 1 ? 1.0 : U(gen);
                 const long k = tree.pick(u * tree.total());
