@@ -41,17 +41,34 @@ void kmc_rate_tree::assign(long n) {
     ascending_ = true;
 }
 
+void kmc_rate_tree::stage(long i, double rate) {
+    const int k = static_cast<int>(i);
+    stage_many(&k, &rate, 1);
+}
+
 // The parents of the staged leaves are queued without branches: each is written, and the count
 // moves past it when it differs from the one before. Leaves staged in ascending order thus queue
 // each parent once, in ascending order, and so does every level above; otherwise flush() sorts.
-void kmc_rate_tree::stage(long i, double rate) {
-    level_[0][static_cast<std::size_t>(i)] = rate;
-    if (queued_ >= parents_) compact();  // only leaves out of order can fill it
-    const long parent = i / kFan;
-    const long last = queued_ > 0 ? queue_[static_cast<std::size_t>(queued_ - 1)] : -1;
-    ascending_ = ascending_ && parent >= last;
-    queue_[static_cast<std::size_t>(queued_)] = parent;
-    queued_ += parent != last;
+void kmc_rate_tree::stage_many(const int* index, const double* rate, long n) {
+    double* leaf = level_[0].data();
+    long* queue = queue_.data();
+    long queued = queued_;
+    bool ascending = ascending_;
+    for (long m = 0; m < n; ++m) {
+        if (queued >= parents_) {  // only leaves out of order can fill it
+            queued_ = queued;
+            compact();
+            queued = queued_;
+        }
+        leaf[index[m]] = rate[m];
+        const long parent = index[m] / kFan;
+        const long last = queued > 0 ? queue[queued - 1] : -1;
+        ascending = ascending && parent >= last;
+        queue[queued] = parent;
+        queued += parent != last;
+    }
+    queued_ = queued;
+    ascending_ = ascending;
 }
 
 void kmc_rate_tree::compact() {

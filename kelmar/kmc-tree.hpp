@@ -18,6 +18,8 @@ public:
     // (each node above them is recomputed once). total() and pick() need the sums flushed. Leaves
     // staged in ascending order are flushed fastest; any order gives the same sums.
     void stage(long i, double rate);
+    // stage(index[m], rate[m]) for m < n, in one call.
+    void stage_many(const int* index, const double* rate, long n);
     void flush();
     double rate(long i) const { return level_[0][static_cast<std::size_t>(i)]; }
     double total() const { return n_ == 0 ? 0.0 : level_.back()[0]; }

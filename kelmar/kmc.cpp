@@ -116,10 +116,8 @@ void refresh_slots(KELMAR_KMC* kmc, std::size_t n) {
     }
     double* y = kmc->due_boltzmann.data();
     kmc_exp_many(x, y, static_cast<long>(n));
-    for (std::size_t m = 0; m < n; ++m) {
-        const double r = f[m] * y[m];
-        if (r != kmc->tree.rate(queue[m])) kmc->tree.stage(queue[m], r);
-    }
+    for (std::size_t m = 0; m < n; ++m) y[m] *= f[m];
+    kmc->tree.stage_many(queue, y, static_cast<long>(n));
 }
 
 void next_pass(KELMAR_KMC* kmc) {
