@@ -54,18 +54,20 @@ void kmc_rate_tree::stage_many(const int* index, const double* rate, long n) {
     long* queue = queue_.data();
     long queued = queued_;
     bool ascending = ascending_;
+    long last = queued > 0 ? queue[queued - 1] : -1;  // the newest queued parent, kept in a register
     for (long m = 0; m < n; ++m) {
         if (queued >= parents_) {  // only leaves out of order can fill it
             queued_ = queued;
             compact();
             queued = queued_;
+            last = queue[queued - 1];
         }
         leaf[index[m]] = rate[m];
         const long parent = index[m] / kFan;
-        const long last = queued > 0 ? queue[queued - 1] : -1;
         ascending = ascending && parent >= last;
         queue[queued] = parent;
         queued += parent != last;
+        last = parent;
     }
     queued_ = queued;
     ascending_ = ascending;
