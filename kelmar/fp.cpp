@@ -214,14 +214,19 @@ std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube(const KELMAR_CUBE* cu
     return kelmar_fpcube_new_from_cube_threads(cube, 0);
 }
 
-std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_CUBE* landscape, int threads) {
+namespace {
+
+bool landscape_ready(const KELMAR_CUBE* landscape) {
     if (landscape == nullptr || landscape->en.size() != landscape->n[0] * landscape->n[1] * landscape->n[2]) {
         std::fprintf(stderr, "Error: KELMAR_CUBE has not been properly initialized.\n");
-        return nullptr;
+        return false;
     }
-    // the energies are copied straight in: zeroing them first would cost a pass over the grid
-    auto cube = std::make_unique<KELMAR_FPCUBE>();
-    cube->en = landscape->en.data;
+    return true;
+}
+
+// Classifies every point of a grid whose energies are in place; the geometry from landscape.
+std::unique_ptr<KELMAR_FPCUBE> fpcube_classify(std::unique_ptr<KELMAR_FPCUBE> cube, const KELMAR_CUBE* landscape,
+                                               int threads) {
     const std::size_t N = cube->en.size();
     cube->type.assign(N, FP_UND);
     cube->branches.assign(N, 0);
@@ -261,6 +266,23 @@ std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_
     for (const std::string& w : warnings)
         if (!w.empty()) std::fputs(w.c_str(), stdout);
     return cube;
+}
+
+}  // namespace
+
+std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_CUBE* landscape, int threads) {
+    if (!landscape_ready(landscape)) return nullptr;
+    // the energies are copied straight in: zeroing them first would cost a pass over the grid
+    auto cube = std::make_unique<KELMAR_FPCUBE>();
+    cube->en = landscape->en.data;
+    return fpcube_classify(std::move(cube), landscape, threads);
+}
+
+std::unique_ptr<KELMAR_FPCUBE> fpcube_new_taking_cube(std::unique_ptr<KELMAR_CUBE> landscape, int threads) {
+    if (!landscape_ready(landscape.get())) return nullptr;
+    auto cube = std::make_unique<KELMAR_FPCUBE>();
+    cube->en = std::move(landscape->en.data);
+    return fpcube_classify(std::move(cube), landscape.get(), threads);
 }
 
 void kelmar_fpcube_free(std::unique_ptr<KELMAR_FPCUBE>& cube) { cube.reset(); }

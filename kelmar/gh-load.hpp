@@ -33,5 +33,6 @@ bool settle_graph_structure(GraphStructureInput* out, const KELMAR_SYMMETRY* sym
 
 // The cube file of that structure: at least 3 points per axis and the structure's lattice lengths
 // and angles (writers may orient the axes differently); cif names the structure in the message.
+// The half spectrum (out->fft) only when hessians is true: only kMC reads the vertices' Hessians.
 bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const KELMAR_CELL* cell, const char* cif,
-                          bool periodic, const char* dir_unitary);
+                          bool periodic, const char* dir_unitary, bool hessians = true);
