@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -60,11 +61,36 @@ void parse_part(Part& part, double value_max) {
 
 }  // namespace
 
+bool cube_plain_decimal(const char*& p, const char* end, double* out) {
+    const char* q = p;
+    const bool negative = q < end && *q == '-';
+    if (negative) ++q;
+    std::uint64_t m = 0;
+    int digits = 0, fraction = 0;
+    for (; q < end && *q >= '0' && *q <= '9'; ++q, ++digits) m = m * 10 + static_cast<std::uint64_t>(*q - '0');
+    if (q < end && *q == '.')
+        for (++q; q < end && *q >= '0' && *q <= '9'; ++q, ++digits, ++fraction)
+            m = m * 10 + static_cast<std::uint64_t>(*q - '0');
+    // no digit, more than 15 (m might pass 2^53), or an exponent to follow: not this form
+    if (digits == 0 || digits > 15 || (q < end && (*q == 'e' || *q == 'E'))) return false;
+    static constexpr double kTen[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    // m and 10^fraction are exact doubles, so the one rounding of the quotient is the correct one
+    const double v = static_cast<double>(m) / kTen[fraction];
+    *out = negative ? -v : v;
+    p = q;
+    return true;
+}
+
 bool cube_scan_double(const char*& p, const char* end, double* out) {
     while (p < end && blank(*p)) ++p;
     if (p >= end) return false;
     const char* q = p;
     if (*q == '+') ++q;
+    if (cube_plain_decimal(q, end, out)) {
+        p = q;
+        return true;
+    }
     auto res = std::from_chars(q, end, *out);
     if (res.ec == std::errc::result_out_of_range) {
         // "%lf" gives +-HUGE_VAL or 0 here; strtod makes the same choice

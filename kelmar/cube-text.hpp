@@ -6,6 +6,11 @@
 #include <cstdio>
 #include <string_view>
 
+// A number written as plain decimals ([-]digits[.digits], at most 15 digits, no exponent after
+// it) at p, read by integer arithmetic and one division: the same double as std::from_chars gives
+// for it, which reads every other form. Advances p past it; false, p unmoved, for any other text.
+bool cube_plain_decimal(const char*& p, const char* end, double* out);
+
 // Formatted-scanning style reading of one number at p (leading white space skipped, a '+' sign
 // accepted); advances p past it. False when no number starts there.
 bool cube_scan_double(const char*& p, const char* end, double* out);
