@@ -1,7 +1,7 @@
 // The inputs of every command that works on the site graph of a landscape file (--sites, --gh,
 // --kmc): the structure with its parameters and mobile ions, and the landscape checked against it
-// and taken through its fingerprint grid, derivatives and half-paths. Each step prints its error
-// line and returns false; nothing is written.
+// and taken through its fingerprint grid and half-paths (and its half spectrum where the Hessians
+// are wanted). Each step prints its error line and returns false; nothing is written.
 #pragma once
 
 #include <memory>
