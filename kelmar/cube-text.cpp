@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "huge-pages.hpp"
 #include "workshare.hpp"
 
 namespace {
@@ -110,6 +111,7 @@ CubeValueScan cube_read_values(std::string_view head, std::FILE* f, double* dst,
     // the text buffer is written before it is read: no zeroing
     std::size_t size = std::max(std::max<std::size_t>(block_bytes, 2), head.size() + 1);
     auto buf = std::make_unique_for_overwrite<char[]>(size);
+    advise_huge_pages(buf.get(), size);
     std::memcpy(buf.get(), head.data(), head.size());
     std::size_t held = head.size();
     std::vector<Part> parts(static_cast<std::size_t>(threads));
@@ -144,6 +146,8 @@ CubeValueScan cube_read_values(std::string_view head, std::FILE* f, double* dst,
             part.end = aim;
             cut = aim;
             // room for every number the part can hold: no growing while it is parsed
+            if (part.values.empty() && part.values.capacity() == 0)
+                reserve_huge_pages(part.values, static_cast<std::size_t>(part.end - part.begin) / 2 + 1);
             part.values.reserve(static_cast<std::size_t>(part.end - part.begin) / 2 + 1);
         }
         workshare_parts(np, threads, [&](long t) { parse_part(parts[static_cast<std::size_t>(t)], value_max); });

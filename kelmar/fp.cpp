@@ -9,6 +9,7 @@
 
 #include "cube.hpp"
 #include "grid-block.hpp"
+#include "huge-pages.hpp"
 #include "linalg.hpp"
 #include "workshare.hpp"
 
@@ -278,6 +279,9 @@ bool landscape_ready(const KELMAR_CUBE* landscape) {
 std::unique_ptr<KELMAR_FPCUBE> fpcube_classify(std::unique_ptr<KELMAR_FPCUBE> cube, const KELMAR_CUBE* landscape,
                                                int threads) {
     const std::size_t N = cube->en.size();
+    reserve_huge_pages(cube->type, N);
+    reserve_huge_pages(cube->branches, N);
+    reserve_huge_pages(cube->descent, N);
     cube->type.assign(N, FP_UND);
     cube->branches.assign(N, 0);
     cube->descent.assign(N, kCentre);

@@ -8,10 +8,10 @@
 #include <sys/mman.h>
 #include <vector>
 
-// Advises the whole 2 MB pages inside [p, p + bytes); arrays under 8 MB are left alone.
+// Advises the whole 2 MB pages inside [p, p + bytes); arrays under 4 MB are left alone.
 inline void advise_huge_pages(void* p, std::size_t bytes) {
     constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
-    if (p == nullptr || bytes < 4 * huge) return;
+    if (p == nullptr || bytes < 2 * huge) return;
     const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(p) + huge - 1) & ~(huge - 1);
     const std::uintptr_t stop = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(huge - 1);
     if (stop > start) madvise(reinterpret_cast<void*>(start), stop - start, MADV_HUGEPAGE);
