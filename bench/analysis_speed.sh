@@ -3,7 +3,8 @@
 # build before a change and the build after it, in one run:
 #   --gh   on the Li10GeP2S12 landscape at 0.1 A drawn 2 x 2 x 1 (192 x 192 x 144 points, 5.3 M)
 #   --fft  on the synthetic 192^3 landscape of bench_topology
-# and a check that both builds print the same network. Run from the build directory after
+# and a check that both builds print the same network and write the same --gh files. Run from the
+# build directory after
 #   cmake --build . --target kelmar.x bench_topology
 # as   bash ../bench/analysis_speed.sh [BEFORE/kelmar.x]   (without it only this build is timed).
 # Needs Debian's python3 with gemmi and numpy (bench/gh_supercell.py).
@@ -31,6 +32,9 @@ for bin in "$before" "$after"; do
     [ -n "$bin" ] || continue
     tag=$([ "$bin" = "$after" ] && echo after || echo before)
     timed "gh.$tag" "$bin" --gh super.cif super.cube Li 1
+    mkdir -p "$work/files.$tag"
+    mv "$work"/super.cif.gh.* "$work/files.$tag/" 2>/dev/null || true
+    cp "$work/out.gh.$tag.txt" "$work/files.$tag/console.txt"
     timed "fft.$tag" "$bin" --fft syn.cube -0.1 t "syn.$tag"
 done
 grep "KELMAR_GRAPH_NETWORK: e_" "$work/out.gh.after.txt"
@@ -41,6 +45,12 @@ if [ -n "$before" ]; then
     else
         echo "--gh network lines differ (before, after):"
         grep "KELMAR_GRAPH_NETWORK: e_" "$work/out.gh.before.txt"
+    fi
+    if diff -r "$work/files.before" "$work/files.after" > /dev/null 2>&1; then
+        echo "--gh console output and files: byte-identical before and after"
+    else
+        echo "--gh console output or files differ:"
+        diff -rq "$work/files.before" "$work/files.after" || true
     fi
 fi
 grep "found" "$work"/out.fft.*.txt | sed "s|$work/||"

@@ -17,6 +17,8 @@
 #include <sys/stat.h>
 
 #include "cell-ops.hpp"
+#include "cube-text.hpp"
+#include "huge-pages.hpp"
 #include "property-assemble.hpp"
 
 namespace {
@@ -67,25 +69,6 @@ void append_value_line(std::string& out, double v) {
     }
 }
 
-// Formatted-scanning style reading of one number at p (leading white space skipped, a '+' sign
-// accepted); advances p past it. False when no number starts there.
-bool scan_double(const char*& p, const char* end, double* out) {
-    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\v' || *p == '\f')) ++p;
-    if (p >= end) return false;
-    const char* q = p;
-    if (*q == '+') ++q;
-    auto res = std::from_chars(q, end, *out);
-    if (res.ec == std::errc::result_out_of_range) {
-        // "%lf" gives +-HUGE_VAL or 0 here; strtod makes the same choice
-        std::string tok(q, static_cast<std::size_t>(res.ptr - q));
-        *out = std::strtod(tok.c_str(), nullptr);
-    } else if (res.ec != std::errc()) {
-        return false;
-    }
-    p = res.ptr;
-    return true;
-}
-
 bool scan_long(const char*& p, const char* end, long* out) {
     while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
     if (p >= end) return false;
@@ -103,7 +86,7 @@ bool rest_is_blank(const char* p, const char* end) {
     return p == end;
 }
 
-// A cube file read in blocks: the header line by line, then the values one after another, so that
+// A cube file read in blocks: the header line by line, then the values by cube_read_values, so that
 // no more than a block of the text is held beside the grid.
 struct CubeSource {
     static constexpr std::size_t kBlock = 1 << 20;
@@ -152,31 +135,14 @@ struct CubeSource {
             }
         }
     }
-    // Keeps at least a number's worth of text ahead of pos while the file has more.
-    void look_ahead() {
-        while (!eof && buf.size() - pos < 4096) more();
-    }
-    bool next_value(double* out) {
-        for (;;) {  // white space, across blocks
-            while (pos < buf.size() && (buf[pos] == ' ' || buf[pos] == '\t' || buf[pos] == '\r' || buf[pos] == '\n' ||
-                                        buf[pos] == '\v' || buf[pos] == '\f'))
-                ++pos;
-            if (pos < buf.size() || !more()) break;
-        }
-        look_ahead();
-        const char* p = buf.data() + pos;
-        if (!scan_double(p, buf.data() + buf.size(), out)) return false;
-        pos = static_cast<std::size_t>(p - buf.data());
-        return true;
-    }
-    // True when only white space is left.
-    bool at_end() {
-        for (;;) {
-            while (pos < buf.size() && (buf[pos] == ' ' || buf[pos] == '\t' || buf[pos] == '\r' || buf[pos] == '\n'))
-                ++pos;
-            if (pos < buf.size()) return false;
-            if (!more()) return true;
-        }
+    // The values after the header, into dst (cube_read_values); the source is used up.
+    CubeValueScan read_values(double* dst, long total, double value_max) {
+        const std::string_view head(buf.data() + pos, buf.size() - pos);
+        const CubeValueScan scan = cube_read_values(head, f, dst, total, value_max, 0);
+        buf.clear();
+        pos = 0;
+        eof = true;
+        return scan;
     }
     // Bytes of the file not yet passed (a bound for counts read from the header).
     long bytes_left() {
@@ -210,6 +176,7 @@ std::unique_ptr<KELMAR_CUBE> kelmar_cube_new(const long n[3]) {
         return nullptr;
     }
     auto cube = std::make_unique<KELMAR_CUBE>();
+    reserve_huge_pages(cube->en.data, static_cast<std::size_t>(n[0] * n[1] * n[2]));
     cube->en.resize(n[0], n[1], n[2], 0.0);
     for (int k = 0; k < 3; ++k) cube->n[k] = n[k];
     return cube;
@@ -340,7 +307,7 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
         // line would be read as the one before it
         double origin = 0.0;
         for (int d = 0; d < 3; ++d)
-            if (!scan_double(p, e, &origin) || !std::isfinite(origin)) return bad_header("no origin after the atom count");
+            if (!cube_scan_double(p, e, &origin) || !std::isfinite(origin)) return bad_header("no origin after the atom count");
         long values_per_point = 1;  // optional, as some writers give it
         if (!rest_is_blank(p, e) && (!scan_long(p, e, &values_per_point) || values_per_point != 1 || !rest_is_blank(p, e)))
             return bad_header("bad atom count line");
@@ -353,7 +320,7 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
         const char* e = p + line.size();
         if (!scan_long(p, e, &count[k])) return bad_header("bad grid line");
         for (int d = 0; d < 3; ++d)
-            if (!scan_double(p, e, &step[k][d]) || !std::isfinite(step[k][d])) return bad_header("bad grid line");
+            if (!cube_scan_double(p, e, &step[k][d]) || !std::isfinite(step[k][d])) return bad_header("bad grid line");
         if (!rest_is_blank(p, e)) return bad_header("bad grid line");
         if (count[k] <= 0) return bad_header("grid size not positive");
     }
@@ -399,7 +366,7 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
                 const char* p = line.c_str();
                 const char* e = p + line.size();
                 ok = scan_long(p, e, &an);
-                for (int d = 0; d < 4 && ok; ++d) ok = scan_double(p, e, &v[d]) && std::isfinite(v[d]);
+                for (int d = 0; d < 4 && ok; ++d) ok = cube_scan_double(p, e, &v[d]) && std::isfinite(v[d]);
                 ok = ok && rest_is_blank(p, e);
             }
             if (!ok) {
@@ -425,7 +392,7 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
                 long an = 0;
                 double v = 0.0;
                 ok = scan_long(p, e, &an);
-                for (int d = 0; d < 4 && ok; ++d) ok = scan_double(p, e, &v) && std::isfinite(v);
+                for (int d = 0; d < 4 && ok; ++d) ok = cube_scan_double(p, e, &v) && std::isfinite(v);
                 ok = ok && rest_is_blank(p, e);
             }
             if (!ok) {
@@ -437,32 +404,29 @@ int kelmar_cube_import_from_file(std::unique_ptr<KELMAR_CUBE>* cube, std::unique
     // values: white-space separated numbers, axis 3 fastest
     {
         const long total = grid->en.size();
-        long got = 0;
-        double* dst = grid->en.data.data();
-        for (; got < total; ++got) {
-            if (!src.next_value(&dst[got])) break;
-            if (!std::isfinite(dst[got])) {
+        const CubeValueScan scan = src.read_values(grid->en.data.data(), total, KELMAR_CUBE_READ_VALUE_MAX);
+        const long got = scan.got;
+        switch (scan.fault) {
+            case CubeValueScan::not_finite:
                 std::fprintf(stderr, "Error: %s holds a value that is not finite (value %ld).\n", filename, got + 1);
                 return 1;
-            }
-            if (std::fabs(dst[got]) > KELMAR_CUBE_READ_VALUE_MAX) {
+            case CubeValueScan::too_large:
                 std::fprintf(stderr, "Error: %s holds a value too large to compute with (value %ld: %g).\n", filename,
-                             got + 1, dst[got]);
+                             got + 1, scan.bad);
                 return 1;
-            }
-        }
-        if (got == total && !src.at_end()) {
-            // more values than the header's grid: the header does not describe this data
-            std::fprintf(stderr, "Error: %s holds more values than its %ld * %ld * %ld grid.\n", filename, count[0],
-                         count[1], count[2]);
-            return 1;
-        }
-        if (got < total) {
-            if (!src.at_end()) {
+            case CubeValueScan::too_many:
+                // more values than the header's grid: the header does not describe this data
+                std::fprintf(stderr, "Error: %s holds more values than its %ld * %ld * %ld grid.\n", filename,
+                             count[0], count[1], count[2]);
+                return 1;
+            case CubeValueScan::not_a_number:
                 std::fprintf(stderr, "Error: %s holds a value that is not a number (value %ld).\n", filename,
                              got + 1);
                 return 1;
-            }
+            case CubeValueScan::none:
+                break;
+        }
+        if (got < total) {
             if (complete) {
                 std::fprintf(stderr, "Error: %s ends after %ld of %ld values.\n", filename, got, total);
                 return 1;

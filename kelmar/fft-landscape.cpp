@@ -22,7 +22,7 @@ std::unique_ptr<KELMAR_FFT> kelmar_fft_new_spectrum_from_cube(const KELMAR_CUBE*
 }
 
 int fft_read_points(const KELMAR_FFT* fft, const std::vector<long>& points, std::vector<KELMAR_FFTDOT>* dots,
-                    int threads) {
+                    int threads, bool gradient) {
     if (fft == nullptr || dots == nullptr) return 1;
     const long* n;
     const double (*a_i)[3];
@@ -30,7 +30,7 @@ int fft_read_points(const KELMAR_FFT* fft, const std::vector<long>& points, std:
     if (fft->half) {
         n = fft->half->n;
         a_i = fft->half->a_i;
-        at = fft_half_read_points(fft->half.get(), points, true, threads);
+        at = fft_half_read_points(fft->half.get(), points, gradient, threads);
         if (at.size() != points.size()) return 1;
     } else if (fft->en && fft->en->value && fft->f[0] && fft->f[1] && fft->f[2]) {
         n = fft->en->n;
@@ -38,7 +38,7 @@ int fft_read_points(const KELMAR_FFT* fft, const std::vector<long>& points, std:
         at.resize(points.size());
         for (std::size_t q = 0; q < points.size(); ++q)
             for (int r = 0; r < 3; ++r) {
-                at[q].f[r] = fft->f[r]->value[points[q]][0];
+                if (gradient) at[q].f[r] = fft->f[r]->value[points[q]][0];
                 for (int s = 0; s < 3; ++s) {
                     if (!fft->k[r][s]) return 1;
                     at[q].k[r][s] = fft->k[r][s]->value[points[q]][0];

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <sys/mman.h>
 
+#include "huge-pages.hpp"
 #include "workshare.hpp"
 
 namespace {
@@ -17,13 +17,7 @@ bool fftw_threads_ready = false;
 
 fftw_complex* fft_field_alloc(long total) {
     fftw_complex* p = fftw_alloc_complex(static_cast<std::size_t>(total));
-    constexpr std::uintptr_t huge = 2u << 20;
-    const std::size_t bytes = sizeof(fftw_complex) * static_cast<std::size_t>(total);
-    if (p != nullptr && bytes >= 4 * huge) {
-        const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(p) + huge - 1) & ~(huge - 1);
-        const std::uintptr_t stop = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(huge - 1);
-        if (stop > start) madvise(reinterpret_cast<void*>(start), stop - start, MADV_HUGEPAGE);
-    }
+    advise_huge_pages(p, sizeof(fftw_complex) * static_cast<std::size_t>(total));
     return p;
 }
 

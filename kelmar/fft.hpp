@@ -128,10 +128,11 @@ int fft_dot_from_zero(KELMAR_FFTDOT* dot, const FftCellZero& zero, const long n[
 // A record holding only the half spectrum of the landscape.
 std::unique_ptr<KELMAR_FFT> kelmar_fft_new_spectrum_from_cube(const KELMAR_CUBE* cube, int threads);
 
-// Dots at the given flat grid indices from either kind of record: x_i, x, f, k and their
-// eigen-decomposition (type FFT_UND; en only when the record holds the energy). 0 or 1.
+// Dots at the given flat grid indices from either kind of record: x_i, x, k and its
+// eigen-decomposition, and f when gradient is true (zero otherwise: a half spectrum then skips
+// its three transforms) (type FFT_UND; en only when the record holds the energy). 0 or 1.
 int fft_read_points(const KELMAR_FFT* fft, const std::vector<long>& points, std::vector<KELMAR_FFTDOT>* dots,
-                    int threads);
+                    int threads, bool gradient = true);
 
 // The critical points of a landscape as --fft lists them, sorted: each zero of the interpolated
 // gradient of the smoothed energy S ln(1 + (E - Emin)/S) (kFftSmoothScale), which has the

@@ -1,6 +1,7 @@
 // Fingerprint of every grid point and the half-paths from the saddles.
 #include "fp.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "cube.hpp"
 #include "grid-block.hpp"
+#include "huge-pages.hpp"
 #include "linalg.hpp"
 #include "workshare.hpp"
 
@@ -46,8 +48,8 @@ constexpr std::uint32_t dilate(std::uint32_t s) {
 // each as a bit set of positions, in the order of their first position.
 struct Branches {
     int up = 0, dn = 0;
-    std::uint32_t up_set[8] = {};
-    std::uint32_t dn_set[8] = {};
+    std::uint32_t up_set[8];  // the first min(up, 8) are set
+    std::uint32_t dn_set[8];
 };
 
 // The centre is never in the mask, so groups grow around it, not through it.
@@ -75,6 +77,47 @@ bool below_centre(const double e[27], const long idx[27], int t) {
     return e[t] < e[kCentre] || (e[t] == e[kCentre] && idx[t] < idx[kCentre]);
 }
 
+// Two sets of positions in one word, the second shifted by kPairHigh: no shift of a dilation
+// (at most 9) carries a position of one set onto a position of the other.
+constexpr int kPairHigh = 36;
+constexpr std::uint64_t pair_bits(std::uint32_t m) { return m | (static_cast<std::uint64_t>(m) << kPairHigh); }
+
+// dilate() of both sets at once; positions outside the two blocks are left for the caller to mask.
+constexpr std::uint64_t dilate_pair(std::uint64_t s) {
+    const std::uint64_t a = s | ((s << 1) & pair_bits(kShiftUpR)) | ((s >> 1) & pair_bits(kShiftDownR));
+    const std::uint64_t b = a | ((a << 3) & pair_bits(kShiftUpQ)) | ((a >> 3) & pair_bits(kShiftDownQ));
+    return b | (b << 9) | (b >> 9);
+}
+
+// Whether each set is one connected group (or empty), as on most points of a landscape: the group
+// of each set's first position is grown, both in the same steps, until neither grows.
+bool one_group_each(std::uint32_t lower, std::uint32_t higher) {
+    const std::uint64_t both = lower | (static_cast<std::uint64_t>(higher) << kPairHigh);
+    std::uint64_t grown = (lower & (~lower + 1u)) | (static_cast<std::uint64_t>(higher & (~higher + 1u)) << kPairHigh);
+    for (;;) {
+        const std::uint64_t next = dilate_pair(grown) & both;
+        if (next == grown) break;
+        grown = next;
+    }
+    return grown == both;
+}
+
+// The branches of the point whose lower neighbours (the centre not among them) are `lower`.
+Branches branches_of(std::uint32_t lower) {
+    const std::uint32_t higher = kBlockBits & ~lower & ~(1u << kCentre);
+    Branches b;
+    if (one_group_each(lower, higher)) {
+        b.up = higher != 0;
+        b.dn = lower != 0;
+        b.up_set[0] = higher;
+        b.dn_set[0] = lower;
+        return b;
+    }
+    b.up = split_groups(higher, b.up_set);
+    b.dn = split_groups(lower, b.dn_set);
+    return b;
+}
+
 Branches find_branches(const double e[27], const long idx[27]) {
     // branch-free: on a real landscape the comparisons are as good as random to the predictor
     const double ec = e[kCentre];
@@ -83,12 +126,20 @@ Branches find_branches(const double e[27], const long idx[27]) {
 #pragma GCC unroll 27
     for (int t = 0; t < 27; ++t)
         lower |= static_cast<std::uint32_t>((e[t] < ec) | ((e[t] == ec) & (idx[t] < ic))) << t;
-    lower &= ~(1u << kCentre);
-    const std::uint32_t higher = kBlockBits & ~lower & ~(1u << kCentre);
-    Branches b;
-    b.up = split_groups(higher, b.up_set);
-    b.dn = split_groups(lower, b.dn_set);
-    return b;
+    return branches_of(lower & ~(1u << kCentre));
+}
+
+// The lower neighbours of a point whose block does not wrap round the grid (at least 3 points
+// per axis): there the grid index grows with the position, so a neighbour of equal energy is
+// lower exactly when its position comes before the centre's.
+std::uint32_t lower_inside(const double e[27]) {
+    const double ec = e[kCentre];
+    std::uint32_t lower = 0;
+#pragma GCC unroll 13
+    for (int t = 0; t < kCentre; ++t) lower |= static_cast<std::uint32_t>(e[t] <= ec) << t;
+#pragma GCC unroll 13
+    for (int t = kCentre + 1; t < 27; ++t) lower |= static_cast<std::uint32_t>(e[t] < ec) << t;
+    return lower;
 }
 
 fpdot_type class_of(int total_up, int total_dn) {
@@ -132,11 +183,11 @@ int lowest_of(std::uint32_t set, const double e[27]) {
     int best = kCentre;
     double bar = e[kCentre];
     for (; set != 0; set &= set - 1) {
+        // selects, not jumps: which member is lower is as good as random to the predictor
         const int t = std::countr_zero(set);
-        if (e[t] <= bar) {
-            bar = e[t];
-            best = t;
-        }
+        const int take = -static_cast<int>(e[t] <= bar);  // all ones or none
+        bar = std::min(bar, e[t]);                        // the same value on a tie
+        best ^= (best ^ t) & take;
     }
     return best;
 }
@@ -214,15 +265,23 @@ std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube(const KELMAR_CUBE* cu
     return kelmar_fpcube_new_from_cube_threads(cube, 0);
 }
 
-std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_CUBE* landscape, int threads) {
+namespace {
+
+bool landscape_ready(const KELMAR_CUBE* landscape) {
     if (landscape == nullptr || landscape->en.size() != landscape->n[0] * landscape->n[1] * landscape->n[2]) {
         std::fprintf(stderr, "Error: KELMAR_CUBE has not been properly initialized.\n");
-        return nullptr;
+        return false;
     }
-    // the energies are copied straight in: zeroing them first would cost a pass over the grid
-    auto cube = std::make_unique<KELMAR_FPCUBE>();
-    cube->en = landscape->en.data;
+    return true;
+}
+
+// Classifies every point of a grid whose energies are in place; the geometry from landscape.
+std::unique_ptr<KELMAR_FPCUBE> fpcube_classify(std::unique_ptr<KELMAR_FPCUBE> cube, const KELMAR_CUBE* landscape,
+                                               int threads) {
     const std::size_t N = cube->en.size();
+    reserve_huge_pages(cube->type, N);
+    reserve_huge_pages(cube->branches, N);
+    reserve_huge_pages(cube->descent, N);
     cube->type.assign(N, FP_UND);
     cube->branches.assign(N, 0);
     cube->descent.assign(N, kCentre);
@@ -236,18 +295,36 @@ std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_
     // warnings are gathered per plane and printed in index order afterwards
     std::vector<std::string> warnings(static_cast<std::size_t>(n[0]));
     KELMAR_FPCUBE* fp = cube.get();
+    // offsets of the 27 positions from the centre, for the points whose block does not wrap
+    long offset[27];
+    for (int t = 0; t < 27; ++t) offset[t] = ((pos_p(t) - 1) * n[1] + pos_q(t) - 1) * n[2] + pos_r(t) - 1;
+    // the arrays by plain pointers: a store through a byte pointer would otherwise make the
+    // compiler fetch every array's address again after it
+    const double* en = fp->en.data();
+    std::uint8_t* type = fp->type.data();
+    std::uint8_t* branches = fp->branches.data();
+    std::uint8_t* descent = fp->descent.data();
     workshare_parts(n[0], threads, [&](long i) {
         long idx[27];
         double e[27];
+        const bool inner_plane = i > 0 && i + 1 < n[0];
         for (long j = 0; j < n[1]; ++j)
             for (long k = 0; k < n[2]; ++k) {
-                grid_block_indices(n, i, j, k, idx);
-                for (int t = 0; t < 27; ++t) e[t] = fp->en[static_cast<std::size_t>(idx[t])];
-                const Branches b = find_branches(e, idx);
-                const std::size_t p = static_cast<std::size_t>(idx[kCentre]);
-                fp->type[p] = static_cast<std::uint8_t>(class_of(b.up, b.dn));
-                fp->branches[p] = static_cast<std::uint8_t>((b.up & 15) | ((b.dn & 15) << 4));
-                fp->descent[p] = static_cast<std::uint8_t>(b.dn > 0 ? lowest_of(b.dn_set[0], e) : kCentre);
+                const std::size_t p = static_cast<std::size_t>((i * n[1] + j) * n[2] + k);
+                Branches b;
+                if (inner_plane && j > 0 && j + 1 < n[1] && k > 0 && k + 1 < n[2]) {
+                    const double* centre = en + p;
+#pragma GCC unroll 27
+                    for (int t = 0; t < 27; ++t) e[t] = centre[offset[t]];
+                    b = branches_of(lower_inside(e));
+                } else {
+                    grid_block_indices(n, i, j, k, idx);
+                    for (int t = 0; t < 27; ++t) e[t] = en[static_cast<std::size_t>(idx[t])];
+                    b = find_branches(e, idx);
+                }
+                type[p] = static_cast<std::uint8_t>(class_of(b.up, b.dn));
+                branches[p] = static_cast<std::uint8_t>((b.up & 15) | ((b.dn & 15) << 4));
+                descent[p] = static_cast<std::uint8_t>(b.dn > 0 ? lowest_of(b.dn_set[0], e) : kCentre);
                 if (b.up >= 4 || b.dn >= 9) {
                     int first_up[8], first_dn[8];
                     for (int g = 0; g < b.up && g < 8; ++g) first_up[g] = std::countr_zero(b.up_set[g]);
@@ -261,6 +338,23 @@ std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_
     for (const std::string& w : warnings)
         if (!w.empty()) std::fputs(w.c_str(), stdout);
     return cube;
+}
+
+}  // namespace
+
+std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_CUBE* landscape, int threads) {
+    if (!landscape_ready(landscape)) return nullptr;
+    // the energies are copied straight in: zeroing them first would cost a pass over the grid
+    auto cube = std::make_unique<KELMAR_FPCUBE>();
+    cube->en = landscape->en.data;
+    return fpcube_classify(std::move(cube), landscape, threads);
+}
+
+std::unique_ptr<KELMAR_FPCUBE> fpcube_new_taking_cube(std::unique_ptr<KELMAR_CUBE> landscape, int threads) {
+    if (!landscape_ready(landscape.get())) return nullptr;
+    auto cube = std::make_unique<KELMAR_FPCUBE>();
+    cube->en = std::move(landscape->en.data);
+    return fpcube_classify(std::move(cube), landscape.get(), threads);
 }
 
 void kelmar_fpcube_free(std::unique_ptr<KELMAR_FPCUBE>& cube) { cube.reset(); }

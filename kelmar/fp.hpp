@@ -66,6 +66,8 @@ std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube(const KELMAR_CUBE* cu
 // The same with an explicit thread count (0: the hardware's); the result and the printed warnings
 // do not depend on it.
 std::unique_ptr<KELMAR_FPCUBE> kelmar_fpcube_new_from_cube_threads(const KELMAR_CUBE* cube, int threads);
+// The same, taking the landscape's energies over instead of copying them (the landscape is freed).
+std::unique_ptr<KELMAR_FPCUBE> fpcube_new_taking_cube(std::unique_ptr<KELMAR_CUBE> landscape, int threads);
 void kelmar_fpcube_free(std::unique_ptr<KELMAR_FPCUBE>& cube);
 void kelmar_fpcube_clear_type(KELMAR_FPCUBE* cube);
 

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "cube.hpp"
-#include "fft.hpp"
 #include "fp.hpp"
 #include "gh-network.hpp"
 #include "gh.hpp"
@@ -68,17 +68,11 @@ bool landscape_network_energies(LandscapeNetworkEnergies* out, const KELMAR_CUBE
         }
     auto written = cube_as_written(cube);
     if (!written) return false;
-    auto fpcube = kelmar_fpcube_new_from_cube(written.get());
+    auto fpcube = fpcube_new_taking_cube(std::move(written), 0);
     if (fpcube == nullptr) {
         std::fprintf(stderr, "Error: kelmar_fpcube_new_from_cube() returns NULL.\n");
         return false;
     }
-    auto fft = kelmar_fft_new_from_cube(written.get());
-    if (fft == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_fft_new_from_cube() returns NULL.\n");
-        return false;
-    }
-    written.reset();
     auto list = kelmar_fphalf_list_new_from_fpcube(fpcube.get());
     if (list == nullptr) {
         std::fprintf(stderr, "Error: kelmar_fphalf_list_new_from_fpcube() returns NULL.\n");
@@ -92,8 +86,8 @@ bool landscape_network_energies(LandscapeNetworkEnergies* out, const KELMAR_CUBE
         std::fprintf(stderr, "Error: kelmar_fphalf_list_filter() returns non-zero.\n");
         return false;
     }
-    auto graph = kelmar_graph_new_filled(list.get(), fpcube.get(), fft.get(), structure.cell.get(),
-                                         structure.ppt.get());
+    // the energies need no Hessian at the sites, so no derivative of the landscape is made
+    auto graph = graph_new_without_hessians(list.get(), fpcube.get(), structure.cell.get(), structure.ppt.get());
     if (graph == nullptr) {
         std::fprintf(stderr, "Error: kelmar_graph_new_filled() returns NULL.\n");
         return false;

@@ -1,5 +1,5 @@
 // The conduction network of a landscape held in memory: the same chain as the --gh command
-// (fingerprint grid, derivatives, half-paths, site graph, cheapest percolating loops) without a
+// (fingerprint grid, half-paths, site graph, cheapest percolating loops) without a
 // file read or written. The landscape is first taken to the values and cell vectors its cube file
 // holds, so that the energies equal those --gh finds on the written file.
 #pragma once

@@ -61,7 +61,7 @@ bool load_graph_structure(GraphStructureInput* out, const char* cif, const char*
 }
 
 bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const KELMAR_CELL* cell, const char* cif,
-                          bool periodic, const char* dir_unitary) {
+                          bool periodic, const char* dir_unitary, bool hessians) {
     std::unique_ptr<KELMAR_CUBE> cube;
     if (kelmar_cube_import_from_file(&cube, nullptr, cube_name, periodic, dir_unitary, true) != 0) {
         std::fprintf(stderr, "Error: kelmar_cube_import_from_file() returns non-zero.\n");
@@ -83,18 +83,20 @@ bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const
         std::fprintf(stderr, "Error: the cell of %s does not match the cell of %s.\n", cube_name, cif);
         return false;
     }
-    out->fpcube = kelmar_fpcube_new_from_cube(cube.get());
+    // the graph reads the Hessian at its vertices only: the half spectrum serves; it is made
+    // first, so that the fingerprint grid can take the energies over instead of copying them
+    if (hessians) {
+        out->fft = kelmar_fft_new_spectrum_from_cube(cube.get(), 0);
+        if (out->fft == nullptr) {
+            std::fprintf(stderr, "Error: kelmar_fft_new_from_cube() returns NULL.\n");
+            return false;
+        }
+    }
+    out->fpcube = fpcube_new_taking_cube(std::move(cube), 0);
     if (out->fpcube == nullptr) {
         std::fprintf(stderr, "Error: kelmar_fpcube_new_from_cube() returns NULL.\n");
         return false;
     }
-    // the graph reads the Hessian at its vertices only: the half spectrum serves
-    out->fft = kelmar_fft_new_spectrum_from_cube(cube.get(), 0);
-    if (out->fft == nullptr) {
-        std::fprintf(stderr, "Error: kelmar_fft_new_from_cube() returns NULL.\n");
-        return false;
-    }
-    cube.reset();
     out->list = kelmar_fphalf_list_new_from_fpcube(out->fpcube.get());
     if (out->list == nullptr) {
         std::fprintf(stderr, "Error: kelmar_fphalf_list_new_from_fpcube() returns NULL.\n");

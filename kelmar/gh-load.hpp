@@ -1,7 +1,7 @@
 // The inputs of every command that works on the site graph of a landscape file (--sites, --gh,
 // --kmc): the structure with its parameters and mobile ions, and the landscape checked against it
-// and taken through its fingerprint grid, derivatives and half-paths. Each step prints its error
-// line and returns false; nothing is written.
+// and taken through its fingerprint grid and half-paths (and its half spectrum where the Hessians
+// are wanted). Each step prints its error line and returns false; nothing is written.
 #pragma once
 
 #include <memory>
@@ -33,5 +33,6 @@ bool settle_graph_structure(GraphStructureInput* out, const KELMAR_SYMMETRY* sym
 
 // The cube file of that structure: at least 3 points per axis and the structure's lattice lengths
 // and angles (writers may orient the axes differently); cif names the structure in the message.
+// The half spectrum (out->fft) only when hessians is true: only kMC reads the vertices' Hessians.
 bool load_graph_landscape(GraphLandscapeInput* out, const char* cube_name, const KELMAR_CELL* cell, const char* cif,
-                          bool periodic, const char* dir_unitary);
+                          bool periodic, const char* dir_unitary, bool hessians = true);

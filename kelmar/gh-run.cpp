@@ -6,7 +6,6 @@
 #include <string>
 
 #include "text-buffer.hpp"
-#include "fft.hpp"
 #include "fp-export.hpp"
 #include "gh-load.hpp"
 #include "cif-write.hpp"
@@ -32,7 +31,8 @@ bool build_graph(graph_inputs* in, const char* cif, const char* cube_name, const
     GraphStructureInput structure;
     if (!load_graph_structure(&structure, cif, type, os, 0.75, dir_unitary, dir_binary, dir_symcards)) return false;
     GraphLandscapeInput landscape;
-    if (!load_graph_landscape(&landscape, cube_name, structure.cell.get(), cif, periodic, dir_unitary)) return false;
+    if (!load_graph_landscape(&landscape, cube_name, structure.cell.get(), cif, periodic, dir_unitary, false))
+        return false;
     in->fpcube = std::move(landscape.fpcube);
     in->list = std::move(landscape.list);
     if (in->list->total <= 0) {
@@ -43,8 +43,7 @@ bool build_graph(graph_inputs* in, const char* cif, const char* cube_name, const
         std::fprintf(stderr, "Error: kelmar_fphalf_list_filter() returns non-zero.\n");
         return false;
     }
-    in->graph = kelmar_graph_new_filled(in->list.get(), in->fpcube.get(), landscape.fft.get(), structure.cell.get(),
-                                        structure.ppt.get());
+    in->graph = graph_new_without_hessians(in->list.get(), in->fpcube.get(), structure.cell.get(), structure.ppt.get());
     if (in->graph == nullptr) {
         std::fprintf(stderr, "Error: kelmar_graph_new_filled() returns NULL.\n");
         return false;

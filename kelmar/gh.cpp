@@ -231,14 +231,22 @@ void kelmar_graph_link_edges(KELMAR_GRAPH* graph) {
     }
 }
 
-std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* list, const KELMAR_FPCUBE* fpcube,
-                                                      const KELMAR_FFT* fft, const KELMAR_CELL* cell,
-                                                      const KELMAR_PROPERTY* ppt) {
-    if (list == nullptr || fpcube == nullptr || fft == nullptr || cell == nullptr || ppt == nullptr ||
-        ppt->conducting < 0 || ppt->conducting >= ppt->total) {
+namespace {
+
+bool graph_inputs_ready(const KELMAR_FPHALF_LIST* list, const KELMAR_FPCUBE* fpcube, const KELMAR_CELL* cell,
+                        const KELMAR_PROPERTY* ppt) {
+    if (list == nullptr || fpcube == nullptr || cell == nullptr || ppt == nullptr || ppt->conducting < 0 ||
+        ppt->conducting >= ppt->total) {
         std::fprintf(stderr, "Error: uninitialized input to generate KELMAR_GRAPH.\n");
-        return nullptr;
+        return false;
     }
+    return true;
+}
+
+// The graph; the vertices' Hessians from fft, or left zero when fft is null.
+std::unique_ptr<KELMAR_GRAPH> graph_from_halves(const KELMAR_FPHALF_LIST* list, const KELMAR_FPCUBE* fpcube,
+                                                const KELMAR_FFT* fft, const KELMAR_CELL* cell,
+                                                const KELMAR_PROPERTY* ppt) {
     auto graph = kelmar_graph_new(0, 0);
     for (int r = 0; r < 3; ++r) {
         graph->n[r] = fpcube->n[r];
@@ -268,12 +276,12 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
         graph->v.push_back(std::move(v));
     }
     // the Hessians at all vertices at once: from a half spectrum, six transforms in all
-    {
+    if (fft != nullptr) {
         std::vector<long> points;
         points.reserve(graph->v.size());
         for (const KELMAR_GRAPH_VERTEX& v : graph->v) points.push_back((v.x_i[0] * graph->n[1] + v.x_i[1]) * graph->n[2] + v.x_i[2]);
         std::vector<KELMAR_FFTDOT> dots;
-        if (fft_read_points(fft, points, &dots, 0) != 0) {
+        if (fft_read_points(fft, points, &dots, 0, false) != 0) {
             std::fprintf(stderr, "Error: kelmar_fftdot_read_from_fft() returns non-zero.\n");
             return nullptr;
         }
@@ -390,6 +398,25 @@ std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* 
     graph->m = mobile.m;
     graph->c = graph->volume > 0.0 ? graph->total_occ / graph->volume : 0.0;
     return graph;
+}
+
+}  // namespace
+
+std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* list, const KELMAR_FPCUBE* fpcube,
+                                                      const KELMAR_FFT* fft, const KELMAR_CELL* cell,
+                                                      const KELMAR_PROPERTY* ppt) {
+    if (fft == nullptr) {
+        std::fprintf(stderr, "Error: uninitialized input to generate KELMAR_GRAPH.\n");
+        return nullptr;
+    }
+    if (!graph_inputs_ready(list, fpcube, cell, ppt)) return nullptr;
+    return graph_from_halves(list, fpcube, fft, cell, ppt);
+}
+
+std::unique_ptr<KELMAR_GRAPH> graph_new_without_hessians(const KELMAR_FPHALF_LIST* list, const KELMAR_FPCUBE* fpcube,
+                                                         const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt) {
+    if (!graph_inputs_ready(list, fpcube, cell, ppt)) return nullptr;
+    return graph_from_halves(list, fpcube, nullptr, cell, ppt);
 }
 
 int kelmar_graph_assign_occ(KELMAR_GRAPH* graph, const KELMAR_CELL* cell) {

@@ -155,6 +155,10 @@ void kelmar_graph_free(std::unique_ptr<KELMAR_GRAPH>& graph);
 std::unique_ptr<KELMAR_GRAPH> kelmar_graph_new_filled(const KELMAR_FPHALF_LIST* list, const KELMAR_FPCUBE* fpcube,
                                                       const KELMAR_FFT* fft, const KELMAR_CELL* cell,
                                                       const KELMAR_PROPERTY* ppt);
+// The same graph with every vertex's eig and eiv left zero, for the commands that never read them
+// (--sites, --gh): no derivative of the landscape is computed.
+std::unique_ptr<KELMAR_GRAPH> graph_new_without_hessians(const KELMAR_FPHALF_LIST* list, const KELMAR_FPCUBE* fpcube,
+                                                         const KELMAR_CELL* cell, const KELMAR_PROPERTY* ppt);
 int kelmar_graph_assign_occ(KELMAR_GRAPH* graph, const KELMAR_CELL* cell);
 int kelmar_graph_assign_label(KELMAR_GRAPH* graph, const KELMAR_CELL* cell);
 // Links e_r, index and the vertices' edge lists after the edge vector is complete.

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "cube.hpp"
 #include "fft.hpp"
@@ -15,6 +17,7 @@
 #include "gh-network.hpp"
 #include "gh-pool.hpp"
 #include "gh-sites.hpp"
+#include "gh.hpp"
 #include "kelmar_fixtures.hpp"
 
 namespace {
@@ -457,6 +460,72 @@ TEST(GraphLandscape, ThreeBranchSaddlesJoinTheirSites) {
     EXPECT_NEAR(pool.level[0], 1e-4, 1e-9);
     EXPECT_NEAR(pool.level[1], barrier, 1e-9);
     EXPECT_NEAR(pool.level[2], barrier, 1e-9);
+}
+
+// --gh and --sites build the graph without the landscape's derivatives, from a fingerprint grid
+// that takes the energies over: on a real landscape every vertex and edge is the one the graph
+// with Hessians has, and the Hessians there do not depend on whether the gradient is read too.
+TEST(GraphLandscape, GraphWithoutHessiansIsTheSameGraph) {
+    std::unique_ptr<KELMAR_CUBE> cube, again;
+    const std::string file = std::string(TEST_DATA_DIR) + "/naro-path/LiFePO4.cube";
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(kelmar_cube_import_from_file(&cube, nullptr, file.c_str(), true, "x", true), 0);
+    ASSERT_EQ(kelmar_cube_import_from_file(&again, nullptr, file.c_str(), true, "x", true), 0);
+    auto copied = kelmar_fpcube_new_from_cube(cube.get());
+    auto taken = fpcube_new_taking_cube(std::move(again), 2);
+    auto spectrum = kelmar_fft_new_spectrum_from_cube(cube.get(), 0);
+    auto list = kelmar_fphalf_list_new_from_fpcube(copied.get());
+    auto cell = kmfix::cubic(5.0, {kmfix::atom_at("Li1", "Li", 1, 0.0, 0.0, 0.0),
+                                   kmfix::atom_at("Li2", "Li", 1, 0.5, 0.5, 0.5)});
+    auto ppt = lithium();
+    auto with = kelmar_graph_new_filled(list.get(), copied.get(), spectrum.get(), cell.get(), ppt.get());
+    auto without = graph_new_without_hessians(list.get(), taken.get(), cell.get(), ppt.get());
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(taken->en, copied->en);
+    EXPECT_EQ(taken->type, copied->type);
+    EXPECT_EQ(taken->branches, copied->branches);
+    EXPECT_EQ(taken->descent, copied->descent);
+    EXPECT_EQ(0, std::memcmp(taken->a_i, copied->a_i, sizeof taken->a_i));
+    ASSERT_NE(with, nullptr);
+    ASSERT_NE(without, nullptr);
+    ASSERT_GT(with->total_e, 0);
+    ASSERT_EQ(without->v.size(), with->v.size());
+    ASSERT_EQ(without->e.size(), with->e.size());
+    std::vector<long> points;
+    for (std::size_t i = 0; i < with->v.size(); ++i) {
+        const KELMAR_GRAPH_VERTEX &a = with->v[i], &b = without->v[i];
+        EXPECT_EQ(0, std::memcmp(a.x_i, b.x_i, sizeof a.x_i));
+        EXPECT_EQ(0, std::memcmp(a.x, b.x, sizeof a.x));
+        EXPECT_EQ(a.en, b.en);
+        EXPECT_EQ(a.occ, b.occ);
+        EXPECT_STREQ(a.name, b.name);
+        EXPECT_EQ(a.site, b.site);
+        EXPECT_EQ(a.total_e, b.total_e);
+        EXPECT_NE(a.eig[2], 0.0);  // made from the spectrum
+        EXPECT_EQ(b.eig[2], 0.0);
+        points.push_back((a.x_i[0] * with->n[1] + a.x_i[1]) * with->n[2] + a.x_i[2]);
+    }
+    for (std::size_t k = 0; k < with->e.size(); ++k) {
+        const KELMAR_GRAPH_EDGE &a = with->e[k], &b = without->e[k];
+        EXPECT_EQ(0, std::memcmp(a.x_i, b.x_i, sizeof a.x_i));
+        EXPECT_EQ(a.en, b.en);
+        EXPECT_EQ(a.l, b.l);
+        EXPECT_EQ(a.barrier, b.barrier);
+        EXPECT_EQ(0, std::memcmp(a.bound, b.bound, sizeof a.bound));
+        EXPECT_EQ(0, std::memcmp(a.dir, b.dir, sizeof a.dir));
+        EXPECT_EQ(a.index_half, b.index_half);
+        EXPECT_EQ(a.v_i->index, b.v_i->index);
+        EXPECT_EQ(a.v_f->index, b.v_f->index);
+    }
+    std::vector<KELMAR_FFTDOT> all, second;
+    ASSERT_EQ(fft_read_points(spectrum.get(), points, &all, 0, true), 0);
+    ASSERT_EQ(fft_read_points(spectrum.get(), points, &second, 0, false), 0);
+    for (std::size_t q = 0; q < points.size(); ++q) {
+        EXPECT_EQ(0, std::memcmp(all[q].k, second[q].k, sizeof all[q].k));
+        EXPECT_EQ(0, std::memcmp(all[q].eig, with->v[q].eig, sizeof all[q].eig));
+        EXPECT_EQ(second[q].f[0], 0.0);
+    }
 }
 
 }  // namespace
