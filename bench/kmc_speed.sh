@@ -1,8 +1,9 @@
 #!/bin/sh
 # Hops per CPU second of the kinetic Monte Carlo engine, before and after, in one run: the kMC
 # sources (kelmar/kmc*) and bench_kmc.cpp of a git revision and of the work tree are each compiled
-# with -O2 and linked against the rest of the build's kelmar_core, then both time the same run on
-# the garnet j5g (2x2x2 supergraph, 600 K, default 5 A repulsion cutoff) and without repulsion.
+# with -O3 (as the Release build) and linked against the rest of the build's kelmar_core, then
+# both time the same run on the garnet j5g (2x2x2 supergraph, 600 K, default 5 A repulsion
+# cutoff) and without repulsion.
 # Run from the build directory (it needs kelmar/libkelmar_core.a and kelmar/kelmar.x):
 #   sh ../bench/kmc_speed.sh [revision, default HEAD~1] [hops, default 1000000]
 set -e
@@ -17,7 +18,7 @@ trap 'rm -rf "$work"' EXIT
 cp "$src/tests/data/electrolytes/j5g.cif" "$work/"
 (cd "$work" && "$build/kelmar/kelmar.x" --gen-cube j5g.cif Li 1 0.75 0.25 > gen.txt)
 
-flags="-std=c++20 -O2 -DNDEBUG -DKELMAR_DATA_DIR=\"$build/kelmar\""
+flags="-std=c++20 -O3 -DNDEBUG -DKELMAR_DATA_DIR=\"$build/kelmar\""
 libs="$build/kelmar/libkelmar_core.a $build/cifio/libcifio.a -lfftw3_threads -lfftw3 -lsymspg -lpthread"
 build_bench() {  # $1: directory holding kelmar/ and bench/ sources, $2: output binary
     # the batch of exponentials is built as the project builds it (vector exp from -ffast-math)
