@@ -133,18 +133,13 @@ CubeValueScan cube_read_values(std::string_view head, std::FILE* f, double* dst,
             while (usable > 0 && !blank(buf[usable - 1])) --usable;
             if (usable == 0) continue;
         }
-        const char* const data = buf.get();
-        const char* const stop = data + usable;
-        const int np = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), usable / 16 + 1));
-        const char* cut = data;
+        const auto to_blank = [](const char* aim, const char* stop) {
+            while (aim < stop && !blank(*aim)) ++aim;
+            return aim;
+        };
+        const int np = workshare_text_pieces(buf.get(), usable, threads, 16, parts, to_blank);
         for (int t = 0; t < np; ++t) {
             Part& part = parts[static_cast<std::size_t>(t)];
-            part.begin = cut;
-            const char* aim = t + 1 == np ? stop : data + usable * static_cast<std::size_t>(t + 1) / np;
-            if (aim < cut) aim = cut;
-            while (aim < stop && !blank(*aim)) ++aim;
-            part.end = aim;
-            cut = aim;
             // room for every number the part can hold: no growing while it is parsed
             if (part.values.empty() && part.values.capacity() == 0)
                 reserve_huge_pages(part.values, static_cast<std::size_t>(part.end - part.begin) / 2 + 1);

@@ -94,23 +94,13 @@ NaroValueRead naro_read_value_lines(std::FILE* fp, const int file_grid[3], const
             usable = static_cast<std::size_t>(last - buf.data()) + 1;
         }
         if (usable == 0) break;
-        const char* const data = buf.data();
-        const char* const stop = data + usable;
-        const int np = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), usable / 4096 + 1));
-        const char* cut = data;
-        for (int t = 0; t < np; ++t) {
-            Part& part = parts[static_cast<std::size_t>(t)];
-            part = Part{};
-            part.begin = cut;
-            const char* aim = t + 1 == np ? stop : data + usable * static_cast<std::size_t>(t + 1) / np;
-            if (aim < cut) aim = cut;
-            if (aim < stop) {
-                const char* nl = static_cast<const char*>(std::memchr(aim, '\n', static_cast<std::size_t>(stop - aim)));
-                aim = nl ? nl + 1 : stop;
-            }
-            part.end = aim;
-            cut = aim;
-        }
+        for (Part& part : parts) part = Part{};
+        const int np = workshare_text_pieces(buf.data(), usable, threads, 4096, parts,
+                                             [](const char* aim, const char* stop) {
+                                                 const char* nl = static_cast<const char*>(
+                                                     std::memchr(aim, '\n', static_cast<std::size_t>(stop - aim)));
+                                                 return nl != nullptr ? nl + 1 : stop;
+                                             });
         workshare_parts(np, threads, [&](long t) {
             Part& part = parts[static_cast<std::size_t>(t)];
             part.lines = std::count(part.begin, part.end, '\n');

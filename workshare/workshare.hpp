@@ -5,6 +5,7 @@
 // a batch job sets it, otherwise the CPU affinity of the process.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -93,4 +94,26 @@ void workshare_parts(long n, int threads, Body&& body) {
     worker();
     for (std::thread& th : pool) th.join();
     if (failure) std::rethrow_exception(failure);
+}
+
+// Cuts the text [data, data + size) into pieces for the threads: at most `threads`, none much
+// shorter than `min_bytes`, of about equal length, each cut moved forward by to_cut(aim, stop) to
+// where a record ends (a blank, a line end). Sets begin and end of pieces[0 .. count) and returns
+// the count; the pieces cover the text in order, some possibly empty.
+template <class Piece, class ToCut>
+int workshare_text_pieces(const char* data, std::size_t size, int threads, std::size_t min_bytes,
+                          std::vector<Piece>& pieces, ToCut&& to_cut) {
+    const std::size_t most = threads > 1 ? static_cast<std::size_t>(threads) : 1;
+    const int count = static_cast<int>(std::min(most, std::min(pieces.size(), size / min_bytes + 1)));
+    const char* const stop = data + size;
+    const char* cut = data;
+    for (int t = 0; t < count; ++t) {
+        Piece& piece = pieces[static_cast<std::size_t>(t)];
+        piece.begin = cut;
+        const char* aim = t + 1 == count ? stop : data + size * static_cast<std::size_t>(t + 1) / count;
+        if (aim < cut) aim = cut;
+        piece.end = aim < stop ? to_cut(aim, stop) : stop;
+        cut = piece.end;
+    }
+    return count;
 }
