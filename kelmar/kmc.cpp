@@ -36,13 +36,13 @@ void queue_slot(KELMAR_KMC* kmc, int p) {
     kmc->touched[kmc->queued++] = p;
 }
 
-// Puts an ion on vertex j or takes it away, keeping the Coulomb levels of the vertices and saddles
-// around it and the vertex's residence time.
 // Adds sign x value[m] to sum[item[m]] for m in [first, last).
 void add_terms(double* sum, const int* item, const double* value, int first, int last, double sign) {
     for (int m = first; m < last; ++m) sum[item[m]] += sign * value[m];
 }
 
+// Puts an ion on vertex j or takes it away, keeping the Coulomb levels of the vertices and saddles
+// around it and the vertex's residence time.
 void set_occupied(KELMAR_KMC* kmc, int j, bool on) {
     const std::size_t jj = static_cast<std::size_t>(j);
     if ((kmc->filled[jj] != 0) == on) return;
